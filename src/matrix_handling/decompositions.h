@@ -1,0 +1,64 @@
+// Cholesky factorisation, positive-definiteness test, Gauss-Jordan inversion,
+// block selection and conditional-normal moments, on the fixed-size types of
+// matrix_types.h with the same aliasing rule as matrix_ops.h.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "matrix_handling/matrix_types.h"
+
+namespace quorvane {
+
+// Receives the information message of a failed Cholesky pivot.
+using InfoMessageFn = std::function<void(const std::string& text)>;
+
+// Sets the process-wide receiver used by Chol when the caller passes none
+// (the desktop program shows a box, the command-line program writes to
+// standard error). Returns the previous receiver. An empty function restores
+// the default, which writes the text to standard error.
+InfoMessageFn SetCholMessageHandler(InfoMessageFn handler);
+
+namespace detail {
+// Outcome of the shared lower-triangular factorisation.
+struct CholOutcome {
+  int failedColumn = 0;  // 0 when every pivot reached the threshold; else the failing column
+  long double sum = 0;   // the failing pivot value
+};
+// Steps 1-3 of the factorisation, in place on the n x n block (lower triangle
+// written; the upper triangle is not touched). Stops at the first pivot below 1e-12.
+CholOutcome CholFactorLower(int n, Matrix& A);
+// The message text Chol shows for a failed outcome.
+std::string CholFailureText(const CholOutcome& outcome);
+}  // namespace detail
+
+// Replaces the n x n block of A by its lower-triangular Cholesky factor L
+// (A = L L') and zeroes the upper triangle. A pivot below 1e-12 shows
+//   "Not pos def 1st : sum=  %2.3f "                      (column 1) or
+//   "Not pos def 2nd : sum=  %2.9f  i= %2d  j=  %2d"      (column j > 1)
+// through `show` (or the process-wide handler when empty) and returns early,
+// A left partly factored.
+void Chol(int n, Matrix& A, const InfoMessageFn& show = {});
+
+// True when the factorisation of a copy of A completes; no message.
+bool Is_Pos_Def(int n, const Matrix& A);
+
+// Gauss-Jordan inversion of the n x n block with the first acceptable pivot
+// (|W[r,p]| >= 1e-10, no search for the largest). A singular matrix stops the
+// elimination silently and Ainv holds the partial result.
+void Mat_Inverse(const Matrix& A, int n, Matrix& Ainv);
+
+// B = rows and columns i <= n with mask[i], packed top left; B cleared first.
+void Mat_Select(const Matrix& A, int n, const SelectionMask& mask, Matrix& B);
+
+// The four blocks of S split after row and column k (all four cleared first).
+void Mat_Partition(const Matrix& S, int n, int k, Matrix& S11, Matrix& S12, Matrix& S21,
+                   Matrix& S22);
+
+// Conditional covariance and mean of variables 1..n-m given variables
+// n-m+1..n at the values in x, from the correlation matrix R, standard
+// deviations sd and means.
+void Conditional_Normal(int n, int m, const Matrix& R, const Vector& sd, const Vector& mean,
+                        const Vector& x, Matrix& cond_cov, Vector& cond_mean);
+
+}  // namespace quorvane
