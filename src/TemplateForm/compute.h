@@ -1,0 +1,63 @@
+// The Compute command: one whole analysis from the worksheet's inputs to the
+// report, talking to the outside world only through a ComputeHost.
+//
+// It runs in three phases so that a desktop program can run the costly middle
+// one off its window thread: PrepareAnalysis (checks, saved inputs, the raw
+// data file, control statistics), RunAnalysisEngine (the Monte Carlo engine)
+// and FinishAnalysis (the results viewer and the report). cmdComputeClick runs
+// all three in order on the calling thread.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "Bayes_Engines/engines.h"
+#include "TemplateForm/compute_host.h"
+#include "TemplateForm/worksheet.h"
+#include "matrix_handling/matrix_types.h"
+
+namespace quorvane {
+
+inline constexpr int kDrawCount = 1000000;
+inline constexpr int kCrediblePercent = 95;
+
+// Everything one analysis carries from phase to phase.
+struct Analysis {
+  int N = 0;  // controls
+  int k = 0;  // covariates
+  int K = 0;  // variables, k + 2
+  PriorChoice prior = PriorChoice::Calibrated;
+  CredibleLimitChoice limit = CredibleLimitChoice::TwoSided;
+  int drawCount = kDrawCount;
+  std::string dataFileName;
+  DataMatrix rawData{0};
+  Matrix R;
+  Vector means, sds, caseScores, caseRawZ;
+  // engine outputs
+  Vector condMeans, condSDs;
+  long double partialR = 0, condZ1 = 0, condZ2 = 0;
+  EngineResults results;
+  long double sdDiff = 0;
+};
+
+// Steps up to the engine: reads and checks N and k, saves the inputs, loads
+// the raw data (busy cursor on), summarises the controls and checks the
+// correlation matrix. On any failure the host has been told (message, focus,
+// cursor restored) and std::nullopt is returned.
+std::optional<Analysis> PrepareAnalysis(const Worksheet& sheet, ComputeHost& host);
+
+// Runs the engine the prior selects. May run on any thread; progress and the
+// Cholesky message go to the given functions (empty: none / the host's
+// process-wide handler). Returns false when progress cancelled the run.
+bool RunAnalysisEngine(Analysis& analysis, const EngineOptions& options);
+
+// Restores the cursor, shows the results viewer, and appends the report.
+void FinishAnalysis(const Worksheet& sheet, const Analysis& analysis, ComputeHost& host);
+
+// The handler of "Compute": the three phases in order, with progress and the
+// Cholesky message routed to the host. A cancelled run restores the cursor and
+// adds nothing.
+void cmdComputeClick(const Worksheet& sheet, ComputeHost& host);
+
+}  // namespace quorvane

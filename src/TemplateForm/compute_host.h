@@ -1,0 +1,48 @@
+// What the Compute command needs from the outside world. The desktop program,
+// the command-line program and the tests each implement it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "matrix_handling/matrix_print.h"
+
+namespace quorvane {
+
+enum class MessageKind { Warning, Error, Information, Confirmation };
+enum class MessageButton { Ok, Yes, No };
+
+// How the raw-data open dialog is configured.
+struct OpenFileRequest {
+  std::string filterDescription = "Text files only";
+  std::string filterPattern = "*.txt";
+  std::string initialFolder;  // the process's current folder
+  bool mustExist = true;
+};
+
+class ComputeHost {
+ public:
+  virtual ~ComputeHost() = default;
+  // A modal box of the kind; confirmations offer Yes and No, the others OK.
+  // Returns the button pressed. Texts may hold carriage returns as line breaks.
+  virtual MessageButton ShowMessage(MessageKind kind, const std::string& text) = 0;
+  virtual void Beep() = 0;
+  // The open dialog; std::nullopt when the user cancelled.
+  virtual std::optional<std::string> ChooseOpenFile(const OpenFileRequest& request) = 0;
+  virtual void SetBusyCursor(bool busy) = 0;
+  // The results viewer's memo (memoResults).
+  virtual LineSink& Results() = 0;
+  // Show the results viewer with the caption, and hide the worksheet.
+  virtual void ShowResultsViewer(const std::string& caption) = 0;
+  // Give input field k (1-based) the focus.
+  virtual void FocusField(int k) = 0;
+  // Progress of the engine run; returning false cancels it. Default: no display.
+  virtual bool ReportProgress(std::int64_t /*done*/, std::int64_t /*total*/) { return true; }
+  // A failed Cholesky pivot during a run (shown as an information box).
+  virtual void ShowCholMessage(const std::string& text) {
+    ShowMessage(MessageKind::Information, text);
+  }
+};
+
+}  // namespace quorvane
