@@ -1,0 +1,61 @@
+// The raw data file loader: asks the user for a plain text file of scores and
+// reads rows x cols numbers from it into a DataMatrix.
+//
+// File format: one row per line (controls first, then the case); numbers
+// separated by blanks, tabs or other control characters; a line ends at a
+// carriage return, a carriage return + line feed, or a line feed alone; a
+// Ctrl-Z (0x1A) or the end of the file ends the data. Numbers beyond the
+// first cols of a line, and lines beyond the first rows, are ignored. A row
+// short of numbers, or an empty line, leaves its cells missing
+// (MissingValueMarker); a number is never taken from the next line.
+//
+// A number is plain decimal text of at most 64 characters: optional sign,
+// digits with an optional point and fraction (at least one digit), optional
+// exponent (e or E, optional sign, digits); its value must be finite. Commas,
+// hexadecimal, "nan", "inf" and the like are invalid.
+#pragma once
+
+#include <cstddef>
+#include <istream>
+#include <stdexcept>
+#include <string>
+
+#include "TemplateForm/compute_host.h"
+#include "matrix_handling/matrix_types.h"
+
+namespace quorvane {
+
+// A raw data file that cannot be read. For a number that cannot be converted,
+// what() begins "Invalid numeric input" and names the line, the column and
+// the offending text, e.g. Invalid numeric input at line 3, column 2: "1,5".
+// For a file that cannot be opened or read, what() names the file.
+class RawDataError : public std::runtime_error {
+  using runtime_error::runtime_error;
+};
+
+// Longest text accepted as one number.
+inline constexpr std::size_t kMaxNumberLength = 64;
+
+// The reading core. rawData := a new table of max(rows, 500) rows, every cell
+// MissingValueMarker; then rows 1..rows, columns 1..cols are filled from the
+// stream as described above (cells not found stay missing).
+// @throws RawDataError for a number that cannot be converted (line and column
+//   1-based: the row and the position of the number in its row), for a stream
+//   read error, or for cols outside 1..20.
+void ReadRawData(std::istream& in, int rows, int cols, DataMatrix& rawData);
+
+// The loader used by Compute. rawData := a table of max(rows, 500) rows filled
+// with MissingValueMarker, loadOk := false; then the open dialog (filter
+// "Text files only" / "*.txt", initial folder the current folder, file must
+// exist). Cancelled or a blank name: returns with loadOk false and
+// dataFileName unchanged, showing nothing. Otherwise the file is read
+// (ReadRawData) and dataFileName := the name as the dialog returned it; then
+// either the missing-data error box (loadOk false) or the information box
+// "Data file consisting of %2d controls plus a case (rows) and %2d variables
+// (columns) was loaded successfully " (loadOk true).
+// @throws RawDataError when the file cannot be opened or read, or holds a
+//   number that cannot be converted (dataFileName then unchanged).
+void LoadRawDataFile(int rows, int cols, DataMatrix& rawData, bool& loadOk,
+                     std::string& dataFileName, ComputeHost& host);
+
+}  // namespace quorvane
