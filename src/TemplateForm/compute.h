@@ -29,7 +29,7 @@ struct Analysis {
   int K = 0;  // variables, k + 2
   PriorChoice prior = PriorChoice::Calibrated;
   CredibleLimitChoice limit = CredibleLimitChoice::TwoSided;
-  int drawCount = kDrawCount;
+  int drawCount = kDrawCount;  // PrepareAnalysis leaves kDrawCount; tests may lower it
   std::string dataFileName;
   DataMatrix rawData{0};
   Matrix R;
@@ -57,7 +57,21 @@ void FinishAnalysis(const Worksheet& sheet, const Analysis& analysis, ComputeHos
 
 // The handler of "Compute": the three phases in order, with progress and the
 // Cholesky message routed to the host. A cancelled run restores the cursor and
-// adds nothing.
-void cmdComputeClick(const Worksheet& sheet, ComputeHost& host);
+// adds nothing. drawCount is the number of posterior draws; only tests use
+// fewer than kDrawCount.
+void cmdComputeClick(const Worksheet& sheet, ComputeHost& host, int drawCount = kDrawCount);
+
+// Texts of the boxes Compute shows itself.
+inline constexpr const char* kLoadCancelledMessage = "Loading of data has been cancelled";
+inline constexpr const char* kNotPositiveDefiniteMessage =
+    "Analysis cannot proceed as the correlation matrix is not positive definite: check that you "
+    "entered the correct values for the correlations (alternatively it may be that one variable "
+    "is linearly dependent on other variables and should be dropped)";
+inline constexpr const char* kResultsViewerCaptionPrefix = "Results viewer: ";
+
+// The covariate-limit message for N controls and the largest admissible number
+// of covariates: " For this problem, and with a control sample size of %2d,
+// the maximum number of covariates is %2d ".
+std::string CovariateLimitMessage(int N, int limit);
 
 }  // namespace quorvane

@@ -1,0 +1,26 @@
+#include "TemplateForm/format_text.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace quorvane {
+
+std::string FormatText(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list again;
+  va_copy(again, args);
+  const int length = std::vsnprintf(nullptr, 0, format, args);
+  va_end(args);
+  std::string text;
+  if (length > 0) {
+    text.resize(static_cast<std::size_t>(length));
+    // The buffer holds length + 1 characters: std::string keeps room for the
+    // terminating zero, which vsnprintf writes over it.
+    std::vsnprintf(text.data(), text.size() + 1, format, again);
+  }
+  va_end(again);
+  return text;
+}
+
+}  // namespace quorvane

@@ -1,0 +1,13 @@
+// printf-style formatting into a std::string, for the report and the messages
+// of the worksheet. Reals are passed as long double with the L length
+// modifier ("%11.3Lf"), so nothing is rounded to double on the way.
+#pragma once
+
+#include <string>
+
+namespace quorvane {
+
+// The text snprintf would write for the format and arguments, of any length.
+std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+}  // namespace quorvane
