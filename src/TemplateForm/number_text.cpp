@@ -1,0 +1,82 @@
+#include "TemplateForm/number_text.h"
+
+#include <clocale>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+#if !defined(_WIN32)
+#include <locale.h>
+#endif
+
+namespace quorvane {
+
+namespace {
+
+constexpr std::size_t kMaxLength = 64;
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+bool IsPlainDecimal(std::string_view s) {
+  std::size_t i = 0;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+  std::size_t digits = 0;
+  while (i < s.size() && IsDigit(s[i])) ++i, ++digits;
+  if (i < s.size() && s[i] == '.') {
+    ++i;
+    while (i < s.size() && IsDigit(s[i])) ++i, ++digits;
+  }
+  if (digits == 0) return false;
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    ++i;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    std::size_t expDigits = 0;
+    while (i < s.size() && IsDigit(s[i])) ++i, ++expDigits;
+    if (expDigits == 0) return false;
+  }
+  return i == s.size();
+}
+
+// strtold as in the "C" locale, whatever locale the program runs in.
+long double StrToLongDoubleC(const char* text, char** end) {
+#if defined(_WIN32)
+  static const _locale_t c = _create_locale(LC_NUMERIC, "C");
+  return _strtold_l(text, end, c);
+#else
+  static const locale_t c = newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(nullptr));
+  const locale_t old = uselocale(c);
+  const long double v = std::strtold(text, end);
+  uselocale(old);
+  return v;
+#endif
+}
+
+}  // namespace
+
+std::optional<long double> ParsePlainDecimal(std::string_view text) {
+  if (text.size() > kMaxLength || !IsPlainDecimal(text)) return std::nullopt;
+  const std::string s(text);
+  char* end = nullptr;
+  const long double v = StrToLongDoubleC(s.c_str(), &end);
+  if (end != s.c_str() + s.size() || !std::isfinite(v)) return std::nullopt;
+  return v;
+}
+
+std::optional<long double> ReadSavedNumber(std::istream& in) {
+  using Traits = std::istream::traits_type;
+  Traits::int_type c = in.get();
+  while (c != Traits::eof() && static_cast<unsigned char>(Traits::to_char_type(c)) < 33) {
+    c = in.get();
+  }
+  if (c == Traits::eof()) return 0.0L;
+  std::string token;
+  while (c != Traits::eof() && static_cast<unsigned char>(Traits::to_char_type(c)) >= 33) {
+    if (token.size() <= kMaxLength) token += Traits::to_char_type(c);
+    c = in.get();
+  }
+  return ParsePlainDecimal(token);
+}
+
+}  // namespace quorvane

@@ -1,0 +1,177 @@
+#include "TemplateForm/raw_data_loader.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "TemplateForm/number_text.h"
+#include "matrix_handling/matrix_ops.h"
+
+namespace quorvane {
+
+namespace {
+
+using Traits = std::istream::traits_type;
+
+constexpr char kCR = '\r';
+constexpr char kLF = '\n';
+constexpr char kCtrlZ = '\x1A';
+
+bool IsLineEnd(Traits::int_type c) {
+  return c == Traits::eof() || c == Traits::to_int_type(kCR) || c == Traits::to_int_type(kLF) ||
+         c == Traits::to_int_type(kCtrlZ);
+}
+
+bool IsSeparator(Traits::int_type c) {
+  return static_cast<unsigned char>(Traits::to_char_type(c)) < 33;
+}
+
+// The offending text as it can be shown in a message: printable characters
+// as they are, others as \xNN; cut after the longest valid length.
+std::string Printable(const std::string& token, bool cut) {
+  std::string out;
+  for (const char ch : token) {
+    const auto u = static_cast<unsigned char>(ch);
+    if (u >= 32 && u < 127) {
+      out += ch;
+    } else {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02X", u);
+      out += buf;
+    }
+  }
+  if (cut) out += "...";
+  return out;
+}
+
+void CheckStream(const std::istream& in, int line) {
+  if (in.bad()) {
+    throw RawDataError("Error reading the raw data file at line " + std::to_string(line));
+  }
+}
+
+// Reads the next number of the current line into cell. Blanks and other
+// control characters are skipped, but a line end, a Ctrl-Z or the end of the
+// data leaves the cell as it is (missing).
+void ReadCell(std::istream& in, int line, int column, long double& cell) {
+  Traits::int_type c = in.peek();
+  while (!IsLineEnd(c) && IsSeparator(c)) {
+    in.get();
+    c = in.peek();
+  }
+  CheckStream(in, line);
+  if (IsLineEnd(c)) return;
+  std::string token;
+  bool cut = false;
+  while (c != Traits::eof() && !IsSeparator(c)) {
+    if (token.size() <= kMaxNumberLength) {
+      token += Traits::to_char_type(c);
+    } else {
+      cut = true;
+    }
+    in.get();
+    c = in.peek();
+  }
+  CheckStream(in, line);
+  const std::optional<long double> value = ParsePlainDecimal(token);
+  if (!value) {
+    throw RawDataError("Invalid numeric input at line " + std::to_string(line) + ", column " +
+                       std::to_string(column) + ": \"" + Printable(token, cut) + "\"");
+  }
+  cell = *value;
+}
+
+// Consumes the rest of the line with its line end (CR, CR LF or LF). A
+// Ctrl-Z or the end of the data is left in place.
+void SkipRestOfLine(std::istream& in, int line) {
+  for (;;) {
+    const Traits::int_type c = in.peek();
+    if (c == Traits::eof() || c == Traits::to_int_type(kCtrlZ)) break;
+    in.get();
+    if (c == Traits::to_int_type(kLF)) break;
+    if (c == Traits::to_int_type(kCR)) {
+      if (in.peek() == Traits::to_int_type(kLF)) in.get();
+      break;
+    }
+  }
+  CheckStream(in, line);
+}
+
+// Leading and trailing characters up to the blank removed.
+std::string Trim(const std::string& s) {
+  std::size_t b = 0;
+  std::size_t e = s.size();
+  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
+  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
+  return s.substr(b, e - b);
+}
+
+void ResetTable(int rows, DataMatrix& rawData) {
+  rawData = DataMatrix(std::max(rows, kDefaultDataRows));
+  Data_Fill_Missing(rawData);
+}
+
+}  // namespace
+
+void ReadRawData(std::istream& in, int rows, int cols, DataMatrix& rawData) {
+  if (cols < 1 || cols > kMaxOrder) {
+    throw RawDataError("The raw data file can hold 1 to " + std::to_string(kMaxOrder) +
+                       " columns, not " + std::to_string(cols));
+  }
+  ResetTable(rows, rawData);
+  for (int i = 1; i <= rows; ++i) {
+    for (int j = 1; j <= cols; ++j) ReadCell(in, i, j, rawData(i, j));
+    SkipRestOfLine(in, i);
+  }
+}
+
+void LoadRawDataFile(int rows, int cols, DataMatrix& rawData, bool& loadOk,
+                     std::string& dataFileName, ComputeHost& host) {
+  ResetTable(rows, rawData);
+  loadOk = false;
+
+  OpenFileRequest request;
+  request.filterDescription = "Text files only";
+  request.filterPattern = "*.txt";
+  std::error_code ec;
+  request.initialFolder = std::filesystem::current_path(ec).string();
+  request.mustExist = true;
+
+  const std::optional<std::string> chosen = host.ChooseOpenFile(request);
+  if (!chosen || Trim(*chosen).empty()) return;
+  const std::string& name = *chosen;
+
+  if (std::filesystem::is_directory(name, ec)) {
+    throw RawDataError("Cannot open the raw data file \"" + name + "\": it is a folder");
+  }
+  std::ifstream in(name, std::ios::binary);
+  if (!in) throw RawDataError("Cannot open the raw data file \"" + name + "\"");
+  try {
+    ReadRawData(in, rows, cols, rawData);
+  } catch (const RawDataError& e) {
+    const std::string what = e.what();
+    if (what.rfind("Invalid numeric input", 0) == 0) throw;
+    throw RawDataError(what + " (\"" + name + "\")");
+  }
+  dataFileName = name;
+
+  if (Data_Has_Missing(rows, cols, rawData)) {
+    host.ShowMessage(MessageKind::Error,
+                     "Missing data were detected when attempting to load the raw data file: make "
+                     "sure that you have the correct number of rows (controls plus the case) and "
+                     "columns (Y1, Y2, and covariate[s]) of data in the text file and that there "
+                     "are no blank entries. ");
+    return;
+  }
+  loadOk = true;
+  char buf[160];
+  std::snprintf(buf, sizeof buf,
+                "Data file consisting of %2d controls plus a case (rows) and %2d variables "
+                "(columns) was loaded successfully ",
+                rows - 1, cols);
+  host.ShowMessage(MessageKind::Information, buf);
+}
+
+}  // namespace quorvane

@@ -1,0 +1,137 @@
+#include "input_checks/input_validation.h"
+
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+namespace quorvane {
+
+bool InvalidEntryFlag = false;
+
+namespace {
+
+const std::string kNumericOnly = "Enter numeric data only.";
+
+// value printed with "%3.3f", of any length.
+std::string Format3_3(double value) {
+  const int n = std::snprintf(nullptr, 0, "%3.3f", value);
+  std::vector<char> buf(static_cast<std::size_t>(n) + 1);
+  std::snprintf(buf.data(), buf.size(), "%3.3f", value);
+  return std::string(buf.data(), static_cast<std::size_t>(n));
+}
+
+// The range checks' shared form: passes when value is a whole number whose
+// integer part satisfies the condition.
+template <typename Condition>
+bool CheckWholeNumber(const std::string& label, double value, const std::string& sentence,
+                      ComputeHost& host, Condition condition) {
+  if (std::isfinite(value)) {
+    const double t = std::trunc(value);
+    if (value - t == 0.0 && condition(t)) return true;
+  }
+  host.ShowMessage(MessageKind::Warning,
+                   "INPUT ERROR\r(  " + label + "  " + Format3_3(value) + "  )\r" + sentence);
+  return false;
+}
+
+}  // namespace
+
+std::optional<char> FilterNumericKey(char typed, ComputeHost& host) {
+  const char c = typed == ',' ? '.' : typed;
+  if (c == 8 || c == 9 || c == 13 || c == '-' || c == '.' || (c >= '0' && c <= '9')) return c;
+  host.Beep();
+  host.ShowMessage(MessageKind::Warning, "INPUT ERROR\r\r" + kNumericOnly);
+  return std::nullopt;
+}
+
+bool ExceedsInputLength(const std::string& text) {
+  return text.size() > kMaxFieldLength;
+}
+
+std::string LimitInputLength(const std::string& text, ComputeHost& host) {
+  if (text.empty()) return text;
+  host.Beep();
+  host.ShowMessage(MessageKind::Warning, "Maximum length of input is 6 characters.");
+  return text.substr(0, kMaxFieldLength);
+}
+
+double ParseFieldValue(const std::string& text, const std::string& label, ComputeHost& host) {
+  if (text.empty()) {
+    InvalidEntryFlag = true;
+    host.ShowMessage(MessageKind::Warning, "INPUT ERROR\r\r(  " + label + "  " + text + ")" +
+                                               "\r\r" +
+                                               "Data have not been entered in this field.");
+    return 0.0;
+  }
+  InvalidEntryFlag = false;
+  double value = 0.0;
+  bool negative = false;
+  bool inFraction = false;
+  int place = 1;
+  bool refused = false;
+  for (std::size_t i = 0; i < text.size() && !refused; ++i) {
+    const char c = text[i];
+    if (c == ' ') continue;
+    if (c == '-') {
+      if (i == 0) {
+        negative = true;
+      } else {
+        refused = true;
+        value = 0.0;
+      }
+    } else if (c == '.') {
+      if (inFraction) {
+        refused = true;  // a second point; the value is kept
+      } else {
+        inFraction = true;
+        place = 1;
+      }
+    } else if (c >= '0' && c <= '9') {
+      const int d = c - '0';
+      if (!inFraction) {
+        value = value * 10 + d;
+      } else {
+        // Field texts hold at most 6 characters; past the ninth decimal place
+        // the power of ten would not fit in an int.
+        const double divisor =
+            place <= 9 ? static_cast<double>(IntegerPower(10, place)) : std::pow(10.0, place);
+        value = value + d / divisor;
+        ++place;
+      }
+    } else {
+      refused = true;
+      value = 0.0;
+    }
+  }
+  if (refused) {
+    InvalidEntryFlag = true;
+    host.ShowMessage(MessageKind::Warning,
+                     "INPUT ERROR\r(  " + label + "  " + text + "  )" + "\r\r" + kNumericOnly);
+  }
+  return negative ? -value : value;
+}
+
+bool CheckSampleSizeAbove4(const std::string& label, double value, ComputeHost& host) {
+  return CheckWholeNumber(label, value,
+                          "The value for sample size must be an integer greater than 4.", host,
+                          [](double t) { return t > 4; });
+}
+
+bool CheckSampleSizeAbove2(const std::string& label, double value, ComputeHost& host) {
+  return CheckWholeNumber(label, value,
+                          "The value for sample size must be an integer greater than 2.", host,
+                          [](double t) { return t > 2; });
+}
+
+bool CheckCovariateCount(const std::string& label, double value, ComputeHost& host) {
+  return CheckWholeNumber(label, value, "The value must be a positive integer and be less than 6.",
+                          host, [](double t) { return t > 0 && t < 6; });
+}
+
+int IntegerPower(int base, int exponent) {
+  int result = 1;
+  for (int i = 0; i < exponent; ++i) result *= base;
+  return result;
+}
+
+}  // namespace quorvane
