@@ -39,7 +39,8 @@ bool Raise_If(bool condition, int identifier);
 // Raises EArgumentError(identifier) with Format_Number(value) appended when the
 // comparison the identifier selects fails: 1301/1305/1309 value <= bound;
 // 1302/1306/1310 value < bound; 1303/1307/1311 value >= bound; 1315 value > bound.
-// Every other identifier never fails. Returns true otherwise.
+// Every other identifier never fails. Returns true otherwise. For the comparing
+// identifiers a NaN value is never admissible and fails the check.
 bool Check_Compare(int identifier, long double value, long double bound);
 
 // base^exponent by square-and-multiply over the bits of |exponent|; 1 for 0.
