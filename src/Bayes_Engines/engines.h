@@ -57,11 +57,11 @@ inline constexpr std::int32_t kEngineSeed2 = 2056071926;
 // drawCount may be any positive count (the list of draws grows with it).
 // Returns false, leaving the outputs unspecified, when the progress callback
 // cancelled the run.
-bool Run_Standard_Theory_Engine(int covariateCount, int controlCount, int drawCount,
-                                bool twoSided, int crediblePercent, const Vector& sds,
-                                const Vector& means, const Vector& caseScores, const Matrix& R,
-                                Vector& condMeans, Vector& condSDs, long double& partialR,
-                                long double& condZ1, long double& condZ2, EngineResults& results,
+bool Run_Standard_Theory_Engine(int covariateCount, int controlCount, int drawCount, bool twoSided,
+                                int crediblePercent, const Vector& sds, const Vector& means,
+                                const Vector& caseScores, const Matrix& R, Vector& condMeans,
+                                Vector& condSDs, long double& partialR, long double& condZ1,
+                                long double& condZ2, EngineResults& results,
                                 const EngineOptions& options = {});
 
 bool Run_Calibrated_Engine(int covariateCount, int controlCount, int drawCount, bool twoSided,

@@ -14,7 +14,6 @@ namespace quorvane {
 //   XTX_Inv_out (k+1) x (k+1) = (X'X)^-1.
 void Regression_From_Summary(const Matrix& R, const Vector& sds, const Vector& means,
                              int dependentCount, int covariateCount, int controlCount,
-                             Matrix& bayes_betas_out, Matrix& bayes_sigma_out,
-                             Matrix& XTX_Inv_out);
+                             Matrix& bayes_betas_out, Matrix& bayes_sigma_out, Matrix& XTX_Inv_out);
 
 }  // namespace quorvane

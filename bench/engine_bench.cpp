@@ -1,0 +1,78 @@
+// Whole engine runs at the production draw count: N = 30 controls with k = 5
+// and k = 1 covariates, under both priors, on one and on two threads.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdint>
+
+#include "Bayes_Engines/engines.h"
+#include "matrix_handling/matrix_ops.h"
+
+namespace quorvane {
+namespace {
+
+struct Summary {
+  Matrix R;
+  Vector means, sds, caseScores;
+};
+
+// A made-up sample of 30 controls and a case: covariates, and two tasks that
+// depend on them, from a fixed congruential sequence.
+Summary MakeSample(int k) {
+  std::uint64_t state = 20261209;
+  auto next = [&state] {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<long double>(state >> 11) / 9007199254740992.0L - 0.5L;
+  };
+  const int n = 30;
+  DataMatrix X;
+  for (int i = 1; i <= n + 1; ++i) {
+    long double y1 = 50, y2 = 48;
+    for (int c = 1; c <= k; ++c) {
+      const long double cov = 10 * c + 8 * next();
+      X(i, c + 2) = cov;
+      y1 += 0.4L * cov / c;
+      y2 += 0.3L * cov / c;
+    }
+    const long double shared = 6 * next();
+    X(i, 1) = y1 + shared + 4 * next();
+    X(i, 2) = y2 + shared + 4 * next();
+  }
+  X(n + 1, 1) += 8;  // the case: high on Y1 for its covariates
+  Summary s;
+  Data_Summary(X, n, k + 2, s.R, s.means, s.sds);
+  Data_Get_Row(X, n + 1, k + 2, s.caseScores);
+  return s;
+}
+
+void BM_EngineRun(benchmark::State& state) {
+  const bool calibrated = state.range(0) != 0;
+  const int k = static_cast<int>(state.range(1));
+  const int threads = static_cast<int>(state.range(2));
+  const Summary s = MakeSample(k);
+  EngineOptions options;
+  options.threads = threads;
+  for (auto _ : state) {
+    Vector condMeans, condSDs;
+    long double partialR = 0, z1 = 0, z2 = 0;
+    EngineResults results;
+    auto run = calibrated ? Run_Calibrated_Engine : Run_Standard_Theory_Engine;
+    run(k, 30, 1000000, true, 95, s.sds, s.means, s.caseScores, s.R, condMeans, condSDs, partialR,
+        z1, z2, results, options);
+    benchmark::DoNotOptimize(results);
+  }
+}
+BENCHMARK(BM_EngineRun)
+    ->ArgNames({"calibrated", "k", "threads"})
+    ->Args({1, 5, 1})
+    ->Args({1, 5, 2})
+    ->Args({1, 1, 1})
+    ->Args({1, 1, 2})
+    ->Args({0, 5, 1})
+    ->Args({0, 5, 2})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->UseRealTime();
+
+}  // namespace
+}  // namespace quorvane

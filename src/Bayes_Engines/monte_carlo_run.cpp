@@ -1,0 +1,640 @@
+// The Monte Carlo run shared by the standard-theory and the calibrated engine.
+//
+// Every draw is made exactly as the straightforward sequence of matrix-library
+// calls would make it (same operations, same order, same rounding), but only on
+// the live blocks: 2 x 2 products and the 2 x 2 Gauss-Jordan inverse are written
+// out, Lambda's lower triangle is built in place and factored in place, and
+// nothing is cleared or copied whole. When a draw's Cholesky pivot falls below
+// the threshold, that draw is redone with the library operations themselves, so
+// that the partly factored matrix is used exactly as the library leaves it.
+//
+// Two threads may share a run. The variates must come from the one uniform
+// stream in draw order, so the calling thread draws them (chunk by chunk into a
+// small ring of buffers) and the evaluation of a chunk (Lambda, its factor, the
+// coefficient draw, z*, Phi(z*)) runs on whichever thread is free. The sum of
+// Phi(z*) is taken chunk by chunk in draw order by the calling thread, so the
+// results are identical bit for bit to a single-threaded run.
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "Bayes_Engines/engines.h"
+#include "Bayes_Engines/regression_from_summary.h"
+#include "distrib/distributions.h"
+#include "distrib/uniform.h"
+#include "matrix_handling/decompositions.h"
+#include "matrix_handling/matrix_ops.h"
+
+namespace quorvane {
+namespace {
+
+enum class Prior { StandardTheory, Calibrated };
+
+constexpr int kChunkDraws = 2048;  // draws per buffer
+constexpr int kRingSlots = 8;      // buffers in flight
+// A draw of the calibrated engine that keeps rejecting candidates asks the
+// progress callback this often whether to go on (it cannot loop unheard).
+constexpr std::uint32_t kTrialsBetweenChecks = 1u << 16;
+
+constexpr long double kCholThreshold = 1e-12L;
+constexpr long double kPivotThreshold = 1e-10L;
+
+// A 2 x 2 matrix, 1-based like the library's.
+struct M2 {
+  long double e[3][3];
+};
+
+// T = A B by the library's rule: an accumulator from 0 receives the products
+// with the inner index ascending.
+inline void Mult2(const M2& A, const M2& B, M2& T) {
+  for (int i = 1; i <= 2; ++i) {
+    for (int j = 1; j <= 2; ++j) {
+      long double acc = 0;
+      for (int k = 1; k <= 2; ++k) acc = A.e[i][k] * B.e[k][j] + acc;
+      T.e[i][j] = acc;
+    }
+  }
+}
+
+// Gauss-Jordan inverse of a 2 x 2 matrix, first acceptable pivot, silent stop
+// on a singular matrix: the library's Mat_Inverse restricted to order 2.
+inline void Inverse2(const M2& A, M2& Ainv) {
+  M2 W = A;
+  Ainv.e[1][1] = 1;
+  Ainv.e[1][2] = 0;
+  Ainv.e[2][1] = 0;
+  Ainv.e[2][2] = 1;
+  for (int p = 1; p <= 2; ++p) {
+    int r = p;
+    while (std::fabs(W.e[r][p]) < kPivotThreshold) {
+      if (r == 2) return;
+      ++r;
+    }
+    if (r != p) {
+      for (int j = 1; j <= 2; ++j) {
+        std::swap(W.e[r][j], W.e[p][j]);
+        std::swap(Ainv.e[r][j], Ainv.e[p][j]);
+      }
+    }
+    const long double f = 1 / W.e[p][p];
+    for (int j = 1; j <= 2; ++j) {
+      W.e[p][j] = f * W.e[p][j];
+      Ainv.e[p][j] = f * Ainv.e[p][j];
+    }
+    for (int i = 1; i <= 2; ++i) {
+      if (i == p) continue;
+      const long double g = -W.e[i][p];
+      for (int j = 1; j <= 2; ++j) {
+        W.e[i][j] = g * W.e[p][j] + W.e[i][j];
+        Ainv.e[i][j] = g * Ainv.e[p][j] + Ainv.e[i][j];
+      }
+    }
+  }
+}
+
+// Everything a draw's evaluation needs that depends only on the run.
+struct RunConstants {
+  int kp1 = 0;  // k + 1
+  int d = 0;    // 2 (k + 1), the order of Lambda
+  Matrix xtxInv;
+  Vector score;  // score_vec_for_intercept_plus_COVS
+  Vector bHat;   // B_Star_Mat_As_A_Vector
+  long double case1 = 0, case2 = 0;
+};
+
+// z* of one draw from its residual covariance Sigma*, its correlation rho and
+// its 2 (k + 1) standard normal variates u. Returns false (z untouched) when the
+// Cholesky factorisation of Lambda meets a pivot below the threshold.
+bool EvaluateDrawFast(const RunConstants& rc, const M2& sigma, long double rho,
+                      const long double* u, long double& z) {
+  const int kp1 = rc.kp1;
+  const int d = rc.d;
+  long double L[kMaxOrder + 1][kMaxOrder + 1];  // lower triangle only, 1-based
+
+  // Lambda = Sigma* (x) (X'X)^-1, lower triangle.
+  for (int a = 1; a <= 2; ++a) {
+    for (int r = 1; r <= kp1; ++r) {
+      const int i = (a - 1) * kp1 + r;
+      for (int b = 1; b <= a; ++b) {
+        const long double s = sigma.e[a][b];
+        const int j0 = (b - 1) * kp1;
+        const int cMax = (b < a) ? kp1 : r;
+        for (int c = 1; c <= cMax; ++c) L[i][j0 + c] = s * rc.xtxInv(r, c);
+      }
+    }
+  }
+
+  // Lower Cholesky factor, column by column.
+  if (L[1][1] < kCholThreshold) return false;
+  L[1][1] = std::sqrt(L[1][1]);
+  for (int i = 2; i <= d; ++i) L[i][1] = L[i][1] / L[1][1];
+  for (int j = 2; j <= d; ++j) {
+    long double sum = L[j][j];
+    for (int k = 1; k < j; ++k) sum = sum - L[j][k] * L[j][k];
+    if (sum < kCholThreshold) return false;
+    L[j][j] = std::sqrt(sum);
+    for (int i = j + 1; i <= d; ++i) {
+      long double t = L[i][j];
+      for (int k = 1; k < j; ++k) t = t - L[j][k] * L[i][k];
+      L[i][j] = t / L[j][j];
+    }
+  }
+
+  // B* = B-hat + Cf u. The factor's upper triangle is zero; its products only
+  // matter to the sign of an accumulator that is exactly zero.
+  long double bStar[kMaxOrder + 1];
+  for (int i = 1; i <= d; ++i) {
+    long double acc = 0;
+    for (int j = 1; j <= i; ++j) acc = L[i][j] * u[j - 1] + acc;
+    if (acc == 0) {
+      for (int j = i + 1; j <= d; ++j) acc = 0.0L * u[j - 1] + acc;
+    }
+    bStar[i] = rc.bHat[i] + acc;
+  }
+
+  // This draw's conditional means at the case's covariates, and z*.
+  long double mu1 = 0, mu2 = 0;
+  for (int c = 1; c <= kp1; ++c) mu1 = bStar[c] * rc.score[c] + mu1;
+  for (int c = 1; c <= kp1; ++c) mu2 = bStar[kp1 + c] * rc.score[c] + mu2;
+  const long double z1 = (rc.case1 - mu1) / std::sqrt(sigma.e[1][1]);
+  const long double z2 = (rc.case2 - mu2) / std::sqrt(sigma.e[2][2]);
+  z = (z1 - z2) / std::sqrt(2.0L - 2.0L * rho);
+  return true;
+}
+
+// The same evaluation with the library operations, for draws whose Lambda is
+// not positive definite. The factorisation's message is not shown here; it is
+// returned through `message` when there is one.
+long double EvaluateDrawWithLibrary(const RunConstants& rc, const M2& sigma, long double rho,
+                                    const long double* u, std::string& message) {
+  Matrix sig;
+  sig(1, 1) = sigma.e[1][1];
+  sig(1, 2) = sigma.e[1][2];
+  sig(2, 1) = sigma.e[2][1];
+  sig(2, 2) = sigma.e[2][2];
+  Matrix lambda;
+  int rows = 0, cols = 0;
+  bool ok = false;
+  Kronecker_Product(sig, rc.xtxInv, 2, 2, rc.kp1, rc.kp1, lambda, rows, cols, ok);
+  Matrix cf;
+  Mat_Copy(lambda, rc.d, cf);
+  Chol(rc.d, cf, [&message](const std::string& text) { message = text; });
+  Vector uv;
+  for (int i = 1; i <= rc.d; ++i) uv[i] = u[i - 1];
+  Vector cu;
+  Mat_Vec_Mult(cf, rc.d, uv, cu);
+  Vector bStar;
+  Vec_Add(rc.d, rc.bHat, cu, bStar);
+  Matrix bt;
+  for (int c = 1; c <= rc.kp1; ++c) {
+    bt(1, c) = bStar[c];
+    bt(2, c) = bStar[rc.kp1 + c];
+  }
+  Vector mu;
+  Mat_Vec_Mult_Rect(bt, 2, rc.kp1, rc.score, mu);
+  const long double z1 = (rc.case1 - mu[1]) / std::sqrt(sigma.e[1][1]);
+  const long double z2 = (rc.case2 - mu[2]) / std::sqrt(sigma.e[2][2]);
+  return (z1 - z2) / std::sqrt(2.0L - 2.0L * rho);
+}
+
+// One buffer of drawn variates and the evaluations made from them.
+struct Chunk {
+  std::vector<M2> sigma;
+  std::vector<long double> rho;
+  std::vector<long double> u;    // d variates per draw
+  std::vector<long double> phi;  // Phi(z*) per draw
+  int evaluated = -1;            // index of the last chunk evaluated in this buffer
+};
+
+// The first draw (in draw order) whose Lambda was not positive definite.
+struct CholFailure {
+  std::int64_t draw = -1;
+  M2 sigma{};
+};
+
+template <Prior prior>
+class Run {
+ public:
+  Run(const RunConstants& rc, int drawCount, long double lfac[3][3], int controlCount,
+      int covariateCount, const EngineOptions& options)
+      : rc_(rc),
+        D_(drawCount),
+        options_(options),
+        normal_(0, 1),
+        uniform_(0, 1),
+        chiA_(prior == Prior::StandardTheory ? controlCount - covariateCount
+                                             : controlCount - covariateCount - 2),
+        chiB_(prior == Prior::StandardTheory ? controlCount - covariateCount - 1
+                                             : controlCount - covariateCount - 3) {
+    for (int i = 1; i <= 2; ++i) {
+      for (int j = 1; j <= 2; ++j) {
+        lfac_.e[i][j] = lfac[i][j];
+        lfacT_.e[j][i] = lfac[i][j];
+      }
+    }
+  }
+
+  // Fills zlist[0..D-1] and phiSum. Returns false when cancelled.
+  bool Execute(std::vector<long double>& zlist, long double& phiSum, CholFailure& failure);
+
+ private:
+  void DrawChunk(int c);
+  void EvaluateChunk(int c);
+  bool TryClaim(int& c);
+  bool AskProgress(std::int64_t done);
+
+  const RunConstants& rc_;
+  const int D_;
+  const EngineOptions& options_;
+  tNormal_distribution normal_;
+  tUniform_distribution uniform_;
+  tChi_square_distribution chiA_, chiB_;
+  M2 lfac_{}, lfacT_{};
+
+  int chunkCount_ = 0;
+  std::vector<Chunk> ring_;
+  std::vector<long double>* zlist_ = nullptr;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::atomic<int> produced_{0};   // chunks drawn
+  std::atomic<int> nextClaim_{0};  // next chunk to evaluate
+  std::atomic<bool> stop_{false};
+  CholFailure failure_;
+};
+
+template <Prior prior>
+bool Run<prior>::AskProgress(std::int64_t done) {
+  if (!options_.progress) return true;
+  if (options_.progress(done, D_)) return true;
+  stop_.store(true);
+  changed_.notify_all();
+  return false;
+}
+
+template <Prior prior>
+void Run<prior>::DrawChunk(int c) {
+  Chunk& chunk = ring_[static_cast<std::size_t>(c % kRingSlots)];
+  const int first = c * kChunkDraws;
+  const int count = std::min(kChunkDraws, D_ - first);
+  const int d = rc_.d;
+  for (int t = 0; t < count; ++t) {
+    M2 A{}, At{}, P{}, Q{}, W{}, sigma{};
+    long double rho = 0;
+    std::uint32_t trials = 0;
+    for (;;) {
+      if constexpr (prior == Prior::StandardTheory) {
+        A.e[1][1] = std::sqrt(chiA_.Random_Variate());
+        A.e[1][2] = normal_.Random_Variate();
+        A.e[2][1] = 0;
+        A.e[2][2] = std::sqrt(chiB_.Random_Variate());
+      } else {
+        A.e[1][1] = std::sqrt(chiA_.Random_Variate());
+        A.e[2][2] = std::sqrt(chiB_.Random_Variate());
+        A.e[1][2] = normal_.Random_Variate();
+        A.e[2][1] = 0;
+      }
+      At.e[1][1] = A.e[1][1];
+      At.e[1][2] = A.e[2][1];
+      At.e[2][1] = A.e[1][2];
+      At.e[2][2] = A.e[2][2];
+      Mult2(At, A, P);
+      Mult2(lfac_, P, Q);
+      Mult2(Q, lfacT_, W);
+      Inverse2(W, sigma);
+      rho = sigma.e[1][2] / std::sqrt(sigma.e[1][1] * sigma.e[2][2]);
+      if constexpr (prior == Prior::StandardTheory) {
+        break;
+      } else {
+        const long double v = uniform_.Random_Variate();
+        if (1 - rho * rho >= v * v) break;  // false also when either side is NaN
+        if (++trials % kTrialsBetweenChecks == 0 &&
+            (stop_.load() || !AskProgress(static_cast<std::int64_t>(first) + t))) {
+          return;
+        }
+      }
+    }
+    chunk.sigma[static_cast<std::size_t>(t)] = sigma;
+    chunk.rho[static_cast<std::size_t>(t)] = rho;
+    long double* u = &chunk.u[static_cast<std::size_t>(t) * static_cast<std::size_t>(d)];
+    for (int i = 0; i < d; ++i) u[i] = normal_.Random_Variate();
+  }
+}
+
+template <Prior prior>
+void Run<prior>::EvaluateChunk(int c) {
+  Chunk& chunk = ring_[static_cast<std::size_t>(c % kRingSlots)];
+  const int first = c * kChunkDraws;
+  const int count = std::min(kChunkDraws, D_ - first);
+  for (int t = 0; t < count; ++t) {
+    const auto ts = static_cast<std::size_t>(t);
+    const M2& sigma = chunk.sigma[ts];
+    const long double* u = &chunk.u[ts * static_cast<std::size_t>(rc_.d)];
+    long double z = 0;
+    if (!EvaluateDrawFast(rc_, sigma, chunk.rho[ts], u, z)) {
+      std::string message;
+      z = EvaluateDrawWithLibrary(rc_, sigma, chunk.rho[ts], u, message);
+      if (!message.empty()) {
+        std::lock_guard lock(mutex_);
+        const std::int64_t draw = static_cast<std::int64_t>(first) + t;
+        if (failure_.draw < 0 || draw < failure_.draw) failure_ = {draw, sigma};
+      }
+    }
+    (*zlist_)[static_cast<std::size_t>(first + t)] = z;
+    chunk.phi[ts] = normal_.Distribution_function(z);
+  }
+  {
+    std::lock_guard lock(mutex_);
+    chunk.evaluated = c;
+  }
+  changed_.notify_all();
+}
+
+template <Prior prior>
+bool Run<prior>::TryClaim(int& c) {
+  int next = nextClaim_.load();
+  while (next < produced_.load(std::memory_order_acquire)) {
+    if (nextClaim_.compare_exchange_weak(next, next + 1)) {
+      c = next;
+      return true;
+    }
+  }
+  return false;
+}
+
+template <Prior prior>
+bool Run<prior>::Execute(std::vector<long double>& zlist, long double& phiSum,
+                         CholFailure& failure) {
+  zlist_ = &zlist;
+  chunkCount_ = (D_ + kChunkDraws - 1) / kChunkDraws;
+  const int slots = std::min(kRingSlots, chunkCount_);
+  ring_.resize(static_cast<std::size_t>(slots));
+  const std::size_t per = static_cast<std::size_t>(std::min(kChunkDraws, D_));
+  for (Chunk& chunk : ring_) {
+    chunk.sigma.resize(per);
+    chunk.rho.resize(per);
+    chunk.u.resize(per * static_cast<std::size_t>(rc_.d));
+    chunk.phi.resize(per);
+  }
+
+  int threads = options_.threads;
+  if (threads <= 0) threads = std::thread::hardware_concurrency() > 1 ? 2 : 1;
+  std::thread worker;
+  if (threads >= 2 && chunkCount_ > 1) {
+    worker = std::thread([this] {
+      for (;;) {
+        int c = 0;
+        if (TryClaim(c)) {
+          EvaluateChunk(c);
+          continue;
+        }
+        std::unique_lock lock(mutex_);
+        if (stop_.load() || nextClaim_.load() >= chunkCount_) return;
+        changed_.wait(lock, [this] {
+          return stop_.load() || nextClaim_.load() < produced_.load() ||
+                 nextClaim_.load() >= chunkCount_;
+        });
+        if (stop_.load() || nextClaim_.load() >= chunkCount_) return;
+      }
+    });
+  }
+
+  long double sum = 0;
+  int summed = 0;  // chunks whose Phi values are in the sum
+  auto addChunk = [&](int c) {
+    const Chunk& chunk = ring_[static_cast<std::size_t>(c % kRingSlots)];
+    const int count = std::min(kChunkDraws, D_ - c * kChunkDraws);
+    for (int t = 0; t < count; ++t) sum = sum + chunk.phi[static_cast<std::size_t>(t)];
+    ++summed;
+  };
+  // Waits (evaluating chunks itself meanwhile) until chunk c has been evaluated.
+  auto awaitChunk = [&](int c) {
+    Chunk& chunk = ring_[static_cast<std::size_t>(c % kRingSlots)];
+    for (;;) {
+      {
+        std::unique_lock lock(mutex_);
+        if (chunk.evaluated == c) return;
+      }
+      int claim = 0;
+      if (TryClaim(claim)) {
+        EvaluateChunk(claim);
+        continue;
+      }
+      std::unique_lock lock(mutex_);
+      changed_.wait(lock, [&] { return chunk.evaluated == c; });
+      return;
+    }
+  };
+
+  bool cancelled = false;
+  for (int c = 0; c < chunkCount_; ++c) {
+    if (c >= kRingSlots) {  // the buffer's previous chunk must be done and summed
+      awaitChunk(c - kRingSlots);
+      addChunk(c - kRingSlots);
+    }
+    DrawChunk(c);
+    if (stop_.load()) {
+      cancelled = true;
+      break;
+    }
+    {
+      std::lock_guard lock(mutex_);
+      produced_.store(c + 1, std::memory_order_release);
+    }
+    changed_.notify_all();
+    // Evaluate here too whenever the other thread lags behind (always, when alone).
+    const bool alone = !worker.joinable();
+    int claim = 0;
+    while ((alone || produced_.load() - nextClaim_.load() > 1) && TryClaim(claim)) {
+      EvaluateChunk(claim);
+      if (!alone) break;
+    }
+    const std::int64_t done = std::min<std::int64_t>(static_cast<std::int64_t>(c + 1) * kChunkDraws,
+                                                     static_cast<std::int64_t>(D_));
+    if (!AskProgress(done)) {
+      cancelled = true;
+      break;
+    }
+  }
+
+  if (cancelled) {
+    stop_.store(true);
+    changed_.notify_all();
+    if (worker.joinable()) worker.join();
+    return false;
+  }
+  for (int c = summed; c < chunkCount_; ++c) {
+    awaitChunk(c);
+    addChunk(c);
+  }
+  changed_.notify_all();
+  if (worker.joinable()) worker.join();
+  phiSum = sum;
+  failure = failure_;
+  return true;
+}
+
+// Orders NaN above every number, so that a selection is well defined on any list.
+inline bool LessNaNLast(long double a, long double b) {
+  return a < b || (!std::isnan(a) && std::isnan(b));
+}
+
+template <Prior prior>
+bool RunEngine(int covariateCount, int controlCount, int drawCount, bool twoSided,
+               int crediblePercent, const Vector& sds, const Vector& means,
+               const Vector& caseScores, const Matrix& R, Vector& condMeans, Vector& condSDs,
+               long double& partialR, long double& condZ1, long double& condZ2,
+               EngineResults& results, const EngineOptions& options) {
+  const int k = covariateCount;
+  const int n = controlCount;
+  const int m = k + 2;
+  const int D = drawCount;
+  if (D < 1) return false;
+
+  // 1-4: outputs cleared, the case's covariate vector, the regression from the
+  // summary statistics and its stacked coefficients.
+  Vec_Fill(kMaxOrder, condMeans, 0);
+  RunConstants rc;
+  rc.kp1 = k + 1;
+  rc.d = 2 * (k + 1);
+  rc.score[1] = 1;
+  for (int i = 2; i <= k + 1; ++i) rc.score[i] = caseScores[i + 1];
+  Matrix betas, sigmaHat;
+  Regression_From_Summary(R, sds, means, 2, k, n, betas, sigmaHat, rc.xtxInv);
+  for (int i = 1; i <= k + 1; ++i) {
+    rc.bHat[i] = betas(i, 1);
+    rc.bHat[k + 1 + i] = betas(i, 2);
+  }
+  rc.case1 = caseScores[1];
+  rc.case2 = caseScores[2];
+
+  // 6: every run draws the same sequence.
+  Seed1 = kEngineSeed1;
+  Seed2 = kEngineSeed2;
+
+  // 7: the sample conditional statistics at the case's covariate values.
+  Matrix C;
+  Conditional_Normal(m, k, R, sds, means, caseScores, C, condMeans);
+  condSDs[1] = std::sqrt(C(1, 1));
+  condSDs[2] = std::sqrt(C(2, 2));
+  condZ1 = (caseScores[1] - condMeans[1]) / std::sqrt(C(1, 1));
+  condZ2 = (caseScores[2] - condMeans[2]) / std::sqrt(C(2, 2));
+  partialR = C(1, 2) / std::sqrt(C(1, 1) * C(2, 2));
+  results.effectSize = (condZ1 - condZ2) / std::sqrt(2.0L - 2.0L * partialR);
+
+  // 8: the Wishart scale factor.
+  Matrix S;
+  Mat_Scale(2, sigmaHat, S, static_cast<long double>(n - k - 1));
+  if constexpr (prior == Prior::Calibrated) {
+    Mat_Scale_In_Place(2, S,
+                       static_cast<long double>(n - k - 2) / static_cast<long double>(n - k - 1));
+  }
+  Matrix Sinv;
+  Mat_Inverse(S, 2, Sinv);
+  Matrix Lfac;
+  Mat_Copy(Sinv, 2, Lfac);
+  Chol(2, Lfac, options.cholMessage);
+  long double lfac[3][3] = {};
+  for (int i = 1; i <= 2; ++i) {
+    for (int j = 1; j <= 2; ++j) lfac[i][j] = Lfac(i, j);
+  }
+
+  // 9: the draws.
+  std::vector<long double> zlist(static_cast<std::size_t>(D));
+  long double phiSum = 0;
+  CholFailure failure;
+  {
+    Run<prior> run(rc, D, lfac, n, k, options);
+    if (!run.Execute(zlist, phiSum, failure)) return false;
+  }
+  if (failure.draw >= 0) {
+    // One message per run, on this thread: the factorisation of the first
+    // failing draw's Lambda, shown as the library shows it.
+    Matrix sig, lambda;
+    sig(1, 1) = failure.sigma.e[1][1];
+    sig(1, 2) = failure.sigma.e[1][2];
+    sig(2, 1) = failure.sigma.e[2][1];
+    sig(2, 2) = failure.sigma.e[2][2];
+    int rows = 0, cols = 0;
+    bool ok = false;
+    Kronecker_Product(sig, rc.xtxInv, 2, 2, rc.kp1, rc.kp1, lambda, rows, cols, ok);
+    Chol(rc.d, lambda, options.cholMessage);
+  }
+
+  // 10: the percentage below the case, turned to the case's side.
+  long double P = phiSum / static_cast<long double>(D) * 100;
+  bool flipped = false;
+  if (P > 50) {
+    P = 100 - P;
+    flipped = true;
+  }
+  results.percentMoreExtreme = P;
+  results.oneTailedP = P / 100;
+  results.twoTailedP = P / 50;
+
+  // 11-13: the credible limits are order statistics of the draws.
+  int lower = 0, upper = 0;
+  CredibleLimitPositions(crediblePercent, D, twoSided, lower, upper);
+  lower = std::clamp(lower, 1, D);
+  upper = std::clamp(upper, 1, D);
+  auto at = [&zlist](int position) { return zlist.begin() + (position - 1); };
+  std::nth_element(zlist.begin(), at(lower), zlist.end(), LessNaNLast);
+  results.effectSizeLower = *at(lower);
+  if (upper > lower) std::nth_element(at(lower) + 1, at(upper), zlist.end(), LessNaNLast);
+  results.effectSizeUpper = *at(upper);
+
+  // 14: the percentage limits.
+  const tNormal_distribution normal(0, 1);
+  if (!flipped) {
+    results.percentLower = normal.Distribution_function(results.effectSizeLower) * 100;
+    results.percentUpper = normal.Distribution_function(results.effectSizeUpper) * 100;
+  } else {
+    results.percentLower = (1 - normal.Distribution_function(results.effectSizeUpper)) * 100;
+    results.percentUpper = (1 - normal.Distribution_function(results.effectSizeLower)) * 100;
+  }
+  return true;
+}
+
+}  // namespace
+
+void CredibleLimitPositions(int crediblePercent, int drawCount, bool twoSided, int& lower,
+                            int& upper) {
+  const long double L = crediblePercent;
+  const long double D = drawCount;
+  if (twoSided) {
+    lower = static_cast<int>(std::rint((100 - L) / 2 / 100 * D));
+    upper = static_cast<int>(std::rint(((100 - L) / 2 + L) / 100 * D)) + 1;
+  } else {
+    lower = static_cast<int>(std::rint((100 - L) / 100 * D));
+    upper = static_cast<int>(std::rint(L / 100 * D)) + 1;
+  }
+}
+
+bool Run_Standard_Theory_Engine(int covariateCount, int controlCount, int drawCount, bool twoSided,
+                                int crediblePercent, const Vector& sds, const Vector& means,
+                                const Vector& caseScores, const Matrix& R, Vector& condMeans,
+                                Vector& condSDs, long double& partialR, long double& condZ1,
+                                long double& condZ2, EngineResults& results,
+                                const EngineOptions& options) {
+  return RunEngine<Prior::StandardTheory>(covariateCount, controlCount, drawCount, twoSided,
+                                          crediblePercent, sds, means, caseScores, R, condMeans,
+                                          condSDs, partialR, condZ1, condZ2, results, options);
+}
+
+bool Run_Calibrated_Engine(int covariateCount, int controlCount, int drawCount, bool twoSided,
+                           int crediblePercent, const Vector& sds, const Vector& means,
+                           const Vector& caseScores, const Matrix& R, Vector& condMeans,
+                           Vector& condSDs, long double& partialR, long double& condZ1,
+                           long double& condZ2, EngineResults& results,
+                           const EngineOptions& options) {
+  return RunEngine<Prior::Calibrated>(covariateCount, controlCount, drawCount, twoSided,
+                                      crediblePercent, sds, means, caseScores, R, condMeans,
+                                      condSDs, partialR, condZ1, condZ2, results, options);
+}
+
+}  // namespace quorvane
