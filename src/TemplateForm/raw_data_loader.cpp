@@ -6,6 +6,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "TemplateForm/format_text.h"
 #include "TemplateForm/number_text.h"
 #include "matrix_handling/matrix_ops.h"
 
@@ -166,12 +167,10 @@ void LoadRawDataFile(int rows, int cols, DataMatrix& rawData, bool& loadOk,
     return;
   }
   loadOk = true;
-  char buf[160];
-  std::snprintf(buf, sizeof buf,
-                "Data file consisting of %2d controls plus a case (rows) and %2d variables "
-                "(columns) was loaded successfully ",
-                rows - 1, cols);
-  host.ShowMessage(MessageKind::Information, buf);
+  host.ShowMessage(MessageKind::Information,
+                   FormatText("Data file consisting of %2d controls plus a case (rows) and %2d "
+                              "variables (columns) was loaded successfully ",
+                              rows - 1, cols));
 }
 
 }  // namespace quorvane

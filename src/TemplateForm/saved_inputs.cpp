@@ -6,6 +6,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "TemplateForm/format_text.h"
 #include "TemplateForm/number_text.h"
 #include "input_checks/program_directory.h"
 
@@ -122,9 +123,7 @@ void LoadPreviousData(Worksheet& sheet) {
       for (int k = 1; k <= WorksheetConfig.restoreCount && k <= 8; ++k) {
         const std::optional<long double> value = ReadSavedNumber(in);
         if (!value) break;
-        char buf[64];
-        std::snprintf(buf, sizeof buf, "%1.6g", static_cast<double>(*value));
-        sheet.Field(k).text = buf;
+        sheet.Field(k).text = FormatText("%1.6g", static_cast<double>(*value));
       }
     }
   } catch (...) {

@@ -1,8 +1,8 @@
 #include "input_checks/input_validation.h"
 
 #include <cmath>
-#include <cstdio>
-#include <vector>
+
+#include "TemplateForm/format_text.h"
 
 namespace quorvane {
 
@@ -11,14 +11,6 @@ bool InvalidEntryFlag = false;
 namespace {
 
 const std::string kNumericOnly = "Enter numeric data only.";
-
-// value printed with "%3.3f", of any length.
-std::string Format3_3(double value) {
-  const int n = std::snprintf(nullptr, 0, "%3.3f", value);
-  std::vector<char> buf(static_cast<std::size_t>(n) + 1);
-  std::snprintf(buf.data(), buf.size(), "%3.3f", value);
-  return std::string(buf.data(), static_cast<std::size_t>(n));
-}
 
 // The range checks' shared form: passes when value is a whole number whose
 // integer part satisfies the condition.
@@ -29,8 +21,8 @@ bool CheckWholeNumber(const std::string& label, double value, const std::string&
     const double t = std::trunc(value);
     if (value - t == 0.0 && condition(t)) return true;
   }
-  host.ShowMessage(MessageKind::Warning,
-                   "INPUT ERROR\r(  " + label + "  " + Format3_3(value) + "  )\r" + sentence);
+  host.ShowMessage(MessageKind::Warning, "INPUT ERROR\r(  " + label + "  " +
+                                             FormatText("%3.3f", value) + "  )\r" + sentence);
   return false;
 }
 

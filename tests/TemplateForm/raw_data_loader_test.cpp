@@ -1,0 +1,352 @@
+#include "TemplateForm/raw_data_loader.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <streambuf>
+#include <string>
+#include <vector>
+
+#include "TemplateForm/scripted_host.h"
+#include "TemplateForm/temp_dir.h"
+#include "matrix_handling/matrix_ops.h"
+
+namespace quorvane {
+namespace {
+
+using testing::ScriptedHost;
+using testing::TempDir;
+
+const std::string kMissingBox =
+    "Missing data were detected when attempting to load the raw data file: make sure that you "
+    "have the correct number of rows (controls plus the case) and columns (Y1, Y2, and "
+    "covariate[s]) of data in the text file and that there are no blank entries. ";
+
+// Three controls and a case, one covariate: 4 rows of 3 numbers.
+constexpr int kRows = 4;
+constexpr int kCols = 3;
+const std::vector<std::vector<long double>> kValues = {
+    {1, 2, 3}, {4, 5, 6}, {7, 8, 9}, {10, 11, 12.5}};
+
+std::string Join(const std::vector<std::string>& lines, const std::string& end) {
+  std::string s;
+  for (const std::string& l : lines) s += l + end;
+  return s;
+}
+const std::vector<std::string> kLines = {"1 2 3", "4 5 6", "7 8 9", "10 11 12.5"};
+
+enum class Outcome { Complete, Missing };
+
+Outcome Read(const std::string& content, DataMatrix& data, int rows = kRows, int cols = kCols) {
+  std::istringstream in(content);
+  ReadRawData(in, rows, cols, data);
+  return Data_Has_Missing(rows, cols, data) ? Outcome::Missing : Outcome::Complete;
+}
+
+void ExpectValues(const DataMatrix& data, const std::string& name) {
+  for (int i = 1; i <= kRows; ++i) {
+    for (int j = 1; j <= kCols; ++j) {
+      EXPECT_EQ(data(i, j),
+                kValues[static_cast<std::size_t>(i - 1)][static_cast<std::size_t>(j - 1)])
+          << name << " cell " << i << "," << j;
+    }
+  }
+}
+
+TEST(ReadRawData, FileVariantsThatLoadCompletely) {
+  using namespace std::string_literals;
+  struct Case {
+    const char* name;
+    std::string content;
+  };
+  const std::vector<Case> cases = {
+      {"CR LF", Join(kLines, "\r\n")},
+      {"LF only", Join(kLines, "\n")},
+      {"CR only", Join(kLines, "\r")},
+      {"no line end after the case", "1 2 3\r\n4 5 6\r\n7 8 9\r\n10 11 12.5"},
+      {"mixed line ends", "1 2 3\r\n4 5 6\n7 8 9\r10 11 12.5\r\n"},
+      {"tabs", "1\t2\t3\r\n4\t5\t6\r\n7\t8\t9\r\n10\t11\t12.5\r\n"},
+      {"leading, repeated and trailing blanks",
+       "  1   2 3 \r\n\t4 \t 5 6\t\r\n7 8 9   \r\n 10 11 12.5 \t \r\n"},
+      {"more numbers than needed and a further line",
+       "1 2 3 99\r\n4 5 6 98 97\r\n7 8 9 junk\r\n10 11 12.5 1,5\r\n13 14 15\r\n"},
+      {"NUL and other control characters as separators",
+       "1\0 2\x01 3\r\n4\x02 5\v6\f\r\n7 8 9\r\n10 11 12.5\r\n"s},
+      {"exponents and signs", "1E0 +2 0.3e1\r\n40e-1 5.0 6\r\n7 8 9\r\n1e1 11 125E-1\r\n"},
+      {"Ctrl-Z after the data", Join(kLines, "\r\n") + "\x1A" + "13 14 15\r\n"},
+  };
+  for (const Case& c : cases) {
+    DataMatrix data;
+    ASSERT_EQ(Read(c.content, data), Outcome::Complete) << c.name;
+    ExpectValues(data, c.name);
+    EXPECT_EQ(data(kRows + 1, 1), MissingValueMarker) << c.name;
+  }
+}
+
+TEST(ReadRawData, LineFeedEndsLoadLikeCarriageReturnLineFeed) {
+  DataMatrix crlf, lf;
+  Read(Join(kLines, "\r\n"), crlf);
+  Read(Join(kLines, "\n"), lf);
+  EXPECT_TRUE(crlf == lf);
+}
+
+TEST(ReadRawData, RowsShortOfNumbersAreMissingNeverBorrowed) {
+  struct Case {
+    const char* name;
+    std::string content;
+    int missingRow;  // the first row with a missing cell
+    int missingCol;
+  };
+  const std::vector<Case> cases = {
+      {"short line", "1 2 3\r\n4 5\r\n7 8 9\r\n10 11 12.5\r\n", 2, 3},
+      {"short line ending in a blank", "1 2 3\r\n4 5 \r\n7 8 9\r\n10 11 12.5\r\n", 2, 3},
+      {"short line ending in blanks and tabs, LF", "1 2 3\n4 5 \t \n7 8 9\n10 11 12.5\n", 2, 3},
+      {"short last line ending in a blank, no line end", "1 2 3\r\n4 5 6\r\n7 8 9\r\n10 11 ", 4, 3},
+      {"short last line, no line end", "1 2 3\r\n4 5 6\r\n7 8 9\r\n10 11", 4, 3},
+      {"empty line in the middle", "1 2 3\r\n\r\n4 5 6\r\n7 8 9\r\n10 11 12.5\r\n", 2, 1},
+      {"line of blanks in the middle", "1 2 3\r\n   \t \r\n4 5 6\r\n7 8 9\r\n10 11 12.5\r\n", 2, 1},
+      {"case row missing", "1 2 3\r\n4 5 6\r\n7 8 9\r\n", 4, 1},
+      {"Ctrl-Z before the case",
+       "1 2 3\r\n4 5 6\r\n7 8 9\r\n\x1A"
+       "10 11 12.5\r\n",
+       4, 1},
+      {"Ctrl-Z inside a row", "1 2 3\r\n4 5\x1A 6\r\n7 8 9\r\n10 11 12.5\r\n", 2, 3},
+      {"empty file", "", 1, 1},
+      {"only line ends", "\r\n\r\n\r\n\r\n\r\n", 1, 1},
+  };
+  for (const Case& c : cases) {
+    DataMatrix data;
+    ASSERT_EQ(Read(c.content, data), Outcome::Missing) << c.name;
+    EXPECT_EQ(data(c.missingRow, c.missingCol), MissingValueMarker) << c.name;
+    // No cell ever reads as 0 in these files, and a short row never takes a
+    // number from the next line.
+    for (int i = 1; i <= kRows; ++i) {
+      for (int j = 1; j <= kCols; ++j) EXPECT_NE(data(i, j), 0.0L) << c.name;
+    }
+  }
+}
+
+TEST(ReadRawData, ShortRowLeavesTheNextRowIntact) {
+  DataMatrix data;
+  Read("1 2 3\r\n4 5 \r\n7 8 9\r\n10 11 12.5\r\n", data);
+  EXPECT_EQ(data(2, 1), 4.0L);
+  EXPECT_EQ(data(2, 2), 5.0L);
+  EXPECT_EQ(data(2, 3), MissingValueMarker);
+  EXPECT_EQ(data(3, 1), 7.0L);
+  EXPECT_EQ(data(3, 2), 8.0L);
+  EXPECT_EQ(data(3, 3), 9.0L);
+  EXPECT_EQ(data(4, 3), 12.5L);
+}
+
+TEST(ReadRawData, InvalidNumbersNameLineColumnAndText) {
+  using namespace std::string_literals;
+  struct Case {
+    std::string content;
+    std::string message;
+  };
+  const std::string rest = "\r\n4 5 6\r\n7 8 9\r\n10 11 12.5\r\n";
+  const std::vector<Case> cases = {
+      {"Y1 Y2 X" + rest, "Invalid numeric input at line 1, column 1: \"Y1\""},
+      {"1 2 3\r\n4 5 6\r\n7 8,5 9\r\n10 11 12\r\n",
+       "Invalid numeric input at line 3, column 2: \"8,5\""},
+      {"1 2 nan" + rest, "Invalid numeric input at line 1, column 3: \"nan\""},
+      {"1 2 inf" + rest, "Invalid numeric input at line 1, column 3: \"inf\""},
+      {"1 2 0x1p3" + rest, "Invalid numeric input at line 1, column 3: \"0x1p3\""},
+      {"1 2 1e99999" + rest, "Invalid numeric input at line 1, column 3: \"1e99999\""},
+      {"1 2 3\n4 5 6\n7 8 9\n10 -11- 12\n", "Invalid numeric input at line 4, column 2: \"-11-\""},
+      {"1 \xff\xfe 3" + rest, "Invalid numeric input at line 1, column 2: \"\\xFF\\xFE\""},
+      {"1 2\x7f 3" + rest, "Invalid numeric input at line 1, column 2: \"2\\x7F\""},
+      {"1 " + std::string(65, '1') + " 3" + rest,
+       "Invalid numeric input at line 1, column 2: \"" + std::string(65, '1') + "\""},
+      {"1 " + std::string(100000, '1') + " 3" + rest,
+       "Invalid numeric input at line 1, column 2: \"" + std::string(65, '1') + "...\""},
+  };
+  for (const Case& c : cases) {
+    DataMatrix data;
+    try {
+      Read(c.content, data);
+      ADD_FAILURE() << "no error for " << c.message;
+    } catch (const RawDataError& e) {
+      EXPECT_EQ(std::string(e.what()), c.message);
+    }
+  }
+}
+
+TEST(ReadRawData, TableGrowsWithTheRowsAsked) {
+  std::string content;
+  for (int i = 1; i <= 601; ++i) content += std::to_string(i) + " " + std::to_string(-i) + "\n";
+  DataMatrix data;
+  ASSERT_EQ(Read(content, data, 601, 2), Outcome::Complete);
+  EXPECT_EQ(data.Rows(), 601);
+  EXPECT_EQ(data(601, 1), 601.0L);
+  EXPECT_EQ(data(601, 2), -601.0L);
+
+  DataMatrix shortOne;
+  EXPECT_EQ(Read(content, shortOne, 602, 2), Outcome::Missing);
+  EXPECT_EQ(shortOne.Rows(), 602);
+
+  DataMatrix small;
+  Read("1 2\n", small, 2, 2);
+  EXPECT_EQ(small.Rows(), kDefaultDataRows);
+  EXPECT_EQ(small(500, 20), MissingValueMarker);  // every cell starts missing
+}
+
+TEST(ReadRawData, HugeSingleLine) {
+  std::string line = "1 2 3";
+  line.reserve(4'000'000);
+  while (line.size() < 4'000'000) line += " 12345.678";
+  DataMatrix data;
+  ASSERT_EQ(Read(line, data, 1, 3), Outcome::Complete);
+  EXPECT_EQ(data(1, 3), 3.0L);
+}
+
+// A stream whose source fails after the first few characters.
+class FailingBuf : public std::streambuf {
+ public:
+  explicit FailingBuf(std::string head) : head_(std::move(head)) {
+    setg(head_.data(), head_.data(), head_.data() + head_.size());
+  }
+
+ protected:
+  int_type underflow() override { throw std::ios_base::failure("device gone"); }
+
+ private:
+  std::string head_;
+};
+
+TEST(ReadRawData, ReadErrorIsReportedNotTakenForEndOfFile) {
+  FailingBuf buf("1 2 3\r\n4 5");
+  std::istream in(&buf);
+  DataMatrix data;
+  try {
+    ReadRawData(in, kRows, kCols, data);
+    ADD_FAILURE() << "no error";
+  } catch (const RawDataError& e) {
+    EXPECT_NE(std::string(e.what()).find("Error reading the raw data file at line 2"),
+              std::string::npos)
+        << e.what();
+  }
+}
+
+TEST(ReadRawData, ColumnsBeyondTheTableAreRefused) {
+  std::istringstream in("1 2\n");
+  DataMatrix data;
+  EXPECT_THROW(ReadRawData(in, 1, 21, data), RawDataError);
+  EXPECT_THROW(ReadRawData(in, 1, 0, data), RawDataError);
+}
+
+// ---------------------------------------------------------------- the loader
+
+class LoadRawDataFileTest : public ::testing::Test {
+ protected:
+  // N = 10 controls and a case, one covariate.
+  static std::string TenControls(const std::string& sep, const std::string& end) {
+    std::string s;
+    for (int i = 1; i <= 11; ++i) {
+      s += std::to_string(i) + sep + std::to_string(2 * i % 7) + sep + std::to_string(i * i) + end;
+    }
+    return s;
+  }
+
+  void Load(int rows, int cols) { LoadRawDataFile(rows, cols, data_, loadOk_, name_, host_); }
+
+  TempDir dir_;
+  ScriptedHost host_;
+  DataMatrix data_{1};
+  bool loadOk_ = true;
+  std::string name_ = "earlier.txt";
+};
+
+TEST_F(LoadRawDataFileTest, LoadsAndTellsTheSize) {
+  for (const std::string sep : {" ", "\t"}) {
+    ScriptedHost host;
+    host.nextFile = dir_.Write("data.txt", TenControls(sep, "\r\n"));
+    LoadRawDataFile(11, 3, data_, loadOk_, name_, host);
+    EXPECT_TRUE(loadOk_);
+    EXPECT_EQ(name_, *host.nextFile);
+    EXPECT_EQ(data_(11, 3), 121.0L);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].first, MessageKind::Information);
+    EXPECT_EQ(host.messages[0].second,
+              "Data file consisting of 10 controls plus a case (rows) and  3 variables (columns) "
+              "was loaded successfully ");
+    ASSERT_EQ(host.dialogs.size(), 1u);
+    EXPECT_EQ(host.dialogs[0].filterDescription, "Text files only");
+    EXPECT_EQ(host.dialogs[0].filterPattern, "*.txt");
+    EXPECT_EQ(host.dialogs[0].initialFolder, std::filesystem::current_path().string());
+    EXPECT_TRUE(host.dialogs[0].mustExist);
+  }
+}
+
+TEST_F(LoadRawDataFileTest, MissingDataGiveTheErrorBoxAndKeepTheName) {
+  std::string content = TenControls(" ", "\r\n");
+  content.erase(content.rfind("11 "));  // the case's row is gone
+  host_.nextFile = dir_.Write("short.txt", content);
+  Load(11, 3);
+  EXPECT_FALSE(loadOk_);
+  EXPECT_EQ(name_, *host_.nextFile);
+  ASSERT_EQ(host_.messages.size(), 1u);
+  EXPECT_EQ(host_.messages[0].first, MessageKind::Error);
+  EXPECT_EQ(host_.messages[0].second, kMissingBox);
+}
+
+TEST_F(LoadRawDataFileTest, CancelledOrBlankNameLoadsNothingAndSaysNothing) {
+  for (const std::optional<std::string>& answer :
+       {std::optional<std::string>(), std::optional<std::string>("  \t ")}) {
+    ScriptedHost host;
+    host.nextFile = answer;
+    name_ = "earlier.txt";
+    loadOk_ = true;
+    LoadRawDataFile(11, 3, data_, loadOk_, name_, host);
+    EXPECT_FALSE(loadOk_);
+    EXPECT_EQ(name_, "earlier.txt");
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(data_.Rows(), kDefaultDataRows);
+    EXPECT_EQ(data_(1, 1), MissingValueMarker);
+  }
+}
+
+TEST_F(LoadRawDataFileTest, FileThatCannotBeOpenedIsNamed) {
+  for (const std::string& path : {dir_ / "no-such-file.txt", dir_.Path().string()}) {
+    ScriptedHost host;
+    host.nextFile = path;
+    try {
+      LoadRawDataFile(11, 3, data_, loadOk_, name_, host);
+      ADD_FAILURE() << "no error for " << path;
+    } catch (const RawDataError& e) {
+      EXPECT_NE(std::string(e.what()).find("Cannot open the raw data file \"" + path + "\""),
+                std::string::npos)
+          << e.what();
+    }
+    EXPECT_FALSE(loadOk_);
+    EXPECT_EQ(name_, "earlier.txt");
+    EXPECT_TRUE(host.messages.empty());
+  }
+}
+
+TEST_F(LoadRawDataFileTest, InvalidNumberStopsTheLoad) {
+  host_.nextFile = dir_.Write("comma.txt", "1,5 2 3\r\n");
+  EXPECT_THROW(Load(11, 3), RawDataError);
+  EXPECT_FALSE(loadOk_);
+  EXPECT_EQ(name_, "earlier.txt");
+  EXPECT_TRUE(host_.messages.empty());
+}
+
+TEST_F(LoadRawDataFileTest, LargeControlSample) {
+  std::string content;
+  for (int i = 1; i <= 700; ++i)
+    content += std::to_string(i) + " " + std::to_string(i % 13) + " 1\n";
+  host_.nextFile = dir_.Write("big.txt", content);
+  Load(700, 3);
+  EXPECT_TRUE(loadOk_);
+  EXPECT_EQ(data_.Rows(), 700);
+  EXPECT_EQ(data_(700, 1), 700.0L);
+  ASSERT_EQ(host_.messages.size(), 1u);
+  EXPECT_EQ(host_.messages[0].second,
+            "Data file consisting of 699 controls plus a case (rows) and  3 variables (columns) "
+            "was loaded successfully ");
+}
+
+}  // namespace
+}  // namespace quorvane
