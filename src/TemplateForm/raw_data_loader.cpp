@@ -109,9 +109,26 @@ std::string Trim(const std::string& s) {
   return s.substr(b, e - b);
 }
 
-void ResetTable(int rows, DataMatrix& rawData) {
-  rawData = DataMatrix(std::max(rows, kDefaultDataRows));
-  Data_Fill_Missing(rawData);
+// A new table of rows rows, every cell missing.
+DataMatrix MissingTable(int rows) {
+  DataMatrix table(rows);
+  Data_Fill_Missing(table);
+  return table;
+}
+
+// Makes room for row i (at most limit rows), doubling the table so that a
+// file of many rows costs few copies.
+void MakeRoomForRow(int i, int limit, DataMatrix& rawData) {
+  if (i <= rawData.Rows()) return;
+  DataMatrix bigger =
+      MissingTable(static_cast<int>(std::min<long long>(2LL * rawData.Rows(), limit)));
+  std::copy_n(rawData.data(), rawData.size(), bigger.data());
+  rawData = std::move(bigger);
+}
+
+bool AtEndOfData(std::istream& in) {
+  const Traits::int_type c = in.peek();
+  return c == Traits::eof() || c == Traits::to_int_type(kCtrlZ);
 }
 
 }  // namespace
@@ -121,8 +138,15 @@ void ReadRawData(std::istream& in, int rows, int cols, DataMatrix& rawData) {
     throw RawDataError("The raw data file can hold 1 to " + std::to_string(kMaxOrder) +
                        " columns, not " + std::to_string(cols));
   }
-  ResetTable(rows, rawData);
+  // The table grows with the rows actually present, so a large count with a
+  // short file costs no more than the file.
+  const int limit = std::max(rows, kDefaultDataRows);
+  rawData = MissingTable(kDefaultDataRows);
   for (int i = 1; i <= rows; ++i) {
+    if (i > rawData.Rows()) {
+      if (AtEndOfData(in)) break;  // the rest is missing
+      MakeRoomForRow(i, limit, rawData);
+    }
     for (int j = 1; j <= cols; ++j) ReadCell(in, i, j, rawData(i, j));
     SkipRestOfLine(in, i);
   }
@@ -130,7 +154,7 @@ void ReadRawData(std::istream& in, int rows, int cols, DataMatrix& rawData) {
 
 void LoadRawDataFile(int rows, int cols, DataMatrix& rawData, bool& loadOk,
                      std::string& dataFileName, ComputeHost& host) {
-  ResetTable(rows, rawData);
+  rawData = MissingTable(kDefaultDataRows);
   loadOk = false;
 
   OpenFileRequest request;
@@ -158,7 +182,7 @@ void LoadRawDataFile(int rows, int cols, DataMatrix& rawData, bool& loadOk,
   }
   dataFileName = name;
 
-  if (Data_Has_Missing(rows, cols, rawData)) {
+  if (rawData.Rows() < rows || Data_Has_Missing(rows, cols, rawData)) {
     host.ShowMessage(MessageKind::Error,
                      "Missing data were detected when attempting to load the raw data file: make "
                      "sure that you have the correct number of rows (controls plus the case) and "

@@ -36,21 +36,25 @@ class RawDataError : public std::runtime_error {
 // Longest text accepted as one number.
 inline constexpr std::size_t kMaxNumberLength = 64;
 
-// The reading core. rawData := a new table of max(rows, 500) rows, every cell
-// MissingValueMarker; then rows 1..rows, columns 1..cols are filled from the
-// stream as described above (cells not found stay missing).
+// The reading core. rawData := a new table, every cell MissingValueMarker;
+// then rows 1..rows, columns 1..cols are filled from the stream as described
+// above (cells not found stay missing). The table has 500 rows and grows with
+// the rows present in the stream: after a complete read it has max(rows, 500)
+// rows; when the data end before row rows it may have fewer than rows rows,
+// and every row beyond its end counts as missing.
 // @throws RawDataError for a number that cannot be converted (line and column
 //   1-based: the row and the position of the number in its row), for a stream
 //   read error, or for cols outside 1..20.
 void ReadRawData(std::istream& in, int rows, int cols, DataMatrix& rawData);
 
-// The loader used by Compute. rawData := a table of max(rows, 500) rows filled
-// with MissingValueMarker, loadOk := false; then the open dialog (filter
+// The loader used by Compute. rawData := a table of 500 rows filled with
+// MissingValueMarker, loadOk := false; then the open dialog (filter
 // "Text files only" / "*.txt", initial folder the current folder, file must
 // exist). Cancelled or a blank name: returns with loadOk false and
 // dataFileName unchanged, showing nothing. Otherwise the file is read
 // (ReadRawData) and dataFileName := the name as the dialog returned it; then
-// either the missing-data error box (loadOk false) or the information box
+// either the missing-data error box (loadOk false: an expected cell was not
+// filled) or the information box
 // "Data file consisting of %2d controls plus a case (rows) and %2d variables
 // (columns) was loaded successfully " (loadOk true).
 // @throws RawDataError when the file cannot be opened or read, or holds a

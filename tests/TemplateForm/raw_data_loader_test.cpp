@@ -41,7 +41,8 @@ enum class Outcome { Complete, Missing };
 Outcome Read(const std::string& content, DataMatrix& data, int rows = kRows, int cols = kCols) {
   std::istringstream in(content);
   ReadRawData(in, rows, cols, data);
-  return Data_Has_Missing(rows, cols, data) ? Outcome::Missing : Outcome::Complete;
+  const bool missing = data.Rows() < rows || Data_Has_Missing(rows, cols, data);
+  return missing ? Outcome::Missing : Outcome::Complete;
 }
 
 void ExpectValues(const DataMatrix& data, const std::string& name) {
@@ -185,6 +186,12 @@ TEST(ReadRawData, TableGrowsWithTheRowsAsked) {
   DataMatrix shortOne;
   EXPECT_EQ(Read(content, shortOne, 602, 2), Outcome::Missing);
   EXPECT_EQ(shortOne.Rows(), 602);
+
+  // A huge count with a short file: the table grows only with the data.
+  DataMatrix bogus;
+  EXPECT_EQ(Read("1 2\n3 4\n", bogus, 100'000'000, 2), Outcome::Missing);
+  EXPECT_EQ(bogus.Rows(), kDefaultDataRows);
+  EXPECT_EQ(bogus(2, 2), 4.0L);
 
   DataMatrix small;
   Read("1 2\n", small, 2, 2);
@@ -346,6 +353,16 @@ TEST_F(LoadRawDataFileTest, LargeControlSample) {
   EXPECT_EQ(host_.messages[0].second,
             "Data file consisting of 699 controls plus a case (rows) and  3 variables (columns) "
             "was loaded successfully ");
+}
+
+TEST_F(LoadRawDataFileTest, HugeCountWithShortFileIsMissingData) {
+  // The worksheet admits N up to 999999; the file holds 11 rows.
+  host_.nextFile = dir_.Write("data.txt", TenControls(" ", "\r\n"));
+  Load(1'000'000, 3);
+  EXPECT_FALSE(loadOk_);
+  EXPECT_EQ(name_, *host_.nextFile);
+  ASSERT_EQ(host_.messages.size(), 1u);
+  EXPECT_EQ(host_.messages[0].second, kMissingBox);
 }
 
 }  // namespace

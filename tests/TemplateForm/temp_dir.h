@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -42,7 +43,7 @@ class TempDir {
   std::filesystem::path path_;
 };
 
-// The whole content of a file, or std::nullopt-like empty marker when absent.
+// Reads the whole file into content; false when it cannot be opened.
 inline bool ReadFile(const std::string& path, std::string& content) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
