@@ -14,7 +14,7 @@ const std::array<std::string, 3> CitationLines = {
 namespace {
 
 const std::string kReportRule(102, '_');
-const std::string kTableRule = " " + std::string(89, '_');
+const std::string kTableRule = std::string(1, ' ').append(89, '_');
 const std::string kNotesIndent(15, ' ');
 
 void AddInputsSection(const Worksheet& sheet, PriorChoice prior, LineSink& memo) {
