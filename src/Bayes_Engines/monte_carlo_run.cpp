@@ -106,66 +106,104 @@ struct RunConstants {
   Vector score;  // score_vec_for_intercept_plus_COVS
   Vector bHat;   // B_Star_Mat_As_A_Vector
   long double case1 = 0, case2 = 0;
+  long double xtx[kMaxOrder][kMaxOrder] = {};  // xtxInv, 0-based, for the evaluation loop
 };
 
 // z* of one draw from its residual covariance Sigma*, its correlation rho and
 // its 2 (k + 1) standard normal variates u. Returns false (z untouched) when the
 // Cholesky factorisation of Lambda meets a pivot below the threshold.
+//
+// KP1 is k + 1 when it is known at compile time (the loops then unroll fully)
+// and 0 otherwise. Indices are 0-based here; the arithmetic is the library's.
+template <int KP1>
 bool EvaluateDrawFast(const RunConstants& rc, const M2& sigma, long double rho,
                       const long double* u, long double& z) {
-  const int kp1 = rc.kp1;
-  const int d = rc.d;
-  long double L[kMaxOrder + 1][kMaxOrder + 1];  // lower triangle only, 1-based
+  const int kp1 = KP1 > 0 ? KP1 : rc.kp1;
+  const int d = 2 * kp1;
+  constexpr int kOrder = KP1 > 0 ? 2 * KP1 : kMaxOrder;
+  long double L[kOrder][kOrder];  // lower triangle only
+  const auto& x = rc.xtx;
 
   // Lambda = Sigma* (x) (X'X)^-1, lower triangle.
-  for (int a = 1; a <= 2; ++a) {
-    for (int r = 1; r <= kp1; ++r) {
-      const int i = (a - 1) * kp1 + r;
-      for (int b = 1; b <= a; ++b) {
-        const long double s = sigma.e[a][b];
-        const int j0 = (b - 1) * kp1;
-        const int cMax = (b < a) ? kp1 : r;
-        for (int c = 1; c <= cMax; ++c) L[i][j0 + c] = s * rc.xtxInv(r, c);
-      }
-    }
+  const long double s11 = sigma.e[1][1], s21 = sigma.e[2][1], s22 = sigma.e[2][2];
+#pragma GCC unroll 8
+  for (int r = 0; r < kp1; ++r) {
+#pragma GCC unroll 8
+    for (int c = 0; c <= r; ++c) L[r][c] = s11 * x[r][c];
+  }
+#pragma GCC unroll 8
+  for (int r = 0; r < kp1; ++r) {
+#pragma GCC unroll 8
+    for (int c = 0; c < kp1; ++c) L[kp1 + r][c] = s21 * x[r][c];
+#pragma GCC unroll 8
+    for (int c = 0; c <= r; ++c) L[kp1 + r][kp1 + c] = s22 * x[r][c];
   }
 
   // Lower Cholesky factor, column by column.
-  if (L[1][1] < kCholThreshold) return false;
-  L[1][1] = std::sqrt(L[1][1]);
-  for (int i = 2; i <= d; ++i) L[i][1] = L[i][1] / L[1][1];
-  for (int j = 2; j <= d; ++j) {
+  if (L[0][0] < kCholThreshold) return false;
+  L[0][0] = std::sqrt(L[0][0]);
+#pragma GCC unroll 16
+  for (int i = 1; i < d; ++i) L[i][0] = L[i][0] / L[0][0];
+#pragma GCC unroll 16
+  for (int j = 1; j < d; ++j) {
     long double sum = L[j][j];
-    for (int k = 1; k < j; ++k) sum = sum - L[j][k] * L[j][k];
+#pragma GCC unroll 16
+    for (int k = 0; k < j; ++k) sum = sum - L[j][k] * L[j][k];
     if (sum < kCholThreshold) return false;
-    L[j][j] = std::sqrt(sum);
-    for (int i = j + 1; i <= d; ++i) {
+    const long double pivot = std::sqrt(sum);
+    L[j][j] = pivot;
+#pragma GCC unroll 16
+    for (int i = j + 1; i < d; ++i) {
       long double t = L[i][j];
-      for (int k = 1; k < j; ++k) t = t - L[j][k] * L[i][k];
-      L[i][j] = t / L[j][j];
+#pragma GCC unroll 16
+      for (int k = 0; k < j; ++k) t = t - L[j][k] * L[i][k];
+      L[i][j] = t / pivot;
     }
   }
 
-  // B* = B-hat + Cf u. The factor's upper triangle is zero; its products only
-  // matter to the sign of an accumulator that is exactly zero.
-  long double bStar[kMaxOrder + 1];
-  for (int i = 1; i <= d; ++i) {
-    long double acc = 0;
-    for (int j = 1; j <= i; ++j) acc = L[i][j] * u[j - 1] + acc;
-    if (acc == 0) {
-      for (int j = i + 1; j <= d; ++j) acc = 0.0L * u[j - 1] + acc;
-    }
-    bStar[i] = rc.bHat[i] + acc;
-  }
-
-  // This draw's conditional means at the case's covariates, and z*.
+  // B* = B-hat + Cf u, then this draw's conditional means at the case's
+  // covariates. The factor's upper triangle is zero; its products only matter
+  // to the sign of an accumulator that is exactly zero.
   long double mu1 = 0, mu2 = 0;
-  for (int c = 1; c <= kp1; ++c) mu1 = bStar[c] * rc.score[c] + mu1;
-  for (int c = 1; c <= kp1; ++c) mu2 = bStar[kp1 + c] * rc.score[c] + mu2;
+#pragma GCC unroll 16
+  for (int i = 0; i < d; ++i) {
+    long double acc = 0;
+#pragma GCC unroll 16
+    for (int j = 0; j <= i; ++j) acc = L[i][j] * u[j] + acc;
+    if (acc == 0) {
+      for (int j = i + 1; j < d; ++j) acc = 0.0L * u[j] + acc;
+    }
+    const long double b = rc.bHat[i + 1] + acc;
+    if (i < kp1) {
+      mu1 = b * rc.score[i + 1] + mu1;
+    } else {
+      mu2 = b * rc.score[i - kp1 + 1] + mu2;
+    }
+  }
   const long double z1 = (rc.case1 - mu1) / std::sqrt(sigma.e[1][1]);
-  const long double z2 = (rc.case2 - mu2) / std::sqrt(sigma.e[2][2]);
+  const long double z2 = (rc.case2 - mu2) / std::sqrt(s22);
   z = (z1 - z2) / std::sqrt(2.0L - 2.0L * rho);
   return true;
+}
+
+using EvaluateFn = bool (*)(const RunConstants&, const M2&, long double, const long double*,
+                            long double&);
+
+EvaluateFn PickEvaluator(int kp1) {
+  switch (kp1) {
+    case 2:
+      return EvaluateDrawFast<2>;
+    case 3:
+      return EvaluateDrawFast<3>;
+    case 4:
+      return EvaluateDrawFast<4>;
+    case 5:
+      return EvaluateDrawFast<5>;
+    case 6:
+      return EvaluateDrawFast<6>;
+    default:
+      return EvaluateDrawFast<0>;
+  }
 }
 
 // The same evaluation with the library operations, for draws whose Lambda is
@@ -256,6 +294,7 @@ class Run {
   tUniform_distribution uniform_;
   tChi_square_distribution chiA_, chiB_;
   M2 lfac_{}, lfacT_{};
+  const EvaluateFn evaluate_ = PickEvaluator(rc_.kp1);
 
   int chunkCount_ = 0;
   std::vector<Chunk> ring_;
@@ -284,7 +323,7 @@ void Run<prior>::DrawChunk(int c) {
   const int count = std::min(kChunkDraws, D_ - first);
   const int d = rc_.d;
   for (int t = 0; t < count; ++t) {
-    M2 A{}, At{}, P{}, Q{}, W{}, sigma{};
+    M2 A, At, P, Q, W, sigma;
     long double rho = 0;
     std::uint32_t trials = 0;
     for (;;) {
@@ -336,7 +375,7 @@ void Run<prior>::EvaluateChunk(int c) {
     const M2& sigma = chunk.sigma[ts];
     const long double* u = &chunk.u[ts * static_cast<std::size_t>(rc_.d)];
     long double z = 0;
-    if (!EvaluateDrawFast(rc_, sigma, chunk.rho[ts], u, z)) {
+    if (!evaluate_(rc_, sigma, chunk.rho[ts], u, z)) {
       std::string message;
       z = EvaluateDrawWithLibrary(rc_, sigma, chunk.rho[ts], u, message);
       if (!message.empty()) {
@@ -512,6 +551,9 @@ bool RunEngine(int covariateCount, int controlCount, int drawCount, bool twoSide
   }
   rc.case1 = caseScores[1];
   rc.case2 = caseScores[2];
+  for (int r = 0; r <= k; ++r) {
+    for (int c = 0; c <= k; ++c) rc.xtx[r][c] = rc.xtxInv(r + 1, c + 1);
+  }
 
   // 6: every run draws the same sequence.
   Seed1 = kEngineSeed1;
