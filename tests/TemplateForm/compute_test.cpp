@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -21,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "TemplateForm/report.h"
 #include "TemplateForm/saved_inputs.h"
 #include "TemplateForm/scripted_host.h"
 #include "TemplateForm/worksheet.h"
@@ -375,6 +377,263 @@ TEST_F(ComputeTest, MoreThan499ControlsAreAllRead) {
   long double sum = 0;
   for (int i = 1; i <= n; ++i) sum += 10 + i % 7;
   EXPECT_EQ(a->means[1], sum / n);
+}
+
+// --- Whole runs with a small draw count.
+
+// The six controls of kSixControls with a case of (11, 16, 98).
+constexpr const char* kSixControlsModerateCase =
+    "10 14 100\r\n"
+    "12 15 95\r\n"
+    "14 19 110\r\n"
+    "11 13 90\r\n"
+    "13 18 105\r\n"
+    "12 17 102\r\n"
+    "11 16 98\r\n";
+
+constexpr int kTestDraws = 4000;
+
+double Number(const std::string& text) {
+  return std::stod(text);
+}
+
+// The report of one run of kSixControlsModerateCase, two-sided, with notes of
+// two lines. Every line that does not depend on the Monte Carlo draws is
+// compared exactly; the statistics in it were worked independently with
+// python3's fractions (means, covariances, the conditional means and
+// covariances given the covariate, exact) and decimal at 50 digits (square
+// roots, correlations, z scores, the partial correlation, the SD of the
+// difference and the Z-DCCC point estimate), then rounded as printed; none of
+// them lies within 1e-6 of a rounding tie.
+TEST_F(ComputeTest, WholeRunWritesTheReportLineByLine) {
+  Type("6", "1");
+  sheet_.notes = {"first", "second"};
+  const std::string file = WriteData("six.txt", kSixControlsModerateCase);
+  host_.nextFile = file;
+  cmdComputeClick(sheet_, host_, kTestDraws);
+
+  EXPECT_TRUE(host_.viewerShown);
+  EXPECT_EQ(host_.viewerCaption, "Results viewer: " + ProgramTitle);
+  EXPECT_THAT(host_.busy, ElementsAre(true, false));
+  EXPECT_TRUE(host_.focus.empty());
+  ASSERT_EQ(host_.messages.size(), 1u);  // the loader's success box only
+  EXPECT_EQ(host_.messages[0].first, MessageKind::Information);
+
+  const std::vector<std::string>& lines = host_.results.Lines();
+  const std::vector<std::string> head = {
+      "",
+      ProgramTitle,
+      "",
+      " THIS PROGRAM IMPLEMENTS STATISTICAL METHODS DEVELOPED IN THE FOLLOWING PAPER:",
+      CitationLines[0],
+      CitationLines[1],
+      CitationLines[2],
+      "",
+      "",
+      " User's Notes: first",
+      "               second",
+      " ",
+      " INPUTS:",
+      " Number of control participants (N) = 6",
+      " Number of covariates = 1",
+      "",
+      " Prior selected: Analysis is to be performed using a prior CALIBRATED to confer "
+      "frequentist properties",
+      " Credible limit required: Two-sided ",
+      "",
+      " Raw data were loaded from the following file: ",
+      " " + file,
+      "",
+      "Raw data for control cases:",
+      "   [   1]:      10.00000       14.00000      100.00000   ",
+      "   [   2]:      12.00000       15.00000       95.00000   ",
+      "   [   3]:      14.00000       19.00000      110.00000   ",
+      "   [   4]:      11.00000       13.00000       90.00000   ",
+      "   [   5]:      13.00000       18.00000      105.00000   ",
+      "   [   6]:      12.00000       17.00000      102.00000   ",
+      "",
+      "",
+      " Summary statistics for control sample on tasks and covariates together with scores of the "
+      "case:",
+      " _________________________________________________________________________________________",
+      "  Task              Control        Control        Score for               z score  ",
+      "   No.               Mean            SD             Case                  for case",
+      " _________________________________________________________________________________________",
+      " Task Y1            12.000          1.414          11.000                 -0.707",
+      " Task Y2            16.000          2.366          16.000                  0.000",
+      "",
+      " Covariate 1       100.333          7.118          98.000                 -0.328",
+      " _________________________________________________________________________________________",
+      " ",
+      " ",
+      "",
+      " Correlations between tasks and covariate(s) in control sample:",
+      "   1.00000   0.89642   0.69538   ",
+      "   0.89642   1.00000   0.91425   ",
+      "   0.69538   0.91425   1.00000   ",
+      "",
+      "",
+      " Sample estimate of conditional mean for Task Y1 =   11.678",
+      " Sample estimate of conditional SD for Task Y1   =    1.016",
+      "",
+      " Sample estimate of conditional mean for Task Y2 =   15.291",
+      " Sample estimate of conditional SD for Task Y2   =    0.959",
+      "",
+      " Sample estimate of conditional correlation (i.e., partial correlation) between Y1 and Y2  "
+      "= 0.895",
+      "",
+      " Case's z score for Task Y1    =   -0.707",
+      " Case's z score for Task Y2    =    0.000",
+      "",
+      " Case's z score for Task Y1 after conditioning on covariate   =   -0.667",
+      " Case's z score for Task Y2 after conditioning on covariate   =    0.740",
+      " Sample estimate of SD of the difference between z scores after conditioning on "
+      "covariate(s) =  0.458",
+      "",
+      " OUTPUTS:",
+      "",
+      " Bayesian hypothesis test - Probability that the absolute standardized difference for a "
+      "member of the ",
+      " control population (with same values on covariate[s] as case) would be greater than that "
+      "of "
+      "the case :",
+  };
+  ASSERT_EQ(lines.size(), head.size() + 11);
+  for (std::size_t i = 0; i < head.size(); ++i) EXPECT_EQ(lines[i], head[i]) << "line " << i + 1;
+
+  const std::string num = R"((-?\d+\.\d{3}))";
+  std::smatch two, one, es, pc;
+  const std::size_t t = head.size();
+  ASSERT_TRUE(
+      std::regex_match(lines[t], two, std::regex(R"( Two-tailed probability = (\d\.\d{5}) )")))
+      << lines[t];
+  ASSERT_TRUE(
+      std::regex_match(lines[t + 1], one, std::regex(R"( One-tailed probability = (\d\.\d{5}) )")))
+      << lines[t + 1];
+  EXPECT_EQ(lines[t + 2], " ");
+  EXPECT_EQ(lines[t + 3],
+            " Effect size (Z-DCCC) for difference between case versus controls (plus 95% Credible "
+            "Interval on the");
+  EXPECT_EQ(lines[t + 4], " effect size):");
+  ASSERT_TRUE(std::regex_match(
+      lines[t + 5], es,
+      std::regex(" Effect size \\(Z-DCCC\\) = (-3\\.073) \\(95% CI on effect size = " + num +
+                 "  to  " + num + "\\)")))
+      << lines[t + 5];
+  EXPECT_EQ(lines[t + 6], "");
+  EXPECT_EQ(lines[t + 7],
+            " Percentage of control population exhibiting a more extreme discrepancy in the same "
+            "direction as the");
+  EXPECT_EQ(lines[t + 8], " case (plus 95% Credible Interval):");
+  ASSERT_TRUE(std::regex_match(lines[t + 9], pc,
+                               std::regex(" Bayesian point estimate    = " + num +
+                                          "% \\(95% CI = " + num + "%  to  " + num + "%\\)")))
+      << lines[t + 9];
+  EXPECT_EQ(lines[t + 10], " ");
+
+  // How the printed results hang together: the two-tailed probability is
+  // twice the one-tailed one, the percentage is the one-tailed probability in
+  // percent, and each interval holds its point estimate.
+  const double pOne = Number(one[1]);
+  EXPECT_GT(pOne, 0.0);
+  EXPECT_LE(pOne, 0.5);
+  EXPECT_NEAR(Number(two[1]), 2 * pOne, 1.5e-5);
+  EXPECT_NEAR(Number(pc[1]), 100 * pOne, 1e-3);
+  EXPECT_LT(Number(es[2]), Number(es[1]));
+  EXPECT_GT(Number(es[3]), Number(es[1]));
+  EXPECT_LE(Number(pc[2]), Number(pc[1]));
+  EXPECT_GE(Number(pc[3]), Number(pc[1]));
+}
+
+TEST_F(ComputeTest, ASecondRunAppendsAnIdenticalReportBelowARule) {
+  Type("6", "1");
+  host_.nextFile = WriteData("six.txt", kSixControlsModerateCase);
+  cmdComputeClick(sheet_, host_, kTestDraws);
+  const std::vector<std::string> first = host_.results.Lines();
+  ASSERT_FALSE(first.empty());
+  cmdComputeClick(sheet_, host_, kTestDraws);
+  std::vector<std::string> expected = first;
+  expected.push_back(std::string(102, '_'));
+  expected.insert(expected.end(), first.begin(), first.end());
+  EXPECT_THAT(host_.results.Lines(), ::testing::ElementsAreArray(expected));
+}
+
+// The prior picks the engine and the credible-limit choice reaches it: each
+// run equals a direct call of the engine the prior names, with twoSided set
+// only for "Two-sided".
+TEST_F(ComputeTest, ThePriorPicksTheEngineAndTheLimitChoiceReachesIt) {
+  for (int prior = 0; prior <= 1; ++prior) {
+    for (int limit = 0; limit <= 2; ++limit) {
+      SCOPED_TRACE(::testing::Message() << "prior " << prior << " limit " << limit);
+      host_ = ScriptedHost{};
+      Type("6", "1", prior, limit);
+      host_.nextFile = WriteData("six.txt", kSixControlsModerateCase);
+      std::optional<Analysis> a = PrepareAnalysis(sheet_, host_);
+      ASSERT_TRUE(a.has_value());
+      a->drawCount = kTestDraws;
+      ASSERT_TRUE(RunAnalysisEngine(*a, {}));
+
+      Vector condMeans, condSDs;
+      long double partialR = 0, z1 = 0, z2 = 0;
+      EngineResults direct;
+      const auto engine = prior == 1 ? Run_Standard_Theory_Engine : Run_Calibrated_Engine;
+      ASSERT_TRUE(engine(1, 6, kTestDraws, limit == 0, 95, a->sds, a->means, a->caseScores, a->R,
+                         condMeans, condSDs, partialR, z1, z2, direct, {}));
+      EXPECT_EQ(a->results, direct);
+      EXPECT_EQ(a->partialR, partialR);
+      EXPECT_EQ(a->condZ1, z1);
+      EXPECT_EQ(a->condMeans, condMeans);
+      EXPECT_EQ(a->sdDiff, std::sqrt(2.0L - partialR * 2.0L));
+    }
+  }
+}
+
+// A progress callback that says stop ends the command like a cancelled load:
+// default cursor, nothing appended, viewer not shown.
+TEST_F(ComputeTest, CancellingTheEngineRunAddsNothing) {
+  struct StoppingHost : ScriptedHost {
+    int calls = 0;
+    bool ReportProgress(std::int64_t done, std::int64_t total) override {
+      EXPECT_LE(done, total);
+      EXPECT_EQ(total, kTestDraws);
+      ++calls;
+      return false;
+    }
+  } host;
+  Type("6", "1");
+  host.nextFile = WriteData("six.txt", kSixControlsModerateCase);
+  cmdComputeClick(sheet_, host, kTestDraws);
+  EXPECT_GE(host.calls, 1);
+  EXPECT_THAT(host.busy, ElementsAre(true, false));
+  EXPECT_EQ(host.results.Count(), 0);
+  EXPECT_FALSE(host.viewerShown);
+}
+
+// The largest problem the worksheet admits in width: five covariates, which
+// the calibrated prior allows from N = 9 (k <= N - 4).
+TEST_F(ComputeTest, FiveCovariatesRunThrough) {
+  const int n = 9;
+  std::string data;
+  unsigned state = 12345;
+  for (int i = 0; i <= n; ++i) {
+    for (int j = 0; j < 7; ++j) {
+      state = state * 1103515245u + 12345u;
+      data += std::to_string(50 + static_cast<int>((state >> 16) % 41)) + (j < 6 ? " " : "\n");
+    }
+  }
+  Type(std::to_string(n), "5");
+  host_.nextFile = WriteData("wide.txt", data);
+  cmdComputeClick(sheet_, host_, kTestDraws);
+  ASSERT_TRUE(host_.viewerShown) << (host_.messages.empty() ? "" : host_.messages.back().second);
+  const std::vector<std::string>& lines = host_.results.Lines();
+  for (int c = 1; c <= 5; ++c) {
+    const std::string head = " Covariate " + std::to_string(c) + "   ";
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [&](const std::string& l) { return l.rfind(head, 0) == 0; }),
+              1)
+        << c;
+  }
+  EXPECT_EQ(lines.back(), " ");
 }
 
 }  // namespace
