@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -101,6 +102,15 @@ std::size_t NotesLength(const std::vector<std::string>& lines) {
   return length;
 }
 
+// 1000000 as "1,000,000".
+std::string GroupDigits(std::int64_t value) {
+  std::string digits = std::to_string(value);
+  for (int i = static_cast<int>(digits.size()) - 3; i > 0 && std::isdigit(digits[i - 1]); i -= 3) {
+    digits.insert(static_cast<std::size_t>(i), ",");
+  }
+  return digits;
+}
+
 // The outside world of one Compute run on a terminal.
 class CliHost : public ComputeHost {
  public:
@@ -135,7 +145,7 @@ class CliHost : public ComputeHost {
     lastPercent_ = percent;
     constexpr int kWidth = 40;
     const int filled = percent * kWidth / 100;
-    std::fprintf(stderr, "\rRunning %lld draws [%s%s] %3d%%", static_cast<long long>(total),
+    std::fprintf(stderr, "\rRunning %s draws [%s%s] %3d%%", GroupDigits(total).c_str(),
                  std::string(static_cast<std::size_t>(filled), '#').c_str(),
                  std::string(static_cast<std::size_t>(kWidth - filled), ' ').c_str(), percent);
     std::fflush(stderr);
