@@ -33,6 +33,8 @@ class SavedInputsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     Use(program_.Path().string(), (fallback_.Path() / "a" / "Quorvane").string());
+    Worksheet scratch;
+    FormCreate(scratch);  // this program's WorksheetConfig
   }
   void TearDown() override { ResetSavedInputsFolders(); }
 
