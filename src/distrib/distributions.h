@@ -24,12 +24,12 @@ class tDistribution {
   // @throws EArgumentError 1301/1305 when parameter 1/2 <= its lower bound,
   //         1303 when a parameter >= its upper bound (value appended).
   virtual bool Set_parameters(long double p1, long double p2, long double p3);
-  virtual bool In_support(long double x) const;                       // lo <= x <= hi
-  virtual long double Density(long double x) const;                   // 0
-  virtual long double Mass(long double x) const;                      // 0
-  virtual long double Distribution_function(long double x) const;     // P(X <= x)
+  virtual bool In_support(long double x) const;                    // lo <= x <= hi
+  virtual long double Density(long double x) const;                // 0
+  virtual long double Mass(long double x) const;                   // 0
+  virtual long double Distribution_function(long double x) const;  // P(X <= x)
   virtual long double Interval_probability(long double from, long double to) const;
-  // @throws EArgumentError 1302 when p < 0, 1315 when p > 1 (value appended).
+  // @throws EArgumentError 1302 when p < 0 or NaN, 1315 when p > 1 (value appended).
   virtual long double Quantile(long double p) const = 0;
   virtual bool Has_mean() const { return true; }
   virtual bool Has_variance() const { return true; }
@@ -87,6 +87,9 @@ class tGamma_distribution : public tContinuous_distribution {
   void SetUpParameterRecords();
 
   long double alpha_ = 1, beta_ = 1, log_norm_ = 0, c1_ = 0, c2_ = 0;
+  // alpha - 1 and c2 - c1, kept for the generator (the same bits as computed
+  // at each draw).
+  long double alpha_minus_1_ = 0, c_span_ = 0;
 };
 
 class tChi_square_distribution final : public tGamma_distribution {

@@ -1,0 +1,108 @@
+#include "distrib/uniform.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace quorvane {
+namespace {
+
+// Seeds, restored after each test: other tests share the process-wide state.
+class UniformTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    saved1_ = Seed1;
+    saved2_ = Seed2;
+  }
+  void TearDown() override {
+    Seed1 = saved1_;
+    Seed2 = saved2_;
+  }
+
+ private:
+  std::int32_t saved1_ = 0, saved2_ = 0;
+};
+
+struct Step {
+  std::int32_t seed1, seed2;
+  long double u;
+};
+
+// Reference: python big integers, s1 = 40014 s1 mod 2147483563 and
+// s2 = 40692 s2 mod 2147483399 by plain modular multiplication (not Schrage's
+// splitting), z = s1 - s2 (+ 2147483562 when z < 1), and u = z * 4.656613e-10
+// in exact decimal arithmetic. The extended product is within 1e-19 of it.
+void ExpectSequence(std::int32_t s1, std::int32_t s2, const std::vector<Step>& steps) {
+  Seed1 = s1;
+  Seed2 = s2;
+  for (const Step& step : steps) {
+    const long double u = Uniform_01();
+    EXPECT_EQ(Seed1, step.seed1);
+    EXPECT_EQ(Seed2, step.seed2);
+    EXPECT_NEAR(u, step.u, 1e-19L);
+  }
+}
+
+TEST_F(UniformTest, FollowsTheCombinedRecurrenceFromTheEngineSeeds) {
+  ExpectSequence(1111931815, 2056071926,
+                 {
+                     {1275187176, 1873071151, 0.7215885581618831L},
+                     {1130203584, 530479184, 0.27926844374572L},
+                     {109856959, 1903311979, 0.1648573911048246L},
+                     {2064987528, 582264533, 0.6904467173915935L},
+                     {1833375404, 324035669, 0.7028411031417555L},
+                     {497420013, 111373088, 0.1797671129565025L},
+                 });
+}
+
+TEST_F(UniformTest, FollowsTheCombinedRecurrenceFromTheStartSeeds) {
+  ExpectSequence(kStartSeed1, kStartSeed2,
+                 {
+                     {415845629, 1442593794, 0.5218831019230361L},
+                     {944352682, 567953783, 0.1752744006269087L},
+                     {207443000, 2106481197, 0.1156913916448745L},
+                 });
+}
+
+// z = Seed1 - Seed2 ranges over 1 .. 2147483562 after the wrap, and the scale
+// 4.656613e-10 is below 1 / 2147483562, so 0 < u < 1 always. The predecessor
+// seeds below (python: multiplication by the modular inverses of 40014 and
+// 40692) lead to the extreme states: z = 1, z = 0 wrapped to 2147483562, a
+// wrapped z of 165, and z = 2147483561.
+TEST_F(UniformTest, ExtremeStatesStayInsideTheOpenInterval) {
+  ExpectSequence(2016640235, 1481316021, {{2, 1, 4.656613e-10L}});
+  ExpectSequence(1820375243, 964129908, {{5, 5, 0.9999999872095506L}});
+  ExpectSequence(2082061899, 666167378, {{1, 2147483398, 165 * 4.656613e-10L}});
+  ExpectSequence(65421664, 1481316021, {{2147483562, 1, 0.9999999867438893L}});
+}
+
+TEST_F(UniformTest, LongRunNeverGivesZeroOrOne) {
+  Seed1 = 1111931815;
+  Seed2 = 2056071926;
+  long double lowest = 1, highest = 0;
+  for (int i = 0; i < 10'000'000; ++i) {
+    const long double u = Uniform_01();
+    if (u < lowest) lowest = u;
+    if (u > highest) highest = u;
+  }
+  EXPECT_GT(lowest, 0);
+  EXPECT_LT(highest, 1);
+  // Ten million draws reach within 1e-6 of both ends (about ten expected at each).
+  EXPECT_LT(lowest, 1e-6L);
+  EXPECT_GT(highest, 1 - 1e-6L);
+}
+
+TEST_F(UniformTest, ReseedingRepeatsTheSequence) {
+  std::vector<long double> first, second;
+  Seed1 = 1111931815;
+  Seed2 = 2056071926;
+  for (int i = 0; i < 1000; ++i) first.push_back(Uniform_01());
+  Seed1 = 1111931815;
+  Seed2 = 2056071926;
+  for (int i = 0; i < 1000; ++i) second.push_back(Uniform_01());
+  EXPECT_EQ(first, second);
+}
+
+}  // namespace
+}  // namespace quorvane
