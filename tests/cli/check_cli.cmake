@@ -8,7 +8,10 @@
 #   MODE          "once" (default); "repeat": a second run must print the
 #                 same report; "output": ARGS holds --output OUTPUT_FILE and
 #                 the file must hold the printed report with CR LF line ends
+#                 "readme": the report must be the one README holds in its
+#                 ```text block
 #   OUTPUT_FILE   the file named in ARGS for MODE "output"
+#   README        the README for MODE "readme"
 string(REPLACE "|" ";" args "${ARGS}")
 if(MODE STREQUAL "output")
   file(REMOVE "${OUTPUT_FILE}")
@@ -44,4 +47,17 @@ elseif(MODE STREQUAL "output")
     message(FATAL_ERROR "the saved report differs from the printed one with CR LF line ends")
   endif()
   file(REMOVE "${OUTPUT_FILE}")
+elseif(MODE STREQUAL "readme")
+  file(READ "${README}" readme)
+  string(FIND "${readme}" "```text\n" start)
+  if(start EQUAL -1)
+    message(FATAL_ERROR "no ```text block in ${README}")
+  endif()
+  math(EXPR start "${start} + 8")
+  string(SUBSTRING "${readme}" ${start} -1 block)
+  string(FIND "${block}" "```" end)
+  string(SUBSTRING "${block}" 0 ${end} block)
+  if(NOT block STREQUAL out)
+    message(FATAL_ERROR "the sample report in ${README} is not what the program prints now:\n${out}")
+  endif()
 endif()
