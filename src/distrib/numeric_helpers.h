@@ -52,7 +52,8 @@ long double Int_Power(long double base, int exponent);
 long double Real_Power(long double base, long double exponent);
 
 // ln Gamma(x) for x > 0: the six-term Lanczos series worked on x - 1, the series
-// starting at exactly 1. Accurate to about 2e-10 relative; no domain check.
+// starting at exactly 1. Good to about 1e-10 absolute for x up to ~1000 (relative
+// 1e-14 beyond); no domain check.
 long double Log_Gamma(long double x);
 
 // P(a, x), the regularised lower incomplete gamma function (x first, shape a
