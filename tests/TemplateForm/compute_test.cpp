@@ -114,6 +114,10 @@ struct InputCase {
   int beeps;
 };
 
+void PrintTo(const InputCase& c, std::ostream* os) {
+  *os << c.what;
+}
+
 class ComputeInputChecks : public ComputeTest, public ::testing::WithParamInterface<InputCase> {};
 
 TEST_P(ComputeInputChecks, RefusesWithOneBoxAndFocusAndTouchesNothingElse) {

@@ -231,10 +231,15 @@ TEST(WriteReport, StandardTheoryPriorLine) {
 }
 
 struct LimitCase {
+  std::string name;
   CredibleLimitChoice limit;
   std::string limitLine;
   std::vector<std::string> block;
 };
+
+void PrintTo(const LimitCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class WriteReportLimits : public ::testing::TestWithParam<LimitCase> {};
 
@@ -248,9 +253,10 @@ TEST_P(WriteReportLimits, EstimatesBlockPrintsOnlyTheLimitsAskedFor) {
 INSTANTIATE_TEST_SUITE_P(
     AllThree, WriteReportLimits,
     ::testing::Values(
-        LimitCase{CredibleLimitChoice::TwoSided, " Credible limit required: Two-sided ",
+        LimitCase{"TwoSided", CredibleLimitChoice::TwoSided, " Credible limit required: Two-sided ",
                   kTwoSidedBlock},
-        LimitCase{CredibleLimitChoice::OneSidedLower,
+        LimitCase{"OneSidedLower",
+                  CredibleLimitChoice::OneSidedLower,
                   " Credible limit required: One-sided lower",
                   {
                       " ",
@@ -266,7 +272,8 @@ INSTANTIATE_TEST_SUITE_P(
                       " Bayesian point estimate    = 2.500% (95% lower Credible Limit = 0.125%)",
                       " ",
                   }},
-        LimitCase{CredibleLimitChoice::OneSidedUpper,
+        LimitCase{"OneSidedUpper",
+                  CredibleLimitChoice::OneSidedUpper,
                   " Credible limit required: One-sided upper",
                   {
                       " ",
@@ -281,7 +288,8 @@ INSTANTIATE_TEST_SUITE_P(
                       " case (plus 95 one-sided upper Credible Limit):",
                       " Bayesian point estimate    = 2.500% (95% upper Credible Limit = 11.750%)",
                       " ",
-                  }}));
+                  }}),
+    [](const ::testing::TestParamInfo<LimitCase>& param) { return param.param.name; });
 
 TEST(WriteReport, FiveCovariatesGiveFiveNumberedRows) {
   Analysis a = MakeAnalysis(CredibleLimitChoice::TwoSided);
