@@ -1,0 +1,666 @@
+#include "TemplateForm/qt/TfrmTemplate.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QTableWidget>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <QThread>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <exception>
+#include <new>
+#include <optional>
+
+#include "TemplateForm/compute.h"
+#include "TemplateForm/saved_inputs.h"
+#include "TemplateResults/TfrmTemplateResults.h"
+#include "gui/dialogs.h"
+#include "gui/fonts.h"
+#include "gui/window_placement.h"
+#include "gui/window_thread.h"
+#include "input_checks/input_validation.h"
+
+namespace quorvane {
+
+namespace {
+
+constexpr int kClientWidth = 792;
+constexpr int kClientHeight = 573;
+constexpr int kNotesMaxLength = 250;  // a line break counts as two characters
+constexpr int kNotesShortHeight = 25;
+constexpr int kNotesTallHeight = 70;
+constexpr int kDescriptionScrollLength = 551;  // from this length on, a vertical scroll bar
+constexpr int kProgressIntervalMs = 100;
+
+QString FieldName(int k) {
+  return k == 8 ? QStringLiteral("txtinput8") : QStringLiteral("txtInput%1").arg(k);
+}
+
+QFrame* MakePanel(QWidget* parent, const char* name, const QRect& geometry,
+                  QFrame::Shadow shadow = QFrame::Raised) {
+  auto* panel = new QFrame(parent);
+  panel->setObjectName(QString::fromLatin1(name));
+  panel->setFrameStyle(QFrame::Panel | shadow);
+  panel->setGeometry(geometry);
+  return panel;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text,
+                        const QRect& geometry, bool bold = true) {
+  auto* button = new QPushButton(text, parent);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setGeometry(geometry);
+  button->setFont(WindowFont(bold));
+  return button;
+}
+
+QGroupBox* MakeRadioGroup(QWidget* parent, const char* name, const QString& title,
+                          const QStringList& items, const QRect& geometry, QButtonGroup*& group) {
+  auto* box = new QGroupBox(title, parent);
+  box->setObjectName(QString::fromLatin1(name));
+  box->setGeometry(geometry);
+  auto* layout = new QVBoxLayout(box);
+  group = new QButtonGroup(box);
+  group->setObjectName(QString::fromLatin1(name) + QStringLiteral("Items"));
+  for (int i = 0; i < items.size(); ++i) {
+    auto* button = new QRadioButton(items[i], box);
+    button->setObjectName(QStringLiteral("%1_%2").arg(QString::fromLatin1(name)).arg(i));
+    layout->addWidget(button);
+    group->addButton(button, i);
+  }
+  layout->addStretch();
+  group->button(0)->setChecked(true);
+  return box;
+}
+
+// The help panel's guide to a correlation-matrix file. The panel belongs to
+// the worksheet template and is reachable only where matrix entry is enabled.
+constexpr const char* kMatrixHelpText =
+    "The file is a plain text file holding the lower triangle of the correlation matrix, one row "
+    "per line, the values separated by single spaces. An optional first line beginning with "
+    "\"Title:\" names the matrix. For four variables:\n\n"
+    "Title: Example matrix\n"
+    "1.00\n"
+    "0.52 1.00\n"
+    "0.31 0.44 1.00\n"
+    "0.27 0.36 0.61 1.00";
+
+}  // namespace
+
+// One Compute run past its checks: the engine on a worker thread, a progress
+// dialog with Cancel on the window thread.
+struct EngineRun {
+  Worksheet sheet;  // the worksheet as it was when Compute was pressed
+  Analysis analysis;
+  std::atomic<std::int64_t> done{0};
+  std::atomic<std::int64_t> total{0};
+  std::atomic<bool> cancelled{false};
+  std::atomic<bool> abandoned{false};  // the window is going away: no more boxes
+  bool completed = false;              // written by the worker before it ends
+  std::string error;                   // likewise: what stopped the engine
+  std::unique_ptr<QObject> messenger;  // the Cholesky message's way to the window thread
+  QThread* thread = nullptr;
+  QProgressDialog* progress = nullptr;
+  QTimer* timer = nullptr;
+};
+
+TfrmTemplate::TfrmTemplate(DialogSeam& dialogs, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      dialogs_(dialogs),
+      host_(dialogs, *this) {
+  BuildControls();
+  FormCreate();
+}
+
+TfrmTemplate::~TfrmTemplate() {
+  if (run_) {
+    run_->abandoned = true;
+    run_->cancelled = true;
+    while (!run_->thread->wait(20)) QCoreApplication::sendPostedEvents(run_->messenger.get());
+    delete run_->thread;
+    run_.reset();
+  }
+  host_.SetBusyCursor(false);
+}
+
+void TfrmTemplate::SetResultsViewer(TfrmTemplateResults* viewer) {
+  viewer_ = viewer;
+  host_.SetResultsViewer(viewer);
+  if (viewer != nullptr) viewer->SetWorksheet(this);
+}
+
+void TfrmTemplate::BuildControls() {
+  setObjectName(QStringLiteral("frmTemplate"));
+  setFixedSize(kClientWidth, kClientHeight);
+  setFont(WindowFont());
+
+  DescripFld_ = new QPlainTextEdit(this);
+  DescripFld_->setObjectName(QStringLiteral("DescripFld"));
+  DescripFld_->setGeometry(12, 7, 768, 94);
+  DescripFld_->setReadOnly(true);
+  DescripFld_->setFocusPolicy(Qt::ClickFocus);  // no tab stop
+  connect(DescripFld_, &QPlainTextEdit::textChanged, this, &TfrmTemplate::DescripFldChange);
+
+  Panel3_ = MakePanel(this, "Panel3", QRect(12, 110, 97, 25));
+  lblComments_ = new QLabel(QStringLiteral("User's Notes:"), Panel3_);
+  lblComments_->setObjectName(QStringLiteral("lblComments"));
+  lblComments_->setFont(WindowFont(true));
+  lblComments_->setGeometry(2, 2, 93, 21);
+  lblComments_->setAlignment(Qt::AlignCenter);
+
+  Panel1_ = MakePanel(this, "Panel1", QRect(12, 143, 768, 346));
+  Prior_Radio_ = MakeRadioGroup(Panel1_, "Prior_Radio", QStringLiteral("Form of prior..."),
+                                {QStringLiteral("Calibrated (Recommended)"),
+                                 QStringLiteral("Standard Theory (Jeffreys prior)")},
+                                QRect(8, 16, 393, 97), priorButtons_);
+  RadioGroup1_ =
+      MakeRadioGroup(Panel1_, "RadioGroup1", QStringLiteral("95% credible limit required..."),
+                     {QStringLiteral("Two-sided"), QStringLiteral("One-sided lower"),
+                      QStringLiteral("One-sided upper")},
+                     QRect(8, 128, 393, 121), limitButtons_);
+
+  for (int k = 1; k <= 8; ++k) {
+    const int row = 40 * (k - 1);
+    auto* label = new QLabel(QStringLiteral("Label%1 : ").arg(k), Panel1_);
+    label->setObjectName(QStringLiteral("Label%1").arg(k));
+    label->setGeometry(k == 2 ? 426 : 424, 20 + row, 272, 17);
+    Label_[static_cast<std::size_t>(k)] = label;
+    auto* edit = new QLineEdit(Panel1_);
+    edit->setObjectName(FieldName(k));
+    edit->setGeometry(704, 16 + row, 56, 24);
+    edit->setFont(WindowFont(true));
+    edit->installEventFilter(this);
+    txtInput_[static_cast<std::size_t>(k)] = edit;
+  }
+  QFont markerFont = WindowFont(true);
+  markerFont.setItalic(true);
+  Label_N_ = new QLabel(QStringLiteral("N"), Panel1_);
+  Label_N_->setObjectName(QStringLiteral("Label_N"));
+  Label_N_->setFont(markerFont);
+  Label_N_->setGeometry(690, 20, 12, 17);
+  lbl_r_ = new QLabel(QStringLiteral("r"), Panel1_);
+  lbl_r_->setObjectName(QStringLiteral("lbl_r"));
+  lbl_r_->setFont(markerFont);
+  lbl_r_->setGeometry(690, 60, 12, 17);
+
+  // The data grid and its column heads (not used by this program).
+  grdData_ = new QTableWidget(this);
+  grdData_->setObjectName(QStringLiteral("grdData"));
+  grdData_->setGeometry(12, 200, 768, 280);
+  grdData_->horizontalHeader()->setDefaultSectionSize(53);
+  grdData_->horizontalHeader()->hide();
+  grdData_->verticalHeader()->setDefaultSectionSize(20);
+  grdData_->verticalHeader()->hide();
+  grdData_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  grdData_->setTabKeyNavigation(true);
+  grdData_->setEditTriggers(QAbstractItemView::AllEditTriggers);
+  grdData_->installEventFilter(this);
+  lblGridColumnsTitle_ = new QLabel(this);
+  lblGridColumnsTitle_->setObjectName(QStringLiteral("lblGridColumnsTitle"));
+  lblGridColumnsTitle_->setGeometry(12, 160, 200, 17);
+  for (int c = 1; c <= 6; ++c) {
+    auto* head = new QLabel(this);
+    head->setObjectName(QStringLiteral("lblCol%1").arg(c));
+    head->setGeometry(12 + 53 * c, 165, 53, 33);
+    head->setAlignment(Qt::AlignCenter);
+    head->setWordWrap(true);
+    lblCol_[static_cast<std::size_t>(c)] = head;
+  }
+  lblItems_ = new QLabel(this);
+  lblItems_->setObjectName(QStringLiteral("lblItems"));
+  lblItems_->setGeometry(12, 165, 53, 33);
+  lblItems_->setAlignment(Qt::AlignCenter);
+  lblItems_->setWordWrap(true);
+
+  memoComments_ = new QPlainTextEdit(this);
+  memoComments_->setObjectName(QStringLiteral("memoComments"));
+  memoComments_->setGeometry(112, 110, 666, kNotesShortHeight);
+  memoComments_->setFont(MemoFont());
+  memoComments_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  memoComments_->setTabChangesFocus(true);
+  memoComments_->installEventFilter(this);
+  connect(memoComments_, &QPlainTextEdit::textChanged, this, &TfrmTemplate::memoCommentsChange);
+
+  cmdHelp_ = MakeButton(this, "cmdHelp", QStringLiteral("Help with matrix..."),
+                        QRect(16, 472, 165, 25), false);
+  connect(cmdHelp_, &QPushButton::clicked, this, &TfrmTemplate::cmdHelpClick);
+
+  pan1_ = MakePanel(this, "pan1", QRect(12, 500, 768, 49));
+  cmdCompute_ = MakeButton(this, "cmdCompute", QStringLiteral("Compute"), QRect(28, 506, 165, 37));
+  btnclearData_ =
+      MakeButton(this, "btnclearData", QStringLiteral("Clear Data "), QRect(220, 506, 165, 37));
+  ExitBtn_ = MakeButton(this, "ExitBtn", QStringLiteral("Exit"), QRect(603, 506, 165, 37));
+  cmdReturn_ = MakeButton(pan1_, "cmdReturn", QStringLiteral("Close Help"), QRect(400, 6, 165, 37));
+  connect(cmdCompute_, &QPushButton::clicked, this, &TfrmTemplate::cmdComputeClick);
+  connect(btnclearData_, &QPushButton::clicked, this, &TfrmTemplate::btnclearDataClick);
+  connect(ExitBtn_, &QPushButton::clicked, this, &TfrmTemplate::ExitBtnClick);
+  connect(cmdReturn_, &QPushButton::clicked, this, &TfrmTemplate::cmdReturnClick);
+
+  pnlHelp_ = new QGroupBox(
+      QStringLiteral(" Guidance in reading in a correlation matrix from an external file :  "),
+      this);
+  pnlHelp_->setObjectName(QStringLiteral("pnlHelp"));
+  pnlHelp_->setGeometry(12, 142, 768, 350);
+  auto* memoHelp = new QPlainTextEdit(QString::fromLatin1(kMatrixHelpText), pnlHelp_);
+  memoHelp->setObjectName(QStringLiteral("memoHelp"));
+  memoHelp->setReadOnly(true);
+  memoHelp->setFont(MemoFont());
+  memoHelp->setGeometry(12, 28, 744, 310);
+
+  setTabOrder(txtInput_[1], txtInput_[2]);
+  setTabOrder(txtInput_[2], Prior_Radio_);
+  setTabOrder(Prior_Radio_, RadioGroup1_);
+  setTabOrder(RadioGroup1_, memoComments_);
+  setTabOrder(memoComments_, cmdCompute_);
+  setTabOrder(cmdCompute_, btnclearData_);
+  setTabOrder(btnclearData_, ExitBtn_);
+}
+
+// --- start-up and showing
+
+void TfrmTemplate::FormCreate() {
+  setWindowIcon(ProgramIcon());
+  pnlHelp_->hide();
+  cmdReturn_->hide();
+  memoComments_->clear();
+  lblGridColumnsTitle_->hide();
+  for (int c = 1; c <= 6; ++c) lblCol_[static_cast<std::size_t>(c)]->hide();
+  lblItems_->hide();
+  setWindowTitle(QString::fromStdString(ProgramTitle));
+  Label_N_->hide();
+  lbl_r_->hide();
+  // The model's part: empty fields and notes, the description, the field
+  // labels, WorksheetConfig, and the saved-inputs restore that decides which
+  // fields show.
+  quorvane::FormCreate(sheet_);
+  lblGridColumnsTitle_->setText(QStringLiteral("Column names"));
+  cmdHelp_->setVisible(WorksheetConfig.matrixEntryEnabled);
+  if (WorksheetConfig.gridEnabled) {
+    grdData_->show();
+    grdData_->move(grdData_->x(), 200);
+  } else {
+    grdData_->hide();
+  }
+  ViewFromModel();
+}
+
+void TfrmTemplate::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (event->spontaneous()) return;
+  if (!placed_) {
+    CentreOnScreen(*this);
+    placed_ = true;
+  }
+  FormShow();
+}
+
+void TfrmTemplate::FormShow() {
+  if (txtInput_[1]->text().isEmpty()) {
+    txtInput_[1]->setFocus(Qt::OtherFocusReason);
+    return;
+  }
+  raise();
+  activateWindow();
+  const int r = WorksheetConfig.restoreCount;
+  if (r >= 1 && r <= 7) {
+    QLineEdit* next = txtInput_[static_cast<std::size_t>(r + 1)];
+    (next->isVisibleTo(this) ? next : txtInput_[static_cast<std::size_t>(r)])->setFocus();
+  }
+}
+
+void TfrmTemplate::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+}
+
+void TfrmTemplate::FormActivate() {
+  if (!grdData_->isVisible()) return;
+  if (WorksheetConfig.gridColumns >= 1) {
+    grdData_->setCurrentCell(0, 2);
+  } else if (WorksheetConfig.gridRows >= 1) {
+    grdData_->setCurrentCell(1, 1);
+  }
+}
+
+void TfrmTemplate::DescripFldChange() {
+  DescripFld_->setVerticalScrollBarPolicy(
+      DescripFld_->toPlainText().size() < kDescriptionScrollLength ? Qt::ScrollBarAlwaysOff
+                                                                   : Qt::ScrollBarAlwaysOn);
+}
+
+// --- model and view
+
+void TfrmTemplate::ViewFromModel() {
+  for (int k = 1; k <= 8; ++k) {
+    const InputField& field = sheet_.Field(k);
+    QLabel* label = Label_[static_cast<std::size_t>(k)];
+    QLineEdit* edit = txtInput_[static_cast<std::size_t>(k)];
+    label->setText(QString::fromStdString(field.label));
+    if (edit->text() != QString::fromStdString(field.text)) {
+      edit->setText(QString::fromStdString(field.text));
+    }
+    label->setVisible(field.visible);
+    edit->setVisible(field.visible);
+  }
+  priorButtons_->button(sheet_.priorIndex)->setChecked(true);
+  limitButtons_->button(sheet_.limitIndex)->setChecked(true);
+  QStringList notes;
+  for (const std::string& line : sheet_.notes) notes.push_back(QString::fromStdString(line));
+  const QString notesText = notes.join(QLatin1Char('\n'));
+  if (MemoLines(memoComments_->toPlainText()) != notes) memoComments_->setPlainText(notesText);
+  lblComments_->setText(QString::fromStdString(sheet_.notesCaption));
+  if (DescripFld_->toPlainText() != QString::fromStdString(sheet_.description)) {
+    DescripFld_->setPlainText(QString::fromStdString(sheet_.description));
+  }
+}
+
+void TfrmTemplate::ModelFromView() {
+  for (int k = 1; k <= 8; ++k) {
+    sheet_.Field(k).text = txtInput_[static_cast<std::size_t>(k)]->text().toStdString();
+  }
+  sheet_.priorIndex = priorButtons_->checkedId();
+  sheet_.limitIndex = limitButtons_->checkedId();
+  sheet_.notes.clear();
+  for (const QString& line : MemoLines(memoComments_->toPlainText())) {
+    sheet_.notes.push_back(line.toStdString());
+  }
+}
+
+const Worksheet& TfrmTemplate::Model() {
+  ModelFromView();
+  return sheet_;
+}
+
+// --- the notes
+
+int TfrmTemplate::NotesLineCount() const {
+  // The lines as shown: a long line that wraps counts once per shown line.
+  const QTextDocument* document = memoComments_->document();
+  if (document->isEmpty()) return 0;
+  int lines = 0;
+  for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+    document->documentLayout()->blockBoundingRect(block);  // lays the block out
+    const int shown = block.layout() != nullptr ? block.layout()->lineCount() : 0;
+    lines += shown > 0 ? shown : 1;
+  }
+  // An empty line after the last line end is no line of its own.
+  if (document->lastBlock().text().isEmpty()) --lines;
+  return lines;
+}
+
+void TfrmTemplate::memoCommentsKeyUp(QKeyEvent* event) {
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (NotesLineCount() > 1 || enter) {
+    memoComments_->resize(memoComments_->width(), kNotesTallHeight);
+    memoComments_->raise();
+  }
+}
+
+void TfrmTemplate::memoCommentsEnter() {
+  if (NotesLineCount() > 1) {
+    memoComments_->resize(memoComments_->width(), kNotesTallHeight);
+    memoComments_->raise();
+  }
+}
+
+void TfrmTemplate::memoCommentsExit() {
+  memoComments_->resize(memoComments_->width(), kNotesShortHeight);
+}
+
+void TfrmTemplate::memoCommentsChange() {
+  // At most 250 characters, a line break counting as two (carriage return and
+  // line feed): what would go beyond is not taken.
+  QString& accepted = notesAccepted_;
+  const QString text = memoComments_->toPlainText();
+  if (text.size() + text.count(QLatin1Char('\n')) <= kNotesMaxLength) {
+    accepted = text;
+    return;
+  }
+  QTextCursor cursor = memoComments_->textCursor();
+  const int position = cursor.position() - static_cast<int>(text.size() - accepted.size());
+  const QSignalBlocker block(memoComments_);
+  memoComments_->setPlainText(accepted);
+  cursor = memoComments_->textCursor();
+  cursor.setPosition(std::clamp(position, 0, static_cast<int>(accepted.size())));
+  memoComments_->setTextCursor(cursor);
+}
+
+// --- the input fields
+
+bool TfrmTemplate::txtInputKeyPress(int k, QKeyEvent* event) {
+  const QString typed = event->text();
+  // Keys that type no character (arrows, Delete, function keys) are the
+  // field's own editing keys.
+  if (typed.size() != 1 || typed[0].unicode() == 0x7f) return false;
+  const char16_t code = typed[0].unicode();
+  const char c = code < 0x80 ? static_cast<char>(code) : '?';
+  const std::optional<char> accepted = FilterNumericKey(c, host_);
+  if (!accepted) return true;
+  if (*accepted == c) return false;
+  txtInput_[static_cast<std::size_t>(k)]->insert(QString(QLatin1Char(*accepted)));
+  return true;
+}
+
+void TfrmTemplate::txtInputKeyUp(int k, QKeyEvent* event) {
+  if (event->isAutoRepeat()) return;
+  QLineEdit* field = txtInput_[static_cast<std::size_t>(k)];
+  const std::string text = field->text().toStdString();
+  if (!ExceedsInputLength(text)) return;
+  field->setText(QString::fromStdString(LimitInputLength(text, host_)));
+  field->selectAll();
+}
+
+void TfrmTemplate::txtInput1Exit() {
+  if (grdData_->isVisible()) grdData_->setCurrentCell(0, 1);
+}
+
+void TfrmTemplate::grdDataExit() {
+  grdData_->setCurrentCell(0, 1);
+}
+
+bool TfrmTemplate::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  for (int k = 1; k <= 8; ++k) {
+    if (watched != txtInput_[static_cast<std::size_t>(k)]) continue;
+    if (type == QEvent::KeyPress) return txtInputKeyPress(k, static_cast<QKeyEvent*>(event));
+    if (type == QEvent::KeyRelease) txtInputKeyUp(k, static_cast<QKeyEvent*>(event));
+    if (type == QEvent::FocusOut && k == 1) txtInput1Exit();
+    return QWidget::eventFilter(watched, event);
+  }
+  if (watched == memoComments_) {
+    if (type == QEvent::KeyRelease) memoCommentsKeyUp(static_cast<QKeyEvent*>(event));
+    if (type == QEvent::FocusIn) memoCommentsEnter();
+    if (type == QEvent::FocusOut) memoCommentsExit();
+  } else if (watched == grdData_ && type == QEvent::FocusOut) {
+    grdDataExit();
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+// --- buttons
+
+void TfrmTemplate::btnclearDataClick() {
+  ModelFromView();
+  quorvane::btnclearDataClick(sheet_, host_);
+  ViewFromModel();
+}
+
+void TfrmTemplate::ExitBtnClick() {
+  ConfirmExit(dialogs_, this);
+}
+
+void TfrmTemplate::closeEvent(QCloseEvent* event) {
+  if (dialogs_.Terminating() || ConfirmExit(dialogs_, this)) {
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+void TfrmTemplate::cmdHelpClick() {
+  pnlHelp_->show();
+  pnlHelp_->move(12, 142);
+  pnlHelp_->raise();
+  cmdCompute_->hide();
+  btnclearData_->hide();
+  ExitBtn_->hide();
+  cmdReturn_->show();
+}
+
+void TfrmTemplate::cmdReturnClick() {
+  cmdReturn_->hide();
+  pnlHelp_->hide();
+  cmdCompute_->show();
+  btnclearData_->show();
+  ExitBtn_->show();
+}
+
+// --- Compute
+
+bool TfrmTemplate::ComputeRunning() const {
+  return run_ != nullptr;
+}
+
+void TfrmTemplate::cmdComputeClick() {
+  if (run_) return;  // one analysis at a time
+  const Worksheet sheet = Model();
+  std::optional<Analysis> analysis;
+  try {
+    analysis = PrepareAnalysis(sheet, host_);
+  } catch (const std::exception& error) {
+    host_.SetBusyCursor(false);
+    host_.ShowMessage(MessageKind::Error, error.what());
+    emit computeEnded(false);
+    return;
+  }
+  if (!analysis) {
+    host_.SetBusyCursor(false);
+    emit computeEnded(false);
+    return;
+  }
+  if (drawCount_ > 0) analysis->drawCount = drawCount_;
+  StartEngineRun(sheet, std::move(*analysis));
+}
+
+void TfrmTemplate::StartEngineRun(const Worksheet& sheet, Analysis&& analysis) {
+  run_ = std::make_unique<EngineRun>();
+  EngineRun* run = run_.get();
+  run->sheet = sheet;
+  run->analysis = std::move(analysis);
+  run->total = run->analysis.drawCount;
+  run->messenger = std::make_unique<QObject>();
+
+  EngineOptions options;
+  options.progress = [run](std::int64_t done, std::int64_t total) {
+    run->done = done;
+    run->total = total;
+    return !run->cancelled;
+  };
+  // Chol's message, should it fire, is shown as a box on the window thread
+  // while the engine waits.
+  options.cholMessage = OnThreadOf(run->messenger.get(), [this, run](const std::string& text) {
+    if (!run->abandoned) host_.ShowCholMessage(text);
+  });
+
+  run->thread = QThread::create([run, options = std::move(options)] {
+    try {
+      run->completed = RunAnalysisEngine(run->analysis, options);
+    } catch (const std::bad_alloc&) {
+      run->error = "Not enough memory for the posterior draws of this analysis";
+    } catch (const std::exception& error) {
+      run->error = error.what();
+    }
+  });
+  run->thread->setObjectName(QStringLiteral("engineThread"));
+  connect(run->thread, &QThread::finished, this, &TfrmTemplate::EngineRunEnded);
+
+  run->progress = new QProgressDialog(this);
+  run->progress->setObjectName(QStringLiteral("progressCompute"));
+  run->progress->setWindowTitle(QStringLiteral("Computing"));
+  run->progress->setCancelButtonText(QStringLiteral("Cancel"));
+  run->progress->setWindowModality(Qt::WindowModal);  // no second Compute meanwhile
+  run->progress->setMinimumDuration(0);
+  run->progress->setAutoClose(false);
+  run->progress->setAutoReset(false);
+  run->progress->setRange(0, run->analysis.drawCount);
+  run->progress->setMinimumWidth(420);
+  connect(run->progress, &QProgressDialog::canceled, this, [run] { run->cancelled = true; });
+  run->timer = new QTimer(this);
+  run->timer->setInterval(kProgressIntervalMs);
+  connect(run->timer, &QTimer::timeout, this, &TfrmTemplate::UpdateProgress);
+
+  cmdCompute_->setEnabled(false);
+  host_.SetWorkingCursor();
+  UpdateProgress();
+  run->progress->show();
+  run->timer->start();
+  run->thread->start();
+}
+
+void TfrmTemplate::UpdateProgress() {
+  if (!run_) return;
+  EngineRun* run = run_.get();
+  const std::int64_t total = run->total;
+  const std::int64_t done = run->done;
+  const QLocale locale(QLocale::English);
+  QString label = QStringLiteral("Drawing from the posterior distribution...\n%1 of %2 draws done")
+                      .arg(locale.toString(static_cast<qlonglong>(done)),
+                           locale.toString(static_cast<qlonglong>(total)));
+  if (run->cancelled) label = QStringLiteral("Cancelling...");
+  QProgressDialog* progress = run->progress;
+  progress->setLabelText(label);
+  if (progress->maximum() != total && total <= INT32_MAX) {
+    progress->setMaximum(static_cast<int>(total));
+  }
+  progress->setValue(static_cast<int>(done));  // may run pending events: last
+}
+
+void TfrmTemplate::EngineRunEnded() {
+  if (!run_) return;
+  std::unique_ptr<EngineRun> run = std::move(run_);
+  run->timer->stop();
+  run->timer->deleteLater();
+  run->thread->wait();
+  run->thread->deleteLater();
+  run->progress->hide();
+  run->progress->deleteLater();
+  cmdCompute_->setEnabled(true);
+
+  if (!run->error.empty()) {
+    host_.SetBusyCursor(false);
+    host_.ShowMessage(MessageKind::Error, run->error);
+    emit computeEnded(false);
+    return;
+  }
+  if (!run->completed || dialogs_.Terminating()) {  // cancelled: the worksheet as it was
+    host_.SetBusyCursor(false);
+    emit computeEnded(false);
+    return;
+  }
+  const int firstNewLine = viewer_ != nullptr ? viewer_->Memo().Count() : 0;
+  FinishAnalysis(run->sheet, run->analysis, host_);
+  host_.SetBusyCursor(false);
+  if (viewer_ != nullptr) viewer_->ShowLineAtTop(firstNewLine);
+  emit computeEnded(true);
+}
+
+}  // namespace quorvane

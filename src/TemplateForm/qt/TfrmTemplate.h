@@ -1,0 +1,133 @@
+// The worksheet window: a thin Qt view over the Worksheet model. It shows the
+// two input fields, the prior and credible-limit choices, the notes and the
+// description, filters what is typed into the fields, and runs Compute with
+// the Monte Carlo engine on a worker thread behind a progress dialog.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <memory>
+
+#include "TemplateForm/worksheet.h"
+#include "gui/qt_compute_host.h"
+
+class QButtonGroup;
+class QFrame;
+class QGroupBox;
+class QKeyEvent;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTableWidget;
+
+namespace quorvane {
+
+class DialogSeam;
+class TfrmTemplateResults;
+struct EngineRun;
+
+class TfrmTemplate : public QWidget {
+  Q_OBJECT
+
+ public:
+  // Creates the worksheet; its creation handler (FormCreate) runs now.
+  explicit TfrmTemplate(DialogSeam& dialogs, QWidget* parent = nullptr);
+  ~TfrmTemplate() override;
+
+  void SetResultsViewer(TfrmTemplateResults* viewer);
+
+  // The model as the window holds it now (field texts, choices and notes
+  // read from the controls).
+  const Worksheet& Model();
+  QtComputeHost& Host() { return host_; }
+
+  // Whether an analysis is running (between the file being loaded and the
+  // report being written, or the run being cancelled).
+  bool ComputeRunning() const;
+  // Posterior draws per run: the program's 1,000,000 unless a test or the
+  // screenshot tool sets fewer (0 restores the default).
+  void SetDrawCount(int draws) { drawCount_ = draws; }
+
+  QLineEdit* Field(int k) const { return txtInput_[static_cast<std::size_t>(k)]; }
+
+ signals:
+  // A Compute command has ended; reportWritten is false when it stopped at a
+  // check, was cancelled or failed.
+  void computeEnded(bool reportWritten);
+
+ public slots:
+  void cmdComputeClick();
+  void btnclearDataClick();
+  void ExitBtnClick();
+  void cmdHelpClick();
+  void cmdReturnClick();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  void BuildControls();
+  void FormCreate();
+  void FormShow();
+  void FormActivate();
+  void DescripFldChange();
+  void memoCommentsKeyUp(QKeyEvent* event);
+  void memoCommentsEnter();
+  void memoCommentsExit();
+  void memoCommentsChange();
+  void grdDataExit();
+  void txtInput1Exit();
+  // KeyPress / KeyUp of fields 1..8; true when the key event is consumed.
+  bool txtInputKeyPress(int k, QKeyEvent* event);
+  void txtInputKeyUp(int k, QKeyEvent* event);
+
+  void ViewFromModel();
+  void ModelFromView();
+  int NotesLineCount() const;
+
+  void StartEngineRun(const Worksheet& sheet, struct Analysis&& analysis);
+  void EngineRunEnded();
+  void UpdateProgress();
+
+  DialogSeam& dialogs_;
+  QtComputeHost host_;
+  TfrmTemplateResults* viewer_ = nullptr;
+  Worksheet sheet_;
+  int drawCount_ = 0;
+  bool placed_ = false;    // centred on the screen at the first show
+  QString notesAccepted_;  // the notes as last accepted (at most 250 characters)
+  std::unique_ptr<EngineRun> run_;
+
+  // Controls, by their names in the layout.
+  QPlainTextEdit* DescripFld_ = nullptr;
+  QFrame* Panel3_ = nullptr;
+  QLabel* lblComments_ = nullptr;
+  QPlainTextEdit* memoComments_ = nullptr;
+  QFrame* Panel1_ = nullptr;
+  QGroupBox* Prior_Radio_ = nullptr;
+  QButtonGroup* priorButtons_ = nullptr;
+  QGroupBox* RadioGroup1_ = nullptr;
+  QButtonGroup* limitButtons_ = nullptr;
+  std::array<QLabel*, 9> Label_{};        // Label1..Label8 (index 0 unused)
+  std::array<QLineEdit*, 9> txtInput_{};  // txtInput1..txtinput8 (index 0 unused)
+  QLabel* Label_N_ = nullptr;
+  QLabel* lbl_r_ = nullptr;
+  QTableWidget* grdData_ = nullptr;
+  QLabel* lblGridColumnsTitle_ = nullptr;
+  std::array<QLabel*, 7> lblCol_{};  // lblCol1..lblCol6 (index 0 unused)
+  QLabel* lblItems_ = nullptr;
+  QFrame* pan1_ = nullptr;
+  QPushButton* cmdCompute_ = nullptr;
+  QPushButton* btnclearData_ = nullptr;
+  QPushButton* ExitBtn_ = nullptr;
+  QPushButton* cmdHelp_ = nullptr;
+  QPushButton* cmdReturn_ = nullptr;
+  QGroupBox* pnlHelp_ = nullptr;
+};
+
+}  // namespace quorvane

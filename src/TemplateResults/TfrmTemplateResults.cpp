@@ -1,0 +1,254 @@
+#include "TemplateResults/TfrmTemplateResults.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFrame>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPalette>
+#include <QPlainTextEdit>
+#include <QPrinter>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QShowEvent>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include "gui/dialogs.h"
+#include "gui/fonts.h"
+#include "gui/text_printing.h"
+#include "gui/window_placement.h"
+
+namespace quorvane {
+
+namespace {
+
+constexpr int kClientWidth = 792;
+constexpr int kClientHeight = 554;
+
+// memoResults seen as the append-only list of lines the report is written to.
+// The memo's text is kept as lines each followed by a line feed, so that an
+// empty first line still counts as a line.
+class MemoSink : public LineSink {
+ public:
+  explicit MemoSink(QPlainTextEdit* memo) : memo_(memo) {}
+  void Add(const std::string& line) override {
+    QTextDocument* document = memo_->document();
+    QTextCursor cursor(document);
+    cursor.movePosition(QTextCursor::End);
+    QString text = QString::fromStdString(line);
+    if (!document->lastBlock().text().isEmpty()) text.prepend(QLatin1Char('\n'));
+    text.append(QLatin1Char('\n'));
+    cursor.insertText(text);
+  }
+  int Count() const override {
+    const QTextDocument* document = memo_->document();
+    return document->blockCount() - (document->lastBlock().text().isEmpty() ? 1 : 0);
+  }
+
+ private:
+  QPlainTextEdit* memo_;
+};
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text, int x, int y) {
+  auto* button = new QPushButton(text, parent);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setGeometry(x, y, 161, 37);
+  button->setFont(WindowFont(true));
+  return button;
+}
+
+}  // namespace
+
+QStringList MemoLines(const QString& plainText) {
+  if (plainText.isEmpty()) return {};
+  QStringList lines = plainText.split(QLatin1Char('\n'));
+  if (lines.constLast().isEmpty()) lines.removeLast();
+  return lines;
+}
+
+TfrmTemplateResults::TfrmTemplateResults(DialogSeam& dialogs, QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      dialogs_(dialogs) {
+  setObjectName(QStringLiteral("frmTemplateResults"));
+  setWindowTitle(QStringLiteral("Output"));
+  setFont(WindowFont());
+
+  File1_ = menuBar()->addMenu(QStringLiteral("Printer options..."));
+  File1_->setObjectName(QStringLiteral("File1"));
+  mnuPrint_ =
+      File1_->addAction(QStringLiteral("Print All"), this, &TfrmTemplateResults::mnuPrintClick);
+  mnuPrint_->setObjectName(QStringLiteral("mnuPrint"));
+  mnuPrintSelection_ = File1_->addAction(QStringLiteral("Print Selection"), this,
+                                         &TfrmTemplateResults::mnuPrintSelectionClick);
+  mnuPrintSelection_->setObjectName(QStringLiteral("mnuPrintSelection"));
+
+  auto* client = new QWidget(this);
+  client->setObjectName(QStringLiteral("clientArea"));
+  client->setFixedSize(kClientWidth, kClientHeight);
+  setCentralWidget(client);
+
+  Panel1_ = new QFrame(client);
+  Panel1_->setObjectName(QStringLiteral("Panel1"));
+  Panel1_->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  Panel1_->setGeometry(12, 2, 765, 468);
+
+  memoResults_ = new QPlainTextEdit(Panel1_);
+  memoResults_->setObjectName(QStringLiteral("memoResults"));
+  memoResults_->setGeometry(8, 8, 749, 452);
+  memoResults_->setFont(MemoFont());
+  memoResults_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  memoResults_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  memoResults_->setTabChangesFocus(true);
+  QPalette palette = memoResults_->palette();
+  palette.setColor(QPalette::Text, Qt::black);
+  // The selection stays visible when the memo loses the focus.
+  for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText}) {
+    palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+  }
+  memoResults_->setPalette(palette);
+
+  Panel2_ = new QFrame(client);
+  Panel2_->setObjectName(QStringLiteral("Panel2"));
+  Panel2_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  Panel2_->setGeometry(12, 482, 765, 49);
+
+  cmdSaveOutput_ = MakeButton(client, "cmdSaveOutput", QStringLiteral("Save Output"), 28, 488);
+  cmdClearResults_ =
+      MakeButton(client, "cmdClearResults", QStringLiteral("Clear Results"), 220, 488);
+  cmdReturn_ = MakeButton(client, "cmdReturn", QStringLiteral("Return to Worksheet"), 411, 488);
+  cmdExit_ = MakeButton(client, "cmdExit", QStringLiteral("Exit"), 603, 488);
+  connect(cmdSaveOutput_, &QPushButton::clicked, this, &TfrmTemplateResults::cmdSaveOutputClick);
+  connect(cmdClearResults_, &QPushButton::clicked, this,
+          &TfrmTemplateResults::cmdClearResultsClick);
+  connect(cmdReturn_, &QPushButton::clicked, this, &TfrmTemplateResults::cmdReturnClick);
+  connect(cmdExit_, &QPushButton::clicked, this, &TfrmTemplateResults::cmdExitClick);
+  setTabOrder(memoResults_, cmdSaveOutput_);
+  setTabOrder(cmdSaveOutput_, cmdClearResults_);
+  setTabOrder(cmdClearResults_, cmdReturn_);
+  setTabOrder(cmdReturn_, cmdExit_);
+
+  sink_ = std::make_unique<MemoSink>(memoResults_);
+  setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+  FormCreate();
+}
+
+TfrmTemplateResults::~TfrmTemplateResults() = default;
+
+LineSink& TfrmTemplateResults::Memo() {
+  return *sink_;
+}
+
+QStringList TfrmTemplateResults::Lines() const {
+  return MemoLines(memoResults_->toPlainText());
+}
+
+QString TfrmTemplateResults::WholeText() const {
+  QString text;
+  for (const QString& line : Lines()) {
+    text += line;
+    text += QStringLiteral("\r\n");
+  }
+  return text;
+}
+
+void TfrmTemplateResults::ShowLineAtTop(int line) {
+  QTextCursor cursor(memoResults_->document());
+  cursor.movePosition(QTextCursor::End);
+  memoResults_->setTextCursor(cursor);
+  memoResults_->ensureCursorVisible();
+  const QTextBlock block = memoResults_->document()->findBlockByNumber(line);
+  if (block.isValid()) cursor.setPosition(block.position());
+  memoResults_->setTextCursor(cursor);
+  memoResults_->ensureCursorVisible();
+}
+
+void TfrmTemplateResults::FormCreate() {
+  memoResults_->clear();
+}
+
+void TfrmTemplateResults::FormShow() {
+  CentreOnScreen(*this);
+  raise();
+  activateWindow();
+  cmdReturn_->setFocus();
+}
+
+void TfrmTemplateResults::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (!event->spontaneous()) FormShow();
+}
+
+void TfrmTemplateResults::closeEvent(QCloseEvent* event) {
+  if (dialogs_.Terminating() || ConfirmExit(dialogs_, this)) {
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+void TfrmTemplateResults::cmdReturnClick() {
+  hide();
+  if (worksheet_ != nullptr) worksheet_->show();
+}
+
+void TfrmTemplateResults::cmdClearResultsClick() {
+  memoResults_->clear();
+}
+
+void TfrmTemplateResults::cmdExitClick() {
+  ConfirmExit(dialogs_, this);
+}
+
+void TfrmTemplateResults::cmdSaveOutputClick() {
+  SaveFileRequest request;
+  request.proposedName = saveName_;
+  const std::optional<QString> chosen = dialogs_.ChooseSaveFile(this, request);
+  if (!chosen || chosen->trimmed().isEmpty()) return;
+  saveName_ = *chosen;
+
+  QFile file(*chosen);
+  const QByteArray bytes = WholeText().toUtf8();
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    dialogs_.ShowMessage(this, MessageKind::Error,
+                         QStringLiteral("Cannot create file \"%1\". %2")
+                             .arg(QDir::toNativeSeparators(*chosen), file.errorString()));
+    return;
+  }
+  const bool written = file.write(bytes) == bytes.size();
+  file.close();
+  if (!written || file.error() != QFileDevice::NoError) {
+    dialogs_.ShowMessage(this, MessageKind::Error,
+                         QStringLiteral("The file \"%1\" could not be written. %2")
+                             .arg(QDir::toNativeSeparators(*chosen), file.errorString()));
+  }
+}
+
+void TfrmTemplateResults::mnuPrintClick() {
+  PrintLines(WholeText() + QStringLiteral("\r\n"));
+}
+
+void TfrmTemplateResults::mnuPrintSelectionClick() {
+  QString selected = memoResults_->textCursor().selectedText();
+  if (selected.isEmpty()) {
+    dialogs_.ShowMessage(this, MessageKind::Warning,
+                         QStringLiteral("You have not selected any text."));
+    return;
+  }
+  selected.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+  selected.replace(QChar::LineSeparator, QLatin1Char('\n'));
+  PrintLines(selected + QStringLiteral("\n"));
+}
+
+void TfrmTemplateResults::PrintLines(const QString& text) {
+  if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+  printer_->setDocName(QStringLiteral("Quorvane results"));
+  if (!dialogs_.SetUpPrinter(this, *printer_)) return;
+  QString error;
+  if (!PrintText(*printer_, text, error)) dialogs_.ShowMessage(this, MessageKind::Error, error);
+}
+
+}  // namespace quorvane

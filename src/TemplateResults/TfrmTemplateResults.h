@@ -1,0 +1,84 @@
+// The results viewer: the window that holds the accumulated reports in
+// memoResults and saves, clears and prints them. Created hidden at start-up;
+// Compute shows it (hiding the worksheet) and appends each report.
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+#include "matrix_handling/matrix_print.h"
+
+class QAction;
+class QFrame;
+class QMenu;
+class QPlainTextEdit;
+class QPrinter;
+class QPushButton;
+
+namespace quorvane {
+
+class DialogSeam;
+
+class TfrmTemplateResults : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit TfrmTemplateResults(DialogSeam& dialogs, QWidget* parent = nullptr);
+  ~TfrmTemplateResults() override;
+
+  // The window "Return to Worksheet" goes back to.
+  void SetWorksheet(QWidget* worksheet) { worksheet_ = worksheet; }
+
+  // memoResults as an append-only list of lines (what Compute writes to).
+  LineSink& Memo();
+  // The memo's lines (a line end after the last line opens no further line).
+  QStringList Lines() const;
+  // The memo's whole text: every line followed by a carriage return and a
+  // line feed (empty for an empty memo).
+  QString WholeText() const;
+  // Scrolls the memo so that line (0-based) is at the top, with the caret there.
+  void ShowLineAtTop(int line);
+
+  QPlainTextEdit* memoResults() const { return memoResults_; }
+
+ public slots:
+  void cmdReturnClick();
+  void cmdClearResultsClick();
+  void cmdSaveOutputClick();
+  void cmdExitClick();
+  void mnuPrintClick();
+  void mnuPrintSelectionClick();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void FormCreate();
+  void FormShow();
+  void PrintLines(const QString& text);
+
+  DialogSeam& dialogs_;
+  QWidget* worksheet_ = nullptr;
+  QFrame* Panel1_ = nullptr;
+  QPlainTextEdit* memoResults_ = nullptr;
+  QFrame* Panel2_ = nullptr;
+  QPushButton* cmdSaveOutput_ = nullptr;
+  QPushButton* cmdClearResults_ = nullptr;
+  QPushButton* cmdReturn_ = nullptr;
+  QPushButton* cmdExit_ = nullptr;
+  QMenu* File1_ = nullptr;
+  QAction* mnuPrint_ = nullptr;
+  QAction* mnuPrintSelection_ = nullptr;
+  QString saveName_ = QStringLiteral("results.txt");  // SaveDialog1's file name
+  std::unique_ptr<QPrinter> printer_;                 // keeps the print dialog's choices
+  std::unique_ptr<LineSink> sink_;
+};
+
+// The lines of a memo's plain text: split at line feeds, and an empty piece
+// after the last line feed is no line (as a memo counts its lines).
+QStringList MemoLines(const QString& plainText);
+
+}  // namespace quorvane

@@ -1,0 +1,147 @@
+#include "gui/dialogs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+
+namespace quorvane {
+
+namespace {
+
+// While a modal dialog is up, the pointer is the normal arrow even when an
+// analysis has set the busy cursor; the busy cursor returns afterwards.
+class ArrowWhileModal {
+ public:
+  ArrowWhileModal() : pushed_(QGuiApplication::overrideCursor() != nullptr) {
+    if (pushed_) QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+  }
+  ~ArrowWhileModal() {
+    if (pushed_) QGuiApplication::restoreOverrideCursor();
+  }
+  ArrowWhileModal(const ArrowWhileModal&) = delete;
+  ArrowWhileModal& operator=(const ArrowWhileModal&) = delete;
+
+ private:
+  bool pushed_;
+};
+
+QMessageBox::Icon IconOf(MessageKind kind) {
+  switch (kind) {
+    case MessageKind::Warning:
+      return QMessageBox::Warning;
+    case MessageKind::Error:
+      return QMessageBox::Critical;
+    case MessageKind::Information:
+      return QMessageBox::Information;
+    case MessageKind::Confirmation:
+      return QMessageBox::Question;
+  }
+  return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+QString MessageBoxTitle(MessageKind kind) {
+  switch (kind) {
+    case MessageKind::Warning:
+      return QStringLiteral("Warning");
+    case MessageKind::Error:
+      return QStringLiteral("Error");
+    case MessageKind::Information:
+      return QStringLiteral("Information");
+    case MessageKind::Confirmation:
+      return QStringLiteral("Confirm");
+  }
+  return {};
+}
+
+QString DisplayedMessageText(const QString& text) {
+  QString shown = text;
+  shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  return shown;
+}
+
+MessageButton QtDialogs::ShowMessage(QWidget* parent, MessageKind kind, const QString& text) {
+  ArrowWhileModal arrow;
+  QMessageBox box(IconOf(kind), MessageBoxTitle(kind), DisplayedMessageText(text),
+                  QMessageBox::NoButton, parent);
+  box.setObjectName(QStringLiteral("messageBox"));
+  if (kind == MessageKind::Confirmation) {
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::Yes);
+  } else {
+    box.setStandardButtons(QMessageBox::Ok);
+  }
+  const int pressed = box.exec();
+  if (kind != MessageKind::Confirmation) return MessageButton::Ok;
+  return pressed == QMessageBox::Yes ? MessageButton::Yes : MessageButton::No;
+}
+
+void QtDialogs::Beep() {
+  QApplication::beep();
+}
+
+std::optional<QString> QtDialogs::ChooseOpenFile(QWidget* parent, const OpenFileRequest& request) {
+  ArrowWhileModal arrow;
+  QFileDialog dialog(parent, QStringLiteral("Open"), QString::fromStdString(request.initialFolder));
+  dialog.setObjectName(QStringLiteral("OpenDialog1"));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  dialog.setNameFilter(
+      QString::fromStdString(request.filterDescription + " (" + request.filterPattern + ")"));
+  if (!lastOpenName_.isEmpty()) dialog.selectFile(QFileInfo(lastOpenName_).fileName());
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  lastOpenName_ = dialog.selectedFiles().constFirst();
+  return QDir::toNativeSeparators(lastOpenName_);
+}
+
+std::optional<QString> QtDialogs::ChooseSaveFile(QWidget* parent, const SaveFileRequest& request) {
+  ArrowWhileModal arrow;
+  QFileDialog dialog(parent, QStringLiteral("Save As"));
+  dialog.setObjectName(QStringLiteral("SaveDialog1"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilter(request.filter);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
+  const QFileInfo proposed(request.proposedName);
+  if (proposed.isAbsolute()) dialog.setDirectory(proposed.absolutePath());
+  dialog.selectFile(proposed.fileName());
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+}
+
+bool QtDialogs::SetUpPrinter(QWidget* parent, QPrinter& printer) {
+  ArrowWhileModal arrow;
+  // With no printer installed the dialog offers printing to a PDF file, with a
+  // name already filled in.
+  if (QPrinterInfo::availablePrinterNames().isEmpty() && printer.outputFileName().isEmpty()) {
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QDir::current().absoluteFilePath(QStringLiteral("results.pdf")));
+  }
+  QPrintDialog dialog(&printer, parent);
+  dialog.setObjectName(QStringLiteral("printDialog"));
+  return dialog.exec() == QDialog::Accepted;
+}
+
+void QtDialogs::TerminateApplication() {
+  terminating_ = true;
+  QCoreApplication::quit();
+}
+
+bool ConfirmExit(DialogSeam& dialogs, QWidget* parent) {
+  if (dialogs.ShowMessage(parent, MessageKind::Confirmation, QString::fromLatin1(kExitQuestion)) !=
+      MessageButton::Yes) {
+    return false;
+  }
+  dialogs.TerminateApplication();
+  return true;
+}
+
+}  // namespace quorvane

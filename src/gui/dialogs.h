@@ -1,0 +1,76 @@
+// The desktop program's modal dialogs behind one seam: message boxes, the
+// beep, the open and save dialogs, the print dialog and the end of the
+// program. The windows call nothing modal directly, so the tests answer every
+// dialog in advance (ScriptedDialogs) and never block.
+#pragma once
+
+#include <QString>
+#include <optional>
+
+#include "TemplateForm/compute_host.h"
+
+class QPrinter;
+class QWidget;
+
+namespace quorvane {
+
+// How the results viewer's save dialog is configured.
+struct SaveFileRequest {
+  QString proposedName;  // the name proposed (first "results.txt", then the last chosen)
+  QString filter = "*.txt";
+  bool confirmOverwrite = true;  // ask before replacing an existing file
+};
+
+class DialogSeam {
+ public:
+  virtual ~DialogSeam() = default;
+  // A modal box of the kind (confirmations offer Yes and No, the others OK);
+  // returns the button pressed. A carriage return in text is a line break.
+  virtual MessageButton ShowMessage(QWidget* parent, MessageKind kind, const QString& text) = 0;
+  virtual void Beep() = 0;
+  // The open dialog; std::nullopt when cancelled.
+  virtual std::optional<QString> ChooseOpenFile(QWidget* parent,
+                                                const OpenFileRequest& request) = 0;
+  // The save dialog; std::nullopt when cancelled.
+  virtual std::optional<QString> ChooseSaveFile(QWidget* parent,
+                                                const SaveFileRequest& request) = 0;
+  // The print dialog for one print command: sets up printer (a real printer
+  // or a PDF file); false when cancelled.
+  virtual bool SetUpPrinter(QWidget* parent, QPrinter& printer) = 0;
+  // Ends the program (the event loop returns).
+  virtual void TerminateApplication() = 0;
+  // True once TerminateApplication has been called: windows then close
+  // without asking again.
+  virtual bool Terminating() const = 0;
+};
+
+// The real dialogs: QMessageBox, QFileDialog, QPrintDialog, QApplication::beep.
+class QtDialogs : public DialogSeam {
+ public:
+  MessageButton ShowMessage(QWidget* parent, MessageKind kind, const QString& text) override;
+  void Beep() override;
+  std::optional<QString> ChooseOpenFile(QWidget* parent, const OpenFileRequest& request) override;
+  std::optional<QString> ChooseSaveFile(QWidget* parent, const SaveFileRequest& request) override;
+  bool SetUpPrinter(QWidget* parent, QPrinter& printer) override;
+  void TerminateApplication() override;
+  bool Terminating() const override { return terminating_; }
+
+ private:
+  QString lastOpenName_;  // the open dialog proposes the last chosen file
+  bool terminating_ = false;
+};
+
+// The title of a box of the kind ("Warning", "Error", "Information", "Confirm").
+QString MessageBoxTitle(MessageKind kind);
+
+// A box text as shown: each carriage return (alone or before a line feed)
+// becomes a line break.
+QString DisplayedMessageText(const QString& text);
+
+// "Exit from program?" with Yes and No; on Yes the program ends. Returns
+// whether it ends.
+bool ConfirmExit(DialogSeam& dialogs, QWidget* parent);
+
+inline constexpr const char* kExitQuestion = "Exit from program?";
+
+}  // namespace quorvane

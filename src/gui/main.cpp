@@ -1,0 +1,64 @@
+// quorvane: the desktop program. Creates the worksheet (the main window) and
+// the hidden results viewer and runs the event loop until the user leaves
+// with "Exit" in either window.
+
+#include <QApplication>
+#include <QStringList>
+#include <cstdio>
+
+#include "TemplateForm/qt/TfrmTemplate.h"
+#include "TemplateResults/TfrmTemplateResults.h"
+#include "gui/dialogs.h"
+#include "gui/window_placement.h"
+#include "gui/window_thread.h"
+#include "matrix_handling/decompositions.h"
+
+#ifndef QUORVANE_VERSION
+#define QUORVANE_VERSION "unknown"
+#endif
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: quorvane\n"
+    "The Quorvane desktop program: a Bayesian test for a standardized difference\n"
+    "in a single case, controlling for covariates. It takes no options besides\n"
+    "Qt's own (such as -platform); the analysis is set up in its worksheet window.\n"
+    "For the same analysis without a window see quorvane-cli --help.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // ProgramTitle and SavedInputsFileName are constants, set before any window.
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Quorvane"));
+  QApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
+  QApplication::setDesktopFileName(QStringLiteral("quorvane"));
+  QApplication::setWindowIcon(quorvane::ProgramIcon());
+
+  const QStringList arguments = QApplication::arguments();
+  if (arguments.contains(QStringLiteral("--version"))) {
+    std::printf("quorvane %s\n", QUORVANE_VERSION);
+    return 0;
+  }
+  if (arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"))) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+
+  quorvane::QtDialogs dialogs;
+  // A Cholesky message from anywhere in the program becomes an information box
+  // on the window thread.
+  quorvane::SetCholMessageHandler(quorvane::OnThreadOf(&app, [&dialogs](const std::string& text) {
+    dialogs.ShowMessage(QApplication::activeWindow(), quorvane::MessageKind::Information,
+                        QString::fromStdString(text));
+  }));
+
+  quorvane::TfrmTemplate worksheet(dialogs);
+  quorvane::TfrmTemplateResults viewer(dialogs);
+  worksheet.SetResultsViewer(&viewer);
+  worksheet.show();
+  const int code = QApplication::exec();
+  quorvane::SetCholMessageHandler({});
+  return code;
+}

@@ -1,0 +1,53 @@
+// The Compute command's outside world in the desktop program: message boxes,
+// the beep and the open dialog through the dialog seam, the busy cursor, the
+// results viewer and the focus of the worksheet's fields.
+#pragma once
+
+#include <memory>
+
+#include "TemplateForm/compute_host.h"
+#include "matrix_handling/matrix_print.h"
+
+class QWidget;
+
+namespace quorvane {
+
+class DialogSeam;
+class TfrmTemplateResults;
+
+class QtComputeHost : public ComputeHost {
+ public:
+  // worksheet: the window whose fields txtInput1..txtinput8 receive the focus.
+  QtComputeHost(DialogSeam& dialogs, QWidget& worksheet);
+  ~QtComputeHost() override;
+  QtComputeHost(const QtComputeHost&) = delete;
+  QtComputeHost& operator=(const QtComputeHost&) = delete;
+
+  void SetResultsViewer(TfrmTemplateResults* viewer) { viewer_ = viewer; }
+
+  MessageButton ShowMessage(MessageKind kind, const std::string& text) override;
+  void Beep() override;
+  std::optional<std::string> ChooseOpenFile(const OpenFileRequest& request) override;
+  // The hourglass while busy; calls that do not change the state do nothing,
+  // so every exit path may restore the default cursor.
+  void SetBusyCursor(bool busy) override;
+  LineSink& Results() override;
+  void ShowResultsViewer(const std::string& caption) override;
+  void FocusField(int k) override;
+
+  // While the engine runs the pointer shows that the program is working but
+  // still answers (the progress dialog's Cancel).
+  void SetWorkingCursor();
+  bool Busy() const { return busy_; }
+
+ private:
+  QWidget* DialogParent() const;
+
+  DialogSeam& dialogs_;
+  QWidget& worksheet_;
+  TfrmTemplateResults* viewer_ = nullptr;
+  bool busy_ = false;
+  std::unique_ptr<LineList> noViewer_;  // where a report goes when there is no viewer
+};
+
+}  // namespace quorvane

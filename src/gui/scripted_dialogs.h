@@ -1,0 +1,82 @@
+// A DialogSeam whose answers are given in advance: for the tests and for the
+// screenshot tool, which drive the windows without anyone at the screen.
+// Every box, beep and dialog is recorded in order.
+#pragma once
+
+#include <QPrinter>
+#include <QString>
+#include <deque>
+#include <optional>
+#include <vector>
+
+#include "gui/dialogs.h"
+
+namespace quorvane {
+
+class ScriptedDialogs : public DialogSeam {
+ public:
+  struct Message {
+    MessageKind kind;
+    QString text;
+  };
+
+  // --- what the windows asked, in order
+  std::vector<Message> messages;
+  int beeps = 0;
+  std::vector<OpenFileRequest> openRequests;
+  std::vector<SaveFileRequest> saveRequests;
+  int printJobs = 0;  // print dialogs shown
+  int terminations = 0;
+
+  // --- the answers
+  // Confirmation answers, used in order; when none is left, No.
+  std::deque<MessageButton> confirmAnswers;
+  // Open dialog answers, used in order; when none is left, cancelled.
+  std::deque<std::optional<QString>> openAnswers;
+  // Save dialog answers, used in order; when none is left, cancelled.
+  std::deque<std::optional<QString>> saveAnswers;
+  // PDF files the print dialog chooses, used in order; when none is left, cancelled.
+  std::deque<QString> pdfAnswers;
+
+  MessageButton ShowMessage(QWidget* /*parent*/, MessageKind kind, const QString& text) override {
+    messages.push_back({kind, text});
+    if (kind != MessageKind::Confirmation) return MessageButton::Ok;
+    if (confirmAnswers.empty()) return MessageButton::No;
+    const MessageButton answer = confirmAnswers.front();
+    confirmAnswers.pop_front();
+    return answer;
+  }
+  void Beep() override { ++beeps; }
+  std::optional<QString> ChooseOpenFile(QWidget* /*parent*/,
+                                        const OpenFileRequest& request) override {
+    openRequests.push_back(request);
+    return Next(openAnswers);
+  }
+  std::optional<QString> ChooseSaveFile(QWidget* /*parent*/,
+                                        const SaveFileRequest& request) override {
+    saveRequests.push_back(request);
+    return Next(saveAnswers);
+  }
+  bool SetUpPrinter(QWidget* /*parent*/, QPrinter& printer) override {
+    ++printJobs;
+    if (pdfAnswers.empty()) return false;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdfAnswers.front());
+    pdfAnswers.pop_front();
+    return true;
+  }
+  void TerminateApplication() override { ++terminations; }
+  bool Terminating() const override { return terminations > 0; }
+
+ private:
+  static std::optional<QString> Next(std::deque<std::optional<QString>>& answers) {
+    if (answers.empty()) return std::nullopt;
+    const bool given = answers.front().has_value();
+    const QString name = given ? *answers.front() : QString();
+    answers.pop_front();
+    if (!given) return std::nullopt;
+    return name;
+  }
+};
+
+}  // namespace quorvane
