@@ -1,0 +1,294 @@
+// Compute in the desktop program: each failure with its box and focus, a
+// successful run whose report matches the command-line program's, a second
+// run below a rule, Return to Worksheet, Save Output of real reports, and
+// Cancel during a run.
+#include <QFile>
+#include <QProcess>
+#include <QProgressDialog>
+#include <QRadioButton>
+#include <string>
+#include <vector>
+
+#include "TemplateForm/compute.h"
+#include "TemplateForm/worksheet.h"
+#include "gui_fixture.h"
+
+namespace quorvane::testing {
+namespace {
+
+using ComputeRunTest = GuiTest;
+
+const char* const kDataFile = "ten-controls-one-covariate.txt";
+
+// The report quorvane-cli prints for the same inputs, as lines.
+QStringList CliReport(const QStringList& arguments) {
+  QProcess cli;
+  cli.start(QStringLiteral(QUORVANE_CLI_PATH),
+            QStringList{"--draws", QString::number(kTestDraws)} + arguments);
+  EXPECT_TRUE(cli.waitForFinished(60000));
+  EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+  QStringList lines = QString::fromUtf8(cli.readAllStandardOutput()).split(QLatin1Char('\n'));
+  if (!lines.isEmpty() && lines.constLast().isEmpty()) lines.removeLast();
+  return lines;
+}
+
+QByteArray ReadFile(const QString& path) {
+  QFile file(path);
+  EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+  return file.readAll();
+}
+
+TEST_F(ComputeRunTest, EachFailedCheckShowsItsBoxPutsTheFocusAndAddsNothing) {
+  using K = MessageKind;
+  const std::string missingData =
+      "Missing data were detected when attempting to load the raw data file: make sure that you "
+      "have the correct number of rows (controls plus the case) and columns (Y1, Y2, and "
+      "covariate[s]) of data in the text file and that there are no blank entries. ";
+  const std::string loaded =
+      "Data file consisting of 10 controls plus a case (rows) and  3 variables (columns) was "
+      "loaded successfully ";
+  const struct Case {
+    int prior;
+    const char* n;
+    const char* k;
+    const char* file;  // the open dialog's answer; "" cancels; nullptr: never asked
+    std::vector<std::pair<MessageKind, std::string>> boxes;  // "..." at the end: a prefix
+    int focus;  // the field given the focus; 0: it stays on "Clear Data "
+  } cases[] = {
+      {0,
+       "",
+       "1",
+       nullptr,
+       {{K::Warning,
+         "INPUT ERROR\r\r(  Number of control participants (N) :  )\r\rData have not been "
+         "entered in this field."}},
+       1},
+      {0,
+       "1.2.3",
+       "1",
+       nullptr,
+       {{K::Warning,
+         "INPUT ERROR\r(  Number of control participants (N) :  1.2.3  )\r\rEnter numeric data "
+         "only."}},
+       1},
+      {0,
+       "4",
+       "1",
+       nullptr,
+       {{K::Warning,
+         "INPUT ERROR\r(  Number of control participants (N) :  4.000  )\rThe value for sample "
+         "size must be an integer greater than 4."}},
+       1},
+      {1,
+       "2",
+       "1",
+       nullptr,
+       {{K::Warning,
+         "INPUT ERROR\r(  Number of control participants (N) :  2.000  )\rThe value for sample "
+         "size must be an integer greater than 2."}},
+       1},
+      {0,
+       "10",
+       "",
+       nullptr,
+       {{K::Warning,
+         "INPUT ERROR\r\r(  Number of covariates :  )\r\rData have not been entered in this "
+         "field."}},
+       2},
+      {0,
+       "10",
+       "0",
+       nullptr,
+       {{K::Warning,
+         "INPUT ERROR\r(  Number of covariates :  0.000  )\rThe value must be a positive integer "
+         "and be less than 6."}},
+       2},
+      {0,
+       "8",
+       "5",
+       nullptr,
+       {{K::Error,
+         " For this problem, and with a control sample size of  8, the maximum number of "
+         "covariates is  4 "}},
+       2},
+      {1,
+       "5",
+       "4",
+       nullptr,
+       {{K::Error,
+         " For this problem, and with a control sample size of  5, the maximum number of "
+         "covariates is  3 "}},
+       2},
+      {0, "10", "1", "", {{K::Information, "Loading of data has been cancelled"}}, 0},
+      {0,
+       "10",
+       "1",
+       "case-missing.txt",
+       {{K::Error, missingData}, {K::Information, "Loading of data has been cancelled"}},
+       0},
+      {0, "10", "1", "header-line.txt", {{K::Error, "Invalid numeric input..."}}, 0},
+      {0,
+       "10",
+       "1",
+       "collinear-covariate.txt",
+       {{K::Information, loaded}, {K::Error, kNotPositiveDefiniteMessage}},
+       1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("N=") + c.n + " k=" + c.k + " file=" + (c.file ? c.file : "-"));
+    Field(1)->setText(QString::fromLatin1(c.n));
+    Field(2)->setText(QString::fromLatin1(c.k));
+    Find<QRadioButton>(worksheet_.get(), c.prior == 0 ? "Prior_Radio_0" : "Prior_Radio_1")
+        ->setChecked(true);
+    dialogs_.messages.clear();
+    dialogs_.openRequests.clear();
+    auto* clearData = Find<QPushButton>(worksheet_.get(), "btnclearData");
+    clearData->setFocus();
+
+    const QString file = c.file == nullptr || *c.file == '\0' ? QString() : GuiDataFile(c.file);
+    EXPECT_FALSE(Compute(file));
+
+    EXPECT_EQ(dialogs_.openRequests.size(), c.file == nullptr ? 0u : 1u);
+    ASSERT_EQ(dialogs_.messages.size(), c.boxes.size());
+    for (std::size_t i = 0; i < c.boxes.size(); ++i) {
+      EXPECT_EQ(dialogs_.messages[i].kind, c.boxes[i].first) << i;
+      const std::string shown = dialogs_.messages[i].text.toStdString();
+      const std::string& expected = c.boxes[i].second;
+      if (expected.size() > 3 && expected.ends_with("...")) {
+        EXPECT_TRUE(shown.starts_with(expected.substr(0, expected.size() - 3))) << shown;
+      } else {
+        EXPECT_EQ(shown, expected);
+      }
+    }
+    QWidget* focus = c.focus == 0 ? static_cast<QWidget*>(clearData) : Field(c.focus);
+    EXPECT_EQ(worksheet_->focusWidget(), focus);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(worksheet_->isVisible());
+    EXPECT_FALSE(viewer_->isVisible());
+    EXPECT_TRUE(viewer_->Lines().isEmpty());
+    EXPECT_EQ(Field(1)->text(), QString::fromLatin1(c.n));  // inputs as they were
+    EXPECT_EQ(Field(2)->text(), QString::fromLatin1(c.k));
+  }
+}
+
+TEST_F(ComputeRunTest, SuccessfulRunShowsTheViewerWithTheCommandLineProgramsReport) {
+  Field(1)->setText(QStringLiteral("10"));
+  Field(2)->setText(QStringLiteral("1"));
+  Notes()->setPlainText(QStringLiteral("first\nsecond"));
+  const QString data = GuiDataFile(kDataFile);
+
+  ASSERT_TRUE(Compute(data));
+
+  ASSERT_EQ(dialogs_.openRequests.size(), 1u);
+  const OpenFileRequest& request = dialogs_.openRequests[0];
+  EXPECT_EQ(request.filterDescription, "Text files only");
+  EXPECT_EQ(request.filterPattern, "*.txt");
+  EXPECT_EQ(QDir(QString::fromStdString(request.initialFolder)), QDir::current());
+  EXPECT_TRUE(request.mustExist);
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].kind, MessageKind::Information);
+  EXPECT_TRUE(dialogs_.messages[0].text.startsWith("Data file consisting of 10 controls"));
+
+  EXPECT_TRUE(viewer_->isVisible());
+  EXPECT_FALSE(worksheet_->isVisible());
+  EXPECT_EQ(viewer_->windowTitle().toStdString(), "Results viewer: " + ProgramTitle);
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(viewer_->focusWidget(), Find<QPushButton>(viewer_.get(), "cmdReturn"));
+  EXPECT_EQ(viewer_->Lines(),
+            CliReport({"--controls", "10", "--covariates", "1", "--notes", "first\nsecond", data}));
+
+  // The saved inputs: the eight field texts, each followed by a blank.
+  EXPECT_EQ(ReadFile(QString::fromStdString(SavedInputsFile())), QByteArray("10 1       "));
+}
+
+TEST_F(ComputeRunTest, SecondRunAppendsBelowARuleAndReturnKeepsEveryInput) {
+  Field(1)->setText(QStringLiteral("10"));
+  Field(2)->setText(QStringLiteral("1"));
+  Notes()->setPlainText(QStringLiteral("note"));
+  Find<QRadioButton>(worksheet_.get(), "Prior_Radio_1")->setChecked(true);
+  Find<QRadioButton>(worksheet_.get(), "RadioGroup1_1")->setChecked(true);
+  const QString data = GuiDataFile(kDataFile);
+  const QStringList report = CliReport({"--controls", "10", "--covariates", "1", "--prior",
+                                        "standard", "--limit", "lower", "--notes", "note", data});
+
+  ASSERT_TRUE(Compute(data));
+  EXPECT_EQ(viewer_->Lines(), report);
+
+  Find<QPushButton>(viewer_.get(), "cmdReturn")->click();
+  EXPECT_FALSE(viewer_->isVisible());
+  EXPECT_TRUE(worksheet_->isVisible());
+  EXPECT_EQ(Field(1)->text(), "10");
+  EXPECT_EQ(Field(2)->text(), "1");
+  EXPECT_EQ(Notes()->toPlainText(), "note");
+  EXPECT_TRUE(Find<QRadioButton>(worksheet_.get(), "Prior_Radio_1")->isChecked());
+  EXPECT_TRUE(Find<QRadioButton>(worksheet_.get(), "RadioGroup1_1")->isChecked());
+  EXPECT_EQ(viewer_->Lines(), report);  // the text survives hiding
+
+  ASSERT_TRUE(Compute(data));
+  const QStringList expected = report + QStringList{QString(102, QLatin1Char('_'))} + report;
+  EXPECT_EQ(viewer_->Lines(), expected);
+
+  // Save Output writes both reports in order, each line ending in CR LF.
+  const QString saved = ScratchFile("both.txt");
+  dialogs_.saveAnswers = {saved};
+  Find<QPushButton>(viewer_.get(), "cmdSaveOutput")->click();
+  EXPECT_EQ(ReadFile(saved), (expected.join("\r\n") + "\r\n").toUtf8());
+
+  // After Clear Results the next report starts without the rule.
+  Find<QPushButton>(viewer_.get(), "cmdClearResults")->click();
+  Find<QPushButton>(viewer_.get(), "cmdReturn")->click();
+  ASSERT_TRUE(Compute(data));
+  EXPECT_EQ(viewer_->Lines(), report);
+}
+
+TEST_F(ComputeRunTest, CancelStopsTheRunAddsNothingAndLeavesTheWorksheetAsItWas) {
+  worksheet_->SetDrawCount(0);  // the program's 1,000,000 draws: seconds, far from done at Cancel
+  Field(1)->setText(QStringLiteral("10"));
+  Field(2)->setText(QStringLiteral("1"));
+  Notes()->setPlainText(QStringLiteral("kept"));
+  dialogs_.openAnswers = {GuiDataFile(kDataFile)};
+  QSignalSpy ended(worksheet_.get(), &TfrmTemplate::computeEnded);
+  Find<QPushButton>(worksheet_.get(), "cmdCompute")->click();
+
+  QProgressDialog* progress = nullptr;
+  ASSERT_TRUE(WaitUntil([&] {
+    progress = worksheet_->findChild<QProgressDialog*>("progressCompute");
+    return progress != nullptr && progress->isVisible() && progress->value() > 0;
+  }));
+  EXPECT_TRUE(worksheet_->ComputeRunning());
+  EXPECT_EQ(progress->maximum(), kDrawCount);
+  EXPECT_TRUE(progress->labelText().contains("draws done"));
+  EXPECT_EQ(progress->windowModality(), Qt::WindowModal);
+  EXPECT_NE(QGuiApplication::overrideCursor(), nullptr);
+  // No second Compute while the run is going on.
+  EXPECT_FALSE(Find<QPushButton>(worksheet_.get(), "cmdCompute")->isEnabled());
+  worksheet_->cmdComputeClick();
+  EXPECT_EQ(dialogs_.openRequests.size(), 1u);
+
+  QPushButton* cancel = progress->findChild<QPushButton*>();
+  ASSERT_NE(cancel, nullptr);
+  EXPECT_EQ(cancel->text(), "Cancel");
+  cancel->click();
+  ASSERT_TRUE(WaitUntil([&] { return ended.count() > 0; }));
+  EXPECT_FALSE(ended.first().first().toBool());
+
+  EXPECT_FALSE(worksheet_->ComputeRunning());
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+  EXPECT_TRUE(worksheet_->isVisible());
+  EXPECT_FALSE(viewer_->isVisible());
+  EXPECT_TRUE(viewer_->Lines().isEmpty());
+  EXPECT_EQ(dialogs_.messages.size(), 1u);  // only the loader's "loaded" box
+  EXPECT_TRUE(Find<QPushButton>(worksheet_.get(), "cmdCompute")->isEnabled());
+  EXPECT_EQ(Field(1)->text(), "10");
+  EXPECT_EQ(Field(2)->text(), "1");
+  EXPECT_EQ(Notes()->toPlainText(), "kept");
+  EXPECT_TRUE(WaitUntil(
+      [&] { return worksheet_->findChild<QProgressDialog*>("progressCompute") == nullptr; }));
+
+  // The worksheet works on: the next run completes.
+  worksheet_->SetDrawCount(kTestDraws);
+  EXPECT_TRUE(Compute(GuiDataFile(kDataFile)));
+}
+
+}  // namespace
+}  // namespace quorvane::testing

@@ -1,0 +1,109 @@
+// Shared set-up of the desktop program's tests: both windows with scripted
+// dialogs on Qt's offscreen platform, the saved inputs in a scratch folder,
+// and helpers to type, click and wait.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <functional>
+#include <memory>
+
+#include "TemplateForm/qt/TfrmTemplate.h"
+#include "TemplateForm/saved_inputs.h"
+#include "TemplateResults/TfrmTemplateResults.h"
+#include "gui/scripted_dialogs.h"
+
+namespace quorvane::testing {
+
+// Posterior draws per run in these tests (the program's are 1,000,000).
+inline constexpr int kTestDraws = 2000;
+
+inline QString GuiDataFile(const char* name) {
+  return QDir(QStringLiteral(QUORVANE_GUI_TEST_DATA_DIR))
+      .absoluteFilePath(QString::fromLatin1(name));
+}
+
+// Runs the event loop until done() holds or the time is up; returns done().
+inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 30000) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done()) {
+    if (timer.elapsed() > timeoutMs) return false;
+    QTest::qWait(10);
+  }
+  return true;
+}
+
+class GuiTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(scratch_.isValid());
+    ASSERT_TRUE(QDir(scratch_.path()).mkpath(QStringLiteral("program")));
+    SetSavedInputsFolders(ProgramFolder().toStdString(),
+                          QDir(scratch_.path()).filePath(QStringLiteral("appdata")).toStdString());
+    worksheet_ = std::make_unique<TfrmTemplate>(dialogs_);
+    viewer_ = std::make_unique<TfrmTemplateResults>(dialogs_);
+    worksheet_->SetResultsViewer(viewer_.get());
+    worksheet_->SetDrawCount(kTestDraws);
+    worksheet_->show();
+    worksheet_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(worksheet_.get()));
+  }
+
+  void TearDown() override {
+    worksheet_.reset();
+    viewer_.reset();
+    ResetSavedInputsFolders();
+  }
+
+  QString ProgramFolder() const {
+    return QDir(scratch_.path()).filePath(QStringLiteral("program"));
+  }
+  QString ScratchFile(const char* name) const {
+    return QDir(scratch_.path()).filePath(QString::fromLatin1(name));
+  }
+
+  template <class T>
+  T* Find(QWidget* window, const char* name) {
+    T* widget = window->findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(widget, nullptr) << name;
+    return widget;
+  }
+  QLineEdit* Field(int k) { return worksheet_->Field(k); }
+  QPlainTextEdit* Notes() { return Find<QPlainTextEdit>(worksheet_.get(), "memoComments"); }
+
+  // Compute with the inputs as they stand, the open dialog answering file
+  // (empty: cancelled); waits until the command has ended and returns whether
+  // it wrote a report.
+  bool Compute(const QString& file) {
+    dialogs_.openAnswers.clear();
+    if (file.isEmpty()) {
+      dialogs_.openAnswers.push_back(std::nullopt);
+    } else {
+      dialogs_.openAnswers.push_back(file);
+    }
+    QSignalSpy ended(worksheet_.get(), &TfrmTemplate::computeEnded);
+    Find<QPushButton>(worksheet_.get(), "cmdCompute")->click();
+    if (!WaitUntil([&] { return ended.count() > 0; })) {
+      ADD_FAILURE() << "Compute did not end";
+      return false;
+    }
+    return ended.first().first().toBool();
+  }
+
+  QTemporaryDir scratch_;
+  ScriptedDialogs dialogs_;
+  std::unique_ptr<TfrmTemplate> worksheet_;
+  std::unique_ptr<TfrmTemplateResults> viewer_;
+};
+
+}  // namespace quorvane::testing
