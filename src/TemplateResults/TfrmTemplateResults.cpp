@@ -101,7 +101,10 @@ TfrmTemplateResults::TfrmTemplateResults(DialogSeam& dialogs, QWidget* parent)
   memoResults_->setGeometry(8, 8, 749, 452);
   memoResults_->setFont(MemoFont());
   memoResults_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  memoResults_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  // Report lines are not wrapped (a horizontal scroll bar shows when a line is
+  // wider than the memo), so the report reads as it is saved and printed.
+  memoResults_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  memoResults_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   memoResults_->setTabChangesFocus(true);
   QPalette palette = memoResults_->palette();
   palette.setColor(QPalette::Text, Qt::black);
@@ -171,7 +174,10 @@ void TfrmTemplateResults::FormCreate() {
 }
 
 void TfrmTemplateResults::FormShow() {
-  CentreOnScreen(*this);
+  if (!placed_) {  // centred at the first show; afterwards where the user left it
+    CentreOnScreen(*this);
+    placed_ = true;
+  }
   raise();
   activateWindow();
   cmdReturn_->setFocus();

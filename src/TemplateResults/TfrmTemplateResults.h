@@ -72,6 +72,7 @@ class TfrmTemplateResults : public QMainWindow {
   QMenu* File1_ = nullptr;
   QAction* mnuPrint_ = nullptr;
   QAction* mnuPrintSelection_ = nullptr;
+  bool placed_ = false;
   QString saveName_ = QStringLiteral("results.txt");  // SaveDialog1's file name
   std::unique_ptr<QPrinter> printer_;                 // keeps the print dialog's choices
   std::unique_ptr<LineSink> sink_;

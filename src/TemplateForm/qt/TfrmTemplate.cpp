@@ -4,6 +4,7 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -48,6 +49,9 @@ constexpr int kNotesShortHeight = 25;
 constexpr int kNotesTallHeight = 70;
 constexpr int kDescriptionScrollLength = 551;  // from this length on, a vertical scroll bar
 constexpr int kProgressIntervalMs = 100;
+// The engine thread's stack: room for an engine that keeps its working arrays
+// there, as the single-threaded program reserved 40,048,576 bytes for its own.
+constexpr uint kEngineStackBytes = 64u << 20;
 
 QString FieldName(int k) {
   return k == 8 ? QStringLiteral("txtinput8") : QStringLiteral("txtInput%1").arg(k);
@@ -88,6 +92,17 @@ QGroupBox* MakeRadioGroup(QWidget* parent, const char* name, const QString& titl
   layout->addStretch();
   group->button(0)->setChecked(true);
   return box;
+}
+
+// Where the platform's face is wider than the layout allows for, a label's
+// text is set a little smaller rather than cut off.
+void FitFontToWidth(QLabel& label) {
+  QFont font = label.font();
+  const int room = label.contentsRect().width();
+  while (font.pixelSize() > 9 && QFontMetrics(font).horizontalAdvance(label.text()) > room) {
+    font.setPixelSize(font.pixelSize() - 1);
+  }
+  label.setFont(font);
 }
 
 // The help panel's guide to a correlation-matrix file. The panel belongs to
@@ -166,6 +181,7 @@ void TfrmTemplate::BuildControls() {
   lblComments_->setFont(WindowFont(true));
   lblComments_->setGeometry(2, 2, 93, 21);
   lblComments_->setAlignment(Qt::AlignCenter);
+  FitFontToWidth(*lblComments_);
 
   Panel1_ = MakePanel(this, "Panel1", QRect(12, 143, 768, 346));
   Prior_Radio_ = MakeRadioGroup(Panel1_, "Prior_Radio", QStringLiteral("Form of prior..."),
@@ -591,6 +607,7 @@ void TfrmTemplate::StartEngineRun(const Worksheet& sheet, Analysis&& analysis) {
     }
   });
   run->thread->setObjectName(QStringLiteral("engineThread"));
+  run->thread->setStackSize(kEngineStackBytes);
   connect(run->thread, &QThread::finished, this, &TfrmTemplate::EngineRunEnded);
 
   run->progress = new QProgressDialog(this);
@@ -659,8 +676,9 @@ void TfrmTemplate::EngineRunEnded() {
   const int firstNewLine = viewer_ != nullptr ? viewer_->Memo().Count() : 0;
   FinishAnalysis(run->sheet, run->analysis, host_);
   host_.SetBusyCursor(false);
-  if (viewer_ != nullptr) viewer_->ShowLineAtTop(firstNewLine);
-  emit computeEnded(true);
+  const bool written = viewer_ != nullptr && viewer_->Memo().Count() > firstNewLine;
+  if (written) viewer_->ShowLineAtTop(firstNewLine);
+  emit computeEnded(written);
 }
 
 }  // namespace quorvane
