@@ -2,6 +2,7 @@
 // block selection and conditional-normal moments.
 #include "matrix_handling/decompositions.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <iostream>
@@ -14,10 +15,9 @@ namespace quorvane {
 
 namespace {
 
-// Smallest acceptable Cholesky pivot (before its square root is taken).
-constexpr long double kCholThreshold = 1e-12L;
-// Smallest acceptable magnitude of a Gauss-Jordan pivot.
-constexpr long double kPivotThreshold = 1e-10L;
+using detail::kCholThreshold;
+using detail::kPivotThreshold;
+using detail::PivotScale;
 
 std::mutex& HandlerMutex() {
   static std::mutex mutex;
@@ -55,8 +55,8 @@ struct Work {
 
 // A pivot is accepted only when it reaches the threshold; a not-a-number
 // pivot (from a zero-variance variable, say) is a failure, not a success.
-bool PivotTooSmall(long double sum) {
-  return !(sum >= kCholThreshold);
+bool PivotTooSmall(long double sum, long double diagonal) {
+  return !(sum >= kCholThreshold * PivotScale(diagonal));
 }
 
 }  // namespace
@@ -70,13 +70,13 @@ namespace detail {
 
 CholOutcome CholFactorLower(int n, Matrix& A) {
   if (n < 1) return {};  // an empty block has nothing to factor
-  if (PivotTooSmall(A(1, 1))) return {1, A(1, 1)};
+  if (PivotTooSmall(A(1, 1), A(1, 1))) return {1, A(1, 1)};
   A(1, 1) = sqrtl(A(1, 1));
   for (int i = 2; i <= n; ++i) A(i, 1) = A(i, 1) / A(1, 1);
   for (int j = 2; j <= n; ++j) {
     long double sum = A(j, j);
     for (int k = 1; k <= j - 1; ++k) sum = sum - A(j, k) * A(j, k);
-    if (PivotTooSmall(sum)) return {j, sum};
+    if (PivotTooSmall(sum, A(j, j))) return {j, sum};
     A(j, j) = sqrtl(sum);
     for (int i = j + 1; i <= n; ++i) {
       long double s = A(i, j);
@@ -96,9 +96,15 @@ std::string CholFailureText(const CholOutcome& outcome) {
 
 }  // namespace detail
 
+PivotFailureCounts& ThreadPivotFailures() {
+  thread_local PivotFailureCounts counts;
+  return counts;
+}
+
 void Chol(int n, Matrix& A, const InfoMessageFn& show) {
   const detail::CholOutcome outcome = detail::CholFactorLower(n, A);
   if (outcome.failedColumn != 0) {
+    ++ThreadPivotFailures().factorisations;
     const std::string text = detail::CholFailureText(outcome);
     if (show) {
       show(text);
@@ -132,13 +138,22 @@ void Mat_Inverse(const Matrix& A, int n, Matrix& Ainv) {
   for (int i = 1; i <= n; ++i) {
     for (int j = 1; j <= n; ++j) W(i, j) = A(i, j);
   }
+  long double threshold[kMaxOrder + 1];
+  for (int p = 1; p <= n; ++p) {
+    long double largest = 0;
+    for (int i = 1; i <= n; ++i) largest = std::max(largest, fabsl(W(i, p)));
+    threshold[p] = kPivotThreshold * PivotScale(largest);
+  }
   Mat_Zero(Ainv);
   for (int i = 1; i <= n; ++i) Ainv(i, i) = 1.0L;
 
   for (int p = 1; p <= n; ++p) {
     int r = p;
-    while (fabsl(W(r, p)) < kPivotThreshold) {
-      if (r == n) return;  // singular: Ainv keeps the steps done so far
+    while (fabsl(W(r, p)) < threshold[p]) {
+      if (r == n) {  // singular: Ainv keeps the steps done so far
+        ++ThreadPivotFailures().inversions;
+        return;
+      }
       ++r;
     }
     if (r != p) {

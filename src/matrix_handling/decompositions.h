@@ -3,6 +3,7 @@
 // matrix_types.h with the same aliasing rule as matrix_ops.h.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -19,21 +20,48 @@ using InfoMessageFn = std::function<void(const std::string& text)>;
 // the default, which writes the text to standard error.
 InfoMessageFn SetCholMessageHandler(InfoMessageFn handler);
 
+// How many factorisations (Chol) and inversions (Mat_Inverse) on the calling
+// thread met a pivot below their threshold and so left a partial result.
+// Neither operation reports that to its caller; code that must not build on a
+// partial result compares these counts before and after its work.
+struct PivotFailureCounts {
+  std::int64_t factorisations = 0;
+  std::int64_t inversions = 0;
+};
+PivotFailureCounts& ThreadPivotFailures();
+
 namespace detail {
+// Smallest acceptable Cholesky pivot (before its square root is taken) and
+// smallest acceptable magnitude of a Gauss-Jordan pivot, for matrices whose
+// entries are of magnitude 1 or more.
+inline constexpr long double kCholThreshold = 1e-12L;
+inline constexpr long double kPivotThreshold = 1e-10L;
+
+// The thresholds are absolute for a column (or diagonal element) of magnitude
+// 1 or more and shrink in proportion below that, so that whether a pivot is
+// accepted does not depend on the units the scores are measured in (scores in
+// the thousands give Wishart draws and inverse covariances of order 1e-7).
+// Entries of magnitude 1 or more keep the fixed thresholds exactly.
+inline long double PivotScale(long double magnitude) {
+  return magnitude > 0 && magnitude < 1 ? magnitude : 1;
+}
+
 // Outcome of the shared lower-triangular factorisation.
 struct CholOutcome {
   int failedColumn = 0;  // 0 when every pivot reached the threshold; else the failing column
   long double sum = 0;   // the failing pivot value
 };
 // Steps 1-3 of the factorisation, in place on the n x n block (lower triangle
-// written; the upper triangle is not touched). Stops at the first pivot below 1e-12.
+// written; the upper triangle is not touched). Stops at the first pivot below
+// 1e-12 x PivotScale(the column's diagonal element as given); a NaN pivot fails.
 CholOutcome CholFactorLower(int n, Matrix& A);
 // The message text Chol shows for a failed outcome.
 std::string CholFailureText(const CholOutcome& outcome);
 }  // namespace detail
 
 // Replaces the n x n block of A by its lower-triangular Cholesky factor L
-// (A = L L') and zeroes the upper triangle. A pivot below 1e-12 shows
+// (A = L L') and zeroes the upper triangle. A pivot below its threshold
+// (1e-12, scaled down for diagonal elements below 1: see PivotScale) shows
 //   "Not pos def 1st : sum=  %2.3f "                      (column 1) or
 //   "Not pos def 2nd : sum=  %2.9f  i= %2d  j=  %2d"      (column j > 1)
 // through `show` (or the process-wide handler when empty) and returns early,
@@ -44,8 +72,9 @@ void Chol(int n, Matrix& A, const InfoMessageFn& show = {});
 bool Is_Pos_Def(int n, const Matrix& A);
 
 // Gauss-Jordan inversion of the n x n block with the first acceptable pivot
-// (|W[r,p]| >= 1e-10, no search for the largest). A singular matrix stops the
-// elimination silently and Ainv holds the partial result.
+// (|W[r,p]| >= 1e-10 x PivotScale(largest magnitude in column p of A), no
+// search for the largest). A singular matrix stops the elimination silently
+// (counted in ThreadPivotFailures) and Ainv holds the partial result.
 void Mat_Inverse(const Matrix& A, int n, Matrix& Ainv);
 
 // B = rows and columns i <= n with mask[i], packed top left; B cleared first.

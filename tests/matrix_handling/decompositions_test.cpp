@@ -5,6 +5,7 @@
 #include <cfloat>
 #include <cmath>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "matrix_handling/matrix_ops.h"
@@ -93,8 +94,8 @@ TEST(Chol, FailuresShowTheirMessageAndStop) {
        "Not pos def 1st : sum=  0.000 ", FromRows({{0, 1}, {1, 3}})},
       {"negative first pivot", 3, FromRows({{-2.5L, 0, 0}, {0, 1, 0}, {0, 0, 1}}),
        "Not pos def 1st : sum=  -2.500 ", FromRows({{-2.5L, 0, 0}, {0, 1, 0}, {0, 0, 1}})},
-      {"first pivot just below 1e-12", 1, FromRows({{9.9e-13L}}), "Not pos def 1st : sum=  0.000 ",
-       FromRows({{9.9e-13L}})},
+      {"first pivot slightly negative", 1, FromRows({{-1e-13L}}), "Not pos def 1st : sum=  -0.000 ",
+       FromRows({{-1e-13L}})},
       // Column 1 is factored (sqrt(1) = 1, 1 / 1 = 1); column 2's pivot is
       // 1 - 1 = 0, and the upper triangle is not cleared.
       {"all-ones matrix fails at column 2", 2, FromRows({{1, 1}, {1, 1}}),
@@ -127,11 +128,27 @@ TEST(Chol, PartlyFactoredMatrixKeepsTheColumnsDone) {
   EXPECT_EQ(A, FromRows({{2, 2, 2}, {1, 2, 3}, {1, 1, 2}}));
 }
 
-TEST(Chol, PivotThresholdIsInclusive) {
-  Matrix A = FromRows({{1, 0}, {0, 1e-12L}});
-  EXPECT_TRUE(Is_Pos_Def(2, A));
-  A(2, 2) = nextafterl(1e-12L, 0.0L);
-  EXPECT_FALSE(Is_Pos_Def(2, A));
+// Column 2 of {{1, 1}, {1, 1 + e}} has the pivot e exactly (powers of two):
+// 2^-40 (9.1e-13) is below the threshold of 1e-12, 2^-39 (1.8e-12) above it.
+TEST(Chol, PivotThresholdAppliesInFullToEntriesOfOne) {
+  const long double below = ldexpl(1, -40), above = ldexpl(1, -39);
+  EXPECT_FALSE(Is_Pos_Def(2, FromRows({{1, 1}, {1, 1 + below}})));
+  EXPECT_TRUE(Is_Pos_Def(2, FromRows({{1, 1}, {1, 1 + above}})));
+}
+
+// The pivot thresholds hold in full for entries of magnitude 1 or more and
+// shrink in proportion below that, so a matrix and the same matrix in smaller
+// units get the same verdict; a near-singular matrix fails at every scale.
+TEST(Chol, PivotThresholdFollowsTheScaleOfSmallMatrices) {
+  for (long double scale : {1e-16L, 1e-8L, 1e-4L, 1.0L}) {
+    SCOPED_TRACE(static_cast<double>(scale));
+    const Matrix clear = FromRows({{scale, scale}, {scale, scale * (1 + 4e-12L)}});
+    const Matrix nearlySingular = FromRows({{scale, scale}, {scale, scale * (1 + 2.5e-13L)}});
+    EXPECT_TRUE(Is_Pos_Def(2, clear));
+    EXPECT_FALSE(Is_Pos_Def(2, nearlySingular));
+  }
+  // Above 1 the fixed threshold of 1e-12 applies.
+  EXPECT_TRUE(Is_Pos_Def(2, FromRows({{1e4L, 1e4L}, {1e4L, 1e4L * (1 + 2.5e-13L)}})));
 }
 
 TEST(Chol, MessagesGoToTheProcessWideHandlerWhenNoneIsPassed) {
@@ -486,6 +503,77 @@ TEST(ConditionalNormal, TwoConditioningVariablesMatchExactValues) {
     EXPECT_EQ(out[2], cm[2]);
     EXPECT_EQ(out[3], in[3]);
   }
+}
+
+}  // namespace
+}  // namespace quorvane
+
+namespace quorvane {
+namespace {
+
+// Chol and Mat_Inverse count, per thread, the pivots that stopped them;
+// Is_Pos_Def, a test by design, does not.
+TEST(PivotFailures, AreCountedPerThreadByCholAndMatInverseOnly) {
+  Matrix singular;  // all ones: second pivot 0
+  singular(1, 1) = singular(1, 2) = singular(2, 1) = singular(2, 2) = 1;
+  Matrix identity;
+  identity(1, 1) = identity(2, 2) = 1;
+  const PivotFailureCounts before = ThreadPivotFailures();
+  Matrix out;
+  Mat_Inverse(identity, 2, out);
+  Matrix a = identity;
+  Chol(2, a, [](const std::string&) {});
+  EXPECT_FALSE(Is_Pos_Def(2, singular));
+  EXPECT_EQ(ThreadPivotFailures().factorisations, before.factorisations);
+  EXPECT_EQ(ThreadPivotFailures().inversions, before.inversions);
+
+  Mat_Inverse(singular, 2, out);
+  a = singular;
+  Chol(2, a, [](const std::string&) {});
+  EXPECT_EQ(ThreadPivotFailures().factorisations, before.factorisations + 1);
+  EXPECT_EQ(ThreadPivotFailures().inversions, before.inversions + 1);
+
+  PivotFailureCounts other;
+  std::thread([&other, &singular] {
+    Matrix o;
+    Mat_Inverse(singular, 2, o);
+    other = ThreadPivotFailures();
+  }).join();
+  EXPECT_EQ(other.inversions, 1);
+  EXPECT_EQ(ThreadPivotFailures().inversions, before.inversions + 1);
+}
+
+}  // namespace
+}  // namespace quorvane
+
+namespace quorvane {
+namespace {
+
+// Gauss-Jordan's pivot threshold follows the column's scale below 1: the
+// inverse of a well-conditioned matrix in small units is found, where a fixed
+// 1e-10 would stop at once; at magnitude 1 or more the fixed threshold holds.
+TEST(MatInverse, PivotThresholdFollowsTheScaleOfSmallColumns) {
+  for (long double scale : {1e-14L, 1e-9L, 1.0L}) {
+    SCOPED_TRACE(static_cast<double>(scale));
+    const Matrix A = FromRows({{2 * scale, scale}, {scale, 3 * scale}});  // det 5 scale^2
+    Matrix inv;
+    const PivotFailureCounts before = ThreadPivotFailures();
+    Mat_Inverse(A, 2, inv);
+    EXPECT_EQ(ThreadPivotFailures().inversions, before.inversions);
+    const long double expected[2][2] = {{3 / (5 * scale), -1 / (5 * scale)},
+                                        {-1 / (5 * scale), 2 / (5 * scale)}};
+    for (int i = 1; i <= 2; ++i) {
+      for (int j = 1; j <= 2; ++j) {
+        EXPECT_NEAR(static_cast<double>(inv(i, j) * scale),
+                    static_cast<double>(expected[i - 1][j - 1] * scale), 1e-15);
+      }
+    }
+  }
+  // A pivot of 5e-11 in a column whose largest entry is 1 is passed over.
+  Matrix inv;
+  Mat_Inverse(FromRows({{5e-11L, 1}, {1, 0}}), 2, inv);
+  EXPECT_EQ(inv(1, 1), 0);
+  EXPECT_EQ(inv(1, 2), 1);
 }
 
 }  // namespace
