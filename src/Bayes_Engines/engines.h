@@ -28,6 +28,16 @@ struct EngineResults {
 // false cancels the run. Called from the thread that runs the engine.
 using EngineProgressFn = std::function<bool(std::int64_t done, std::int64_t total)>;
 
+// Pivots below their thresholds met during a run (the Cholesky factorisations
+// and Gauss-Jordan inversions of the setup and of the draws). The run carries
+// on with the partial results, as the library leaves them; a caller that must
+// not report numbers built on them checks Reliable().
+struct EngineDiagnostics {
+  std::int64_t failedFactorisations = 0;
+  std::int64_t stoppedInversions = 0;
+  bool Reliable() const { return failedFactorisations == 0 && stoppedInversions == 0; }
+};
+
 struct EngineOptions {
   EngineProgressFn progress;  // optional
   // Threads to use: 1 runs everything on the calling thread; 2 draws the
@@ -39,6 +49,8 @@ struct EngineOptions {
   // handler). At most one message is passed on per run, from the thread that
   // called the engine.
   InfoMessageFn cholMessage;
+  // Optional: filled with the run's pivot failures when the run finishes.
+  EngineDiagnostics* diagnostics = nullptr;
 };
 
 // The seeds every run starts from.

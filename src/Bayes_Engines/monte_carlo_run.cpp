@@ -42,8 +42,9 @@ constexpr int kRingSlots = 8;      // buffers in flight
 // progress callback this often whether to go on (it cannot loop unheard).
 constexpr std::uint32_t kTrialsBetweenChecks = 1u << 16;
 
-constexpr long double kCholThreshold = 1e-12L;
-constexpr long double kPivotThreshold = 1e-10L;
+using detail::kCholThreshold;
+using detail::kPivotThreshold;
+using detail::PivotScale;
 
 // A 2 x 2 matrix, 1-based like the library's.
 struct M2 {
@@ -62,18 +63,22 @@ inline void Mult2(const M2& A, const M2& B, M2& T) {
   }
 }
 
-// Gauss-Jordan inverse of a 2 x 2 matrix, first acceptable pivot, silent stop
-// on a singular matrix: the library's Mat_Inverse restricted to order 2.
-inline void Inverse2(const M2& A, M2& Ainv) {
+// Gauss-Jordan inverse of a 2 x 2 matrix, first acceptable pivot, stop on a
+// singular matrix: the library's Mat_Inverse restricted to order 2. Returns
+// false when the elimination stopped (Ainv then holds the partial result).
+inline bool Inverse2(const M2& A, M2& Ainv) {
   M2 W = A;
+  const long double threshold[3] = {
+      0, kPivotThreshold * PivotScale(std::max(std::fabs(A.e[1][1]), std::fabs(A.e[2][1]))),
+      kPivotThreshold * PivotScale(std::max(std::fabs(A.e[1][2]), std::fabs(A.e[2][2])))};
   Ainv.e[1][1] = 1;
   Ainv.e[1][2] = 0;
   Ainv.e[2][1] = 0;
   Ainv.e[2][2] = 1;
   for (int p = 1; p <= 2; ++p) {
     int r = p;
-    while (std::fabs(W.e[r][p]) < kPivotThreshold) {
-      if (r == 2) return;
+    while (std::fabs(W.e[r][p]) < threshold[p]) {
+      if (r == 2) return false;
       ++r;
     }
     if (r != p) {
@@ -96,6 +101,7 @@ inline void Inverse2(const M2& A, M2& Ainv) {
       }
     }
   }
+  return true;
 }
 
 // Everything a draw's evaluation needs that depends only on the run.
@@ -140,16 +146,17 @@ bool EvaluateDrawFast(const RunConstants& rc, const M2& sigma, long double rho,
   }
 
   // Lower Cholesky factor, column by column.
-  if (L[0][0] < kCholThreshold) return false;
+  if (!(L[0][0] >= kCholThreshold * PivotScale(L[0][0]))) return false;  // NaN fails too
   L[0][0] = std::sqrt(L[0][0]);
 #pragma GCC unroll 16
   for (int i = 1; i < d; ++i) L[i][0] = L[i][0] / L[0][0];
 #pragma GCC unroll 16
   for (int j = 1; j < d; ++j) {
-    long double sum = L[j][j];
+    const long double diagonal = L[j][j];
+    long double sum = diagonal;
 #pragma GCC unroll 16
     for (int k = 0; k < j; ++k) sum = sum - L[j][k] * L[j][k];
-    if (sum < kCholThreshold) return false;
+    if (!(sum >= kCholThreshold * PivotScale(diagonal))) return false;
     const long double pivot = std::sqrt(sum);
     L[j][j] = pivot;
 #pragma GCC unroll 16
@@ -280,6 +287,9 @@ class Run {
 
   // Fills zlist[0..D-1] and phiSum. Returns false when cancelled.
   bool Execute(std::vector<long double>& zlist, long double& phiSum, CholFailure& failure);
+  // Pivot failures of the draws (valid after Execute).
+  std::int64_t FactorisationFailures() const { return factorisationFailures_; }
+  std::int64_t InversionStops() const { return inversionStops_; }
 
  private:
   void DrawChunk(int c);
@@ -305,6 +315,8 @@ class Run {
   std::atomic<int> nextClaim_{0};  // next chunk to evaluate
   std::atomic<bool> stop_{false};
   CholFailure failure_;
+  std::int64_t factorisationFailures_ = 0;  // guarded by mutex_
+  std::int64_t inversionStops_ = 0;         // drawing thread only
 };
 
 template <Prior prior>
@@ -345,7 +357,7 @@ void Run<prior>::DrawChunk(int c) {
       Mult2(At, A, P);
       Mult2(lfac_, P, Q);
       Mult2(Q, lfacT_, W);
-      Inverse2(W, sigma);
+      if (!Inverse2(W, sigma)) ++inversionStops_;
       rho = sigma.e[1][2] / std::sqrt(sigma.e[1][1] * sigma.e[2][2]);
       if constexpr (prior == Prior::StandardTheory) {
         break;
@@ -378,8 +390,9 @@ void Run<prior>::EvaluateChunk(int c) {
     if (!evaluate_(rc_, sigma, chunk.rho[ts], u, z)) {
       std::string message;
       z = EvaluateDrawWithLibrary(rc_, sigma, chunk.rho[ts], u, message);
-      if (!message.empty()) {
+      {
         std::lock_guard lock(mutex_);
+        ++factorisationFailures_;
         const std::int64_t draw = static_cast<std::int64_t>(first) + t;
         if (failure_.draw < 0 || draw < failure_.draw) failure_ = {draw, sigma};
       }
@@ -535,6 +548,8 @@ bool RunEngine(int covariateCount, int controlCount, int drawCount, bool twoSide
   const int D = drawCount;
   if (D < 1) return false;
 
+  const PivotFailureCounts failuresBefore = ThreadPivotFailures();
+
   // 1-4: outputs cleared, the case's covariate vector, the regression from the
   // summary statistics and its stacked coefficients.
   Vec_Fill(kMaxOrder, condMeans, 0);
@@ -586,6 +601,11 @@ bool RunEngine(int covariateCount, int controlCount, int drawCount, bool twoSide
     for (int j = 1; j <= 2; ++j) lfac[i][j] = Lfac(i, j);
   }
 
+  EngineDiagnostics diagnostics;
+  diagnostics.failedFactorisations =
+      ThreadPivotFailures().factorisations - failuresBefore.factorisations;
+  diagnostics.stoppedInversions = ThreadPivotFailures().inversions - failuresBefore.inversions;
+
   // 9: the draws.
   std::vector<long double> zlist(static_cast<std::size_t>(D));
   long double phiSum = 0;
@@ -593,7 +613,10 @@ bool RunEngine(int covariateCount, int controlCount, int drawCount, bool twoSide
   {
     Run<prior> run(rc, D, lfac, n, k, options);
     if (!run.Execute(zlist, phiSum, failure)) return false;
+    diagnostics.failedFactorisations += run.FactorisationFailures();
+    diagnostics.stoppedInversions += run.InversionStops();
   }
+  if (options.diagnostics != nullptr) *options.diagnostics = diagnostics;
   if (failure.draw >= 0) {
     // One message per run, on this thread: the factorisation of the first
     // failing draw's Lambda, shown as the library shows it.

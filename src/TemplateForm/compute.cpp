@@ -139,8 +139,11 @@ std::optional<Analysis> PrepareAnalysis(const Worksheet& sheet, ComputeHost& hos
   return a;
 }
 
-bool RunAnalysisEngine(Analysis& a, const EngineOptions& options) {
+bool RunAnalysisEngine(Analysis& a, const EngineOptions& engineOptions) {
   const bool twoSided = a.limit == CredibleLimitChoice::TwoSided;
+  EngineOptions options = engineOptions;
+  a.diagnostics = {};
+  options.diagnostics = &a.diagnostics;
   bool completed = false;
   if (a.prior == PriorChoice::StandardTheory) {
     completed = Run_Standard_Theory_Engine(a.k, a.N, a.drawCount, twoSided, kCrediblePercent, a.sds,
@@ -157,6 +160,11 @@ bool RunAnalysisEngine(Analysis& a, const EngineOptions& options) {
 }
 
 void FinishAnalysis(const Worksheet& sheet, const Analysis& analysis, ComputeHost& host) {
+  if (!analysis.diagnostics.Reliable()) {
+    StopWithError(host, kUnreliableResultsMessage);
+    host.FocusField(1);
+    return;
+  }
   host.SetBusyCursor(false);
   host.ShowResultsViewer(kResultsViewerCaptionPrefix + ProgramTitle);
   WriteReport(sheet, analysis, host.Results());

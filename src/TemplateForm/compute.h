@@ -39,6 +39,7 @@ struct Analysis {
   long double partialR = 0, condZ1 = 0, condZ2 = 0;
   EngineResults results;
   long double sdDiff = 0;
+  EngineDiagnostics diagnostics;  // pivot failures met by the engine run
 };
 
 // Steps up to the engine: reads and checks N and k, saves the inputs, loads
@@ -52,7 +53,10 @@ std::optional<Analysis> PrepareAnalysis(const Worksheet& sheet, ComputeHost& hos
 // process-wide handler). Returns false when progress cancelled the run.
 bool RunAnalysisEngine(Analysis& analysis, const EngineOptions& options);
 
-// Restores the cursor, shows the results viewer, and appends the report.
+// Restores the cursor, shows the results viewer, and appends the report. When
+// the engine run met a pivot below its threshold (its numbers would rest on a
+// partial factorisation or inversion), it shows kUnreliableResultsMessage in
+// an error box instead, puts the focus in field 1 and adds nothing.
 void FinishAnalysis(const Worksheet& sheet, const Analysis& analysis, ComputeHost& host);
 
 // The handler of "Compute": the three phases in order, with progress and the
@@ -68,6 +72,12 @@ inline constexpr const char* kNotPositiveDefiniteMessage =
     "entered the correct values for the correlations (alternatively it may be that one variable "
     "is linearly dependent on other variables and should be dropped)";
 inline constexpr const char* kResultsViewerCaptionPrefix = "Results viewer: ";
+inline constexpr const char* kUnreliableResultsMessage =
+    "Analysis cannot be completed reliably: during the Monte Carlo computation a matrix could "
+    "not be factorised or inverted at the precision in use, so the results would not be "
+    "trustworthy. This happens when the control sample is as small as the number of covariates "
+    "allows, or when scores are on a very large or very small scale: try fewer covariates, or "
+    "rescale the scores (for example, to values between 0.01 and 10000).";
 
 // The covariate-limit message for N controls and the largest admissible number
 // of covariates: " For this problem, and with a control sample size of %2d,

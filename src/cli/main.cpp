@@ -36,7 +36,7 @@ enum ExitCode : int {
   kBadArguments = 2,       // the command line itself is wrong
   kBadInputValue = 3,      // N or the number of covariates refused by the worksheet's checks
   kDataFileProblem = 4,    // data file missing, unreadable, a bad number, or missing data
-  kDataNotAnalysable = 5,  // control correlations not positive definite (or a constant column)
+  kDataNotAnalysable = 5,  // not positive definite, a constant column, or unreliable numerics
   kOutputNotWritten = 6,   // --output file could not be written
 };
 
@@ -49,7 +49,8 @@ constexpr const char* kExitCodeHelp =
     "  4  data file problem (cannot be opened or read, a number that cannot be\n"
     "     converted, missing data)\n"
     "  5  the data cannot be analysed (the controls' correlation matrix is not\n"
-    "     positive definite, or a control column is constant)\n"
+    "     positive definite, a control column is constant, or the computation\n"
+    "     cannot be carried out reliably at the scale of the scores)\n"
     "  6  the --output file could not be written\n";
 
 constexpr std::size_t kMaxNotesLength = 250;  // what the worksheet's notes field holds
@@ -124,7 +125,10 @@ class CliHost : public ComputeHost {
       if (c == '\r') c = '\n';
     }
     std::cerr << shown << '\n' << std::flush;
-    if (kind == MessageKind::Error && text == kNotPositiveDefiniteMessage) notAnalysable_ = true;
+    if (kind == MessageKind::Error &&
+        (text == kNotPositiveDefiniteMessage || text == kUnreliableResultsMessage)) {
+      notAnalysable_ = true;
+    }
     return kind == MessageKind::Confirmation ? MessageButton::No : MessageButton::Ok;
   }
   void Beep() override {}

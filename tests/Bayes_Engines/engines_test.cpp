@@ -341,3 +341,69 @@ TEST(RegressionFromSummary, InterceptVarianceWithOneCovariate) {
 
 }  // namespace
 }  // namespace quorvane
+
+namespace quorvane {
+namespace {
+
+TEST(EngineDiagnostics, ReportPivotFailuresOfSetupAndDraws) {
+  const InfoMessageFn previous = SetCholMessageHandler([](const std::string&) {});
+  struct Row {
+    const char* what;
+    Engine engine;
+    int k, n;
+    bool reliable;
+  };
+  const Row rows[] = {
+      {"ordinary data", Engine::Calibrated, 2, 12, true},
+      {"ordinary data", Engine::Standard, 2, 12, true},
+      {"N = k + 2, singular residual covariance", Engine::Standard, 3, 5, false},
+  };
+  for (const Row& row : rows) {
+    const FixtureSummary s = SummariseFixture(row.k, row.n);
+    for (int threads : {1, 2}) {
+      EngineDiagnostics diagnostics;
+      diagnostics.stoppedInversions = -1;  // must be overwritten
+      EngineOptions options;
+      options.threads = threads;
+      options.diagnostics = &diagnostics;
+      ASSERT_TRUE(RunEngine(row.engine, row.k, row.n, 3000, true, s, options).finished);
+      EXPECT_EQ(diagnostics.Reliable(), row.reliable) << row.what << ", threads " << threads;
+      EXPECT_GE(diagnostics.stoppedInversions, 0);
+    }
+  }
+  SetCholMessageHandler(previous);
+}
+
+// The same data in other units: no pivot fails and the test barely moves (the
+// draws differ only by the rounding of the rescaled arithmetic).
+TEST(EngineDiagnostics, ScoresInOtherUnitsRunReliably) {
+  const FixtureSummary base = SummariseFixture(2);
+  EngineRun reference;
+  for (long double scale : {1.0L, 1e-7L, 1e3L, 1e6L}) {
+    FixtureSummary s = base;
+    for (int j = 1; j <= 4; ++j) {
+      s.means[j] *= scale;
+      s.sds[j] *= scale;
+      s.caseScores[j] *= scale;
+    }
+    for (Engine engine : {Engine::Calibrated, Engine::Standard}) {
+      EngineDiagnostics diagnostics;
+      EngineOptions options;
+      options.diagnostics = &diagnostics;
+      const EngineRun r = RunEngine(engine, 2, 12, 20000, true, s, options);
+      EXPECT_TRUE(diagnostics.Reliable()) << static_cast<double>(scale);
+      if (engine == Engine::Calibrated && scale == 1.0L) reference = r;
+      if (engine == Engine::Calibrated) {
+        EXPECT_NEAR(static_cast<double>(r.results.percentMoreExtreme),
+                    static_cast<double>(reference.results.percentMoreExtreme), 1e-6)
+            << static_cast<double>(scale);
+        EXPECT_NEAR(static_cast<double>(r.results.effectSizeLower),
+                    static_cast<double>(reference.results.effectSizeLower), 1e-6)
+            << static_cast<double>(scale);
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quorvane

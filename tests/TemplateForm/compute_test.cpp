@@ -642,3 +642,71 @@ TEST_F(ComputeTest, FiveCovariatesRunThrough) {
 
 }  // namespace
 }  // namespace quorvane
+
+namespace quorvane {
+namespace {
+
+// kSixControlsModerateCase with every score multiplied by `scale`.
+std::string ScaledSixControls(long double scale) {
+  std::istringstream in(kSixControlsModerateCase);
+  std::string out, line;
+  while (std::getline(in, line)) {
+    std::istringstream row(line);
+    long double value = 0;
+    std::string sep;
+    while (row >> value) {
+      char buf[64];
+      std::snprintf(buf, sizeof buf, "%s%.6Le", sep.c_str(), value * scale);
+      out += buf;
+      sep = " ";
+    }
+    out += "\r\n";
+  }
+  return out;
+}
+
+// Scores in other units give the same test: the pivot thresholds follow the
+// scale of the matrices, so Wishart draws of order 1e-13 (scores in the
+// millions) are inverted as surely as those of order 1.
+TEST_F(ComputeTest, ScoresInOtherUnitsGiveTheSameReport) {
+  std::vector<std::string> tests;
+  for (long double scale : {1e-7L, 1e-3L, 1.0L, 1e3L, 1e6L}) {
+    SCOPED_TRACE(static_cast<double>(scale));
+    host_ = ScriptedHost{};
+    Type("6", "1");
+    host_.nextFile = WriteData("data.txt", ScaledSixControls(scale));
+    cmdComputeClick(sheet_, host_, 20000);
+    ASSERT_TRUE(host_.viewerShown) << (host_.messages.empty() ? "" : host_.messages.back().second);
+    const auto& lines = host_.results.Lines();
+    std::string test;
+    for (const std::string& line : lines) {
+      if (line.rfind(" Two-tailed", 0) == 0 || line.rfind(" Effect size (Z-DCCC) =", 0) == 0 ||
+          line.rfind(" Bayesian point estimate", 0) == 0) {
+        test += line + "\n";
+      }
+    }
+    tests.push_back(test);
+  }
+  for (std::size_t i = 1; i < tests.size(); ++i) EXPECT_EQ(tests[i], tests[0]) << i;
+}
+
+// A run whose engine met a pivot below its threshold would report numbers
+// built on a partial factorisation or inversion: it is refused instead.
+TEST_F(ComputeTest, ARunOnPartialFactorisationsIsRefusedNotReported) {
+  Type("6", "1");
+  host_.nextFile = WriteData("data.txt", kSixControlsModerateCase);
+  std::optional<Analysis> analysis = PrepareAnalysis(sheet_, host_);
+  ASSERT_TRUE(analysis);
+  analysis->drawCount = 2000;
+  ASSERT_TRUE(RunAnalysisEngine(*analysis, {}));
+  ASSERT_TRUE(analysis->diagnostics.Reliable());
+  analysis->diagnostics.stoppedInversions = 1;
+  FinishAnalysis(sheet_, *analysis, host_);
+  EXPECT_EQ(host_.messages.back(), (Message{MessageKind::Error, kUnreliableResultsMessage}));
+  EXPECT_THAT(host_.focus, ElementsAre(1));
+  EXPECT_THAT(host_.busy, ElementsAre(true, false));
+  ExpectNoReport();
+}
+
+}  // namespace
+}  // namespace quorvane
