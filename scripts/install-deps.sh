@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   qt6-base-dev libqt6printsupport6 qt6-charts-dev libgl-dev
   fonts-liberation poppler-utils xvfb xauth
+  file  # for cpack -G DEB (it looks at the installed files with it)
 )
 
 missing=()
