@@ -20,6 +20,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -115,44 +116,45 @@ struct RunConstants {
   long double xtx[kMaxOrder][kMaxOrder] = {};  // xtxInv, 0-based, for the evaluation loop
 };
 
+// Lambda = Sigma* (x) (X'X)^-1 at (i, j), 0-based, on or below the diagonal:
+// Sigma*[a, b] x (X'X)^-1[r, c], the product the Kronecker product forms.
+template <int KP1>
+inline long double LambdaAt(const RunConstants& rc, int kp1, const long double (&s)[2][2], int i,
+                            int j) {
+  const int a = i >= kp1 ? 1 : 0, b = j >= kp1 ? 1 : 0;
+  return s[a][b] * rc.xtx[i - a * kp1][j - b * kp1];
+}
+
 // z* of one draw from its residual covariance Sigma*, its correlation rho and
 // its 2 (k + 1) standard normal variates u. Returns false (z untouched) when the
-// Cholesky factorisation of Lambda meets a pivot below the threshold.
+// Cholesky factorisation of Lambda meets a pivot below its threshold.
 //
-// KP1 is k + 1 when it is known at compile time (the loops then unroll fully)
-// and 0 otherwise. Indices are 0-based here; the arithmetic is the library's.
+// The arithmetic is the library's, element by element: Lambda's entries as the
+// Kronecker product forms them, the factorisation column by column with each
+// sum taken with k ascending, then Cf u with j ascending. Only the schedule
+// differs: each entry of Lambda is formed where the factorisation reads it,
+// so Lambda itself is never stored. KP1 is k + 1 when known at compile time
+// (the loops then unroll fully) and 0 otherwise.
 template <int KP1>
 bool EvaluateDrawFast(const RunConstants& rc, const M2& sigma, long double rho,
                       const long double* u, long double& z) {
   const int kp1 = KP1 > 0 ? KP1 : rc.kp1;
   const int d = 2 * kp1;
   constexpr int kOrder = KP1 > 0 ? 2 * KP1 : kMaxOrder;
-  long double L[kOrder][kOrder];  // lower triangle only
-  const auto& x = rc.xtx;
+  long double L[kOrder][kOrder];  // the factor, lower triangle only
+  const long double s[2][2] = {{sigma.e[1][1], sigma.e[1][2]}, {sigma.e[2][1], sigma.e[2][2]}};
 
-  // Lambda = Sigma* (x) (X'X)^-1, lower triangle.
-  const long double s11 = sigma.e[1][1], s21 = sigma.e[2][1], s22 = sigma.e[2][2];
-#pragma GCC unroll 8
-  for (int r = 0; r < kp1; ++r) {
-#pragma GCC unroll 8
-    for (int c = 0; c <= r; ++c) L[r][c] = s11 * x[r][c];
-  }
-#pragma GCC unroll 8
-  for (int r = 0; r < kp1; ++r) {
-#pragma GCC unroll 8
-    for (int c = 0; c < kp1; ++c) L[kp1 + r][c] = s21 * x[r][c];
-#pragma GCC unroll 8
-    for (int c = 0; c <= r; ++c) L[kp1 + r][kp1 + c] = s22 * x[r][c];
-  }
-
-  // Lower Cholesky factor, column by column.
-  if (!(L[0][0] >= kCholThreshold * PivotScale(L[0][0]))) return false;  // NaN fails too
-  L[0][0] = std::sqrt(L[0][0]);
+  // Column 1.
+  const long double l00 = LambdaAt<KP1>(rc, kp1, s, 0, 0);
+  if (!(l00 >= kCholThreshold * PivotScale(l00))) return false;  // NaN fails too
+  L[0][0] = std::sqrt(l00);
 #pragma GCC unroll 16
-  for (int i = 1; i < d; ++i) L[i][0] = L[i][0] / L[0][0];
+  for (int i = 1; i < d; ++i) L[i][0] = LambdaAt<KP1>(rc, kp1, s, i, 0) / L[0][0];
+
+    // Columns 2 .. d.
 #pragma GCC unroll 16
   for (int j = 1; j < d; ++j) {
-    const long double diagonal = L[j][j];
+    const long double diagonal = LambdaAt<KP1>(rc, kp1, s, j, j);
     long double sum = diagonal;
 #pragma GCC unroll 16
     for (int k = 0; k < j; ++k) sum = sum - L[j][k] * L[j][k];
@@ -161,7 +163,7 @@ bool EvaluateDrawFast(const RunConstants& rc, const M2& sigma, long double rho,
     L[j][j] = pivot;
 #pragma GCC unroll 16
     for (int i = j + 1; i < d; ++i) {
-      long double t = L[i][j];
+      long double t = LambdaAt<KP1>(rc, kp1, s, i, j);
 #pragma GCC unroll 16
       for (int k = 0; k < j; ++k) t = t - L[j][k] * L[i][k];
       L[i][j] = t / pivot;
@@ -187,8 +189,8 @@ bool EvaluateDrawFast(const RunConstants& rc, const M2& sigma, long double rho,
       mu2 = b * rc.score[i - kp1 + 1] + mu2;
     }
   }
-  const long double z1 = (rc.case1 - mu1) / std::sqrt(sigma.e[1][1]);
-  const long double z2 = (rc.case2 - mu2) / std::sqrt(s22);
+  const long double z1 = (rc.case1 - mu1) / std::sqrt(s[0][0]);
+  const long double z2 = (rc.case2 - mu2) / std::sqrt(s[1][1]);
   z = (z1 - z2) / std::sqrt(2.0L - 2.0L * rho);
   return true;
 }
@@ -286,7 +288,7 @@ class Run {
   }
 
   // Fills zlist[0..D-1] and phiSum. Returns false when cancelled.
-  bool Execute(std::vector<long double>& zlist, long double& phiSum, CholFailure& failure);
+  bool Execute(long double* zlist, long double& phiSum, CholFailure& failure);
   // Pivot failures of the draws (valid after Execute).
   std::int64_t FactorisationFailures() const { return factorisationFailures_; }
   std::int64_t InversionStops() const { return inversionStops_; }
@@ -308,7 +310,7 @@ class Run {
 
   int chunkCount_ = 0;
   std::vector<Chunk> ring_;
-  std::vector<long double>* zlist_ = nullptr;
+  long double* zlist_ = nullptr;  // D draws, in draw order
   std::mutex mutex_;
   std::condition_variable changed_;
   std::atomic<int> produced_{0};   // chunks drawn
@@ -397,7 +399,7 @@ void Run<prior>::EvaluateChunk(int c) {
         if (failure_.draw < 0 || draw < failure_.draw) failure_ = {draw, sigma};
       }
     }
-    (*zlist_)[static_cast<std::size_t>(first + t)] = z;
+    zlist_[first + t] = z;
     chunk.phi[ts] = normal_.Distribution_function(z);
   }
   {
@@ -420,9 +422,8 @@ bool Run<prior>::TryClaim(int& c) {
 }
 
 template <Prior prior>
-bool Run<prior>::Execute(std::vector<long double>& zlist, long double& phiSum,
-                         CholFailure& failure) {
-  zlist_ = &zlist;
+bool Run<prior>::Execute(long double* zlist, long double& phiSum, CholFailure& failure) {
+  zlist_ = zlist;
   chunkCount_ = (D_ + kChunkDraws - 1) / kChunkDraws;
   const int slots = std::min(kRingSlots, chunkCount_);
   ring_.resize(static_cast<std::size_t>(slots));
@@ -532,9 +533,11 @@ bool Run<prior>::Execute(std::vector<long double>& zlist, long double& phiSum,
 }
 
 // Orders NaN above every number, so that a selection is well defined on any list.
-inline bool LessNaNLast(long double a, long double b) {
-  return a < b || (!std::isnan(a) && std::isnan(b));
-}
+struct LessNaNLast {
+  bool operator()(long double a, long double b) const {
+    return a < b || (!std::isnan(a) && std::isnan(b));
+  }
+};
 
 template <Prior prior>
 bool RunEngine(int covariateCount, int controlCount, int drawCount, bool twoSided,
@@ -607,12 +610,13 @@ bool RunEngine(int covariateCount, int controlCount, int drawCount, bool twoSide
   diagnostics.stoppedInversions = ThreadPivotFailures().inversions - failuresBefore.inversions;
 
   // 9: the draws.
-  std::vector<long double> zlist(static_cast<std::size_t>(D));
+  // Every element is written by the run before it is read.
+  const std::unique_ptr<long double[]> zlist(new long double[static_cast<std::size_t>(D)]);
   long double phiSum = 0;
   CholFailure failure;
   {
     Run<prior> run(rc, D, lfac, n, k, options);
-    if (!run.Execute(zlist, phiSum, failure)) return false;
+    if (!run.Execute(zlist.get(), phiSum, failure)) return false;
     diagnostics.failedFactorisations += run.FactorisationFailures();
     diagnostics.stoppedInversions += run.InversionStops();
   }
@@ -647,10 +651,12 @@ bool RunEngine(int covariateCount, int controlCount, int drawCount, bool twoSide
   CredibleLimitPositions(crediblePercent, D, twoSided, lower, upper);
   lower = std::clamp(lower, 1, D);
   upper = std::clamp(upper, 1, D);
-  auto at = [&zlist](int position) { return zlist.begin() + (position - 1); };
-  std::nth_element(zlist.begin(), at(lower), zlist.end(), LessNaNLast);
+  long double* const begin = zlist.get();
+  long double* const end = begin + D;
+  auto at = [begin](int position) { return begin + (position - 1); };
+  std::nth_element(begin, at(lower), end, LessNaNLast{});
   results.effectSizeLower = *at(lower);
-  if (upper > lower) std::nth_element(at(lower) + 1, at(upper), zlist.end(), LessNaNLast);
+  if (upper > lower) std::nth_element(at(lower) + 1, at(upper), end, LessNaNLast{});
   results.effectSizeUpper = *at(upper);
 
   // 14: the percentage limits.
