@@ -2,6 +2,7 @@
 // successful run whose report matches the command-line program's, a second
 // run below a rule, Return to Worksheet, Save Output of real reports, and
 // Cancel during a run.
+#include <QAction>
 #include <QFile>
 #include <QProcess>
 #include <QProgressDialog>
@@ -196,6 +197,13 @@ TEST_F(ComputeRunTest, SuccessfulRunShowsTheViewerWithTheCommandLineProgramsRepo
   EXPECT_EQ(viewer_->focusWidget(), Find<QPushButton>(viewer_.get(), "cmdReturn"));
   EXPECT_EQ(viewer_->Lines(),
             CliReport({"--controls", "10", "--covariates", "1", "--notes", "first\nsecond", data}));
+
+  // Print All: one job whose printout holds the whole report.
+  const QString pdf = ScratchFile("report.pdf");
+  dialogs_.pdfAnswers = {pdf};
+  viewer_->findChild<QAction*>("mnuPrint")->trigger();
+  EXPECT_EQ(dialogs_.printJobs, 1);
+  EXPECT_EQ(WithoutBlanks(PdfText(pdf)), WithoutBlanks(viewer_->Lines().join('\n')));
 
   // The saved inputs: the eight field texts, each followed by a blank.
   EXPECT_EQ(ReadFile(QString::fromStdString(SavedInputsFile())), QByteArray("10 1       "));

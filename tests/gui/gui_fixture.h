@@ -10,7 +10,9 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -30,6 +32,25 @@ inline constexpr int kTestDraws = 2000;
 inline QString GuiDataFile(const char* name) {
   return QDir(QStringLiteral(QUORVANE_GUI_TEST_DATA_DIR))
       .absoluteFilePath(QString::fromLatin1(name));
+}
+
+// The text of a PDF file, as pdftotext extracts it (form feeds between pages).
+inline QString PdfText(const QString& pdf) {
+  QProcess process;
+  process.start(QStringLiteral(QUORVANE_PDFTOTEXT), {QStringLiteral("-layout"), pdf, "-"});
+  EXPECT_TRUE(process.waitForFinished(30000)) << "pdftotext did not run";
+  EXPECT_EQ(process.exitCode(), 0);
+  return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+inline int PdfPages(const QString& pdf) {
+  return static_cast<int>(PdfText(pdf).count(QLatin1Char('\f')));
+}
+
+// Text with all white space removed: how printed text is compared with what
+// was printed, whatever the PDF reader makes of blanks and line breaks.
+inline QString WithoutBlanks(QString text) {
+  return text.remove(QRegularExpression(QStringLiteral("\\s")));
 }
 
 // Runs the event loop until done() holds or the time is up; returns done().

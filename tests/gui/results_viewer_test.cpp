@@ -4,8 +4,6 @@
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QTextBlock>
 #include <QTextCursor>
 
@@ -33,20 +31,6 @@ class ResultsViewerTest : public GuiTest {
     QAction* action = viewer_->findChild<QAction*>(QString::fromLatin1(name));
     EXPECT_NE(action, nullptr) << name;
     return action;
-  }
-  // The text of a PDF file, as pdftotext extracts it.
-  QString PdfText(const QString& pdf) {
-    QProcess process;
-    process.start(QStringLiteral(QUORVANE_PDFTOTEXT), {QStringLiteral("-layout"), pdf, "-"});
-    EXPECT_TRUE(process.waitForFinished(30000)) << "pdftotext did not run";
-    EXPECT_EQ(process.exitCode(), 0);
-    return QString::fromUtf8(process.readAllStandardOutput());
-  }
-  int PdfPages(const QString& pdf) {
-    return static_cast<int>(PdfText(pdf).count(QLatin1Char('\f')));
-  }
-  static QString WithoutBlanks(QString text) {
-    return text.remove(QRegularExpression(QStringLiteral("\\s")));
   }
 };
 

@@ -658,6 +658,7 @@ void TfrmTemplate::EngineRunEnded() {
   run->timer->deleteLater();
   run->thread->wait();
   run->thread->deleteLater();
+  QObject::disconnect(run->progress, nullptr, this, nullptr);
   run->progress->hide();
   run->progress->deleteLater();
   cmdCompute_->setEnabled(true);
