@@ -9,6 +9,7 @@
 #include "TemplateForm/qt/TfrmTemplate.h"
 #include "TemplateResults/TfrmTemplateResults.h"
 #include "gui/dialogs.h"
+#include "gui/numeric_locale.h"
 #include "gui/window_placement.h"
 #include "gui/window_thread.h"
 #include "matrix_handling/decompositions.h"
@@ -31,6 +32,7 @@ constexpr const char* kUsage =
 int main(int argc, char** argv) {
   // ProgramTitle and SavedInputsFileName are constants, set before any window.
   QApplication app(argc, argv);
+  quorvane::UseClassicNumberFormats();
   QApplication::setApplicationName(QStringLiteral("Quorvane"));
   QApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
   QApplication::setDesktopFileName(QStringLiteral("quorvane"));

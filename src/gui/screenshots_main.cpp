@@ -21,6 +21,7 @@
 #include "TemplateForm/qt/TfrmTemplate.h"
 #include "TemplateForm/saved_inputs.h"
 #include "TemplateResults/TfrmTemplateResults.h"
+#include "gui/numeric_locale.h"
 #include "gui/scripted_dialogs.h"
 #include "gui/window_placement.h"
 
@@ -40,6 +41,7 @@ bool Save(QWidget& window, const QString& path) {
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  quorvane::UseClassicNumberFormats();
   QApplication::setWindowIcon(quorvane::ProgramIcon());
   const QStringList args = QApplication::arguments();
   if (args.size() != 5) {

@@ -1,6 +1,9 @@
 // The worksheet window: start-up state and layout, the description's scroll
 // bar, the notes field, the keystroke filter and length limit, Clear Data and
 // Exit.
+#include <clocale>
+#include <cstdio>
+
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QFile>
@@ -11,6 +14,7 @@
 
 #include "TemplateForm/worksheet.h"
 #include "gui/fonts.h"
+#include "gui/numeric_locale.h"
 #include "gui_fixture.h"
 
 namespace quorvane::testing {
@@ -268,3 +272,28 @@ TEST_F(WorksheetWindowTest, HelpPanelSwapsTheButtons) {
 
 }  // namespace
 }  // namespace quorvane::testing
+
+namespace {
+
+// The program writes numbers with a point whatever the user's locale. Runs
+// where a locale with a decimal comma is installed.
+TEST(NumericLocale, ReportNumbersKeepThePointUnderACommaLocale) {
+  const char* names[] = {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"};
+  const char* found = nullptr;
+  for (const char* name : names) {
+    if (std::setlocale(LC_NUMERIC, name) != nullptr) {
+      found = name;
+      break;
+    }
+  }
+  if (found == nullptr) GTEST_SKIP() << "no locale with a decimal comma is installed";
+  char comma[16];
+  std::snprintf(comma, sizeof comma, "%.1f", 0.5);
+  EXPECT_STREQ(comma, "0,5");
+  quorvane::UseClassicNumberFormats();
+  char point[16];
+  std::snprintf(point, sizeof point, "%.1f", 0.5);
+  EXPECT_STREQ(point, "0.5");
+}
+
+}  // namespace

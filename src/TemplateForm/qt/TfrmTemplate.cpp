@@ -49,9 +49,9 @@ constexpr int kNotesShortHeight = 25;
 constexpr int kNotesTallHeight = 70;
 constexpr int kDescriptionScrollLength = 551;  // from this length on, a vertical scroll bar
 constexpr int kProgressIntervalMs = 100;
-// The engine thread's stack: room for an engine that keeps its working arrays
-// there, as the single-threaded program reserved 40,048,576 bytes for its own.
-constexpr uint kEngineStackBytes = 64u << 20;
+// The engine thread's stack. The engines keep their working arrays on the heap
+// and need well under 1 MB of stack; this is the usual main-thread size.
+constexpr uint kEngineStackBytes = 8u << 20;
 
 QString FieldName(int k) {
   return k == 8 ? QStringLiteral("txtinput8") : QStringLiteral("txtInput%1").arg(k);
