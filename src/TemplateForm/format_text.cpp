@@ -23,4 +23,12 @@ std::string FormatText(const char* format, ...) {
   return text;
 }
 
+std::string TrimBlanks(const std::string& s) {
+  std::size_t b = 0;
+  std::size_t e = s.size();
+  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
+  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
+  return s.substr(b, e - b);
+}
+
 }  // namespace quorvane

@@ -10,4 +10,8 @@ namespace quorvane {
 // The text snprintf would write for the format and arguments, of any length.
 std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// s with its leading and trailing blanks (and other characters up to the
+// blank, such as tabs and line ends) removed.
+std::string TrimBlanks(const std::string& s);
+
 }  // namespace quorvane

@@ -100,15 +100,6 @@ void SkipRestOfLine(std::istream& in, int line) {
   CheckStream(in, line);
 }
 
-// Leading and trailing characters up to the blank removed.
-std::string Trim(const std::string& s) {
-  std::size_t b = 0;
-  std::size_t e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-  return s.substr(b, e - b);
-}
-
 // A new table of rows rows, every cell missing.
 DataMatrix MissingTable(int rows) {
   DataMatrix table(rows);
@@ -165,7 +156,7 @@ void LoadRawDataFile(int rows, int cols, DataMatrix& rawData, bool& loadOk,
   request.mustExist = true;
 
   const std::optional<std::string> chosen = host.ChooseOpenFile(request);
-  if (!chosen || Trim(*chosen).empty()) return;
+  if (!chosen || TrimBlanks(*chosen).empty()) return;
   const std::string& name = *chosen;
 
   if (std::filesystem::is_directory(name, ec)) {

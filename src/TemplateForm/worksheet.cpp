@@ -1,5 +1,6 @@
 #include "TemplateForm/worksheet.h"
 
+#include "TemplateForm/format_text.h"
 #include "TemplateForm/saved_inputs.h"
 
 namespace quorvane {
@@ -25,15 +26,6 @@ const std::array<const char*, 9> kFieldLabels = {"",
                                                  "Input 6 :",
                                                  "Input 7 :",
                                                  "Input 8 :"};
-
-// Leading and trailing characters up to the blank removed.
-std::string Trim(const std::string& s) {
-  std::size_t b = 0;
-  std::size_t e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-  return s.substr(b, e - b);
-}
 
 }  // namespace
 
@@ -97,7 +89,7 @@ void FormCreate(Worksheet& sheet) {
 }
 
 std::string FormatInputLine(const std::string& label, const std::string& value) {
-  const std::string t = Trim(label);
+  const std::string t = TrimBlanks(label);
   const std::size_t colon = t.rfind(':');
   if (colon != std::string::npos) return " " + t.substr(0, colon) + "= " + value;
   return " Unnamed input X = " + label + value;

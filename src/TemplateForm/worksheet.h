@@ -38,7 +38,11 @@ struct InputField {
 };
 
 enum class PriorChoice { Calibrated = 0, StandardTheory = 1 };  // Prior_Radio
-enum class CredibleLimitChoice { TwoSided = 0, OneSidedLower = 1, OneSidedUpper = 2 };  // RadioGroup1
+enum class CredibleLimitChoice {
+  TwoSided = 0,
+  OneSidedLower = 1,
+  OneSidedUpper = 2
+};  // RadioGroup1
 
 class Worksheet {
  public:
