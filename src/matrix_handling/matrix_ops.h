@@ -26,9 +26,9 @@
 namespace quorvane {
 
 // --- clearing, copying, filling
-void Mat_Zero(Matrix& M);                                // all 400 elements
-void Mat_Copy(const Matrix& A, int n, Matrix& B);        // n x n block
-void Vec_Fill(int n, Vector& v, long double x);          // v[1..n] = x
+void Mat_Zero(Matrix& M);                          // all 400 elements
+void Mat_Copy(const Matrix& A, int n, Matrix& B);  // n x n block
+void Vec_Fill(int n, Vector& v, long double x);    // v[1..n] = x
 
 // --- element-wise sums and differences
 void Vec_Add(int n, const Vector& a, const Vector& b, Vector& c);
@@ -65,8 +65,7 @@ void Data_Get_Row(const DataMatrix& X, int row, int n, Vector& v);
 void Data_Col_Means(const DataMatrix& X, int rows, int cols, Vector& mean);
 void Data_Centre(const DataMatrix& X, int rows, int cols, DataMatrix& Xc);
 void Data_Transpose(const DataMatrix& X, int rows, int cols, DataMatrixT& XT);  // XT not cleared
-void Data_Cross_Product(const DataMatrixT& XT, const DataMatrix& X, int cols, int rows,
-                        Matrix& T);
+void Data_Cross_Product(const DataMatrixT& XT, const DataMatrix& X, int cols, int rows, Matrix& T);
 void Data_SSCP(const DataMatrix& X, int rows, int cols, Matrix& T);
 // Means, standard deviations (divisor rows - 1) and correlations of the table.
 void Data_Summary(const DataMatrix& X, int rows, int cols, Matrix& R, Vector& mean, Vector& sd);
