@@ -39,6 +39,9 @@ enum class Prior { StandardTheory, Calibrated };
 
 constexpr int kChunkDraws = 2048;  // draws per buffer
 constexpr int kRingSlots = 8;      // buffers in flight
+// With two threads the drawing thread also evaluates a chunk once this many
+// drawn chunks wait, so that the other thread never runs dry.
+constexpr int kHelpAtBacklog = 4;
 // A draw of the calibrated engine that keeps rejecting candidates asks the
 // progress callback this often whether to go on (it cannot loop unheard).
 constexpr std::uint32_t kTrialsBetweenChecks = 1u << 16;
@@ -503,7 +506,7 @@ bool Run<prior>::Execute(long double* zlist, long double& phiSum, CholFailure& f
     // Evaluate here too whenever the other thread lags behind (always, when alone).
     const bool alone = !worker.joinable();
     int claim = 0;
-    while ((alone || produced_.load() - nextClaim_.load() > 1) && TryClaim(claim)) {
+    while ((alone || produced_.load() - nextClaim_.load() >= kHelpAtBacklog) && TryClaim(claim)) {
       EvaluateChunk(claim);
       if (!alone) break;
     }
