@@ -3,7 +3,7 @@
 // Every draw is made exactly as the straightforward sequence of matrix-library
 // calls would make it (same operations, same order, same rounding), but only on
 // the live blocks: 2 x 2 products and the 2 x 2 Gauss-Jordan inverse are written
-// out, Lambda's lower triangle is built in place and factored in place, and
+// out, each entry of Lambda is formed where its factorisation reads it, and
 // nothing is cleared or copied whole. When a draw's Cholesky pivot falls below
 // the threshold, that draw is redone with the library operations themselves, so
 // that the partly factored matrix is used exactly as the library leaves it.
@@ -218,23 +218,28 @@ EvaluateFn PickEvaluator(int kp1) {
   }
 }
 
-// The same evaluation with the library operations, for draws whose Lambda is
-// not positive definite. The factorisation's message is not shown here; it is
-// returned through `message` when there is one.
-long double EvaluateDrawWithLibrary(const RunConstants& rc, const M2& sigma, long double rho,
-                                    const long double* u, std::string& message) {
+// Lambda = Sigma* (x) (X'X)^-1 by the library's Kronecker product.
+Matrix LambdaOf(const RunConstants& rc, const M2& sigma) {
   Matrix sig;
-  sig(1, 1) = sigma.e[1][1];
-  sig(1, 2) = sigma.e[1][2];
-  sig(2, 1) = sigma.e[2][1];
-  sig(2, 2) = sigma.e[2][2];
+  for (int a = 1; a <= 2; ++a) {
+    for (int b = 1; b <= 2; ++b) sig(a, b) = sigma.e[a][b];
+  }
   Matrix lambda;
   int rows = 0, cols = 0;
   bool ok = false;
   Kronecker_Product(sig, rc.xtxInv, 2, 2, rc.kp1, rc.kp1, lambda, rows, cols, ok);
+  return lambda;
+}
+
+// The same evaluation with the library operations, for draws whose Lambda is
+// not positive definite: the factor is used as the library leaves it. The
+// factorisation's message is not shown here (the run shows one at its end).
+long double EvaluateDrawWithLibrary(const RunConstants& rc, const M2& sigma, long double rho,
+                                    const long double* u) {
+  const Matrix lambda = LambdaOf(rc, sigma);
   Matrix cf;
   Mat_Copy(lambda, rc.d, cf);
-  Chol(rc.d, cf, [&message](const std::string& text) { message = text; });
+  Chol(rc.d, cf, [](const std::string&) {});
   Vector uv;
   for (int i = 1; i <= rc.d; ++i) uv[i] = u[i - 1];
   Vector cu;
@@ -393,8 +398,7 @@ void Run<prior>::EvaluateChunk(int c) {
     const long double* u = &chunk.u[ts * static_cast<std::size_t>(rc_.d)];
     long double z = 0;
     if (!evaluate_(rc_, sigma, chunk.rho[ts], u, z)) {
-      std::string message;
-      z = EvaluateDrawWithLibrary(rc_, sigma, chunk.rho[ts], u, message);
+      z = EvaluateDrawWithLibrary(rc_, sigma, chunk.rho[ts], u);
       {
         std::lock_guard lock(mutex_);
         ++factorisationFailures_;
@@ -627,14 +631,7 @@ bool RunEngine(int covariateCount, int controlCount, int drawCount, bool twoSide
   if (failure.draw >= 0) {
     // One message per run, on this thread: the factorisation of the first
     // failing draw's Lambda, shown as the library shows it.
-    Matrix sig, lambda;
-    sig(1, 1) = failure.sigma.e[1][1];
-    sig(1, 2) = failure.sigma.e[1][2];
-    sig(2, 1) = failure.sigma.e[2][1];
-    sig(2, 2) = failure.sigma.e[2][2];
-    int rows = 0, cols = 0;
-    bool ok = false;
-    Kronecker_Product(sig, rc.xtxInv, 2, 2, rc.kp1, rc.kp1, lambda, rows, cols, ok);
+    Matrix lambda = LambdaOf(rc, failure.sigma);
     Chol(rc.d, lambda, options.cholMessage);
   }
 
