@@ -407,3 +407,42 @@ TEST(EngineDiagnostics, ScoresInOtherUnitsRunReliably) {
 
 }  // namespace
 }  // namespace quorvane
+
+namespace quorvane {
+namespace {
+
+// Outside the engines' domain (a correlation above 1 between two covariates,
+// which Compute never lets through) every draw's Lambda fails its
+// factorisation: those draws go through the library's own operations, with the
+// partly factored matrix, and match the plain reference run; one message is
+// passed on for the whole run.
+TEST(EngineFallback, DrawsWithAFailedFactorisationMatchTheLibrary) {
+  FixtureSummary s = SummariseFixture(2);
+  s.R(3, 4) = s.R(4, 3) = 1.5L;
+  std::vector<std::string> referenceMessages;
+  const InfoMessageFn previous = SetCholMessageHandler(
+      [&referenceMessages](const std::string& text) { referenceMessages.push_back(text); });
+  const auto ref =
+      RunReferenceEngine(false, 2, 12, 3000, true, 95, s.sds, s.means, s.caseScores, s.R);
+  SetCholMessageHandler(previous);
+  ASSERT_GE(referenceMessages.size(), 3000u);  // one per draw at least
+  for (int threads : {1, 2}) {
+    std::vector<std::string> messages;
+    EngineDiagnostics diagnostics;
+    EngineOptions options;
+    options.threads = threads;
+    options.diagnostics = &diagnostics;
+    options.cholMessage = [&messages](const std::string& text) { messages.push_back(text); };
+    const EngineRun r = RunEngine(Engine::Standard, 2, 12, 3000, true, s, options);
+    EXPECT_EQ(Fields(r.results), Fields(ref.results)) << "threads " << threads;
+    EXPECT_GE(diagnostics.failedFactorisations, 3000);
+    // The setup's message, if any, then the first failing draw's: the same
+    // texts the reference run showed first.
+    ASSERT_FALSE(messages.empty());
+    EXPECT_LE(messages.size(), 2u);
+    for (std::size_t i = 0; i < messages.size(); ++i) EXPECT_EQ(messages[i], referenceMessages[i]);
+  }
+}
+
+}  // namespace
+}  // namespace quorvane
