@@ -47,6 +47,34 @@ std::string Printable(const std::string& token, bool cut) {
   return out;
 }
 
+// Text editors often start a UTF-8 file with a byte-order mark; it is not
+// data. A UTF-16 file (its mark FF FE or FE FF) cannot be read as numbers at
+// all, and says so rather than naming its first bytes.
+void SkipByteOrderMark(std::istream& in) {
+  const Traits::int_type first = in.peek();
+  if (first == 0xEF) {
+    char mark[3] = {};
+    in.read(mark, 3);
+    if (in.gcount() == 3 && mark[1] == '\xBB' && mark[2] == '\xBF') return;
+    in.clear();
+    in.seekg(0);
+    return;
+  }
+  if (first == 0xFF || first == 0xFE) {
+    char mark[2] = {};
+    in.read(mark, 2);
+    const bool utf16 = in.gcount() == 2 && ((mark[0] == '\xFF' && mark[1] == '\xFE') ||
+                                            (mark[0] == '\xFE' && mark[1] == '\xFF'));
+    if (utf16) {
+      throw RawDataError(
+          "Invalid numeric input: the raw data file is UTF-16 (\"Unicode\") text; save it as "
+          "plain text (ANSI or UTF-8) and load it again");
+    }
+    in.clear();
+    in.seekg(0);
+  }
+}
+
 void CheckStream(const std::istream& in, int line) {
   if (in.bad()) {
     throw RawDataError("Error reading the raw data file at line " + std::to_string(line));
@@ -129,6 +157,7 @@ void ReadRawData(std::istream& in, int rows, int cols, DataMatrix& rawData) {
     throw RawDataError("The raw data file can hold 1 to " + std::to_string(kMaxOrder) +
                        " columns, not " + std::to_string(cols));
   }
+  SkipByteOrderMark(in);
   // The table grows with the rows actually present, so a large count with a
   // short file costs no more than the file.
   const int limit = std::max(rows, kDefaultDataRows);

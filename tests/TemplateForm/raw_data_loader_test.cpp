@@ -76,6 +76,7 @@ TEST(ReadRawData, FileVariantsThatLoadCompletely) {
        "1\0 2\x01 3\r\n4\x02 5\v6\f\r\n7 8 9\r\n10 11 12.5\r\n"s},
       {"exponents and signs", "1E0 +2 0.3e1\r\n40e-1 5.0 6\r\n7 8 9\r\n1e1 11 125E-1\r\n"},
       {"Ctrl-Z after the data", Join(kLines, "\r\n") + "\x1A" + "13 14 15\r\n"},
+      {"UTF-8 byte-order mark", "\xEF\xBB\xBF" + Join(kLines, "\r\n")},
   };
   for (const Case& c : cases) {
     DataMatrix data;
@@ -162,6 +163,16 @@ TEST(ReadRawData, InvalidNumbersNameLineColumnAndText) {
        "Invalid numeric input at line 1, column 2: \"" + std::string(65, '1') + "\""},
       {"1 " + std::string(100000, '1') + " 3" + rest,
        "Invalid numeric input at line 1, column 2: \"" + std::string(65, '1') + "...\""},
+      // A lone first byte of a byte-order mark is data, and not a number.
+      {"\xEF"
+       "1 2 3" +
+           rest,
+       "Invalid numeric input at line 1, column 1: \"\\xEF1\""},
+      {"\xFF\xFE"
+       "1\0 \0" +
+           rest,
+       "Invalid numeric input: the raw data file is UTF-16 (\"Unicode\") text; save it as plain "
+       "text (ANSI or UTF-8) and load it again"},
   };
   for (const Case& c : cases) {
     DataMatrix data;
