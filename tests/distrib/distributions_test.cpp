@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "distrib/uniform.h"
+#include "expect_argument_error.h"
 
 namespace quorvane {
 namespace {
@@ -18,17 +19,6 @@ namespace {
 constexpr long double kNaN = std::numeric_limits<long double>::quiet_NaN();
 constexpr std::int32_t kEngineSeed1 = 1111931815;
 constexpr std::int32_t kEngineSeed2 = 2056071926;
-
-template <typename F>
-void ExpectArgumentError(F f, int identifier, const std::string& appended) {
-  try {
-    f();
-    ADD_FAILURE() << "no EArgumentError raised, expected " << identifier;
-  } catch (const EArgumentError& e) {
-    EXPECT_EQ(e.Identifier(), identifier);
-    EXPECT_EQ(std::string(e.what()), ArgumentErrorText(identifier) + appended);
-  }
-}
 
 // ---------------------------------------------------------------------------
 // Parameters

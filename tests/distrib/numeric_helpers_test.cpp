@@ -1,4 +1,5 @@
 #include "distrib/numeric_helpers.h"
+#include "expect_argument_error.h"
 
 #include <gtest/gtest.h>
 
@@ -12,19 +13,6 @@ namespace {
 
 constexpr long double kNaN = std::numeric_limits<long double>::quiet_NaN();
 constexpr long double kInf = std::numeric_limits<long double>::infinity();
-
-// Runs f, expects an EArgumentError with the given identifier, and checks that
-// its message is the identifier's text followed directly by `appended`.
-template <typename F>
-void ExpectArgumentError(F f, int identifier, const std::string& appended) {
-  try {
-    f();
-    ADD_FAILURE() << "no EArgumentError raised, expected " << identifier;
-  } catch (const EArgumentError& e) {
-    EXPECT_EQ(e.Identifier(), identifier);
-    EXPECT_EQ(std::string(e.what()), ArgumentErrorText(identifier) + appended);
-  }
-}
 
 TEST(SameValue, AbsoluteToleranceOf5e12) {
   struct Case {
