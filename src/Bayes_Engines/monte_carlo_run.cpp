@@ -133,11 +133,14 @@ inline long double LambdaAt(const RunConstants& rc, int kp1, const long double (
 // Cholesky factorisation of Lambda meets a pivot below its threshold.
 //
 // The arithmetic is the library's, element by element: Lambda's entries as the
-// Kronecker product forms them, the factorisation column by column with each
-// sum taken with k ascending, then Cf u with j ascending. Only the schedule
-// differs: each entry of Lambda is formed where the factorisation reads it,
-// so Lambda itself is never stored. KP1 is k + 1 when known at compile time
-// (the loops then unroll fully) and 0 otherwise.
+// Kronecker product forms them, every entry of the factor with its sum taken
+// with k ascending and divided by the same pivot, then Cf u with j ascending.
+// Only the schedule differs: the factor is formed row by row (each entry needs
+// only rows above it), each entry of Lambda is formed where it is read, and
+// Cf u accumulates along a row while its entries are still at hand. Any pivot
+// below its threshold fails the draw, as it fails the library's
+// factorisation. KP1 is k + 1 when known at compile time (the loops then
+// unroll fully) and 0 otherwise.
 template <int KP1>
 bool EvaluateDrawFast(const RunConstants& rc, const M2& sigma, long double rho,
                       const long double* u, long double& z) {
@@ -147,41 +150,29 @@ bool EvaluateDrawFast(const RunConstants& rc, const M2& sigma, long double rho,
   long double L[kOrder][kOrder];  // the factor, lower triangle only
   const long double s[2][2] = {{sigma.e[1][1], sigma.e[1][2]}, {sigma.e[2][1], sigma.e[2][2]}};
 
-  // Column 1.
-  const long double l00 = LambdaAt<KP1>(rc, kp1, s, 0, 0);
-  if (!(l00 >= kCholThreshold * PivotScale(l00))) return false;  // NaN fails too
-  L[0][0] = std::sqrt(l00);
-#pragma GCC unroll 16
-  for (int i = 1; i < d; ++i) L[i][0] = LambdaAt<KP1>(rc, kp1, s, i, 0) / L[0][0];
-
-    // Columns 2 .. d.
-#pragma GCC unroll 16
-  for (int j = 1; j < d; ++j) {
-    const long double diagonal = LambdaAt<KP1>(rc, kp1, s, j, j);
-    long double sum = diagonal;
-#pragma GCC unroll 16
-    for (int k = 0; k < j; ++k) sum = sum - L[j][k] * L[j][k];
-    if (!(sum >= kCholThreshold * PivotScale(diagonal))) return false;
-    const long double pivot = std::sqrt(sum);
-    L[j][j] = pivot;
-#pragma GCC unroll 16
-    for (int i = j + 1; i < d; ++i) {
-      long double t = LambdaAt<KP1>(rc, kp1, s, i, j);
-#pragma GCC unroll 16
-      for (int k = 0; k < j; ++k) t = t - L[j][k] * L[i][k];
-      L[i][j] = t / pivot;
-    }
-  }
-
-  // B* = B-hat + Cf u, then this draw's conditional means at the case's
-  // covariates. The factor's upper triangle is zero; its products only matter
-  // to the sign of an accumulator that is exactly zero.
+  // Row by row: each entry is the library's (k ascending in every sum, the
+  // same pivots), and Cf u accumulates along the row as its entries appear.
   long double mu1 = 0, mu2 = 0;
 #pragma GCC unroll 16
   for (int i = 0; i < d; ++i) {
     long double acc = 0;
 #pragma GCC unroll 16
-    for (int j = 0; j <= i; ++j) acc = L[i][j] * u[j] + acc;
+    for (int j = 0; j < i; ++j) {
+      long double t = LambdaAt<KP1>(rc, kp1, s, i, j);
+#pragma GCC unroll 16
+      for (int k = 0; k < j; ++k) t = t - L[j][k] * L[i][k];
+      const long double lij = t / L[j][j];
+      L[i][j] = lij;
+      acc = lij * u[j] + acc;
+    }
+    const long double diagonal = LambdaAt<KP1>(rc, kp1, s, i, i);
+    long double sum = diagonal;
+#pragma GCC unroll 16
+    for (int k = 0; k < i; ++k) sum = sum - L[i][k] * L[i][k];
+    if (!(sum >= kCholThreshold * PivotScale(diagonal))) return false;  // NaN fails too
+    const long double pivot = std::sqrt(sum);
+    L[i][i] = pivot;
+    acc = pivot * u[i] + acc;
     if (acc == 0) {
       for (int j = i + 1; j < d; ++j) acc = 0.0L * u[j] + acc;
     }
