@@ -12,6 +12,13 @@
 namespace quorvane {
 
 namespace {
+// Uniform_01 as a source for the generators' shared bodies.
+struct ProcessStream {
+  long double operator()() const { return Uniform_01(); }
+};
+}  // namespace
+
+namespace {
 
 constexpr long double kBound = 2147483647.0L;
 constexpr long double kPi = 3.141592653589793238462643383279502884L;
@@ -189,16 +196,26 @@ long double tNormal_distribution::Distribution_function(long double x) const {
 
 // Ratio of uniforms (Kinderman and Monahan) with the quadratic bounds on
 // -4 ln u as pre-tests: 2u^2 + 6 - 8u <= -4 ln u <= 2/u - 2u on (0, 1).
-long double tNormal_distribution::Random_Variate() {
+template <class Source>
+long double tNormal_distribution::Draw(Source& uniform) const {
   while (true) {
-    const long double u = Uniform_01();
-    const long double v = Uniform_01();
+    const long double u = uniform();
+    const long double v = uniform();
     const long double x = (2 * v - 1) * ratio_const_ / u;
     const long double xx = x * x;
     if (xx <= 2 * u * u + 6 - 8 * u) return mean_ + x * sd_;
     if (xx >= 2 / u - 2 * u) continue;
     if (xx <= -4 * logl(u)) return mean_ + x * sd_;
   }
+}
+
+long double tNormal_distribution::Random_Variate() {
+  ProcessStream stream;
+  return Draw(stream);
+}
+
+long double tNormal_distribution::Random_Variate(UniformSource& source) const {
+  return Draw(source);
 }
 
 // ---------------------------------------------------------------------------
@@ -263,16 +280,17 @@ long double tGamma_distribution::Distribution_function(long double x) const {
   return kNaN;
 }
 
-long double tGamma_distribution::Random_Variate() {
-  if (alpha_ == 1) return -logl(Uniform_01()) / beta_;
+template <class Source>
+long double tGamma_distribution::Draw(Source& uniform) const {
+  if (alpha_ == 1) return -logl(uniform()) / beta_;
 
   if (alpha_ > 1) {
     // Ratio of uniforms around the mode: X = Y - (alpha - 1) with Y the gamma
     // variate; c1 and c2 bound X sqrt(h(X)). The quick tests bracket the exact
     // test by quadratic bounds on ln u and on (alpha - 1) ln(1 + X/(alpha - 1)) - X.
     while (true) {
-      const long double u = Uniform_01();
-      const long double v = Uniform_01();
+      const long double u = uniform();
+      const long double v = uniform();
       const long double X = (c1_ + v * c_span_) / u;
       const long double Y = X + alpha_ - 1;
       const long double XX = X * X;
@@ -293,9 +311,9 @@ long double tGamma_distribution::Random_Variate() {
   // and c2 = 1 / alpha.
   const long double b = c1_;
   while (true) {
-    const long double u = Uniform_01();
+    const long double u = uniform();
     const long double p = b * u;
-    const long double w = Uniform_01();
+    const long double w = uniform();
     if (p > 1) {
       const long double x = -logl((b - p) * c2_);
       if (w <= Real_Power(x, alpha_minus_1_)) return x / beta_;
@@ -304,6 +322,15 @@ long double tGamma_distribution::Random_Variate() {
       if (logl(w) <= -x) return x / beta_;
     }
   }
+}
+
+long double tGamma_distribution::Random_Variate() {
+  ProcessStream stream;
+  return Draw(stream);
+}
+
+long double tGamma_distribution::Random_Variate(UniformSource& source) const {
+  return Draw(source);
 }
 
 // ---------------------------------------------------------------------------
@@ -352,6 +379,10 @@ long double tUniform_distribution::Distribution_function(long double x) const {
 
 long double tUniform_distribution::Random_Variate() {
   return a_ + Uniform_01() * (b_ - a_);
+}
+
+long double tUniform_distribution::Random_Variate(UniformSource& source) const {
+  return a_ + source() * (b_ - a_);
 }
 
 }  // namespace quorvane

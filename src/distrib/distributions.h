@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "distrib/numeric_helpers.h"
+#include "distrib/uniform.h"
 
 namespace quorvane {
 
@@ -64,8 +65,13 @@ class tNormal_distribution final : public tContinuous_distribution {
   long double Mean() const override { return mean_; }
   long double Variance() const override { return variance_; }
   long double Random_Variate() override;
+  // The same variate from a source that owns the stream for a while.
+  long double Random_Variate(UniformSource& source) const;
 
  private:
+  template <class Source>
+  long double Draw(Source& uniform) const;
+
   long double mean_ = 0, variance_ = 1, sd_ = 1, log_norm_ = 0, ratio_const_ = 0;
 };
 
@@ -81,8 +87,13 @@ class tGamma_distribution : public tContinuous_distribution {
   long double Mean() const override { return alpha_ / beta_; }
   long double Variance() const override { return alpha_ / (beta_ * beta_); }
   long double Random_Variate() override;
+  // The same variate from a source that owns the stream for a while.
+  long double Random_Variate(UniformSource& source) const;
 
  protected:
+  template <class Source>
+  long double Draw(Source& uniform) const;
+
   tGamma_distribution() = default;  // for the chi-square constructor
   void SetUpParameterRecords();
 
@@ -113,6 +124,8 @@ class tUniform_distribution final : public tContinuous_distribution {
   long double Mean() const override { return (a_ + b_) / 2; }
   long double Variance() const override { return (b_ - a_) * (b_ - a_) / 12; }
   long double Random_Variate() override;
+  // The same variate from a source that owns the stream for a while.
+  long double Random_Variate(UniformSource& source) const;
 
  private:
   long double a_ = 0, b_ = 1;

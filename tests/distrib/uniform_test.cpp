@@ -104,5 +104,66 @@ TEST_F(UniformTest, ReseedingRepeatsTheSequence) {
   EXPECT_EQ(first, second);
 }
 
+// The steps computed ahead hand out exactly what Schrage's step gives one at a
+// time, and leave the seeds as it does after every value: over several blocks,
+// when the seeds are assigned in the middle of a block, and for seeds outside
+// 1 .. m - 1 (0, negative, m or above), where Schrage's step is not a s mod m.
+TEST_F(UniformTest, StepsComputedAheadEqualSchragesStepOneAtATime) {
+  const std::int32_t starts[][2] = {{1111931815, 2056071926}, {1, 1},
+                                    {2147483562, 2147483398}, {0, 5},
+                                    {-7, 123456789},          {2147483563, 2147483399},
+                                    {2147483647, -2147483647}};
+  for (const auto& start : starts) {
+    std::vector<std::int32_t> want;
+    Seed1 = start[0];
+    Seed2 = start[1];
+    for (int i = 0; i < 300; ++i) {
+      want.push_back(detail::SchrageStep());
+      want.push_back(Seed1);
+      want.push_back(Seed2);
+    }
+    Seed1 = start[0];
+    Seed2 = start[1];
+    for (int i = 0; i < 300; ++i) {
+      const long double u = Uniform_01();
+      ASSERT_EQ(u, want[3 * i] * 4.656613e-10L) << start[0] << " " << start[1] << " step " << i;
+      ASSERT_EQ(Seed1, want[3 * i + 1]);
+      ASSERT_EQ(Seed2, want[3 * i + 2]);
+      if (i == 100) {  // reseed mid-block: the rest follows the new seeds
+        Seed1 = want[3 * 150 + 1];
+        Seed2 = want[3 * 150 + 2];
+        i = 150;
+      }
+    }
+  }
+}
+
+// A loop that owns the stream for a while draws the same values, and once it
+// syncs (or ends) Uniform_01 carries on where it stopped.
+TEST_F(UniformTest, UniformSourceSharesTheOneStream) {
+  Seed1 = 1111931815;
+  Seed2 = 2056071926;
+  std::vector<long double> want;
+  for (int i = 0; i < 500; ++i) want.push_back(Uniform_01());
+  const std::int32_t end1 = Seed1, end2 = Seed2;
+
+  Seed1 = 1111931815;
+  Seed2 = 2056071926;
+  std::vector<long double> got;
+  for (int i = 0; i < 3; ++i) got.push_back(Uniform_01());
+  {
+    UniformSource source;
+    for (int i = 0; i < 200; ++i) got.push_back(source());
+    source.Sync();
+    for (int i = 0; i < 7; ++i) got.push_back(Uniform_01());
+    UniformSource inner;  // picks up after the values drawn meanwhile
+    for (int i = 0; i < 190; ++i) got.push_back(inner());
+  }
+  while (got.size() < want.size()) got.push_back(Uniform_01());
+  EXPECT_EQ(got, want);
+  EXPECT_EQ(Seed1, end1);
+  EXPECT_EQ(Seed2, end2);
+}
+
 }  // namespace
 }  // namespace quorvane
