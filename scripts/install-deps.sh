@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev libqt6printsupport6 qt6-charts-dev libgl-dev
   fonts-liberation poppler-utils xvfb xauth
   file  # for cpack -G DEB (it looks at the installed files with it)
+  python3-minimal  # checks that the generated x87 kernels are current
 )
 
 missing=()

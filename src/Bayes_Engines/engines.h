@@ -35,6 +35,9 @@ using EngineProgressFn = std::function<bool(std::int64_t done, std::int64_t tota
 struct EngineDiagnostics {
   std::int64_t failedFactorisations = 0;
   std::int64_t stoppedInversions = 0;
+  // Draws the fast x87 evaluation handed back to the portable one (a pivot
+  // below 1e-12, values beyond the double range). Same results either way.
+  std::int64_t portableDraws = 0;
   bool Reliable() const { return failedFactorisations == 0 && stoppedInversions == 0; }
 };
 

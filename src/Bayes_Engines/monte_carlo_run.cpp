@@ -19,12 +19,14 @@
 #include <atomic>
 #include <cmath>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+#include "Bayes_Engines/draw_kernels.h"
 #include "Bayes_Engines/engines.h"
 #include "Bayes_Engines/regression_from_summary.h"
 #include "distrib/distributions.h"
@@ -108,6 +110,25 @@ inline bool Inverse2(const M2& A, M2& Ainv) {
   return true;
 }
 
+#if QUORVANE_X87_KERNELS
+// A drawn variate as the evaluation reads it.
+using VariateSlot = Split;
+inline VariateSlot ToSlot(long double x) {
+  return SplitOf(x);
+}
+inline long double FromSlot(const VariateSlot& v) {
+  return Join(v);
+}
+#else
+using VariateSlot = long double;
+inline VariateSlot ToSlot(long double x) {
+  return x;
+}
+inline long double FromSlot(VariateSlot v) {
+  return v;
+}
+#endif
+
 // Everything a draw's evaluation needs that depends only on the run.
 struct RunConstants {
   int kp1 = 0;  // k + 1
@@ -117,6 +138,10 @@ struct RunConstants {
   Vector bHat;   // B_Star_Mat_As_A_Vector
   long double case1 = 0, case2 = 0;
   long double xtx[kMaxOrder][kMaxOrder] = {};  // xtxInv, 0-based, for the evaluation loop
+#if QUORVANE_X87_KERNELS
+  DrawKernel kernel = nullptr;  // when k is 1 to 5 and the constants split exactly
+  DrawKernelFrame frame{};      // the constants, split, for the kernel
+#endif
 };
 
 // Lambda = Sigma* (x) (X'X)^-1 at (i, j), 0-based, on or below the diagonal:
@@ -209,6 +234,30 @@ EvaluateFn PickEvaluator(int kp1) {
   }
 }
 
+#if QUORVANE_X87_KERNELS
+// Chooses the kernel for k and splits the run's constants into its frame; no
+// kernel when a constant does not split exactly.
+void PrepareKernel(RunConstants& rc) {
+  rc.kernel = nullptr;
+  if (DrawKernelFor(rc.kp1 - 1) == nullptr) return;
+  bool exact = SplitsExactly(kCholThreshold);
+  rc.frame.threshold = SplitOf(kCholThreshold);
+  for (int r = 0; r < rc.kp1; ++r) {
+    for (int c = 0; c < rc.kp1; ++c) {
+      rc.frame.xtx[r][c] = SplitOf(rc.xtx[r][c]);
+      exact = exact && SplitsExactly(rc.xtx[r][c]);
+    }
+    rc.frame.score[r] = SplitOf(rc.score[r + 1]);
+    exact = exact && SplitsExactly(rc.score[r + 1]);
+  }
+  for (int i = 0; i < rc.d; ++i) {
+    rc.frame.bHat[i] = SplitOf(rc.bHat[i + 1]);
+    exact = exact && SplitsExactly(rc.bHat[i + 1]);
+  }
+  if (exact) rc.kernel = DrawKernelFor(rc.kp1 - 1);
+}
+#endif
+
 // Lambda = Sigma* (x) (X'X)^-1 by the library's Kronecker product.
 Matrix LambdaOf(const RunConstants& rc, const M2& sigma) {
   Matrix sig;
@@ -253,7 +302,7 @@ long double EvaluateDrawWithLibrary(const RunConstants& rc, const M2& sigma, lon
 struct Chunk {
   std::vector<M2> sigma;
   std::vector<long double> rho;
-  std::vector<long double> u;    // d variates per draw
+  std::vector<VariateSlot> u;    // d variates per draw
   std::vector<long double> phi;  // Phi(z*) per draw
   int evaluated = -1;            // index of the last chunk evaluated in this buffer
 };
@@ -291,9 +340,10 @@ class Run {
   // Pivot failures of the draws (valid after Execute).
   std::int64_t FactorisationFailures() const { return factorisationFailures_; }
   std::int64_t InversionStops() const { return inversionStops_; }
+  std::int64_t PortableDraws() const { return portableDraws_; }
 
  private:
-  void DrawChunk(int c);
+  void DrawChunk(int c, UniformSource& uniform);
   void EvaluateChunk(int c);
   bool TryClaim(int& c);
   bool AskProgress(std::int64_t done);
@@ -317,6 +367,7 @@ class Run {
   std::atomic<bool> stop_{false};
   CholFailure failure_;
   std::int64_t factorisationFailures_ = 0;  // guarded by mutex_
+  std::int64_t portableDraws_ = 0;          // guarded by mutex_
   std::int64_t inversionStops_ = 0;         // drawing thread only
 };
 
@@ -330,7 +381,7 @@ bool Run<prior>::AskProgress(std::int64_t done) {
 }
 
 template <Prior prior>
-void Run<prior>::DrawChunk(int c) {
+void Run<prior>::DrawChunk(int c, UniformSource& uniform) {
   Chunk& chunk = ring_[static_cast<std::size_t>(c % kRingSlots)];
   const int first = c * kChunkDraws;
   const int count = std::min(kChunkDraws, D_ - first);
@@ -341,14 +392,14 @@ void Run<prior>::DrawChunk(int c) {
     std::uint32_t trials = 0;
     for (;;) {
       if constexpr (prior == Prior::StandardTheory) {
-        A.e[1][1] = std::sqrt(chiA_.Random_Variate());
-        A.e[1][2] = normal_.Random_Variate();
+        A.e[1][1] = std::sqrt(chiA_.Random_Variate(uniform));
+        A.e[1][2] = normal_.Random_Variate(uniform);
         A.e[2][1] = 0;
-        A.e[2][2] = std::sqrt(chiB_.Random_Variate());
+        A.e[2][2] = std::sqrt(chiB_.Random_Variate(uniform));
       } else {
-        A.e[1][1] = std::sqrt(chiA_.Random_Variate());
-        A.e[2][2] = std::sqrt(chiB_.Random_Variate());
-        A.e[1][2] = normal_.Random_Variate();
+        A.e[1][1] = std::sqrt(chiA_.Random_Variate(uniform));
+        A.e[2][2] = std::sqrt(chiB_.Random_Variate(uniform));
+        A.e[1][2] = normal_.Random_Variate(uniform);
         A.e[2][1] = 0;
       }
       At.e[1][1] = A.e[1][1];
@@ -363,7 +414,7 @@ void Run<prior>::DrawChunk(int c) {
       if constexpr (prior == Prior::StandardTheory) {
         break;
       } else {
-        const long double v = uniform_.Random_Variate();
+        const long double v = uniform_.Random_Variate(uniform);
         if (1 - rho * rho >= v * v) break;  // false also when either side is NaN
         if (++trials % kTrialsBetweenChecks == 0 &&
             (stop_.load() || !AskProgress(static_cast<std::int64_t>(first) + t))) {
@@ -373,8 +424,8 @@ void Run<prior>::DrawChunk(int c) {
     }
     chunk.sigma[static_cast<std::size_t>(t)] = sigma;
     chunk.rho[static_cast<std::size_t>(t)] = rho;
-    long double* u = &chunk.u[static_cast<std::size_t>(t) * static_cast<std::size_t>(d)];
-    for (int i = 0; i < d; ++i) u[i] = normal_.Random_Variate();
+    VariateSlot* u = &chunk.u[static_cast<std::size_t>(t) * static_cast<std::size_t>(d)];
+    for (int i = 0; i < d; ++i) u[i] = ToSlot(normal_.Random_Variate(uniform));
   }
 }
 
@@ -383,11 +434,32 @@ void Run<prior>::EvaluateChunk(int c) {
   Chunk& chunk = ring_[static_cast<std::size_t>(c % kRingSlots)];
   const int first = c * kChunkDraws;
   const int count = std::min(kChunkDraws, D_ - first);
+  std::int64_t portable = 0;  // draws the kernel handed back
+#if QUORVANE_X87_KERNELS
+  DrawKernelFrame frame;  // this thread's: the run's constants, then each draw's work
+  if (rc_.kernel != nullptr) frame = rc_.frame;
+#endif
   for (int t = 0; t < count; ++t) {
     const auto ts = static_cast<std::size_t>(t);
     const M2& sigma = chunk.sigma[ts];
-    const long double* u = &chunk.u[ts * static_cast<std::size_t>(rc_.d)];
+    const VariateSlot* slots = &chunk.u[ts * static_cast<std::size_t>(rc_.d)];
     long double z = 0;
+#if QUORVANE_X87_KERNELS
+    if (rc_.kernel != nullptr) {
+      const long double lower[3] = {sigma.e[1][1], sigma.e[2][1], sigma.e[2][2]};
+      if (rc_.kernel(&frame, lower, slots)) {
+        const long double z1 = (rc_.case1 - frame.mu1) / std::sqrt(sigma.e[1][1]);
+        const long double z2 = (rc_.case2 - frame.mu2) / std::sqrt(sigma.e[2][2]);
+        z = (z1 - z2) / std::sqrt(2.0L - 2.0L * chunk.rho[ts]);
+        zlist_[first + t] = z;
+        chunk.phi[ts] = normal_.Distribution_function(z);
+        continue;
+      }
+      ++portable;
+    }
+#endif
+    long double u[kMaxOrder];
+    for (int i = 0; i < rc_.d; ++i) u[i] = FromSlot(slots[i]);
     if (!evaluate_(rc_, sigma, chunk.rho[ts], u, z)) {
       z = EvaluateDrawWithLibrary(rc_, sigma, chunk.rho[ts], u);
       {
@@ -403,6 +475,7 @@ void Run<prior>::EvaluateChunk(int c) {
   {
     std::lock_guard lock(mutex_);
     chunk.evaluated = c;
+    portableDraws_ += portable;
   }
   changed_.notify_all();
 }
@@ -482,13 +555,15 @@ bool Run<prior>::Execute(long double* zlist, long double& phiSum, CholFailure& f
     }
   };
 
+  // The calling thread owns the uniform stream until the last chunk is drawn.
+  UniformSource uniform;
   bool cancelled = false;
   for (int c = 0; c < chunkCount_; ++c) {
     if (c >= kRingSlots) {  // the buffer's previous chunk must be done and summed
       awaitChunk(c - kRingSlots);
       addChunk(c - kRingSlots);
     }
-    DrawChunk(c);
+    DrawChunk(c, uniform);
     if (stop_.load()) {
       cancelled = true;
       break;
@@ -570,6 +645,9 @@ bool RunEngine(int covariateCount, int controlCount, int drawCount, bool twoSide
   for (int r = 0; r <= k; ++r) {
     for (int c = 0; c <= k; ++c) rc.xtx[r][c] = rc.xtxInv(r + 1, c + 1);
   }
+#if QUORVANE_X87_KERNELS
+  PrepareKernel(rc);
+#endif
 
   // 6: every run draws the same sequence.
   Seed1 = kEngineSeed1;
@@ -617,6 +695,7 @@ bool RunEngine(int covariateCount, int controlCount, int drawCount, bool twoSide
     if (!run.Execute(zlist.get(), phiSum, failure)) return false;
     diagnostics.failedFactorisations += run.FactorisationFailures();
     diagnostics.stoppedInversions += run.InversionStops();
+    diagnostics.portableDraws = run.PortableDraws();
   }
   if (options.diagnostics != nullptr) *options.diagnostics = diagnostics;
   if (failure.draw >= 0) {

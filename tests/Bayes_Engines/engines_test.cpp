@@ -446,3 +446,48 @@ TEST(EngineFallback, DrawsWithAFailedFactorisationMatchTheLibrary) {
 
 }  // namespace
 }  // namespace quorvane
+
+namespace quorvane {
+namespace {
+
+// Tasks in extreme units (the covariates as they are): Lambda's pivots fall
+// below 1e-12 (tiny scores) or Sigma* leaves the double range (scores near
+// 1e-165 or 1e165), so the fast evaluation hands draws back to the portable
+// one. The numbers are still exactly the reference run's.
+TEST(EngineAgreementAtExtremeScales, DrawsHandedBackMatchTheReference) {
+  const FixtureSummary base = SummariseFixture(3);
+  for (long double scale : {1e-7L, 1e-165L, 1e165L}) {
+    FixtureSummary s = base;
+    for (int j = 1; j <= 2; ++j) {
+      s.means[j] *= scale;
+      s.sds[j] *= scale;
+      s.caseScores[j] *= scale;
+    }
+    for (bool calibrated : {false, true}) {
+      const auto ref =
+          RunReferenceEngine(calibrated, 3, 12, 3000, true, 95, s.sds, s.means, s.caseScores, s.R);
+      EngineDiagnostics diagnostics;
+      EngineOptions options;
+      options.diagnostics = &diagnostics;
+      const EngineRun r = RunEngine(calibrated ? Engine::Calibrated : Engine::Standard, 3, 12, 3000,
+                                    true, s, options);
+      EXPECT_EQ(Fields(r.results), Fields(ref.results)) << static_cast<double>(scale);
+#if QUORVANE_X87_KERNELS
+      EXPECT_GT(diagnostics.portableDraws, 1000) << static_cast<double>(scale);
+#endif
+    }
+  }
+}
+
+// At ordinary scales every draw takes the fast evaluation.
+TEST(EngineAgreementAtExtremeScales, OrdinaryDataStaysOnTheFastPath) {
+  const FixtureSummary s = SummariseFixture(5);
+  EngineDiagnostics diagnostics;
+  EngineOptions options;
+  options.diagnostics = &diagnostics;
+  RunEngine(Engine::Calibrated, 5, 12, 3000, true, s, options);
+  EXPECT_EQ(diagnostics.portableDraws, 0);
+}
+
+}  // namespace
+}  // namespace quorvane
