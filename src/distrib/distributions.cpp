@@ -179,6 +179,7 @@ bool tNormal_distribution::Set_parameters(long double p1, long double p2, long d
   sd_ = sqrtl(variance_);
   log_norm_ = -(logl(2 * kPi) + logl(variance_)) / 2;
   ratio_const_ = sqrtl(2 / kE);
+  standard_ = mean_ == 0 && !std::signbit(mean_) && sd_ == 1;
   return true;
 }
 
@@ -203,9 +204,10 @@ long double tNormal_distribution::Draw(Source& uniform) const {
     const long double v = uniform();
     const long double x = (2 * v - 1) * ratio_const_ / u;
     const long double xx = x * x;
-    if (xx <= 2 * u * u + 6 - 8 * u) return mean_ + x * sd_;
+    // For mean +0 and sd 1, mean + x sd is 0 + x exactly (x 1 = x for every x).
+    if (xx <= 2 * u * u + 6 - 8 * u) return standard_ ? 0.0L + x : mean_ + x * sd_;
     if (xx >= 2 / u - 2 * u) continue;
-    if (xx <= -4 * logl(u)) return mean_ + x * sd_;
+    if (xx <= -4 * logl(u)) return standard_ ? 0.0L + x : mean_ + x * sd_;
   }
 }
 

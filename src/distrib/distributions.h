@@ -73,6 +73,7 @@ class tNormal_distribution final : public tContinuous_distribution {
   long double Draw(Source& uniform) const;
 
   long double mean_ = 0, variance_ = 1, sd_ = 1, log_norm_ = 0, ratio_const_ = 0;
+  bool standard_ = true;  // mean +0 and sd 1
 };
 
 class tGamma_distribution : public tContinuous_distribution {
