@@ -153,6 +153,15 @@ inline long double LambdaAt(const RunConstants& rc, int kp1, const long double (
   return s[a][b] * rc.xtx[i - a * kp1][j - b * kp1];
 }
 
+// z* from a draw's conditional means mu1, mu2 at the case's covariates, its
+// Sigma*[1,1], Sigma*[2,2] and its correlation rho.
+inline long double ZStar(const RunConstants& rc, long double s11, long double s22, long double rho,
+                         long double mu1, long double mu2) {
+  const long double z1 = (rc.case1 - mu1) / std::sqrt(s11);
+  const long double z2 = (rc.case2 - mu2) / std::sqrt(s22);
+  return (z1 - z2) / std::sqrt(2.0L - 2.0L * rho);
+}
+
 // z* of one draw from its residual covariance Sigma*, its correlation rho and
 // its 2 (k + 1) standard normal variates u. Returns false (z untouched) when the
 // Cholesky factorisation of Lambda meets a pivot below its threshold.
@@ -208,9 +217,7 @@ bool EvaluateDrawFast(const RunConstants& rc, const M2& sigma, long double rho,
       mu2 = b * rc.score[i - kp1 + 1] + mu2;
     }
   }
-  const long double z1 = (rc.case1 - mu1) / std::sqrt(s[0][0]);
-  const long double z2 = (rc.case2 - mu2) / std::sqrt(s[1][1]);
-  z = (z1 - z2) / std::sqrt(2.0L - 2.0L * rho);
+  z = ZStar(rc, s[0][0], s[1][1], rho, mu1, mu2);
   return true;
 }
 
@@ -239,7 +246,8 @@ EvaluateFn PickEvaluator(int kp1) {
 // kernel when a constant does not split exactly.
 void PrepareKernel(RunConstants& rc) {
   rc.kernel = nullptr;
-  if (DrawKernelFor(rc.kp1 - 1) == nullptr) return;
+  const DrawKernel kernel = DrawKernelFor(rc.kp1 - 1);
+  if (kernel == nullptr) return;
   bool exact = SplitsExactly(kCholThreshold);
   rc.frame.threshold = SplitOf(kCholThreshold);
   for (int r = 0; r < rc.kp1; ++r) {
@@ -254,7 +262,7 @@ void PrepareKernel(RunConstants& rc) {
     rc.frame.bHat[i] = SplitOf(rc.bHat[i + 1]);
     exact = exact && SplitsExactly(rc.bHat[i + 1]);
   }
-  if (exact) rc.kernel = DrawKernelFor(rc.kp1 - 1);
+  if (exact) rc.kernel = kernel;
 }
 #endif
 
@@ -293,9 +301,7 @@ long double EvaluateDrawWithLibrary(const RunConstants& rc, const M2& sigma, lon
   }
   Vector mu;
   Mat_Vec_Mult_Rect(bt, 2, rc.kp1, rc.score, mu);
-  const long double z1 = (rc.case1 - mu[1]) / std::sqrt(sigma.e[1][1]);
-  const long double z2 = (rc.case2 - mu[2]) / std::sqrt(sigma.e[2][2]);
-  return (z1 - z2) / std::sqrt(2.0L - 2.0L * rho);
+  return ZStar(rc, sigma.e[1][1], sigma.e[2][2], rho, mu[1], mu[2]);
 }
 
 // One buffer of drawn variates and the evaluations made from them.
@@ -448,9 +454,7 @@ void Run<prior>::EvaluateChunk(int c) {
     if (rc_.kernel != nullptr) {
       const long double lower[3] = {sigma.e[1][1], sigma.e[2][1], sigma.e[2][2]};
       if (rc_.kernel(&frame, lower, slots)) {
-        const long double z1 = (rc_.case1 - frame.mu1) / std::sqrt(sigma.e[1][1]);
-        const long double z2 = (rc_.case2 - frame.mu2) / std::sqrt(sigma.e[2][2]);
-        z = (z1 - z2) / std::sqrt(2.0L - 2.0L * chunk.rho[ts]);
+        z = ZStar(rc_, sigma.e[1][1], sigma.e[2][2], chunk.rho[ts], frame.mu1, frame.mu2);
         zlist_[first + t] = z;
         chunk.phi[ts] = normal_.Distribution_function(z);
         continue;

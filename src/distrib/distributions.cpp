@@ -12,13 +12,11 @@
 namespace quorvane {
 
 namespace {
+
 // Uniform_01 as a source for the generators' shared bodies.
 struct ProcessStream {
   long double operator()() const { return Uniform_01(); }
 };
-}  // namespace
-
-namespace {
 
 constexpr long double kBound = 2147483647.0L;
 constexpr long double kPi = 3.141592653589793238462643383279502884L;

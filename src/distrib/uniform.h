@@ -59,10 +59,16 @@ extern UniformBlock uniformBlock;
 // leaving the block empty, when a seed lies outside 1 .. m - 1.
 bool RefillUniformBlock();
 
+// True when the block still has steps that follow Seed1 and Seed2.
+inline bool UniformBlockIsCurrent() {
+  const UniformBlock& b = uniformBlock;
+  return b.next < kUniformBlockSize && Seed1 == b.last1 && Seed2 == b.last2;
+}
+
 // The next step's z, advancing Seed1 and Seed2.
 inline std::int32_t NextUniformStep() {
   UniformBlock& b = uniformBlock;
-  if (b.next == kUniformBlockSize || Seed1 != b.last1 || Seed2 != b.last2) {
+  if (!UniformBlockIsCurrent()) {
     if (!RefillUniformBlock()) return SchrageStep();
   }
   const int q = b.next++;
@@ -121,7 +127,7 @@ class UniformSource {
  private:
   void Load() {
     detail::UniformBlock& b = detail::uniformBlock;
-    if (b.next == detail::kUniformBlockSize || Seed1 != b.last1 || Seed2 != b.last2) {
+    if (!detail::UniformBlockIsCurrent()) {
       if (!detail::RefillUniformBlock()) {
         next_ = first_ = detail::kUniformBlockSize;  // every value through Uniform_01
         return;
