@@ -22,12 +22,18 @@ struct Split {
 // The rounding to double happens in memory (a cast in a register may be
 // skipped under x87 excess precision). Exact unless a conversion underflows
 // or overflows; a standard normal variate (0, or at least 2^-66 and below
-// 2^40 in magnitude) always splits exactly.
-inline Split SplitOf(long double x) {
-  Split s;
+// 2^40 in magnitude) always splits exactly. SplitInto writes the pair straight
+// to its destination: copying a freshly split local reads both halves as one
+// 16-byte value, which the processor cannot forward from the two 8-byte stores
+// still pending, and stalls.
+inline void SplitInto(long double x, Split& out) {
   // x comes in st(0) and is consumed (hence the "st" clobber): the compiler
   // keeps a copy if it needs one, and the asm takes no stack slot it does not know of.
-  asm("fstl %0\n\tfsubrl %0\n\tfchs\n\tfstpl %1" : "+m"(s.hi), "+m"(s.lo) : "t"(x) : "st");
+  asm("fstl %0\n\tfsubrl %0\n\tfchs\n\tfstpl %1" : "=m"(out.hi), "=m"(out.lo) : "t"(x) : "st");
+}
+inline Split SplitOf(long double x) {
+  Split s;
+  SplitInto(x, s);
   return s;
 }
 inline long double Join(const Split& s) {

@@ -113,16 +113,16 @@ inline bool Inverse2(const M2& A, M2& Ainv) {
 #if QUORVANE_X87_KERNELS
 // A drawn variate as the evaluation reads it.
 using VariateSlot = Split;
-inline VariateSlot ToSlot(long double x) {
-  return SplitOf(x);
+inline void ToSlot(long double x, VariateSlot& slot) {
+  SplitInto(x, slot);
 }
 inline long double FromSlot(const VariateSlot& v) {
   return Join(v);
 }
 #else
 using VariateSlot = long double;
-inline VariateSlot ToSlot(long double x) {
-  return x;
+inline void ToSlot(long double x, VariateSlot& slot) {
+  slot = x;
 }
 inline long double FromSlot(VariateSlot v) {
   return v;
@@ -431,7 +431,7 @@ void Run<prior>::DrawChunk(int c, UniformSource& uniform) {
     chunk.sigma[static_cast<std::size_t>(t)] = sigma;
     chunk.rho[static_cast<std::size_t>(t)] = rho;
     VariateSlot* u = &chunk.u[static_cast<std::size_t>(t) * static_cast<std::size_t>(d)];
-    for (int i = 0; i < d; ++i) u[i] = ToSlot(normal_.Random_Variate(uniform));
+    for (int i = 0; i < d; ++i) ToSlot(normal_.Random_Variate(uniform), u[i]);
   }
 }
 
