@@ -7,6 +7,7 @@
 #include <cmath>
 #include <limits>
 
+#include "distrib/inline_log_exp.h"
 #include "distrib/uniform.h"
 
 namespace quorvane {
@@ -175,7 +176,7 @@ bool tNormal_distribution::Set_parameters(long double p1, long double p2, long d
   mean_ = p1;
   variance_ = p2;
   sd_ = sqrtl(variance_);
-  log_norm_ = -(logl(2 * kPi) + logl(variance_)) / 2;
+  log_norm_ = -(InlineLogl(2 * kPi) + InlineLogl(variance_)) / 2;
   ratio_const_ = sqrtl(2 / kE);
   standard_ = mean_ == 0 && !std::signbit(mean_) && sd_ == 1;
   return true;
@@ -184,7 +185,7 @@ bool tNormal_distribution::Set_parameters(long double p1, long double p2, long d
 long double tNormal_distribution::Density(long double x) const {
   if (!In_support(x)) return 0;
   const long double d = x - mean_;
-  return expl(log_norm_ - d * d / (2 * variance_));
+  return InlineExpl(log_norm_ - d * d / (2 * variance_));
 }
 
 long double tNormal_distribution::Distribution_function(long double x) const {
@@ -205,7 +206,7 @@ long double tNormal_distribution::Draw(Source& uniform) const {
     // For mean +0 and sd 1, mean + x sd is 0 + x exactly (x 1 = x for every x).
     if (xx <= 2 * u * u + 6 - 8 * u) return standard_ ? 0.0L + x : mean_ + x * sd_;
     if (xx >= 2 / u - 2 * u) continue;
-    if (xx <= -4 * logl(u)) return standard_ ? 0.0L + x : mean_ + x * sd_;
+    if (xx <= -4 * InlineLogl(u)) return standard_ ? 0.0L + x : mean_ + x * sd_;
   }
 }
 
@@ -237,14 +238,18 @@ bool tGamma_distribution::Set_parameters(long double p1, long double p2, long do
   tDistribution::Set_parameters(p1, p2, p3);
   alpha_ = p1;
   beta_ = p2;
-  log_norm_ = alpha_ * logl(beta_) - Log_Gamma(alpha_);
+  log_norm_ = alpha_ * InlineLogl(beta_) - Log_Gamma(alpha_);
   support_lo = 0;
   support_hi = kBound;
   alpha_minus_1_ = alpha_ - 1;
   if (alpha_ > 1) {
     const long double s = sqrtl(2 * alpha_ - 1);
-    c1_ = (1 - s) * sqrtl(expl((alpha_ - 1) * (logl(alpha_ - s) - logl(alpha_ - 1)) + s - 1));
-    c2_ = (1 + s) * sqrtl(expl((alpha_ - 1) * (logl(alpha_ + s) - logl(alpha_ - 1)) - s - 1));
+    c1_ =
+        (1 - s) *
+        sqrtl(InlineExpl((alpha_ - 1) * (InlineLogl(alpha_ - s) - InlineLogl(alpha_ - 1)) + s - 1));
+    c2_ =
+        (1 + s) *
+        sqrtl(InlineExpl((alpha_ - 1) * (InlineLogl(alpha_ + s) - InlineLogl(alpha_ - 1)) - s - 1));
   } else if (alpha_ < 1) {
     c1_ = (kE + alpha_) / kE;
     c2_ = 1 / alpha_;
@@ -260,7 +265,7 @@ bool tGamma_distribution::In_support(long double x) const {
 
 long double tGamma_distribution::Density(long double x) const {
   if (In_support(x) && x > 0) {
-    return expl(alpha_minus_1_ * logl(x) + log_norm_ - beta_ * x);
+    return InlineExpl(alpha_minus_1_ * InlineLogl(x) + log_norm_ - beta_ * x);
   }
   if (Same_Value(alpha_, 1) && x == 0) return beta_;
   return 0;
@@ -282,7 +287,7 @@ long double tGamma_distribution::Distribution_function(long double x) const {
 
 template <class Source>
 long double tGamma_distribution::Draw(Source& uniform) const {
-  if (alpha_ == 1) return -logl(uniform()) / beta_;
+  if (alpha_ == 1) return -InlineLogl(uniform()) / beta_;
 
   if (alpha_ > 1) {
     // Ratio of uniforms around the mode: X = Y - (alpha - 1) with Y the gamma
@@ -302,7 +307,7 @@ long double tGamma_distribution::Draw(Source& uniform) const {
         if (-u * XX <= (2 * u * u - 2) * alpha_minus_1_) continue;
       }
       if (Y <= 0) continue;
-      if (2 * logl(u) + X > alpha_minus_1_ * logl(X / alpha_minus_1_ + 1)) continue;
+      if (2 * InlineLogl(u) + X > alpha_minus_1_ * InlineLogl(X / alpha_minus_1_ + 1)) continue;
       return Y / beta_;
     }
   }
@@ -315,11 +320,11 @@ long double tGamma_distribution::Draw(Source& uniform) const {
     const long double p = b * u;
     const long double w = uniform();
     if (p > 1) {
-      const long double x = -logl((b - p) * c2_);
+      const long double x = -InlineLogl((b - p) * c2_);
       if (w <= Real_Power(x, alpha_minus_1_)) return x / beta_;
     } else {
       const long double x = Real_Power(p, c2_);
-      if (logl(w) <= -x) return x / beta_;
+      if (InlineLogl(w) <= -x) return x / beta_;
     }
   }
 }

@@ -11,6 +11,8 @@
 #include <limits>
 #include <string>
 
+#include "distrib/inline_log_exp.h"
+
 namespace quorvane {
 
 namespace {
@@ -40,7 +42,7 @@ long double Series_P(long double x, long double a, long double log_gamma_a) {
     sum = sum + term;
     count = count + 1;
   } while (!(fabsl(term) < fabsl(sum) * kTolerance || count > 100));
-  return sum * expl(a * logl(x) - x - log_gamma_a);
+  return sum * InlineExpl(a * InlineLogl(x) - x - log_gamma_a);
 }
 
 // Q(a, x) by the continued fraction in its recurrence form, rescaled at every
@@ -70,7 +72,7 @@ long double Fraction_Q(long double x, long double a, long double log_gamma_a) {
     }
     n = n + 1;
   } while (!(fabsl((g - g_old) / g) < kTolerance));
-  return g * expl(a * logl(x) - x - log_gamma_a);
+  return g * InlineExpl(a * InlineLogl(x) - x - log_gamma_a);
 }
 
 }  // namespace
@@ -187,7 +189,7 @@ long double Real_Power(long double base, long double exponent) {
   if (truncl(exponent) == exponent && fabsl(exponent) <= kMaxArgument) {
     return Int_Power(base, static_cast<int>(exponent));
   }
-  return expl(exponent * logl(base));
+  return InlineExpl(exponent * InlineLogl(base));
 }
 
 long double Log_Gamma(long double x) {
@@ -196,13 +198,13 @@ long double Log_Gamma(long double x) {
                                                    0.1208650973866179e-2L, -0.5395239384953e-5L};
   long double y = x - 1;
   long double t = y + 5.5L;
-  t = (y + 0.5L) * logl(t) - t;
+  t = (y + 0.5L) * InlineLogl(t) - t;
   long double s = 1;
   for (const long double q : kCoefficients) {
     y = y + 1;
     s = s + q / y;
   }
-  return t + logl(2.5066282746310005L * s);
+  return t + InlineLogl(2.5066282746310005L * s);
 }
 
 long double Reg_Inc_Gamma_P(long double x, long double a) {
