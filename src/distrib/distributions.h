@@ -55,6 +55,13 @@ class tContinuous_distribution : public tDistribution {
   long double Quantile(long double p) const override;
 };
 
+namespace detail {
+// The normal generator's final test, xx <= -4 ln(u) for 0 < u < 1, with exactly
+// the outcome of comparing xx with -4 logl(u), the logarithm taken only when
+// bounds on it leave the outcome open.
+bool NormalLogTest(long double xx, long double u);
+}  // namespace detail
+
 class tNormal_distribution final : public tContinuous_distribution {
  public:
   // @throws EArgumentError 1305 for variance <= 0, 1301/1303 for a mean out of range.

@@ -8,6 +8,7 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -578,6 +579,72 @@ TEST(NormalRandomVariate, StandardShortcutEqualsTheGeneralFormula) {
   for (int i = 0; i < 20000; ++i) b.push_back(general.Random_Variate());
   int differing = 0;  // the 80 bits of each value, not the padding
   for (std::size_t i = 0; i < a.size(); ++i) differing += std::memcmp(&a[i], &b[i], 10) != 0;
+  EXPECT_EQ(differing, 0);
+  Seed1 = saved1;
+  Seed2 = saved2;
+}
+
+}  // namespace
+}  // namespace quorvane
+
+namespace quorvane {
+namespace {
+
+// The normal generator's last test decides by bounds where it can; its outcome
+// must be that of comparing with -4 logl(u) (libm's logarithm the reference)
+// for every u the uniform source can give, right at the boundary included.
+TEST(NormalLogTest, OutcomeOfTheLogarithmComparison) {
+  std::mt19937_64 generator(20261210);
+  int mismatches = 0;
+  auto check = [&](long double xx, long double u) {
+    const bool expected = xx <= -4 * logl(u);
+    if (detail::NormalLogTest(xx, u) != expected && ++mismatches <= 5) {
+      ADD_FAILURE() << "u " << static_cast<double>(u) << ", xx " << static_cast<double>(xx);
+    }
+  };
+  const long double inf = std::numeric_limits<long double>::infinity();
+  for (int i = 0; i < 300'000; ++i) {
+    // u = z 4.656613e-10 for z in 1 .. 2147483562, as Uniform_01 makes it;
+    // every other u log-uniform down to the smallest.
+    const auto z = static_cast<std::int32_t>(1 + generator() % 2147483562u);
+    const long double u =
+        i % 2 == 0 ? z * 4.656613e-10L
+                   : expl(-21.5L * static_cast<long double>(generator() >> 11) * 0x1p-53L);
+    const long double boundary = -4 * logl(u);
+    for (const long double xx :
+         {boundary, std::nextafter(boundary, inf), std::nextafter(boundary, -inf),
+          boundary * (1 + 1e-16L), boundary * (1 - 1e-16L), boundary * (1 + 1e-14L),
+          boundary * (1 - 1e-14L), boundary * (1 + 1e-4L), boundary * (1 - 1e-4L),
+          2 * u * u + 6 - 8 * u, 2 / u - 2 * u, 0.0L}) {
+      check(xx, u);
+    }
+  }
+  EXPECT_EQ(mismatches, 0);
+}
+
+// A million standard normal variates equal those of the plain algorithm (the
+// ratio of uniforms with its two quadratic pre-tests and the logarithm).
+TEST(NormalLogTest, VariatesEqualThePlainAlgorithm) {
+  const std::int32_t saved1 = Seed1, saved2 = Seed2;
+  const long double c = sqrtl(2 / 2.718281828459045235360287471352662498L);
+  Seed1 = 1111931815;
+  Seed2 = 2056071926;
+  std::vector<long double> plain;
+  while (plain.size() < 1'000'000) {
+    const long double u = Uniform_01(), v = Uniform_01();
+    const long double x = (2 * v - 1) * c / u, xx = x * x;
+    if (xx <= 2 * u * u + 6 - 8 * u || (xx < 2 / u - 2 * u && xx <= -4 * logl(u))) {
+      plain.push_back(0.0L + x);
+    }
+  }
+  Seed1 = 1111931815;
+  Seed2 = 2056071926;
+  tNormal_distribution normal(0, 1);
+  int differing = 0;
+  for (const long double expected : plain) {
+    const long double x = normal.Random_Variate();
+    differing += std::memcmp(&x, &expected, 10) != 0;
+  }
   EXPECT_EQ(differing, 0);
   Seed1 = saved1;
   Seed2 = saved2;
