@@ -7,8 +7,9 @@ The kernels do exactly the arithmetic of EvaluateDrawFast in
 monte_carlo_run.cpp, operation for operation and in the same order; they differ
 only in where values are kept between operations. An 80-bit load or store is
 several times as costly as a 64-bit one, so every stored value is kept as a
-pair of doubles whose sum is exactly the value (hi = the value rounded to
-double, lo = the rest), loaded back with one load and one add. A pair is exact
+pair of doubles whose difference is exactly the value (hi = the value rounded
+to double, excess = hi - the value), stored with one subtraction and loaded
+back with one load and one subtraction. A pair is exact
 unless the conversions underflow or overflow; the kernels clear the x87
 exception flags on entry and report failure when any of invalid, denormal,
 divide-by-zero, overflow, underflow or stack fault was raised, and the caller
@@ -62,17 +63,16 @@ class Kernel:
 
     # --- loads and stores -------------------------------------------------
     def join(self, base, offset, name):
-        """Pushes the value of the pair at [base + offset]."""
+        """Pushes the value of the pair at [base + offset]: hi - excess."""
         self.emit(f"fld qword ptr [{base}+{offset}]")
-        self.emit(f"fadd qword ptr [{base}+{offset + 8}]")
+        self.emit(f"fsub qword ptr [{base}+{offset + 8}]")
         self.push(name)
 
     def split_store(self, offset):
-        """Stores st(0) as a pair at [rdi + offset], keeping it."""
+        """Stores st(0) as a pair at [rdi + offset], keeping it: hi, then hi - st(0)."""
         self.emit("fld st(0)")
         self.emit(f"fst qword ptr [rdi+{offset}]")
         self.emit(f"fsubr qword ptr [rdi+{offset}]")
-        self.emit("fchs")
         self.emit(f"fstp qword ptr [rdi+{offset + 8}]")
 
     def drop(self, name):
@@ -246,7 +246,7 @@ class Kernel:
             self.emit("fldz")
         else:
             self.emit(f"fld qword ptr [rdi+{MU}]")
-            self.emit(f"fadd qword ptr [rdi+{MU + 8}]")
+            self.emit(f"fsub qword ptr [rdi+{MU + 8}]")
         self.emit("faddp st(1), st")
         if i == p - 1:
             self.emit(f"fstp tbyte ptr [rdi+{OUT}]")

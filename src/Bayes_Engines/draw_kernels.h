@@ -11,12 +11,14 @@
 
 namespace quorvane {
 
-// An extended real kept as two doubles whose sum is exactly it: hi is the value
-// rounded to double and lo the rest, formed as -(hi - value) so that a zero
-// keeps its sign (-0 splits into -0 and -0, +0 into +0 and -0). A pair moves between memory and the
-// x87 registers several times faster than an 80-bit value.
+// An extended real kept as two doubles whose difference is exactly it: hi is
+// the value rounded to double and excess = hi - value what the rounding added
+// (value = hi - excess). A zero keeps its sign: -0 splits into -0 and +0, and
+// -0 - +0 is -0. A pair moves between memory and the x87 registers several
+// times faster than an 80-bit value, and is formed and joined with one
+// subtraction each.
 struct Split {
-  double hi = 0, lo = 0;
+  double hi = 0, excess = 0;
 };
 
 // The rounding to double happens in memory (a cast in a register may be
@@ -29,7 +31,7 @@ struct Split {
 inline void SplitInto(long double x, Split& out) {
   // x comes in st(0) and is consumed (hence the "st" clobber): the compiler
   // keeps a copy if it needs one, and the asm takes no stack slot it does not know of.
-  asm("fstl %0\n\tfsubrl %0\n\tfchs\n\tfstpl %1" : "=m"(out.hi), "=m"(out.lo) : "t"(x) : "st");
+  asm("fstl %0\n\tfsubrl %0\n\tfstpl %1" : "=m"(out.hi), "=m"(out.excess) : "t"(x) : "st");
 }
 inline Split SplitOf(long double x) {
   Split s;
@@ -37,7 +39,7 @@ inline Split SplitOf(long double x) {
   return s;
 }
 inline long double Join(const Split& s) {
-  return static_cast<long double>(s.hi) + s.lo;
+  return static_cast<long double>(s.hi) - s.excess;
 }
 
 // True when x splits exactly, sign of zero included.

@@ -21,31 +21,28 @@ quorvane_draw_kernel_1:
   fld st(0)
   fst qword ptr [rdi+880]
   fsubr qword ptr [rdi+880]
-  fchs
   fstp qword ptr [rdi+888]
   fstp st(0)
   fld tbyte ptr [rsi+16]
   fld st(0)
   fst qword ptr [rdi+896]
   fsubr qword ptr [rdi+896]
-  fchs
   fstp qword ptr [rdi+904]
   fstp st(0)
   fld tbyte ptr [rsi+32]
   fld st(0)
   fst qword ptr [rdi+912]
   fsubr qword ptr [rdi+912]
-  fchs
   fstp qword ptr [rdi+920]
   fstp st(0)
   fldz
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+0]
-  fadd qword ptr [rdi+8]
+  fsub qword ptr [rdi+8]
   fmulp st(1), st
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_1_1
   ja .Lfail_1_1
@@ -53,10 +50,9 @@ quorvane_draw_kernel_1:
   fld st(0)
   fst qword ptr [rdi+976]
   fsubr qword ptr [rdi+976]
-  fchs
   fstp qword ptr [rdi+984]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmulp st(1), st
   faddp st(1), st
   fldz
@@ -65,63 +61,61 @@ quorvane_draw_kernel_1:
   jne .Lnonzero_1_2
   fldz
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_1_2:
   fld qword ptr [rdi+576]
-  fadd qword ptr [rdi+584]
+  fsub qword ptr [rdi+584]
   faddp st(1), st
   fld qword ptr [rdi+768]
-  fadd qword ptr [rdi+776]
+  fsub qword ptr [rdi+776]
   fmulp st(1), st
   fldz
   faddp st(1), st
   fld st(0)
   fst qword ptr [rdi+928]
   fsubr qword ptr [rdi+928]
-  fchs
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+96]
-  fadd qword ptr [rdi+104]
+  fsub qword ptr [rdi+104]
   fmulp st(1), st
   fld qword ptr [rdi+976]
-  fadd qword ptr [rdi+984]
+  fsub qword ptr [rdi+984]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1168]
   fsubr qword ptr [rdi+1168]
-  fchs
   fstp qword ptr [rdi+1176]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+112]
-  fadd qword ptr [rdi+120]
+  fsub qword ptr [rdi+120]
   fmulp st(1), st
   fld st(1)
   fmul st, st(0)
   fsubp st(1), st
   fstp st(1)
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_1_3
   ja .Lfail_1_3
@@ -129,10 +123,9 @@ quorvane_draw_kernel_1:
   fld st(0)
   fst qword ptr [rdi+1184]
   fsubr qword ptr [rdi+1184]
-  fchs
   fstp qword ptr [rdi+1192]
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmulp st(1), st
   faddp st(1), st
   fldz
@@ -141,68 +134,66 @@ quorvane_draw_kernel_1:
   jne .Lnonzero_1_4
   fldz
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_1_4:
   fld qword ptr [rdi+592]
-  fadd qword ptr [rdi+600]
+  fsub qword ptr [rdi+600]
   faddp st(1), st
   fld qword ptr [rdi+784]
-  fadd qword ptr [rdi+792]
+  fsub qword ptr [rdi+792]
   fmulp st(1), st
   fld qword ptr [rdi+928]
-  fadd qword ptr [rdi+936]
+  fsub qword ptr [rdi+936]
   faddp st(1), st
   fstp tbyte ptr [rdi+944]
   fldz
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+0]
-  fadd qword ptr [rdi+8]
+  fsub qword ptr [rdi+8]
   fmulp st(1), st
   fld qword ptr [rdi+976]
-  fadd qword ptr [rdi+984]
+  fsub qword ptr [rdi+984]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1360]
   fsubr qword ptr [rdi+1360]
-  fchs
   fstp qword ptr [rdi+1368]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+16]
-  fadd qword ptr [rdi+24]
+  fsub qword ptr [rdi+24]
   fmulp st(1), st
   fld qword ptr [rdi+1168]
-  fadd qword ptr [rdi+1176]
+  fsub qword ptr [rdi+1176]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1184]
-  fadd qword ptr [rdi+1192]
+  fsub qword ptr [rdi+1192]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1376]
   fsubr qword ptr [rdi+1376]
-  fchs
   fstp qword ptr [rdi+1384]
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+0]
-  fadd qword ptr [rdi+8]
+  fsub qword ptr [rdi+8]
   fmulp st(1), st
   fld st(2)
   fmul st, st(0)
@@ -213,7 +204,7 @@ quorvane_draw_kernel_1:
   fstp st(2)
   fstp st(0)
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_1_5
   ja .Lfail_1_5
@@ -221,10 +212,9 @@ quorvane_draw_kernel_1:
   fld st(0)
   fst qword ptr [rdi+1392]
   fsubr qword ptr [rdi+1392]
-  fchs
   fstp qword ptr [rdi+1400]
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmulp st(1), st
   faddp st(1), st
   fldz
@@ -233,92 +223,88 @@ quorvane_draw_kernel_1:
   jne .Lnonzero_1_6
   fldz
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_1_6:
   fld qword ptr [rdi+608]
-  fadd qword ptr [rdi+616]
+  fsub qword ptr [rdi+616]
   faddp st(1), st
   fld qword ptr [rdi+768]
-  fadd qword ptr [rdi+776]
+  fsub qword ptr [rdi+776]
   fmulp st(1), st
   fldz
   faddp st(1), st
   fld st(0)
   fst qword ptr [rdi+928]
   fsubr qword ptr [rdi+928]
-  fchs
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+96]
-  fadd qword ptr [rdi+104]
+  fsub qword ptr [rdi+104]
   fmulp st(1), st
   fld qword ptr [rdi+976]
-  fadd qword ptr [rdi+984]
+  fsub qword ptr [rdi+984]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1552]
   fsubr qword ptr [rdi+1552]
-  fchs
   fstp qword ptr [rdi+1560]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+112]
-  fadd qword ptr [rdi+120]
+  fsub qword ptr [rdi+120]
   fmulp st(1), st
   fld qword ptr [rdi+1168]
-  fadd qword ptr [rdi+1176]
+  fsub qword ptr [rdi+1176]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1184]
-  fadd qword ptr [rdi+1192]
+  fsub qword ptr [rdi+1192]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1568]
   fsubr qword ptr [rdi+1568]
-  fchs
   fstp qword ptr [rdi+1576]
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+96]
-  fadd qword ptr [rdi+104]
+  fsub qword ptr [rdi+104]
   fmulp st(1), st
   fld qword ptr [rdi+1360]
-  fadd qword ptr [rdi+1368]
+  fsub qword ptr [rdi+1368]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1376]
-  fadd qword ptr [rdi+1384]
+  fsub qword ptr [rdi+1384]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1392]
-  fadd qword ptr [rdi+1400]
+  fsub qword ptr [rdi+1400]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1584]
   fsubr qword ptr [rdi+1584]
-  fchs
   fstp qword ptr [rdi+1592]
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+112]
-  fadd qword ptr [rdi+120]
+  fsub qword ptr [rdi+120]
   fmulp st(1), st
   fld st(3)
   fmul st, st(0)
@@ -333,7 +319,7 @@ quorvane_draw_kernel_1:
   fstp st(1)
   fstp st(0)
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_1_7
   ja .Lfail_1_7
@@ -341,20 +327,19 @@ quorvane_draw_kernel_1:
   fld st(0)
   fst qword ptr [rdi+1600]
   fsubr qword ptr [rdi+1600]
-  fchs
   fstp qword ptr [rdi+1608]
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmulp st(1), st
   faddp st(1), st
   fld qword ptr [rdi+624]
-  fadd qword ptr [rdi+632]
+  fsub qword ptr [rdi+632]
   faddp st(1), st
   fld qword ptr [rdi+784]
-  fadd qword ptr [rdi+792]
+  fsub qword ptr [rdi+792]
   fmulp st(1), st
   fld qword ptr [rdi+928]
-  fadd qword ptr [rdi+936]
+  fsub qword ptr [rdi+936]
   faddp st(1), st
   fstp tbyte ptr [rdi+960]
   fnstsw ax
@@ -393,31 +378,28 @@ quorvane_draw_kernel_2:
   fld st(0)
   fst qword ptr [rdi+880]
   fsubr qword ptr [rdi+880]
-  fchs
   fstp qword ptr [rdi+888]
   fstp st(0)
   fld tbyte ptr [rsi+16]
   fld st(0)
   fst qword ptr [rdi+896]
   fsubr qword ptr [rdi+896]
-  fchs
   fstp qword ptr [rdi+904]
   fstp st(0)
   fld tbyte ptr [rsi+32]
   fld st(0)
   fst qword ptr [rdi+912]
   fsubr qword ptr [rdi+912]
-  fchs
   fstp qword ptr [rdi+920]
   fstp st(0)
   fldz
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+0]
-  fadd qword ptr [rdi+8]
+  fsub qword ptr [rdi+8]
   fmulp st(1), st
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_2_1
   ja .Lfail_2_1
@@ -425,10 +407,9 @@ quorvane_draw_kernel_2:
   fld st(0)
   fst qword ptr [rdi+976]
   fsubr qword ptr [rdi+976]
-  fchs
   fstp qword ptr [rdi+984]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmulp st(1), st
   faddp st(1), st
   fldz
@@ -437,73 +418,71 @@ quorvane_draw_kernel_2:
   jne .Lnonzero_2_2
   fldz
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+64]
-  fadd qword ptr [rdx+72]
+  fsub qword ptr [rdx+72]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+80]
-  fadd qword ptr [rdx+88]
+  fsub qword ptr [rdx+88]
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_2_2:
   fld qword ptr [rdi+576]
-  fadd qword ptr [rdi+584]
+  fsub qword ptr [rdi+584]
   faddp st(1), st
   fld qword ptr [rdi+768]
-  fadd qword ptr [rdi+776]
+  fsub qword ptr [rdi+776]
   fmulp st(1), st
   fldz
   faddp st(1), st
   fld st(0)
   fst qword ptr [rdi+928]
   fsubr qword ptr [rdi+928]
-  fchs
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+96]
-  fadd qword ptr [rdi+104]
+  fsub qword ptr [rdi+104]
   fmulp st(1), st
   fld qword ptr [rdi+976]
-  fadd qword ptr [rdi+984]
+  fsub qword ptr [rdi+984]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1168]
   fsubr qword ptr [rdi+1168]
-  fchs
   fstp qword ptr [rdi+1176]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+112]
-  fadd qword ptr [rdi+120]
+  fsub qword ptr [rdi+120]
   fmulp st(1), st
   fld st(1)
   fmul st, st(0)
   fsubp st(1), st
   fstp st(1)
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_2_3
   ja .Lfail_2_3
@@ -511,10 +490,9 @@ quorvane_draw_kernel_2:
   fld st(0)
   fst qword ptr [rdi+1184]
   fsubr qword ptr [rdi+1184]
-  fchs
   fstp qword ptr [rdi+1192]
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmulp st(1), st
   faddp st(1), st
   fldz
@@ -523,83 +501,80 @@ quorvane_draw_kernel_2:
   jne .Lnonzero_2_4
   fldz
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+64]
-  fadd qword ptr [rdx+72]
+  fsub qword ptr [rdx+72]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+80]
-  fadd qword ptr [rdx+88]
+  fsub qword ptr [rdx+88]
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_2_4:
   fld qword ptr [rdi+592]
-  fadd qword ptr [rdi+600]
+  fsub qword ptr [rdi+600]
   faddp st(1), st
   fld qword ptr [rdi+784]
-  fadd qword ptr [rdi+792]
+  fsub qword ptr [rdi+792]
   fmulp st(1), st
   fld qword ptr [rdi+928]
-  fadd qword ptr [rdi+936]
+  fsub qword ptr [rdi+936]
   faddp st(1), st
   fld st(0)
   fst qword ptr [rdi+928]
   fsubr qword ptr [rdi+928]
-  fchs
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+192]
-  fadd qword ptr [rdi+200]
+  fsub qword ptr [rdi+200]
   fmulp st(1), st
   fld qword ptr [rdi+976]
-  fadd qword ptr [rdi+984]
+  fsub qword ptr [rdi+984]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1360]
   fsubr qword ptr [rdi+1360]
-  fchs
   fstp qword ptr [rdi+1368]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+208]
-  fadd qword ptr [rdi+216]
+  fsub qword ptr [rdi+216]
   fmulp st(1), st
   fld qword ptr [rdi+1168]
-  fadd qword ptr [rdi+1176]
+  fsub qword ptr [rdi+1176]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1184]
-  fadd qword ptr [rdi+1192]
+  fsub qword ptr [rdi+1192]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1376]
   fsubr qword ptr [rdi+1376]
-  fchs
   fstp qword ptr [rdi+1384]
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+224]
-  fadd qword ptr [rdi+232]
+  fsub qword ptr [rdi+232]
   fmulp st(1), st
   fld st(2)
   fmul st, st(0)
@@ -610,7 +585,7 @@ quorvane_draw_kernel_2:
   fstp st(2)
   fstp st(0)
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_2_5
   ja .Lfail_2_5
@@ -618,10 +593,9 @@ quorvane_draw_kernel_2:
   fld st(0)
   fst qword ptr [rdi+1392]
   fsubr qword ptr [rdi+1392]
-  fchs
   fstp qword ptr [rdi+1400]
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmulp st(1), st
   faddp st(1), st
   fldz
@@ -630,98 +604,95 @@ quorvane_draw_kernel_2:
   jne .Lnonzero_2_6
   fldz
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+64]
-  fadd qword ptr [rdx+72]
+  fsub qword ptr [rdx+72]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+80]
-  fadd qword ptr [rdx+88]
+  fsub qword ptr [rdx+88]
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_2_6:
   fld qword ptr [rdi+608]
-  fadd qword ptr [rdi+616]
+  fsub qword ptr [rdi+616]
   faddp st(1), st
   fld qword ptr [rdi+800]
-  fadd qword ptr [rdi+808]
+  fsub qword ptr [rdi+808]
   fmulp st(1), st
   fld qword ptr [rdi+928]
-  fadd qword ptr [rdi+936]
+  fsub qword ptr [rdi+936]
   faddp st(1), st
   fstp tbyte ptr [rdi+944]
   fldz
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+0]
-  fadd qword ptr [rdi+8]
+  fsub qword ptr [rdi+8]
   fmulp st(1), st
   fld qword ptr [rdi+976]
-  fadd qword ptr [rdi+984]
+  fsub qword ptr [rdi+984]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1552]
   fsubr qword ptr [rdi+1552]
-  fchs
   fstp qword ptr [rdi+1560]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+16]
-  fadd qword ptr [rdi+24]
+  fsub qword ptr [rdi+24]
   fmulp st(1), st
   fld qword ptr [rdi+1168]
-  fadd qword ptr [rdi+1176]
+  fsub qword ptr [rdi+1176]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1184]
-  fadd qword ptr [rdi+1192]
+  fsub qword ptr [rdi+1192]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1568]
   fsubr qword ptr [rdi+1568]
-  fchs
   fstp qword ptr [rdi+1576]
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+32]
-  fadd qword ptr [rdi+40]
+  fsub qword ptr [rdi+40]
   fmulp st(1), st
   fld qword ptr [rdi+1360]
-  fadd qword ptr [rdi+1368]
+  fsub qword ptr [rdi+1368]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1376]
-  fadd qword ptr [rdi+1384]
+  fsub qword ptr [rdi+1384]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1392]
-  fadd qword ptr [rdi+1400]
+  fsub qword ptr [rdi+1400]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1584]
   fsubr qword ptr [rdi+1584]
-  fchs
   fstp qword ptr [rdi+1592]
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+0]
-  fadd qword ptr [rdi+8]
+  fsub qword ptr [rdi+8]
   fmulp st(1), st
   fld st(3)
   fmul st, st(0)
@@ -736,7 +707,7 @@ quorvane_draw_kernel_2:
   fstp st(1)
   fstp st(0)
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_2_7
   ja .Lfail_2_7
@@ -744,10 +715,9 @@ quorvane_draw_kernel_2:
   fld st(0)
   fst qword ptr [rdi+1600]
   fsubr qword ptr [rdi+1600]
-  fchs
   fstp qword ptr [rdi+1608]
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmulp st(1), st
   faddp st(1), st
   fldz
@@ -756,126 +726,121 @@ quorvane_draw_kernel_2:
   jne .Lnonzero_2_8
   fldz
   fld qword ptr [rdx+64]
-  fadd qword ptr [rdx+72]
+  fsub qword ptr [rdx+72]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+80]
-  fadd qword ptr [rdx+88]
+  fsub qword ptr [rdx+88]
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_2_8:
   fld qword ptr [rdi+624]
-  fadd qword ptr [rdi+632]
+  fsub qword ptr [rdi+632]
   faddp st(1), st
   fld qword ptr [rdi+768]
-  fadd qword ptr [rdi+776]
+  fsub qword ptr [rdi+776]
   fmulp st(1), st
   fldz
   faddp st(1), st
   fld st(0)
   fst qword ptr [rdi+928]
   fsubr qword ptr [rdi+928]
-  fchs
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+96]
-  fadd qword ptr [rdi+104]
+  fsub qword ptr [rdi+104]
   fmulp st(1), st
   fld qword ptr [rdi+976]
-  fadd qword ptr [rdi+984]
+  fsub qword ptr [rdi+984]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1744]
   fsubr qword ptr [rdi+1744]
-  fchs
   fstp qword ptr [rdi+1752]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+112]
-  fadd qword ptr [rdi+120]
+  fsub qword ptr [rdi+120]
   fmulp st(1), st
   fld qword ptr [rdi+1168]
-  fadd qword ptr [rdi+1176]
+  fsub qword ptr [rdi+1176]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1184]
-  fadd qword ptr [rdi+1192]
+  fsub qword ptr [rdi+1192]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1760]
   fsubr qword ptr [rdi+1760]
-  fchs
   fstp qword ptr [rdi+1768]
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+128]
-  fadd qword ptr [rdi+136]
+  fsub qword ptr [rdi+136]
   fmulp st(1), st
   fld qword ptr [rdi+1360]
-  fadd qword ptr [rdi+1368]
+  fsub qword ptr [rdi+1368]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1376]
-  fadd qword ptr [rdi+1384]
+  fsub qword ptr [rdi+1384]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1392]
-  fadd qword ptr [rdi+1400]
+  fsub qword ptr [rdi+1400]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1776]
   fsubr qword ptr [rdi+1776]
-  fchs
   fstp qword ptr [rdi+1784]
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+96]
-  fadd qword ptr [rdi+104]
+  fsub qword ptr [rdi+104]
   fmulp st(1), st
   fld qword ptr [rdi+1552]
-  fadd qword ptr [rdi+1560]
+  fsub qword ptr [rdi+1560]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1568]
-  fadd qword ptr [rdi+1576]
+  fsub qword ptr [rdi+1576]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1584]
-  fadd qword ptr [rdi+1592]
+  fsub qword ptr [rdi+1592]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1600]
-  fadd qword ptr [rdi+1608]
+  fsub qword ptr [rdi+1608]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1792]
   fsubr qword ptr [rdi+1792]
-  fchs
   fstp qword ptr [rdi+1800]
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+112]
-  fadd qword ptr [rdi+120]
+  fsub qword ptr [rdi+120]
   fmulp st(1), st
   fld st(4)
   fmul st, st(0)
@@ -894,7 +859,7 @@ quorvane_draw_kernel_2:
   fstp st(0)
   fstp st(0)
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_2_9
   ja .Lfail_2_9
@@ -902,10 +867,9 @@ quorvane_draw_kernel_2:
   fld st(0)
   fst qword ptr [rdi+1808]
   fsubr qword ptr [rdi+1808]
-  fchs
   fstp qword ptr [rdi+1816]
   fld qword ptr [rdx+64]
-  fadd qword ptr [rdx+72]
+  fsub qword ptr [rdx+72]
   fmulp st(1), st
   faddp st(1), st
   fldz
@@ -914,159 +878,153 @@ quorvane_draw_kernel_2:
   jne .Lnonzero_2_10
   fldz
   fld qword ptr [rdx+80]
-  fadd qword ptr [rdx+88]
+  fsub qword ptr [rdx+88]
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_2_10:
   fld qword ptr [rdi+640]
-  fadd qword ptr [rdi+648]
+  fsub qword ptr [rdi+648]
   faddp st(1), st
   fld qword ptr [rdi+784]
-  fadd qword ptr [rdi+792]
+  fsub qword ptr [rdi+792]
   fmulp st(1), st
   fld qword ptr [rdi+928]
-  fadd qword ptr [rdi+936]
+  fsub qword ptr [rdi+936]
   faddp st(1), st
   fld st(0)
   fst qword ptr [rdi+928]
   fsubr qword ptr [rdi+928]
-  fchs
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+192]
-  fadd qword ptr [rdi+200]
+  fsub qword ptr [rdi+200]
   fmulp st(1), st
   fld qword ptr [rdi+976]
-  fadd qword ptr [rdi+984]
+  fsub qword ptr [rdi+984]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1936]
   fsubr qword ptr [rdi+1936]
-  fchs
   fstp qword ptr [rdi+1944]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+208]
-  fadd qword ptr [rdi+216]
+  fsub qword ptr [rdi+216]
   fmulp st(1), st
   fld qword ptr [rdi+1168]
-  fadd qword ptr [rdi+1176]
+  fsub qword ptr [rdi+1176]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1184]
-  fadd qword ptr [rdi+1192]
+  fsub qword ptr [rdi+1192]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1952]
   fsubr qword ptr [rdi+1952]
-  fchs
   fstp qword ptr [rdi+1960]
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+224]
-  fadd qword ptr [rdi+232]
+  fsub qword ptr [rdi+232]
   fmulp st(1), st
   fld qword ptr [rdi+1360]
-  fadd qword ptr [rdi+1368]
+  fsub qword ptr [rdi+1368]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1376]
-  fadd qword ptr [rdi+1384]
+  fsub qword ptr [rdi+1384]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1392]
-  fadd qword ptr [rdi+1400]
+  fsub qword ptr [rdi+1400]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1968]
   fsubr qword ptr [rdi+1968]
-  fchs
   fstp qword ptr [rdi+1976]
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+192]
-  fadd qword ptr [rdi+200]
+  fsub qword ptr [rdi+200]
   fmulp st(1), st
   fld qword ptr [rdi+1552]
-  fadd qword ptr [rdi+1560]
+  fsub qword ptr [rdi+1560]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1568]
-  fadd qword ptr [rdi+1576]
+  fsub qword ptr [rdi+1576]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1584]
-  fadd qword ptr [rdi+1592]
+  fsub qword ptr [rdi+1592]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1600]
-  fadd qword ptr [rdi+1608]
+  fsub qword ptr [rdi+1608]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1984]
   fsubr qword ptr [rdi+1984]
-  fchs
   fstp qword ptr [rdi+1992]
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+208]
-  fadd qword ptr [rdi+216]
+  fsub qword ptr [rdi+216]
   fmulp st(1), st
   fld qword ptr [rdi+1744]
-  fadd qword ptr [rdi+1752]
+  fsub qword ptr [rdi+1752]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+1760]
-  fadd qword ptr [rdi+1768]
+  fsub qword ptr [rdi+1768]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1776]
-  fadd qword ptr [rdi+1784]
+  fsub qword ptr [rdi+1784]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1792]
-  fadd qword ptr [rdi+1800]
+  fsub qword ptr [rdi+1800]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1808]
-  fadd qword ptr [rdi+1816]
+  fsub qword ptr [rdi+1816]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2000]
   fsubr qword ptr [rdi+2000]
-  fchs
   fstp qword ptr [rdi+2008]
   fld qword ptr [rdx+64]
-  fadd qword ptr [rdx+72]
+  fsub qword ptr [rdx+72]
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+224]
-  fadd qword ptr [rdi+232]
+  fsub qword ptr [rdi+232]
   fmulp st(1), st
   fld qword ptr [rdi+1936]
-  fadd qword ptr [rdi+1944]
+  fsub qword ptr [rdi+1944]
   fmul st, st(0)
   fsubp st(1), st
   fld st(3)
@@ -1086,7 +1044,7 @@ quorvane_draw_kernel_2:
   fstp st(0)
   fstp st(1)
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_2_11
   ja .Lfail_2_11
@@ -1094,20 +1052,19 @@ quorvane_draw_kernel_2:
   fld st(0)
   fst qword ptr [rdi+2016]
   fsubr qword ptr [rdi+2016]
-  fchs
   fstp qword ptr [rdi+2024]
   fld qword ptr [rdx+80]
-  fadd qword ptr [rdx+88]
+  fsub qword ptr [rdx+88]
   fmulp st(1), st
   faddp st(1), st
   fld qword ptr [rdi+656]
-  fadd qword ptr [rdi+664]
+  fsub qword ptr [rdi+664]
   faddp st(1), st
   fld qword ptr [rdi+800]
-  fadd qword ptr [rdi+808]
+  fsub qword ptr [rdi+808]
   fmulp st(1), st
   fld qword ptr [rdi+928]
-  fadd qword ptr [rdi+936]
+  fsub qword ptr [rdi+936]
   faddp st(1), st
   fstp tbyte ptr [rdi+960]
   fnstsw ax
@@ -1156,31 +1113,28 @@ quorvane_draw_kernel_3:
   fld st(0)
   fst qword ptr [rdi+880]
   fsubr qword ptr [rdi+880]
-  fchs
   fstp qword ptr [rdi+888]
   fstp st(0)
   fld tbyte ptr [rsi+16]
   fld st(0)
   fst qword ptr [rdi+896]
   fsubr qword ptr [rdi+896]
-  fchs
   fstp qword ptr [rdi+904]
   fstp st(0)
   fld tbyte ptr [rsi+32]
   fld st(0)
   fst qword ptr [rdi+912]
   fsubr qword ptr [rdi+912]
-  fchs
   fstp qword ptr [rdi+920]
   fstp st(0)
   fldz
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+0]
-  fadd qword ptr [rdi+8]
+  fsub qword ptr [rdi+8]
   fmulp st(1), st
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_3_1
   ja .Lfail_3_1
@@ -1188,10 +1142,9 @@ quorvane_draw_kernel_3:
   fld st(0)
   fst qword ptr [rdi+976]
   fsubr qword ptr [rdi+976]
-  fchs
   fstp qword ptr [rdi+984]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmulp st(1), st
   faddp st(1), st
   fldz
@@ -1200,83 +1153,81 @@ quorvane_draw_kernel_3:
   jne .Lnonzero_3_2
   fldz
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+64]
-  fadd qword ptr [rdx+72]
+  fsub qword ptr [rdx+72]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+80]
-  fadd qword ptr [rdx+88]
+  fsub qword ptr [rdx+88]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+96]
-  fadd qword ptr [rdx+104]
+  fsub qword ptr [rdx+104]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+112]
-  fadd qword ptr [rdx+120]
+  fsub qword ptr [rdx+120]
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_3_2:
   fld qword ptr [rdi+576]
-  fadd qword ptr [rdi+584]
+  fsub qword ptr [rdi+584]
   faddp st(1), st
   fld qword ptr [rdi+768]
-  fadd qword ptr [rdi+776]
+  fsub qword ptr [rdi+776]
   fmulp st(1), st
   fldz
   faddp st(1), st
   fld st(0)
   fst qword ptr [rdi+928]
   fsubr qword ptr [rdi+928]
-  fchs
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+96]
-  fadd qword ptr [rdi+104]
+  fsub qword ptr [rdi+104]
   fmulp st(1), st
   fld qword ptr [rdi+976]
-  fadd qword ptr [rdi+984]
+  fsub qword ptr [rdi+984]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1168]
   fsubr qword ptr [rdi+1168]
-  fchs
   fstp qword ptr [rdi+1176]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+112]
-  fadd qword ptr [rdi+120]
+  fsub qword ptr [rdi+120]
   fmulp st(1), st
   fld st(1)
   fmul st, st(0)
   fsubp st(1), st
   fstp st(1)
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_3_3
   ja .Lfail_3_3
@@ -1284,10 +1235,9 @@ quorvane_draw_kernel_3:
   fld st(0)
   fst qword ptr [rdi+1184]
   fsubr qword ptr [rdi+1184]
-  fchs
   fstp qword ptr [rdi+1192]
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmulp st(1), st
   faddp st(1), st
   fldz
@@ -1296,93 +1246,90 @@ quorvane_draw_kernel_3:
   jne .Lnonzero_3_4
   fldz
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+64]
-  fadd qword ptr [rdx+72]
+  fsub qword ptr [rdx+72]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+80]
-  fadd qword ptr [rdx+88]
+  fsub qword ptr [rdx+88]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+96]
-  fadd qword ptr [rdx+104]
+  fsub qword ptr [rdx+104]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+112]
-  fadd qword ptr [rdx+120]
+  fsub qword ptr [rdx+120]
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_3_4:
   fld qword ptr [rdi+592]
-  fadd qword ptr [rdi+600]
+  fsub qword ptr [rdi+600]
   faddp st(1), st
   fld qword ptr [rdi+784]
-  fadd qword ptr [rdi+792]
+  fsub qword ptr [rdi+792]
   fmulp st(1), st
   fld qword ptr [rdi+928]
-  fadd qword ptr [rdi+936]
+  fsub qword ptr [rdi+936]
   faddp st(1), st
   fld st(0)
   fst qword ptr [rdi+928]
   fsubr qword ptr [rdi+928]
-  fchs
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+192]
-  fadd qword ptr [rdi+200]
+  fsub qword ptr [rdi+200]
   fmulp st(1), st
   fld qword ptr [rdi+976]
-  fadd qword ptr [rdi+984]
+  fsub qword ptr [rdi+984]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1360]
   fsubr qword ptr [rdi+1360]
-  fchs
   fstp qword ptr [rdi+1368]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+208]
-  fadd qword ptr [rdi+216]
+  fsub qword ptr [rdi+216]
   fmulp st(1), st
   fld qword ptr [rdi+1168]
-  fadd qword ptr [rdi+1176]
+  fsub qword ptr [rdi+1176]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1184]
-  fadd qword ptr [rdi+1192]
+  fsub qword ptr [rdi+1192]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1376]
   fsubr qword ptr [rdi+1376]
-  fchs
   fstp qword ptr [rdi+1384]
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+224]
-  fadd qword ptr [rdi+232]
+  fsub qword ptr [rdi+232]
   fmulp st(1), st
   fld st(2)
   fmul st, st(0)
@@ -1393,7 +1340,7 @@ quorvane_draw_kernel_3:
   fstp st(2)
   fstp st(0)
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_3_5
   ja .Lfail_3_5
@@ -1401,10 +1348,9 @@ quorvane_draw_kernel_3:
   fld st(0)
   fst qword ptr [rdi+1392]
   fsubr qword ptr [rdi+1392]
-  fchs
   fstp qword ptr [rdi+1400]
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmulp st(1), st
   faddp st(1), st
   fldz
@@ -1413,113 +1359,109 @@ quorvane_draw_kernel_3:
   jne .Lnonzero_3_6
   fldz
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+64]
-  fadd qword ptr [rdx+72]
+  fsub qword ptr [rdx+72]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+80]
-  fadd qword ptr [rdx+88]
+  fsub qword ptr [rdx+88]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+96]
-  fadd qword ptr [rdx+104]
+  fsub qword ptr [rdx+104]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+112]
-  fadd qword ptr [rdx+120]
+  fsub qword ptr [rdx+120]
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_3_6:
   fld qword ptr [rdi+608]
-  fadd qword ptr [rdi+616]
+  fsub qword ptr [rdi+616]
   faddp st(1), st
   fld qword ptr [rdi+800]
-  fadd qword ptr [rdi+808]
+  fsub qword ptr [rdi+808]
   fmulp st(1), st
   fld qword ptr [rdi+928]
-  fadd qword ptr [rdi+936]
+  fsub qword ptr [rdi+936]
   faddp st(1), st
   fld st(0)
   fst qword ptr [rdi+928]
   fsubr qword ptr [rdi+928]
-  fchs
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+288]
-  fadd qword ptr [rdi+296]
+  fsub qword ptr [rdi+296]
   fmulp st(1), st
   fld qword ptr [rdi+976]
-  fadd qword ptr [rdi+984]
+  fsub qword ptr [rdi+984]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1552]
   fsubr qword ptr [rdi+1552]
-  fchs
   fstp qword ptr [rdi+1560]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+304]
-  fadd qword ptr [rdi+312]
+  fsub qword ptr [rdi+312]
   fmulp st(1), st
   fld qword ptr [rdi+1168]
-  fadd qword ptr [rdi+1176]
+  fsub qword ptr [rdi+1176]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1184]
-  fadd qword ptr [rdi+1192]
+  fsub qword ptr [rdi+1192]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1568]
   fsubr qword ptr [rdi+1568]
-  fchs
   fstp qword ptr [rdi+1576]
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+320]
-  fadd qword ptr [rdi+328]
+  fsub qword ptr [rdi+328]
   fmulp st(1), st
   fld qword ptr [rdi+1360]
-  fadd qword ptr [rdi+1368]
+  fsub qword ptr [rdi+1368]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1376]
-  fadd qword ptr [rdi+1384]
+  fsub qword ptr [rdi+1384]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1392]
-  fadd qword ptr [rdi+1400]
+  fsub qword ptr [rdi+1400]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1584]
   fsubr qword ptr [rdi+1584]
-  fchs
   fstp qword ptr [rdi+1592]
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+336]
-  fadd qword ptr [rdi+344]
+  fsub qword ptr [rdi+344]
   fmulp st(1), st
   fld st(3)
   fmul st, st(0)
@@ -1534,7 +1476,7 @@ quorvane_draw_kernel_3:
   fstp st(1)
   fstp st(0)
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_3_7
   ja .Lfail_3_7
@@ -1542,10 +1484,9 @@ quorvane_draw_kernel_3:
   fld st(0)
   fst qword ptr [rdi+1600]
   fsubr qword ptr [rdi+1600]
-  fchs
   fstp qword ptr [rdi+1608]
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmulp st(1), st
   faddp st(1), st
   fldz
@@ -1554,132 +1495,128 @@ quorvane_draw_kernel_3:
   jne .Lnonzero_3_8
   fldz
   fld qword ptr [rdx+64]
-  fadd qword ptr [rdx+72]
+  fsub qword ptr [rdx+72]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+80]
-  fadd qword ptr [rdx+88]
+  fsub qword ptr [rdx+88]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+96]
-  fadd qword ptr [rdx+104]
+  fsub qword ptr [rdx+104]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+112]
-  fadd qword ptr [rdx+120]
+  fsub qword ptr [rdx+120]
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_3_8:
   fld qword ptr [rdi+624]
-  fadd qword ptr [rdi+632]
+  fsub qword ptr [rdi+632]
   faddp st(1), st
   fld qword ptr [rdi+816]
-  fadd qword ptr [rdi+824]
+  fsub qword ptr [rdi+824]
   fmulp st(1), st
   fld qword ptr [rdi+928]
-  fadd qword ptr [rdi+936]
+  fsub qword ptr [rdi+936]
   faddp st(1), st
   fstp tbyte ptr [rdi+944]
   fldz
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+0]
-  fadd qword ptr [rdi+8]
+  fsub qword ptr [rdi+8]
   fmulp st(1), st
   fld qword ptr [rdi+976]
-  fadd qword ptr [rdi+984]
+  fsub qword ptr [rdi+984]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1744]
   fsubr qword ptr [rdi+1744]
-  fchs
   fstp qword ptr [rdi+1752]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+16]
-  fadd qword ptr [rdi+24]
+  fsub qword ptr [rdi+24]
   fmulp st(1), st
   fld qword ptr [rdi+1168]
-  fadd qword ptr [rdi+1176]
+  fsub qword ptr [rdi+1176]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1184]
-  fadd qword ptr [rdi+1192]
+  fsub qword ptr [rdi+1192]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1760]
   fsubr qword ptr [rdi+1760]
-  fchs
   fstp qword ptr [rdi+1768]
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+32]
-  fadd qword ptr [rdi+40]
+  fsub qword ptr [rdi+40]
   fmulp st(1), st
   fld qword ptr [rdi+1360]
-  fadd qword ptr [rdi+1368]
+  fsub qword ptr [rdi+1368]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1376]
-  fadd qword ptr [rdi+1384]
+  fsub qword ptr [rdi+1384]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1392]
-  fadd qword ptr [rdi+1400]
+  fsub qword ptr [rdi+1400]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1776]
   fsubr qword ptr [rdi+1776]
-  fchs
   fstp qword ptr [rdi+1784]
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+48]
-  fadd qword ptr [rdi+56]
+  fsub qword ptr [rdi+56]
   fmulp st(1), st
   fld qword ptr [rdi+1552]
-  fadd qword ptr [rdi+1560]
+  fsub qword ptr [rdi+1560]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1568]
-  fadd qword ptr [rdi+1576]
+  fsub qword ptr [rdi+1576]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1584]
-  fadd qword ptr [rdi+1592]
+  fsub qword ptr [rdi+1592]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1600]
-  fadd qword ptr [rdi+1608]
+  fsub qword ptr [rdi+1608]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1792]
   fsubr qword ptr [rdi+1792]
-  fchs
   fstp qword ptr [rdi+1800]
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+0]
-  fadd qword ptr [rdi+8]
+  fsub qword ptr [rdi+8]
   fmulp st(1), st
   fld st(4)
   fmul st, st(0)
@@ -1698,7 +1635,7 @@ quorvane_draw_kernel_3:
   fstp st(0)
   fstp st(0)
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_3_9
   ja .Lfail_3_9
@@ -1706,10 +1643,9 @@ quorvane_draw_kernel_3:
   fld st(0)
   fst qword ptr [rdi+1808]
   fsubr qword ptr [rdi+1808]
-  fchs
   fstp qword ptr [rdi+1816]
   fld qword ptr [rdx+64]
-  fadd qword ptr [rdx+72]
+  fsub qword ptr [rdx+72]
   fmulp st(1), st
   faddp st(1), st
   fldz
@@ -1718,168 +1654,162 @@ quorvane_draw_kernel_3:
   jne .Lnonzero_3_10
   fldz
   fld qword ptr [rdx+80]
-  fadd qword ptr [rdx+88]
+  fsub qword ptr [rdx+88]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+96]
-  fadd qword ptr [rdx+104]
+  fsub qword ptr [rdx+104]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+112]
-  fadd qword ptr [rdx+120]
+  fsub qword ptr [rdx+120]
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_3_10:
   fld qword ptr [rdi+640]
-  fadd qword ptr [rdi+648]
+  fsub qword ptr [rdi+648]
   faddp st(1), st
   fld qword ptr [rdi+768]
-  fadd qword ptr [rdi+776]
+  fsub qword ptr [rdi+776]
   fmulp st(1), st
   fldz
   faddp st(1), st
   fld st(0)
   fst qword ptr [rdi+928]
   fsubr qword ptr [rdi+928]
-  fchs
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+96]
-  fadd qword ptr [rdi+104]
+  fsub qword ptr [rdi+104]
   fmulp st(1), st
   fld qword ptr [rdi+976]
-  fadd qword ptr [rdi+984]
+  fsub qword ptr [rdi+984]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1936]
   fsubr qword ptr [rdi+1936]
-  fchs
   fstp qword ptr [rdi+1944]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+112]
-  fadd qword ptr [rdi+120]
+  fsub qword ptr [rdi+120]
   fmulp st(1), st
   fld qword ptr [rdi+1168]
-  fadd qword ptr [rdi+1176]
+  fsub qword ptr [rdi+1176]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1184]
-  fadd qword ptr [rdi+1192]
+  fsub qword ptr [rdi+1192]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1952]
   fsubr qword ptr [rdi+1952]
-  fchs
   fstp qword ptr [rdi+1960]
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+128]
-  fadd qword ptr [rdi+136]
+  fsub qword ptr [rdi+136]
   fmulp st(1), st
   fld qword ptr [rdi+1360]
-  fadd qword ptr [rdi+1368]
+  fsub qword ptr [rdi+1368]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1376]
-  fadd qword ptr [rdi+1384]
+  fsub qword ptr [rdi+1384]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1392]
-  fadd qword ptr [rdi+1400]
+  fsub qword ptr [rdi+1400]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1968]
   fsubr qword ptr [rdi+1968]
-  fchs
   fstp qword ptr [rdi+1976]
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+144]
-  fadd qword ptr [rdi+152]
+  fsub qword ptr [rdi+152]
   fmulp st(1), st
   fld qword ptr [rdi+1552]
-  fadd qword ptr [rdi+1560]
+  fsub qword ptr [rdi+1560]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1568]
-  fadd qword ptr [rdi+1576]
+  fsub qword ptr [rdi+1576]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1584]
-  fadd qword ptr [rdi+1592]
+  fsub qword ptr [rdi+1592]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1600]
-  fadd qword ptr [rdi+1608]
+  fsub qword ptr [rdi+1608]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1984]
   fsubr qword ptr [rdi+1984]
-  fchs
   fstp qword ptr [rdi+1992]
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+96]
-  fadd qword ptr [rdi+104]
+  fsub qword ptr [rdi+104]
   fmulp st(1), st
   fld qword ptr [rdi+1744]
-  fadd qword ptr [rdi+1752]
+  fsub qword ptr [rdi+1752]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+1760]
-  fadd qword ptr [rdi+1768]
+  fsub qword ptr [rdi+1768]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1776]
-  fadd qword ptr [rdi+1784]
+  fsub qword ptr [rdi+1784]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1792]
-  fadd qword ptr [rdi+1800]
+  fsub qword ptr [rdi+1800]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1808]
-  fadd qword ptr [rdi+1816]
+  fsub qword ptr [rdi+1816]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2000]
   fsubr qword ptr [rdi+2000]
-  fchs
   fstp qword ptr [rdi+2008]
   fld qword ptr [rdx+64]
-  fadd qword ptr [rdx+72]
+  fsub qword ptr [rdx+72]
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+112]
-  fadd qword ptr [rdi+120]
+  fsub qword ptr [rdi+120]
   fmulp st(1), st
   fld qword ptr [rdi+1936]
-  fadd qword ptr [rdi+1944]
+  fsub qword ptr [rdi+1944]
   fmul st, st(0)
   fsubp st(1), st
   fld st(3)
@@ -1899,7 +1829,7 @@ quorvane_draw_kernel_3:
   fstp st(0)
   fstp st(1)
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_3_11
   ja .Lfail_3_11
@@ -1907,10 +1837,9 @@ quorvane_draw_kernel_3:
   fld st(0)
   fst qword ptr [rdi+2016]
   fsubr qword ptr [rdi+2016]
-  fchs
   fstp qword ptr [rdi+2024]
   fld qword ptr [rdx+80]
-  fadd qword ptr [rdx+88]
+  fsub qword ptr [rdx+88]
   fmulp st(1), st
   faddp st(1), st
   fldz
@@ -1919,208 +1848,201 @@ quorvane_draw_kernel_3:
   jne .Lnonzero_3_12
   fldz
   fld qword ptr [rdx+96]
-  fadd qword ptr [rdx+104]
+  fsub qword ptr [rdx+104]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+112]
-  fadd qword ptr [rdx+120]
+  fsub qword ptr [rdx+120]
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_3_12:
   fld qword ptr [rdi+656]
-  fadd qword ptr [rdi+664]
+  fsub qword ptr [rdi+664]
   faddp st(1), st
   fld qword ptr [rdi+784]
-  fadd qword ptr [rdi+792]
+  fsub qword ptr [rdi+792]
   fmulp st(1), st
   fld qword ptr [rdi+928]
-  fadd qword ptr [rdi+936]
+  fsub qword ptr [rdi+936]
   faddp st(1), st
   fld st(0)
   fst qword ptr [rdi+928]
   fsubr qword ptr [rdi+928]
-  fchs
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+192]
-  fadd qword ptr [rdi+200]
+  fsub qword ptr [rdi+200]
   fmulp st(1), st
   fld qword ptr [rdi+976]
-  fadd qword ptr [rdi+984]
+  fsub qword ptr [rdi+984]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2128]
   fsubr qword ptr [rdi+2128]
-  fchs
   fstp qword ptr [rdi+2136]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+208]
-  fadd qword ptr [rdi+216]
+  fsub qword ptr [rdi+216]
   fmulp st(1), st
   fld qword ptr [rdi+1168]
-  fadd qword ptr [rdi+1176]
+  fsub qword ptr [rdi+1176]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1184]
-  fadd qword ptr [rdi+1192]
+  fsub qword ptr [rdi+1192]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2144]
   fsubr qword ptr [rdi+2144]
-  fchs
   fstp qword ptr [rdi+2152]
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+224]
-  fadd qword ptr [rdi+232]
+  fsub qword ptr [rdi+232]
   fmulp st(1), st
   fld qword ptr [rdi+1360]
-  fadd qword ptr [rdi+1368]
+  fsub qword ptr [rdi+1368]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1376]
-  fadd qword ptr [rdi+1384]
+  fsub qword ptr [rdi+1384]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1392]
-  fadd qword ptr [rdi+1400]
+  fsub qword ptr [rdi+1400]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2160]
   fsubr qword ptr [rdi+2160]
-  fchs
   fstp qword ptr [rdi+2168]
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+240]
-  fadd qword ptr [rdi+248]
+  fsub qword ptr [rdi+248]
   fmulp st(1), st
   fld qword ptr [rdi+1552]
-  fadd qword ptr [rdi+1560]
+  fsub qword ptr [rdi+1560]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1568]
-  fadd qword ptr [rdi+1576]
+  fsub qword ptr [rdi+1576]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1584]
-  fadd qword ptr [rdi+1592]
+  fsub qword ptr [rdi+1592]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1600]
-  fadd qword ptr [rdi+1608]
+  fsub qword ptr [rdi+1608]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2176]
   fsubr qword ptr [rdi+2176]
-  fchs
   fstp qword ptr [rdi+2184]
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+192]
-  fadd qword ptr [rdi+200]
+  fsub qword ptr [rdi+200]
   fmulp st(1), st
   fld qword ptr [rdi+1744]
-  fadd qword ptr [rdi+1752]
+  fsub qword ptr [rdi+1752]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+1760]
-  fadd qword ptr [rdi+1768]
+  fsub qword ptr [rdi+1768]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1776]
-  fadd qword ptr [rdi+1784]
+  fsub qword ptr [rdi+1784]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1792]
-  fadd qword ptr [rdi+1800]
+  fsub qword ptr [rdi+1800]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1808]
-  fadd qword ptr [rdi+1816]
+  fsub qword ptr [rdi+1816]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2192]
   fsubr qword ptr [rdi+2192]
-  fchs
   fstp qword ptr [rdi+2200]
   fld qword ptr [rdx+64]
-  fadd qword ptr [rdx+72]
+  fsub qword ptr [rdx+72]
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+208]
-  fadd qword ptr [rdi+216]
+  fsub qword ptr [rdi+216]
   fmulp st(1), st
   fld qword ptr [rdi+1936]
-  fadd qword ptr [rdi+1944]
+  fsub qword ptr [rdi+1944]
   fld qword ptr [rdi+2128]
-  fadd qword ptr [rdi+2136]
+  fsub qword ptr [rdi+2136]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+1952]
-  fadd qword ptr [rdi+1960]
+  fsub qword ptr [rdi+1960]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1968]
-  fadd qword ptr [rdi+1976]
+  fsub qword ptr [rdi+1976]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1984]
-  fadd qword ptr [rdi+1992]
+  fsub qword ptr [rdi+1992]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+2000]
-  fadd qword ptr [rdi+2008]
+  fsub qword ptr [rdi+2008]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+2016]
-  fadd qword ptr [rdi+2024]
+  fsub qword ptr [rdi+2024]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2208]
   fsubr qword ptr [rdi+2208]
-  fchs
   fstp qword ptr [rdi+2216]
   fld qword ptr [rdx+80]
-  fadd qword ptr [rdx+88]
+  fsub qword ptr [rdx+88]
   fmul st, st(1)
   faddp st(6), st
   fstp st(3)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+224]
-  fadd qword ptr [rdi+232]
+  fsub qword ptr [rdi+232]
   fmulp st(1), st
   fld qword ptr [rdi+2128]
-  fadd qword ptr [rdi+2136]
+  fsub qword ptr [rdi+2136]
   fmul st, st(0)
   fsubp st(1), st
   fld qword ptr [rdi+2144]
-  fadd qword ptr [rdi+2152]
+  fsub qword ptr [rdi+2152]
   fmul st, st(0)
   fsubp st(1), st
   fld st(2)
@@ -2140,7 +2062,7 @@ quorvane_draw_kernel_3:
   fstp st(2)
   fstp st(0)
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_3_13
   ja .Lfail_3_13
@@ -2148,10 +2070,9 @@ quorvane_draw_kernel_3:
   fld st(0)
   fst qword ptr [rdi+2224]
   fsubr qword ptr [rdi+2224]
-  fchs
   fstp qword ptr [rdi+2232]
   fld qword ptr [rdx+96]
-  fadd qword ptr [rdx+104]
+  fsub qword ptr [rdx+104]
   fmulp st(1), st
   faddp st(1), st
   fldz
@@ -2160,253 +2081,245 @@ quorvane_draw_kernel_3:
   jne .Lnonzero_3_14
   fldz
   fld qword ptr [rdx+112]
-  fadd qword ptr [rdx+120]
+  fsub qword ptr [rdx+120]
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_3_14:
   fld qword ptr [rdi+672]
-  fadd qword ptr [rdi+680]
+  fsub qword ptr [rdi+680]
   faddp st(1), st
   fld qword ptr [rdi+800]
-  fadd qword ptr [rdi+808]
+  fsub qword ptr [rdi+808]
   fmulp st(1), st
   fld qword ptr [rdi+928]
-  fadd qword ptr [rdi+936]
+  fsub qword ptr [rdi+936]
   faddp st(1), st
   fld st(0)
   fst qword ptr [rdi+928]
   fsubr qword ptr [rdi+928]
-  fchs
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+288]
-  fadd qword ptr [rdi+296]
+  fsub qword ptr [rdi+296]
   fmulp st(1), st
   fld qword ptr [rdi+976]
-  fadd qword ptr [rdi+984]
+  fsub qword ptr [rdi+984]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2320]
   fsubr qword ptr [rdi+2320]
-  fchs
   fstp qword ptr [rdi+2328]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+304]
-  fadd qword ptr [rdi+312]
+  fsub qword ptr [rdi+312]
   fmulp st(1), st
   fld qword ptr [rdi+1168]
-  fadd qword ptr [rdi+1176]
+  fsub qword ptr [rdi+1176]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1184]
-  fadd qword ptr [rdi+1192]
+  fsub qword ptr [rdi+1192]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2336]
   fsubr qword ptr [rdi+2336]
-  fchs
   fstp qword ptr [rdi+2344]
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+320]
-  fadd qword ptr [rdi+328]
+  fsub qword ptr [rdi+328]
   fmulp st(1), st
   fld qword ptr [rdi+1360]
-  fadd qword ptr [rdi+1368]
+  fsub qword ptr [rdi+1368]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1376]
-  fadd qword ptr [rdi+1384]
+  fsub qword ptr [rdi+1384]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1392]
-  fadd qword ptr [rdi+1400]
+  fsub qword ptr [rdi+1400]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2352]
   fsubr qword ptr [rdi+2352]
-  fchs
   fstp qword ptr [rdi+2360]
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+336]
-  fadd qword ptr [rdi+344]
+  fsub qword ptr [rdi+344]
   fmulp st(1), st
   fld qword ptr [rdi+1552]
-  fadd qword ptr [rdi+1560]
+  fsub qword ptr [rdi+1560]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1568]
-  fadd qword ptr [rdi+1576]
+  fsub qword ptr [rdi+1576]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1584]
-  fadd qword ptr [rdi+1592]
+  fsub qword ptr [rdi+1592]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1600]
-  fadd qword ptr [rdi+1608]
+  fsub qword ptr [rdi+1608]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2368]
   fsubr qword ptr [rdi+2368]
-  fchs
   fstp qword ptr [rdi+2376]
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+288]
-  fadd qword ptr [rdi+296]
+  fsub qword ptr [rdi+296]
   fmulp st(1), st
   fld qword ptr [rdi+1744]
-  fadd qword ptr [rdi+1752]
+  fsub qword ptr [rdi+1752]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+1760]
-  fadd qword ptr [rdi+1768]
+  fsub qword ptr [rdi+1768]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1776]
-  fadd qword ptr [rdi+1784]
+  fsub qword ptr [rdi+1784]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1792]
-  fadd qword ptr [rdi+1800]
+  fsub qword ptr [rdi+1800]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1808]
-  fadd qword ptr [rdi+1816]
+  fsub qword ptr [rdi+1816]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2384]
   fsubr qword ptr [rdi+2384]
-  fchs
   fstp qword ptr [rdi+2392]
   fld qword ptr [rdx+64]
-  fadd qword ptr [rdx+72]
+  fsub qword ptr [rdx+72]
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+304]
-  fadd qword ptr [rdi+312]
+  fsub qword ptr [rdi+312]
   fmulp st(1), st
   fld qword ptr [rdi+1936]
-  fadd qword ptr [rdi+1944]
+  fsub qword ptr [rdi+1944]
   fld qword ptr [rdi+2320]
-  fadd qword ptr [rdi+2328]
+  fsub qword ptr [rdi+2328]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+1952]
-  fadd qword ptr [rdi+1960]
+  fsub qword ptr [rdi+1960]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1968]
-  fadd qword ptr [rdi+1976]
+  fsub qword ptr [rdi+1976]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1984]
-  fadd qword ptr [rdi+1992]
+  fsub qword ptr [rdi+1992]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+2000]
-  fadd qword ptr [rdi+2008]
+  fsub qword ptr [rdi+2008]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+2016]
-  fadd qword ptr [rdi+2024]
+  fsub qword ptr [rdi+2024]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2400]
   fsubr qword ptr [rdi+2400]
-  fchs
   fstp qword ptr [rdi+2408]
   fld qword ptr [rdx+80]
-  fadd qword ptr [rdx+88]
+  fsub qword ptr [rdx+88]
   fmul st, st(1)
   faddp st(6), st
   fstp st(3)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+320]
-  fadd qword ptr [rdi+328]
+  fsub qword ptr [rdi+328]
   fmulp st(1), st
   fld qword ptr [rdi+2128]
-  fadd qword ptr [rdi+2136]
+  fsub qword ptr [rdi+2136]
   fld qword ptr [rdi+2320]
-  fadd qword ptr [rdi+2328]
+  fsub qword ptr [rdi+2328]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2144]
-  fadd qword ptr [rdi+2152]
+  fsub qword ptr [rdi+2152]
   fld qword ptr [rdi+2336]
-  fadd qword ptr [rdi+2344]
+  fsub qword ptr [rdi+2344]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2160]
-  fadd qword ptr [rdi+2168]
+  fsub qword ptr [rdi+2168]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+2176]
-  fadd qword ptr [rdi+2184]
+  fsub qword ptr [rdi+2184]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+2192]
-  fadd qword ptr [rdi+2200]
+  fsub qword ptr [rdi+2200]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+2208]
-  fadd qword ptr [rdi+2216]
+  fsub qword ptr [rdi+2216]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+2224]
-  fadd qword ptr [rdi+2232]
+  fsub qword ptr [rdi+2232]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2416]
   fsubr qword ptr [rdi+2416]
-  fchs
   fstp qword ptr [rdi+2424]
   fld qword ptr [rdx+96]
-  fadd qword ptr [rdx+104]
+  fsub qword ptr [rdx+104]
   fmul st, st(1)
   faddp st(6), st
   fstp st(2)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+336]
-  fadd qword ptr [rdi+344]
+  fsub qword ptr [rdi+344]
   fmulp st(1), st
   fld qword ptr [rdi+2320]
-  fadd qword ptr [rdi+2328]
+  fsub qword ptr [rdi+2328]
   fmul st, st(0)
   fsubp st(1), st
   fld qword ptr [rdi+2336]
-  fadd qword ptr [rdi+2344]
+  fsub qword ptr [rdi+2344]
   fmul st, st(0)
   fsubp st(1), st
   fld qword ptr [rdi+2352]
-  fadd qword ptr [rdi+2360]
+  fsub qword ptr [rdi+2360]
   fmul st, st(0)
   fsubp st(1), st
   fld st(1)
@@ -2426,7 +2339,7 @@ quorvane_draw_kernel_3:
   fstp st(1)
   fstp st(0)
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_3_15
   ja .Lfail_3_15
@@ -2434,20 +2347,19 @@ quorvane_draw_kernel_3:
   fld st(0)
   fst qword ptr [rdi+2432]
   fsubr qword ptr [rdi+2432]
-  fchs
   fstp qword ptr [rdi+2440]
   fld qword ptr [rdx+112]
-  fadd qword ptr [rdx+120]
+  fsub qword ptr [rdx+120]
   fmulp st(1), st
   faddp st(1), st
   fld qword ptr [rdi+688]
-  fadd qword ptr [rdi+696]
+  fsub qword ptr [rdi+696]
   faddp st(1), st
   fld qword ptr [rdi+816]
-  fadd qword ptr [rdi+824]
+  fsub qword ptr [rdi+824]
   fmulp st(1), st
   fld qword ptr [rdi+928]
-  fadd qword ptr [rdi+936]
+  fsub qword ptr [rdi+936]
   faddp st(1), st
   fstp tbyte ptr [rdi+960]
   fnstsw ax
@@ -2506,31 +2418,28 @@ quorvane_draw_kernel_4:
   fld st(0)
   fst qword ptr [rdi+880]
   fsubr qword ptr [rdi+880]
-  fchs
   fstp qword ptr [rdi+888]
   fstp st(0)
   fld tbyte ptr [rsi+16]
   fld st(0)
   fst qword ptr [rdi+896]
   fsubr qword ptr [rdi+896]
-  fchs
   fstp qword ptr [rdi+904]
   fstp st(0)
   fld tbyte ptr [rsi+32]
   fld st(0)
   fst qword ptr [rdi+912]
   fsubr qword ptr [rdi+912]
-  fchs
   fstp qword ptr [rdi+920]
   fstp st(0)
   fldz
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+0]
-  fadd qword ptr [rdi+8]
+  fsub qword ptr [rdi+8]
   fmulp st(1), st
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_4_1
   ja .Lfail_4_1
@@ -2538,10 +2447,9 @@ quorvane_draw_kernel_4:
   fld st(0)
   fst qword ptr [rdi+976]
   fsubr qword ptr [rdi+976]
-  fchs
   fstp qword ptr [rdi+984]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmulp st(1), st
   faddp st(1), st
   fldz
@@ -2550,93 +2458,91 @@ quorvane_draw_kernel_4:
   jne .Lnonzero_4_2
   fldz
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+64]
-  fadd qword ptr [rdx+72]
+  fsub qword ptr [rdx+72]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+80]
-  fadd qword ptr [rdx+88]
+  fsub qword ptr [rdx+88]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+96]
-  fadd qword ptr [rdx+104]
+  fsub qword ptr [rdx+104]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+112]
-  fadd qword ptr [rdx+120]
+  fsub qword ptr [rdx+120]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+128]
-  fadd qword ptr [rdx+136]
+  fsub qword ptr [rdx+136]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+144]
-  fadd qword ptr [rdx+152]
+  fsub qword ptr [rdx+152]
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_4_2:
   fld qword ptr [rdi+576]
-  fadd qword ptr [rdi+584]
+  fsub qword ptr [rdi+584]
   faddp st(1), st
   fld qword ptr [rdi+768]
-  fadd qword ptr [rdi+776]
+  fsub qword ptr [rdi+776]
   fmulp st(1), st
   fldz
   faddp st(1), st
   fld st(0)
   fst qword ptr [rdi+928]
   fsubr qword ptr [rdi+928]
-  fchs
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+96]
-  fadd qword ptr [rdi+104]
+  fsub qword ptr [rdi+104]
   fmulp st(1), st
   fld qword ptr [rdi+976]
-  fadd qword ptr [rdi+984]
+  fsub qword ptr [rdi+984]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1168]
   fsubr qword ptr [rdi+1168]
-  fchs
   fstp qword ptr [rdi+1176]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+112]
-  fadd qword ptr [rdi+120]
+  fsub qword ptr [rdi+120]
   fmulp st(1), st
   fld st(1)
   fmul st, st(0)
   fsubp st(1), st
   fstp st(1)
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_4_3
   ja .Lfail_4_3
@@ -2644,10 +2550,9 @@ quorvane_draw_kernel_4:
   fld st(0)
   fst qword ptr [rdi+1184]
   fsubr qword ptr [rdi+1184]
-  fchs
   fstp qword ptr [rdi+1192]
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmulp st(1), st
   faddp st(1), st
   fldz
@@ -2656,103 +2561,100 @@ quorvane_draw_kernel_4:
   jne .Lnonzero_4_4
   fldz
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+64]
-  fadd qword ptr [rdx+72]
+  fsub qword ptr [rdx+72]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+80]
-  fadd qword ptr [rdx+88]
+  fsub qword ptr [rdx+88]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+96]
-  fadd qword ptr [rdx+104]
+  fsub qword ptr [rdx+104]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+112]
-  fadd qword ptr [rdx+120]
+  fsub qword ptr [rdx+120]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+128]
-  fadd qword ptr [rdx+136]
+  fsub qword ptr [rdx+136]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+144]
-  fadd qword ptr [rdx+152]
+  fsub qword ptr [rdx+152]
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_4_4:
   fld qword ptr [rdi+592]
-  fadd qword ptr [rdi+600]
+  fsub qword ptr [rdi+600]
   faddp st(1), st
   fld qword ptr [rdi+784]
-  fadd qword ptr [rdi+792]
+  fsub qword ptr [rdi+792]
   fmulp st(1), st
   fld qword ptr [rdi+928]
-  fadd qword ptr [rdi+936]
+  fsub qword ptr [rdi+936]
   faddp st(1), st
   fld st(0)
   fst qword ptr [rdi+928]
   fsubr qword ptr [rdi+928]
-  fchs
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+192]
-  fadd qword ptr [rdi+200]
+  fsub qword ptr [rdi+200]
   fmulp st(1), st
   fld qword ptr [rdi+976]
-  fadd qword ptr [rdi+984]
+  fsub qword ptr [rdi+984]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1360]
   fsubr qword ptr [rdi+1360]
-  fchs
   fstp qword ptr [rdi+1368]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+208]
-  fadd qword ptr [rdi+216]
+  fsub qword ptr [rdi+216]
   fmulp st(1), st
   fld qword ptr [rdi+1168]
-  fadd qword ptr [rdi+1176]
+  fsub qword ptr [rdi+1176]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1184]
-  fadd qword ptr [rdi+1192]
+  fsub qword ptr [rdi+1192]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1376]
   fsubr qword ptr [rdi+1376]
-  fchs
   fstp qword ptr [rdi+1384]
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+224]
-  fadd qword ptr [rdi+232]
+  fsub qword ptr [rdi+232]
   fmulp st(1), st
   fld st(2)
   fmul st, st(0)
@@ -2763,7 +2665,7 @@ quorvane_draw_kernel_4:
   fstp st(2)
   fstp st(0)
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_4_5
   ja .Lfail_4_5
@@ -2771,10 +2673,9 @@ quorvane_draw_kernel_4:
   fld st(0)
   fst qword ptr [rdi+1392]
   fsubr qword ptr [rdi+1392]
-  fchs
   fstp qword ptr [rdi+1400]
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmulp st(1), st
   faddp st(1), st
   fldz
@@ -2783,123 +2684,119 @@ quorvane_draw_kernel_4:
   jne .Lnonzero_4_6
   fldz
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+64]
-  fadd qword ptr [rdx+72]
+  fsub qword ptr [rdx+72]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+80]
-  fadd qword ptr [rdx+88]
+  fsub qword ptr [rdx+88]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+96]
-  fadd qword ptr [rdx+104]
+  fsub qword ptr [rdx+104]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+112]
-  fadd qword ptr [rdx+120]
+  fsub qword ptr [rdx+120]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+128]
-  fadd qword ptr [rdx+136]
+  fsub qword ptr [rdx+136]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+144]
-  fadd qword ptr [rdx+152]
+  fsub qword ptr [rdx+152]
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_4_6:
   fld qword ptr [rdi+608]
-  fadd qword ptr [rdi+616]
+  fsub qword ptr [rdi+616]
   faddp st(1), st
   fld qword ptr [rdi+800]
-  fadd qword ptr [rdi+808]
+  fsub qword ptr [rdi+808]
   fmulp st(1), st
   fld qword ptr [rdi+928]
-  fadd qword ptr [rdi+936]
+  fsub qword ptr [rdi+936]
   faddp st(1), st
   fld st(0)
   fst qword ptr [rdi+928]
   fsubr qword ptr [rdi+928]
-  fchs
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+288]
-  fadd qword ptr [rdi+296]
+  fsub qword ptr [rdi+296]
   fmulp st(1), st
   fld qword ptr [rdi+976]
-  fadd qword ptr [rdi+984]
+  fsub qword ptr [rdi+984]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1552]
   fsubr qword ptr [rdi+1552]
-  fchs
   fstp qword ptr [rdi+1560]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+304]
-  fadd qword ptr [rdi+312]
+  fsub qword ptr [rdi+312]
   fmulp st(1), st
   fld qword ptr [rdi+1168]
-  fadd qword ptr [rdi+1176]
+  fsub qword ptr [rdi+1176]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1184]
-  fadd qword ptr [rdi+1192]
+  fsub qword ptr [rdi+1192]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1568]
   fsubr qword ptr [rdi+1568]
-  fchs
   fstp qword ptr [rdi+1576]
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+320]
-  fadd qword ptr [rdi+328]
+  fsub qword ptr [rdi+328]
   fmulp st(1), st
   fld qword ptr [rdi+1360]
-  fadd qword ptr [rdi+1368]
+  fsub qword ptr [rdi+1368]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1376]
-  fadd qword ptr [rdi+1384]
+  fsub qword ptr [rdi+1384]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1392]
-  fadd qword ptr [rdi+1400]
+  fsub qword ptr [rdi+1400]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1584]
   fsubr qword ptr [rdi+1584]
-  fchs
   fstp qword ptr [rdi+1592]
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+336]
-  fadd qword ptr [rdi+344]
+  fsub qword ptr [rdi+344]
   fmulp st(1), st
   fld st(3)
   fmul st, st(0)
@@ -2914,7 +2811,7 @@ quorvane_draw_kernel_4:
   fstp st(1)
   fstp st(0)
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_4_7
   ja .Lfail_4_7
@@ -2922,10 +2819,9 @@ quorvane_draw_kernel_4:
   fld st(0)
   fst qword ptr [rdi+1600]
   fsubr qword ptr [rdi+1600]
-  fchs
   fstp qword ptr [rdi+1608]
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmulp st(1), st
   faddp st(1), st
   fldz
@@ -2934,147 +2830,142 @@ quorvane_draw_kernel_4:
   jne .Lnonzero_4_8
   fldz
   fld qword ptr [rdx+64]
-  fadd qword ptr [rdx+72]
+  fsub qword ptr [rdx+72]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+80]
-  fadd qword ptr [rdx+88]
+  fsub qword ptr [rdx+88]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+96]
-  fadd qword ptr [rdx+104]
+  fsub qword ptr [rdx+104]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+112]
-  fadd qword ptr [rdx+120]
+  fsub qword ptr [rdx+120]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+128]
-  fadd qword ptr [rdx+136]
+  fsub qword ptr [rdx+136]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+144]
-  fadd qword ptr [rdx+152]
+  fsub qword ptr [rdx+152]
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_4_8:
   fld qword ptr [rdi+624]
-  fadd qword ptr [rdi+632]
+  fsub qword ptr [rdi+632]
   faddp st(1), st
   fld qword ptr [rdi+816]
-  fadd qword ptr [rdi+824]
+  fsub qword ptr [rdi+824]
   fmulp st(1), st
   fld qword ptr [rdi+928]
-  fadd qword ptr [rdi+936]
+  fsub qword ptr [rdi+936]
   faddp st(1), st
   fld st(0)
   fst qword ptr [rdi+928]
   fsubr qword ptr [rdi+928]
-  fchs
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+384]
-  fadd qword ptr [rdi+392]
+  fsub qword ptr [rdi+392]
   fmulp st(1), st
   fld qword ptr [rdi+976]
-  fadd qword ptr [rdi+984]
+  fsub qword ptr [rdi+984]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1744]
   fsubr qword ptr [rdi+1744]
-  fchs
   fstp qword ptr [rdi+1752]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+400]
-  fadd qword ptr [rdi+408]
+  fsub qword ptr [rdi+408]
   fmulp st(1), st
   fld qword ptr [rdi+1168]
-  fadd qword ptr [rdi+1176]
+  fsub qword ptr [rdi+1176]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1184]
-  fadd qword ptr [rdi+1192]
+  fsub qword ptr [rdi+1192]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1760]
   fsubr qword ptr [rdi+1760]
-  fchs
   fstp qword ptr [rdi+1768]
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+416]
-  fadd qword ptr [rdi+424]
+  fsub qword ptr [rdi+424]
   fmulp st(1), st
   fld qword ptr [rdi+1360]
-  fadd qword ptr [rdi+1368]
+  fsub qword ptr [rdi+1368]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1376]
-  fadd qword ptr [rdi+1384]
+  fsub qword ptr [rdi+1384]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1392]
-  fadd qword ptr [rdi+1400]
+  fsub qword ptr [rdi+1400]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1776]
   fsubr qword ptr [rdi+1776]
-  fchs
   fstp qword ptr [rdi+1784]
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+432]
-  fadd qword ptr [rdi+440]
+  fsub qword ptr [rdi+440]
   fmulp st(1), st
   fld qword ptr [rdi+1552]
-  fadd qword ptr [rdi+1560]
+  fsub qword ptr [rdi+1560]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1568]
-  fadd qword ptr [rdi+1576]
+  fsub qword ptr [rdi+1576]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1584]
-  fadd qword ptr [rdi+1592]
+  fsub qword ptr [rdi+1592]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1600]
-  fadd qword ptr [rdi+1608]
+  fsub qword ptr [rdi+1608]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1792]
   fsubr qword ptr [rdi+1792]
-  fchs
   fstp qword ptr [rdi+1800]
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+448]
-  fadd qword ptr [rdi+456]
+  fsub qword ptr [rdi+456]
   fmulp st(1), st
   fld st(4)
   fmul st, st(0)
@@ -3093,7 +2984,7 @@ quorvane_draw_kernel_4:
   fstp st(0)
   fstp st(0)
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_4_9
   ja .Lfail_4_9
@@ -3101,10 +2992,9 @@ quorvane_draw_kernel_4:
   fld st(0)
   fst qword ptr [rdi+1808]
   fsubr qword ptr [rdi+1808]
-  fchs
   fstp qword ptr [rdi+1816]
   fld qword ptr [rdx+64]
-  fadd qword ptr [rdx+72]
+  fsub qword ptr [rdx+72]
   fmulp st(1), st
   faddp st(1), st
   fldz
@@ -3113,174 +3003,169 @@ quorvane_draw_kernel_4:
   jne .Lnonzero_4_10
   fldz
   fld qword ptr [rdx+80]
-  fadd qword ptr [rdx+88]
+  fsub qword ptr [rdx+88]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+96]
-  fadd qword ptr [rdx+104]
+  fsub qword ptr [rdx+104]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+112]
-  fadd qword ptr [rdx+120]
+  fsub qword ptr [rdx+120]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+128]
-  fadd qword ptr [rdx+136]
+  fsub qword ptr [rdx+136]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+144]
-  fadd qword ptr [rdx+152]
+  fsub qword ptr [rdx+152]
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_4_10:
   fld qword ptr [rdi+640]
-  fadd qword ptr [rdi+648]
+  fsub qword ptr [rdi+648]
   faddp st(1), st
   fld qword ptr [rdi+832]
-  fadd qword ptr [rdi+840]
+  fsub qword ptr [rdi+840]
   fmulp st(1), st
   fld qword ptr [rdi+928]
-  fadd qword ptr [rdi+936]
+  fsub qword ptr [rdi+936]
   faddp st(1), st
   fstp tbyte ptr [rdi+944]
   fldz
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+0]
-  fadd qword ptr [rdi+8]
+  fsub qword ptr [rdi+8]
   fmulp st(1), st
   fld qword ptr [rdi+976]
-  fadd qword ptr [rdi+984]
+  fsub qword ptr [rdi+984]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1936]
   fsubr qword ptr [rdi+1936]
-  fchs
   fstp qword ptr [rdi+1944]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+16]
-  fadd qword ptr [rdi+24]
+  fsub qword ptr [rdi+24]
   fmulp st(1), st
   fld qword ptr [rdi+1168]
-  fadd qword ptr [rdi+1176]
+  fsub qword ptr [rdi+1176]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1184]
-  fadd qword ptr [rdi+1192]
+  fsub qword ptr [rdi+1192]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1952]
   fsubr qword ptr [rdi+1952]
-  fchs
   fstp qword ptr [rdi+1960]
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+32]
-  fadd qword ptr [rdi+40]
+  fsub qword ptr [rdi+40]
   fmulp st(1), st
   fld qword ptr [rdi+1360]
-  fadd qword ptr [rdi+1368]
+  fsub qword ptr [rdi+1368]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1376]
-  fadd qword ptr [rdi+1384]
+  fsub qword ptr [rdi+1384]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1392]
-  fadd qword ptr [rdi+1400]
+  fsub qword ptr [rdi+1400]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1968]
   fsubr qword ptr [rdi+1968]
-  fchs
   fstp qword ptr [rdi+1976]
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+48]
-  fadd qword ptr [rdi+56]
+  fsub qword ptr [rdi+56]
   fmulp st(1), st
   fld qword ptr [rdi+1552]
-  fadd qword ptr [rdi+1560]
+  fsub qword ptr [rdi+1560]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1568]
-  fadd qword ptr [rdi+1576]
+  fsub qword ptr [rdi+1576]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1584]
-  fadd qword ptr [rdi+1592]
+  fsub qword ptr [rdi+1592]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1600]
-  fadd qword ptr [rdi+1608]
+  fsub qword ptr [rdi+1608]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1984]
   fsubr qword ptr [rdi+1984]
-  fchs
   fstp qword ptr [rdi+1992]
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+64]
-  fadd qword ptr [rdi+72]
+  fsub qword ptr [rdi+72]
   fmulp st(1), st
   fld qword ptr [rdi+1744]
-  fadd qword ptr [rdi+1752]
+  fsub qword ptr [rdi+1752]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+1760]
-  fadd qword ptr [rdi+1768]
+  fsub qword ptr [rdi+1768]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1776]
-  fadd qword ptr [rdi+1784]
+  fsub qword ptr [rdi+1784]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1792]
-  fadd qword ptr [rdi+1800]
+  fsub qword ptr [rdi+1800]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1808]
-  fadd qword ptr [rdi+1816]
+  fsub qword ptr [rdi+1816]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2000]
   fsubr qword ptr [rdi+2000]
-  fchs
   fstp qword ptr [rdi+2008]
   fld qword ptr [rdx+64]
-  fadd qword ptr [rdx+72]
+  fsub qword ptr [rdx+72]
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+0]
-  fadd qword ptr [rdi+8]
+  fsub qword ptr [rdi+8]
   fmulp st(1), st
   fld qword ptr [rdi+1936]
-  fadd qword ptr [rdi+1944]
+  fsub qword ptr [rdi+1944]
   fmul st, st(0)
   fsubp st(1), st
   fld st(3)
@@ -3300,7 +3185,7 @@ quorvane_draw_kernel_4:
   fstp st(0)
   fstp st(1)
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_4_11
   ja .Lfail_4_11
@@ -3308,10 +3193,9 @@ quorvane_draw_kernel_4:
   fld st(0)
   fst qword ptr [rdi+2016]
   fsubr qword ptr [rdi+2016]
-  fchs
   fstp qword ptr [rdi+2024]
   fld qword ptr [rdx+80]
-  fadd qword ptr [rdx+88]
+  fsub qword ptr [rdx+88]
   fmulp st(1), st
   faddp st(1), st
   fldz
@@ -3320,217 +3204,210 @@ quorvane_draw_kernel_4:
   jne .Lnonzero_4_12
   fldz
   fld qword ptr [rdx+96]
-  fadd qword ptr [rdx+104]
+  fsub qword ptr [rdx+104]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+112]
-  fadd qword ptr [rdx+120]
+  fsub qword ptr [rdx+120]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+128]
-  fadd qword ptr [rdx+136]
+  fsub qword ptr [rdx+136]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+144]
-  fadd qword ptr [rdx+152]
+  fsub qword ptr [rdx+152]
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_4_12:
   fld qword ptr [rdi+656]
-  fadd qword ptr [rdi+664]
+  fsub qword ptr [rdi+664]
   faddp st(1), st
   fld qword ptr [rdi+768]
-  fadd qword ptr [rdi+776]
+  fsub qword ptr [rdi+776]
   fmulp st(1), st
   fldz
   faddp st(1), st
   fld st(0)
   fst qword ptr [rdi+928]
   fsubr qword ptr [rdi+928]
-  fchs
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+96]
-  fadd qword ptr [rdi+104]
+  fsub qword ptr [rdi+104]
   fmulp st(1), st
   fld qword ptr [rdi+976]
-  fadd qword ptr [rdi+984]
+  fsub qword ptr [rdi+984]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2128]
   fsubr qword ptr [rdi+2128]
-  fchs
   fstp qword ptr [rdi+2136]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+112]
-  fadd qword ptr [rdi+120]
+  fsub qword ptr [rdi+120]
   fmulp st(1), st
   fld qword ptr [rdi+1168]
-  fadd qword ptr [rdi+1176]
+  fsub qword ptr [rdi+1176]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1184]
-  fadd qword ptr [rdi+1192]
+  fsub qword ptr [rdi+1192]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2144]
   fsubr qword ptr [rdi+2144]
-  fchs
   fstp qword ptr [rdi+2152]
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+128]
-  fadd qword ptr [rdi+136]
+  fsub qword ptr [rdi+136]
   fmulp st(1), st
   fld qword ptr [rdi+1360]
-  fadd qword ptr [rdi+1368]
+  fsub qword ptr [rdi+1368]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1376]
-  fadd qword ptr [rdi+1384]
+  fsub qword ptr [rdi+1384]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1392]
-  fadd qword ptr [rdi+1400]
+  fsub qword ptr [rdi+1400]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2160]
   fsubr qword ptr [rdi+2160]
-  fchs
   fstp qword ptr [rdi+2168]
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+144]
-  fadd qword ptr [rdi+152]
+  fsub qword ptr [rdi+152]
   fmulp st(1), st
   fld qword ptr [rdi+1552]
-  fadd qword ptr [rdi+1560]
+  fsub qword ptr [rdi+1560]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1568]
-  fadd qword ptr [rdi+1576]
+  fsub qword ptr [rdi+1576]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1584]
-  fadd qword ptr [rdi+1592]
+  fsub qword ptr [rdi+1592]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1600]
-  fadd qword ptr [rdi+1608]
+  fsub qword ptr [rdi+1608]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2176]
   fsubr qword ptr [rdi+2176]
-  fchs
   fstp qword ptr [rdi+2184]
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+160]
-  fadd qword ptr [rdi+168]
+  fsub qword ptr [rdi+168]
   fmulp st(1), st
   fld qword ptr [rdi+1744]
-  fadd qword ptr [rdi+1752]
+  fsub qword ptr [rdi+1752]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+1760]
-  fadd qword ptr [rdi+1768]
+  fsub qword ptr [rdi+1768]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1776]
-  fadd qword ptr [rdi+1784]
+  fsub qword ptr [rdi+1784]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1792]
-  fadd qword ptr [rdi+1800]
+  fsub qword ptr [rdi+1800]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1808]
-  fadd qword ptr [rdi+1816]
+  fsub qword ptr [rdi+1816]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2192]
   fsubr qword ptr [rdi+2192]
-  fchs
   fstp qword ptr [rdi+2200]
   fld qword ptr [rdx+64]
-  fadd qword ptr [rdx+72]
+  fsub qword ptr [rdx+72]
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+96]
-  fadd qword ptr [rdi+104]
+  fsub qword ptr [rdi+104]
   fmulp st(1), st
   fld qword ptr [rdi+1936]
-  fadd qword ptr [rdi+1944]
+  fsub qword ptr [rdi+1944]
   fld qword ptr [rdi+2128]
-  fadd qword ptr [rdi+2136]
+  fsub qword ptr [rdi+2136]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+1952]
-  fadd qword ptr [rdi+1960]
+  fsub qword ptr [rdi+1960]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1968]
-  fadd qword ptr [rdi+1976]
+  fsub qword ptr [rdi+1976]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1984]
-  fadd qword ptr [rdi+1992]
+  fsub qword ptr [rdi+1992]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+2000]
-  fadd qword ptr [rdi+2008]
+  fsub qword ptr [rdi+2008]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+2016]
-  fadd qword ptr [rdi+2024]
+  fsub qword ptr [rdi+2024]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2208]
   fsubr qword ptr [rdi+2208]
-  fchs
   fstp qword ptr [rdi+2216]
   fld qword ptr [rdx+80]
-  fadd qword ptr [rdx+88]
+  fsub qword ptr [rdx+88]
   fmul st, st(1)
   faddp st(6), st
   fstp st(3)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+112]
-  fadd qword ptr [rdi+120]
+  fsub qword ptr [rdi+120]
   fmulp st(1), st
   fld qword ptr [rdi+2128]
-  fadd qword ptr [rdi+2136]
+  fsub qword ptr [rdi+2136]
   fmul st, st(0)
   fsubp st(1), st
   fld qword ptr [rdi+2144]
-  fadd qword ptr [rdi+2152]
+  fsub qword ptr [rdi+2152]
   fmul st, st(0)
   fsubp st(1), st
   fld st(2)
@@ -3550,7 +3427,7 @@ quorvane_draw_kernel_4:
   fstp st(2)
   fstp st(0)
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_4_13
   ja .Lfail_4_13
@@ -3558,10 +3435,9 @@ quorvane_draw_kernel_4:
   fld st(0)
   fst qword ptr [rdi+2224]
   fsubr qword ptr [rdi+2224]
-  fchs
   fstp qword ptr [rdi+2232]
   fld qword ptr [rdx+96]
-  fadd qword ptr [rdx+104]
+  fsub qword ptr [rdx+104]
   fmulp st(1), st
   faddp st(1), st
   fldz
@@ -3570,263 +3446,255 @@ quorvane_draw_kernel_4:
   jne .Lnonzero_4_14
   fldz
   fld qword ptr [rdx+112]
-  fadd qword ptr [rdx+120]
+  fsub qword ptr [rdx+120]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+128]
-  fadd qword ptr [rdx+136]
+  fsub qword ptr [rdx+136]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+144]
-  fadd qword ptr [rdx+152]
+  fsub qword ptr [rdx+152]
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_4_14:
   fld qword ptr [rdi+672]
-  fadd qword ptr [rdi+680]
+  fsub qword ptr [rdi+680]
   faddp st(1), st
   fld qword ptr [rdi+784]
-  fadd qword ptr [rdi+792]
+  fsub qword ptr [rdi+792]
   fmulp st(1), st
   fld qword ptr [rdi+928]
-  fadd qword ptr [rdi+936]
+  fsub qword ptr [rdi+936]
   faddp st(1), st
   fld st(0)
   fst qword ptr [rdi+928]
   fsubr qword ptr [rdi+928]
-  fchs
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+192]
-  fadd qword ptr [rdi+200]
+  fsub qword ptr [rdi+200]
   fmulp st(1), st
   fld qword ptr [rdi+976]
-  fadd qword ptr [rdi+984]
+  fsub qword ptr [rdi+984]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2320]
   fsubr qword ptr [rdi+2320]
-  fchs
   fstp qword ptr [rdi+2328]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+208]
-  fadd qword ptr [rdi+216]
+  fsub qword ptr [rdi+216]
   fmulp st(1), st
   fld qword ptr [rdi+1168]
-  fadd qword ptr [rdi+1176]
+  fsub qword ptr [rdi+1176]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1184]
-  fadd qword ptr [rdi+1192]
+  fsub qword ptr [rdi+1192]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2336]
   fsubr qword ptr [rdi+2336]
-  fchs
   fstp qword ptr [rdi+2344]
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+224]
-  fadd qword ptr [rdi+232]
+  fsub qword ptr [rdi+232]
   fmulp st(1), st
   fld qword ptr [rdi+1360]
-  fadd qword ptr [rdi+1368]
+  fsub qword ptr [rdi+1368]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1376]
-  fadd qword ptr [rdi+1384]
+  fsub qword ptr [rdi+1384]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1392]
-  fadd qword ptr [rdi+1400]
+  fsub qword ptr [rdi+1400]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2352]
   fsubr qword ptr [rdi+2352]
-  fchs
   fstp qword ptr [rdi+2360]
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+240]
-  fadd qword ptr [rdi+248]
+  fsub qword ptr [rdi+248]
   fmulp st(1), st
   fld qword ptr [rdi+1552]
-  fadd qword ptr [rdi+1560]
+  fsub qword ptr [rdi+1560]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1568]
-  fadd qword ptr [rdi+1576]
+  fsub qword ptr [rdi+1576]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1584]
-  fadd qword ptr [rdi+1592]
+  fsub qword ptr [rdi+1592]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1600]
-  fadd qword ptr [rdi+1608]
+  fsub qword ptr [rdi+1608]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2368]
   fsubr qword ptr [rdi+2368]
-  fchs
   fstp qword ptr [rdi+2376]
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+256]
-  fadd qword ptr [rdi+264]
+  fsub qword ptr [rdi+264]
   fmulp st(1), st
   fld qword ptr [rdi+1744]
-  fadd qword ptr [rdi+1752]
+  fsub qword ptr [rdi+1752]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+1760]
-  fadd qword ptr [rdi+1768]
+  fsub qword ptr [rdi+1768]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1776]
-  fadd qword ptr [rdi+1784]
+  fsub qword ptr [rdi+1784]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1792]
-  fadd qword ptr [rdi+1800]
+  fsub qword ptr [rdi+1800]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1808]
-  fadd qword ptr [rdi+1816]
+  fsub qword ptr [rdi+1816]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2384]
   fsubr qword ptr [rdi+2384]
-  fchs
   fstp qword ptr [rdi+2392]
   fld qword ptr [rdx+64]
-  fadd qword ptr [rdx+72]
+  fsub qword ptr [rdx+72]
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+192]
-  fadd qword ptr [rdi+200]
+  fsub qword ptr [rdi+200]
   fmulp st(1), st
   fld qword ptr [rdi+1936]
-  fadd qword ptr [rdi+1944]
+  fsub qword ptr [rdi+1944]
   fld qword ptr [rdi+2320]
-  fadd qword ptr [rdi+2328]
+  fsub qword ptr [rdi+2328]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+1952]
-  fadd qword ptr [rdi+1960]
+  fsub qword ptr [rdi+1960]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1968]
-  fadd qword ptr [rdi+1976]
+  fsub qword ptr [rdi+1976]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1984]
-  fadd qword ptr [rdi+1992]
+  fsub qword ptr [rdi+1992]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+2000]
-  fadd qword ptr [rdi+2008]
+  fsub qword ptr [rdi+2008]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+2016]
-  fadd qword ptr [rdi+2024]
+  fsub qword ptr [rdi+2024]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2400]
   fsubr qword ptr [rdi+2400]
-  fchs
   fstp qword ptr [rdi+2408]
   fld qword ptr [rdx+80]
-  fadd qword ptr [rdx+88]
+  fsub qword ptr [rdx+88]
   fmul st, st(1)
   faddp st(6), st
   fstp st(3)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+208]
-  fadd qword ptr [rdi+216]
+  fsub qword ptr [rdi+216]
   fmulp st(1), st
   fld qword ptr [rdi+2128]
-  fadd qword ptr [rdi+2136]
+  fsub qword ptr [rdi+2136]
   fld qword ptr [rdi+2320]
-  fadd qword ptr [rdi+2328]
+  fsub qword ptr [rdi+2328]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2144]
-  fadd qword ptr [rdi+2152]
+  fsub qword ptr [rdi+2152]
   fld qword ptr [rdi+2336]
-  fadd qword ptr [rdi+2344]
+  fsub qword ptr [rdi+2344]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2160]
-  fadd qword ptr [rdi+2168]
+  fsub qword ptr [rdi+2168]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+2176]
-  fadd qword ptr [rdi+2184]
+  fsub qword ptr [rdi+2184]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+2192]
-  fadd qword ptr [rdi+2200]
+  fsub qword ptr [rdi+2200]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+2208]
-  fadd qword ptr [rdi+2216]
+  fsub qword ptr [rdi+2216]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+2224]
-  fadd qword ptr [rdi+2232]
+  fsub qword ptr [rdi+2232]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2416]
   fsubr qword ptr [rdi+2416]
-  fchs
   fstp qword ptr [rdi+2424]
   fld qword ptr [rdx+96]
-  fadd qword ptr [rdx+104]
+  fsub qword ptr [rdx+104]
   fmul st, st(1)
   faddp st(6), st
   fstp st(2)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+224]
-  fadd qword ptr [rdi+232]
+  fsub qword ptr [rdi+232]
   fmulp st(1), st
   fld qword ptr [rdi+2320]
-  fadd qword ptr [rdi+2328]
+  fsub qword ptr [rdi+2328]
   fmul st, st(0)
   fsubp st(1), st
   fld qword ptr [rdi+2336]
-  fadd qword ptr [rdi+2344]
+  fsub qword ptr [rdi+2344]
   fmul st, st(0)
   fsubp st(1), st
   fld qword ptr [rdi+2352]
-  fadd qword ptr [rdi+2360]
+  fsub qword ptr [rdi+2360]
   fmul st, st(0)
   fsubp st(1), st
   fld st(1)
@@ -3846,7 +3714,7 @@ quorvane_draw_kernel_4:
   fstp st(1)
   fstp st(0)
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_4_15
   ja .Lfail_4_15
@@ -3854,10 +3722,9 @@ quorvane_draw_kernel_4:
   fld st(0)
   fst qword ptr [rdi+2432]
   fsubr qword ptr [rdi+2432]
-  fchs
   fstp qword ptr [rdi+2440]
   fld qword ptr [rdx+112]
-  fadd qword ptr [rdx+120]
+  fsub qword ptr [rdx+120]
   fmulp st(1), st
   faddp st(1), st
   fldz
@@ -3866,314 +3733,305 @@ quorvane_draw_kernel_4:
   jne .Lnonzero_4_16
   fldz
   fld qword ptr [rdx+128]
-  fadd qword ptr [rdx+136]
+  fsub qword ptr [rdx+136]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+144]
-  fadd qword ptr [rdx+152]
+  fsub qword ptr [rdx+152]
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_4_16:
   fld qword ptr [rdi+688]
-  fadd qword ptr [rdi+696]
+  fsub qword ptr [rdi+696]
   faddp st(1), st
   fld qword ptr [rdi+800]
-  fadd qword ptr [rdi+808]
+  fsub qword ptr [rdi+808]
   fmulp st(1), st
   fld qword ptr [rdi+928]
-  fadd qword ptr [rdi+936]
+  fsub qword ptr [rdi+936]
   faddp st(1), st
   fld st(0)
   fst qword ptr [rdi+928]
   fsubr qword ptr [rdi+928]
-  fchs
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+288]
-  fadd qword ptr [rdi+296]
+  fsub qword ptr [rdi+296]
   fmulp st(1), st
   fld qword ptr [rdi+976]
-  fadd qword ptr [rdi+984]
+  fsub qword ptr [rdi+984]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2512]
   fsubr qword ptr [rdi+2512]
-  fchs
   fstp qword ptr [rdi+2520]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+304]
-  fadd qword ptr [rdi+312]
+  fsub qword ptr [rdi+312]
   fmulp st(1), st
   fld qword ptr [rdi+1168]
-  fadd qword ptr [rdi+1176]
+  fsub qword ptr [rdi+1176]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1184]
-  fadd qword ptr [rdi+1192]
+  fsub qword ptr [rdi+1192]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2528]
   fsubr qword ptr [rdi+2528]
-  fchs
   fstp qword ptr [rdi+2536]
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+320]
-  fadd qword ptr [rdi+328]
+  fsub qword ptr [rdi+328]
   fmulp st(1), st
   fld qword ptr [rdi+1360]
-  fadd qword ptr [rdi+1368]
+  fsub qword ptr [rdi+1368]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1376]
-  fadd qword ptr [rdi+1384]
+  fsub qword ptr [rdi+1384]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1392]
-  fadd qword ptr [rdi+1400]
+  fsub qword ptr [rdi+1400]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2544]
   fsubr qword ptr [rdi+2544]
-  fchs
   fstp qword ptr [rdi+2552]
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+336]
-  fadd qword ptr [rdi+344]
+  fsub qword ptr [rdi+344]
   fmulp st(1), st
   fld qword ptr [rdi+1552]
-  fadd qword ptr [rdi+1560]
+  fsub qword ptr [rdi+1560]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1568]
-  fadd qword ptr [rdi+1576]
+  fsub qword ptr [rdi+1576]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1584]
-  fadd qword ptr [rdi+1592]
+  fsub qword ptr [rdi+1592]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1600]
-  fadd qword ptr [rdi+1608]
+  fsub qword ptr [rdi+1608]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2560]
   fsubr qword ptr [rdi+2560]
-  fchs
   fstp qword ptr [rdi+2568]
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+352]
-  fadd qword ptr [rdi+360]
+  fsub qword ptr [rdi+360]
   fmulp st(1), st
   fld qword ptr [rdi+1744]
-  fadd qword ptr [rdi+1752]
+  fsub qword ptr [rdi+1752]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+1760]
-  fadd qword ptr [rdi+1768]
+  fsub qword ptr [rdi+1768]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1776]
-  fadd qword ptr [rdi+1784]
+  fsub qword ptr [rdi+1784]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1792]
-  fadd qword ptr [rdi+1800]
+  fsub qword ptr [rdi+1800]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1808]
-  fadd qword ptr [rdi+1816]
+  fsub qword ptr [rdi+1816]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2576]
   fsubr qword ptr [rdi+2576]
-  fchs
   fstp qword ptr [rdi+2584]
   fld qword ptr [rdx+64]
-  fadd qword ptr [rdx+72]
+  fsub qword ptr [rdx+72]
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+288]
-  fadd qword ptr [rdi+296]
+  fsub qword ptr [rdi+296]
   fmulp st(1), st
   fld qword ptr [rdi+1936]
-  fadd qword ptr [rdi+1944]
+  fsub qword ptr [rdi+1944]
   fld qword ptr [rdi+2512]
-  fadd qword ptr [rdi+2520]
+  fsub qword ptr [rdi+2520]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+1952]
-  fadd qword ptr [rdi+1960]
+  fsub qword ptr [rdi+1960]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1968]
-  fadd qword ptr [rdi+1976]
+  fsub qword ptr [rdi+1976]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1984]
-  fadd qword ptr [rdi+1992]
+  fsub qword ptr [rdi+1992]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+2000]
-  fadd qword ptr [rdi+2008]
+  fsub qword ptr [rdi+2008]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+2016]
-  fadd qword ptr [rdi+2024]
+  fsub qword ptr [rdi+2024]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2592]
   fsubr qword ptr [rdi+2592]
-  fchs
   fstp qword ptr [rdi+2600]
   fld qword ptr [rdx+80]
-  fadd qword ptr [rdx+88]
+  fsub qword ptr [rdx+88]
   fmul st, st(1)
   faddp st(6), st
   fstp st(3)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+304]
-  fadd qword ptr [rdi+312]
+  fsub qword ptr [rdi+312]
   fmulp st(1), st
   fld qword ptr [rdi+2128]
-  fadd qword ptr [rdi+2136]
+  fsub qword ptr [rdi+2136]
   fld qword ptr [rdi+2512]
-  fadd qword ptr [rdi+2520]
+  fsub qword ptr [rdi+2520]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2144]
-  fadd qword ptr [rdi+2152]
+  fsub qword ptr [rdi+2152]
   fld qword ptr [rdi+2528]
-  fadd qword ptr [rdi+2536]
+  fsub qword ptr [rdi+2536]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2160]
-  fadd qword ptr [rdi+2168]
+  fsub qword ptr [rdi+2168]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+2176]
-  fadd qword ptr [rdi+2184]
+  fsub qword ptr [rdi+2184]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+2192]
-  fadd qword ptr [rdi+2200]
+  fsub qword ptr [rdi+2200]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+2208]
-  fadd qword ptr [rdi+2216]
+  fsub qword ptr [rdi+2216]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+2224]
-  fadd qword ptr [rdi+2232]
+  fsub qword ptr [rdi+2232]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2608]
   fsubr qword ptr [rdi+2608]
-  fchs
   fstp qword ptr [rdi+2616]
   fld qword ptr [rdx+96]
-  fadd qword ptr [rdx+104]
+  fsub qword ptr [rdx+104]
   fmul st, st(1)
   faddp st(6), st
   fstp st(2)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+320]
-  fadd qword ptr [rdi+328]
+  fsub qword ptr [rdi+328]
   fmulp st(1), st
   fld qword ptr [rdi+2320]
-  fadd qword ptr [rdi+2328]
+  fsub qword ptr [rdi+2328]
   fld qword ptr [rdi+2512]
-  fadd qword ptr [rdi+2520]
+  fsub qword ptr [rdi+2520]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2336]
-  fadd qword ptr [rdi+2344]
+  fsub qword ptr [rdi+2344]
   fld qword ptr [rdi+2528]
-  fadd qword ptr [rdi+2536]
+  fsub qword ptr [rdi+2536]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2352]
-  fadd qword ptr [rdi+2360]
+  fsub qword ptr [rdi+2360]
   fld qword ptr [rdi+2544]
-  fadd qword ptr [rdi+2552]
+  fsub qword ptr [rdi+2552]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2368]
-  fadd qword ptr [rdi+2376]
+  fsub qword ptr [rdi+2376]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+2384]
-  fadd qword ptr [rdi+2392]
+  fsub qword ptr [rdi+2392]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+2400]
-  fadd qword ptr [rdi+2408]
+  fsub qword ptr [rdi+2408]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+2416]
-  fadd qword ptr [rdi+2424]
+  fsub qword ptr [rdi+2424]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+2432]
-  fadd qword ptr [rdi+2440]
+  fsub qword ptr [rdi+2440]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2624]
   fsubr qword ptr [rdi+2624]
-  fchs
   fstp qword ptr [rdi+2632]
   fld qword ptr [rdx+112]
-  fadd qword ptr [rdx+120]
+  fsub qword ptr [rdx+120]
   fmul st, st(1)
   faddp st(6), st
   fstp st(1)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+336]
-  fadd qword ptr [rdi+344]
+  fsub qword ptr [rdi+344]
   fmulp st(1), st
   fld qword ptr [rdi+2512]
-  fadd qword ptr [rdi+2520]
+  fsub qword ptr [rdi+2520]
   fmul st, st(0)
   fsubp st(1), st
   fld qword ptr [rdi+2528]
-  fadd qword ptr [rdi+2536]
+  fsub qword ptr [rdi+2536]
   fmul st, st(0)
   fsubp st(1), st
   fld qword ptr [rdi+2544]
-  fadd qword ptr [rdi+2552]
+  fsub qword ptr [rdi+2552]
   fmul st, st(0)
   fsubp st(1), st
   fld qword ptr [rdi+2560]
-  fadd qword ptr [rdi+2568]
+  fsub qword ptr [rdi+2568]
   fmul st, st(0)
   fsubp st(1), st
   fld st(4)
@@ -4193,7 +4051,7 @@ quorvane_draw_kernel_4:
   fstp st(0)
   fstp st(0)
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_4_17
   ja .Lfail_4_17
@@ -4201,10 +4059,9 @@ quorvane_draw_kernel_4:
   fld st(0)
   fst qword ptr [rdi+2640]
   fsubr qword ptr [rdi+2640]
-  fchs
   fstp qword ptr [rdi+2648]
   fld qword ptr [rdx+128]
-  fadd qword ptr [rdx+136]
+  fsub qword ptr [rdx+136]
   fmulp st(1), st
   faddp st(1), st
   fldz
@@ -4213,371 +4070,361 @@ quorvane_draw_kernel_4:
   jne .Lnonzero_4_18
   fldz
   fld qword ptr [rdx+144]
-  fadd qword ptr [rdx+152]
+  fsub qword ptr [rdx+152]
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_4_18:
   fld qword ptr [rdi+704]
-  fadd qword ptr [rdi+712]
+  fsub qword ptr [rdi+712]
   faddp st(1), st
   fld qword ptr [rdi+816]
-  fadd qword ptr [rdi+824]
+  fsub qword ptr [rdi+824]
   fmulp st(1), st
   fld qword ptr [rdi+928]
-  fadd qword ptr [rdi+936]
+  fsub qword ptr [rdi+936]
   faddp st(1), st
   fld st(0)
   fst qword ptr [rdi+928]
   fsubr qword ptr [rdi+928]
-  fchs
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+384]
-  fadd qword ptr [rdi+392]
+  fsub qword ptr [rdi+392]
   fmulp st(1), st
   fld qword ptr [rdi+976]
-  fadd qword ptr [rdi+984]
+  fsub qword ptr [rdi+984]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2704]
   fsubr qword ptr [rdi+2704]
-  fchs
   fstp qword ptr [rdi+2712]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+400]
-  fadd qword ptr [rdi+408]
+  fsub qword ptr [rdi+408]
   fmulp st(1), st
   fld qword ptr [rdi+1168]
-  fadd qword ptr [rdi+1176]
+  fsub qword ptr [rdi+1176]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1184]
-  fadd qword ptr [rdi+1192]
+  fsub qword ptr [rdi+1192]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2720]
   fsubr qword ptr [rdi+2720]
-  fchs
   fstp qword ptr [rdi+2728]
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+416]
-  fadd qword ptr [rdi+424]
+  fsub qword ptr [rdi+424]
   fmulp st(1), st
   fld qword ptr [rdi+1360]
-  fadd qword ptr [rdi+1368]
+  fsub qword ptr [rdi+1368]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1376]
-  fadd qword ptr [rdi+1384]
+  fsub qword ptr [rdi+1384]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1392]
-  fadd qword ptr [rdi+1400]
+  fsub qword ptr [rdi+1400]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2736]
   fsubr qword ptr [rdi+2736]
-  fchs
   fstp qword ptr [rdi+2744]
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+432]
-  fadd qword ptr [rdi+440]
+  fsub qword ptr [rdi+440]
   fmulp st(1), st
   fld qword ptr [rdi+1552]
-  fadd qword ptr [rdi+1560]
+  fsub qword ptr [rdi+1560]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1568]
-  fadd qword ptr [rdi+1576]
+  fsub qword ptr [rdi+1576]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1584]
-  fadd qword ptr [rdi+1592]
+  fsub qword ptr [rdi+1592]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1600]
-  fadd qword ptr [rdi+1608]
+  fsub qword ptr [rdi+1608]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2752]
   fsubr qword ptr [rdi+2752]
-  fchs
   fstp qword ptr [rdi+2760]
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+448]
-  fadd qword ptr [rdi+456]
+  fsub qword ptr [rdi+456]
   fmulp st(1), st
   fld qword ptr [rdi+1744]
-  fadd qword ptr [rdi+1752]
+  fsub qword ptr [rdi+1752]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+1760]
-  fadd qword ptr [rdi+1768]
+  fsub qword ptr [rdi+1768]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1776]
-  fadd qword ptr [rdi+1784]
+  fsub qword ptr [rdi+1784]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1792]
-  fadd qword ptr [rdi+1800]
+  fsub qword ptr [rdi+1800]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1808]
-  fadd qword ptr [rdi+1816]
+  fsub qword ptr [rdi+1816]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2768]
   fsubr qword ptr [rdi+2768]
-  fchs
   fstp qword ptr [rdi+2776]
   fld qword ptr [rdx+64]
-  fadd qword ptr [rdx+72]
+  fsub qword ptr [rdx+72]
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+384]
-  fadd qword ptr [rdi+392]
+  fsub qword ptr [rdi+392]
   fmulp st(1), st
   fld qword ptr [rdi+1936]
-  fadd qword ptr [rdi+1944]
+  fsub qword ptr [rdi+1944]
   fld qword ptr [rdi+2704]
-  fadd qword ptr [rdi+2712]
+  fsub qword ptr [rdi+2712]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+1952]
-  fadd qword ptr [rdi+1960]
+  fsub qword ptr [rdi+1960]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1968]
-  fadd qword ptr [rdi+1976]
+  fsub qword ptr [rdi+1976]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1984]
-  fadd qword ptr [rdi+1992]
+  fsub qword ptr [rdi+1992]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+2000]
-  fadd qword ptr [rdi+2008]
+  fsub qword ptr [rdi+2008]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+2016]
-  fadd qword ptr [rdi+2024]
+  fsub qword ptr [rdi+2024]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2784]
   fsubr qword ptr [rdi+2784]
-  fchs
   fstp qword ptr [rdi+2792]
   fld qword ptr [rdx+80]
-  fadd qword ptr [rdx+88]
+  fsub qword ptr [rdx+88]
   fmul st, st(1)
   faddp st(6), st
   fstp st(3)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+400]
-  fadd qword ptr [rdi+408]
+  fsub qword ptr [rdi+408]
   fmulp st(1), st
   fld qword ptr [rdi+2128]
-  fadd qword ptr [rdi+2136]
+  fsub qword ptr [rdi+2136]
   fld qword ptr [rdi+2704]
-  fadd qword ptr [rdi+2712]
+  fsub qword ptr [rdi+2712]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2144]
-  fadd qword ptr [rdi+2152]
+  fsub qword ptr [rdi+2152]
   fld qword ptr [rdi+2720]
-  fadd qword ptr [rdi+2728]
+  fsub qword ptr [rdi+2728]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2160]
-  fadd qword ptr [rdi+2168]
+  fsub qword ptr [rdi+2168]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+2176]
-  fadd qword ptr [rdi+2184]
+  fsub qword ptr [rdi+2184]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+2192]
-  fadd qword ptr [rdi+2200]
+  fsub qword ptr [rdi+2200]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+2208]
-  fadd qword ptr [rdi+2216]
+  fsub qword ptr [rdi+2216]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+2224]
-  fadd qword ptr [rdi+2232]
+  fsub qword ptr [rdi+2232]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2800]
   fsubr qword ptr [rdi+2800]
-  fchs
   fstp qword ptr [rdi+2808]
   fld qword ptr [rdx+96]
-  fadd qword ptr [rdx+104]
+  fsub qword ptr [rdx+104]
   fmul st, st(1)
   faddp st(6), st
   fstp st(2)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+416]
-  fadd qword ptr [rdi+424]
+  fsub qword ptr [rdi+424]
   fmulp st(1), st
   fld qword ptr [rdi+2320]
-  fadd qword ptr [rdi+2328]
+  fsub qword ptr [rdi+2328]
   fld qword ptr [rdi+2704]
-  fadd qword ptr [rdi+2712]
+  fsub qword ptr [rdi+2712]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2336]
-  fadd qword ptr [rdi+2344]
+  fsub qword ptr [rdi+2344]
   fld qword ptr [rdi+2720]
-  fadd qword ptr [rdi+2728]
+  fsub qword ptr [rdi+2728]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2352]
-  fadd qword ptr [rdi+2360]
+  fsub qword ptr [rdi+2360]
   fld qword ptr [rdi+2736]
-  fadd qword ptr [rdi+2744]
+  fsub qword ptr [rdi+2744]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2368]
-  fadd qword ptr [rdi+2376]
+  fsub qword ptr [rdi+2376]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+2384]
-  fadd qword ptr [rdi+2392]
+  fsub qword ptr [rdi+2392]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+2400]
-  fadd qword ptr [rdi+2408]
+  fsub qword ptr [rdi+2408]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+2416]
-  fadd qword ptr [rdi+2424]
+  fsub qword ptr [rdi+2424]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+2432]
-  fadd qword ptr [rdi+2440]
+  fsub qword ptr [rdi+2440]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2816]
   fsubr qword ptr [rdi+2816]
-  fchs
   fstp qword ptr [rdi+2824]
   fld qword ptr [rdx+112]
-  fadd qword ptr [rdx+120]
+  fsub qword ptr [rdx+120]
   fmul st, st(1)
   faddp st(6), st
   fstp st(1)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+432]
-  fadd qword ptr [rdi+440]
+  fsub qword ptr [rdi+440]
   fmulp st(1), st
   fld qword ptr [rdi+2512]
-  fadd qword ptr [rdi+2520]
+  fsub qword ptr [rdi+2520]
   fld qword ptr [rdi+2704]
-  fadd qword ptr [rdi+2712]
+  fsub qword ptr [rdi+2712]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2528]
-  fadd qword ptr [rdi+2536]
+  fsub qword ptr [rdi+2536]
   fld qword ptr [rdi+2720]
-  fadd qword ptr [rdi+2728]
+  fsub qword ptr [rdi+2728]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2544]
-  fadd qword ptr [rdi+2552]
+  fsub qword ptr [rdi+2552]
   fld qword ptr [rdi+2736]
-  fadd qword ptr [rdi+2744]
+  fsub qword ptr [rdi+2744]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2560]
-  fadd qword ptr [rdi+2568]
+  fsub qword ptr [rdi+2568]
   fld qword ptr [rdi+2752]
-  fadd qword ptr [rdi+2760]
+  fsub qword ptr [rdi+2760]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2576]
-  fadd qword ptr [rdi+2584]
+  fsub qword ptr [rdi+2584]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+2592]
-  fadd qword ptr [rdi+2600]
+  fsub qword ptr [rdi+2600]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+2608]
-  fadd qword ptr [rdi+2616]
+  fsub qword ptr [rdi+2616]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+2624]
-  fadd qword ptr [rdi+2632]
+  fsub qword ptr [rdi+2632]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+2640]
-  fadd qword ptr [rdi+2648]
+  fsub qword ptr [rdi+2648]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2832]
   fsubr qword ptr [rdi+2832]
-  fchs
   fstp qword ptr [rdi+2840]
   fld qword ptr [rdx+128]
-  fadd qword ptr [rdx+136]
+  fsub qword ptr [rdx+136]
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+448]
-  fadd qword ptr [rdi+456]
+  fsub qword ptr [rdi+456]
   fmulp st(1), st
   fld qword ptr [rdi+2704]
-  fadd qword ptr [rdi+2712]
+  fsub qword ptr [rdi+2712]
   fmul st, st(0)
   fsubp st(1), st
   fld qword ptr [rdi+2720]
-  fadd qword ptr [rdi+2728]
+  fsub qword ptr [rdi+2728]
   fmul st, st(0)
   fsubp st(1), st
   fld qword ptr [rdi+2736]
-  fadd qword ptr [rdi+2744]
+  fsub qword ptr [rdi+2744]
   fmul st, st(0)
   fsubp st(1), st
   fld qword ptr [rdi+2752]
-  fadd qword ptr [rdi+2760]
+  fsub qword ptr [rdi+2760]
   fmul st, st(0)
   fsubp st(1), st
   fld qword ptr [rdi+2768]
-  fadd qword ptr [rdi+2776]
+  fsub qword ptr [rdi+2776]
   fmul st, st(0)
   fsubp st(1), st
   fld st(3)
@@ -4597,7 +4444,7 @@ quorvane_draw_kernel_4:
   fstp st(0)
   fstp st(1)
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_4_19
   ja .Lfail_4_19
@@ -4605,20 +4452,19 @@ quorvane_draw_kernel_4:
   fld st(0)
   fst qword ptr [rdi+2848]
   fsubr qword ptr [rdi+2848]
-  fchs
   fstp qword ptr [rdi+2856]
   fld qword ptr [rdx+144]
-  fadd qword ptr [rdx+152]
+  fsub qword ptr [rdx+152]
   fmulp st(1), st
   faddp st(1), st
   fld qword ptr [rdi+720]
-  fadd qword ptr [rdi+728]
+  fsub qword ptr [rdi+728]
   faddp st(1), st
   fld qword ptr [rdi+832]
-  fadd qword ptr [rdi+840]
+  fsub qword ptr [rdi+840]
   fmulp st(1), st
   fld qword ptr [rdi+928]
-  fadd qword ptr [rdi+936]
+  fsub qword ptr [rdi+936]
   faddp st(1), st
   fstp tbyte ptr [rdi+960]
   fnstsw ax
@@ -4687,31 +4533,28 @@ quorvane_draw_kernel_5:
   fld st(0)
   fst qword ptr [rdi+880]
   fsubr qword ptr [rdi+880]
-  fchs
   fstp qword ptr [rdi+888]
   fstp st(0)
   fld tbyte ptr [rsi+16]
   fld st(0)
   fst qword ptr [rdi+896]
   fsubr qword ptr [rdi+896]
-  fchs
   fstp qword ptr [rdi+904]
   fstp st(0)
   fld tbyte ptr [rsi+32]
   fld st(0)
   fst qword ptr [rdi+912]
   fsubr qword ptr [rdi+912]
-  fchs
   fstp qword ptr [rdi+920]
   fstp st(0)
   fldz
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+0]
-  fadd qword ptr [rdi+8]
+  fsub qword ptr [rdi+8]
   fmulp st(1), st
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_5_1
   ja .Lfail_5_1
@@ -4719,10 +4562,9 @@ quorvane_draw_kernel_5:
   fld st(0)
   fst qword ptr [rdi+976]
   fsubr qword ptr [rdi+976]
-  fchs
   fstp qword ptr [rdi+984]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmulp st(1), st
   faddp st(1), st
   fldz
@@ -4731,103 +4573,101 @@ quorvane_draw_kernel_5:
   jne .Lnonzero_5_2
   fldz
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+64]
-  fadd qword ptr [rdx+72]
+  fsub qword ptr [rdx+72]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+80]
-  fadd qword ptr [rdx+88]
+  fsub qword ptr [rdx+88]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+96]
-  fadd qword ptr [rdx+104]
+  fsub qword ptr [rdx+104]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+112]
-  fadd qword ptr [rdx+120]
+  fsub qword ptr [rdx+120]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+128]
-  fadd qword ptr [rdx+136]
+  fsub qword ptr [rdx+136]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+144]
-  fadd qword ptr [rdx+152]
+  fsub qword ptr [rdx+152]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+160]
-  fadd qword ptr [rdx+168]
+  fsub qword ptr [rdx+168]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+176]
-  fadd qword ptr [rdx+184]
+  fsub qword ptr [rdx+184]
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_5_2:
   fld qword ptr [rdi+576]
-  fadd qword ptr [rdi+584]
+  fsub qword ptr [rdi+584]
   faddp st(1), st
   fld qword ptr [rdi+768]
-  fadd qword ptr [rdi+776]
+  fsub qword ptr [rdi+776]
   fmulp st(1), st
   fldz
   faddp st(1), st
   fld st(0)
   fst qword ptr [rdi+928]
   fsubr qword ptr [rdi+928]
-  fchs
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+96]
-  fadd qword ptr [rdi+104]
+  fsub qword ptr [rdi+104]
   fmulp st(1), st
   fld qword ptr [rdi+976]
-  fadd qword ptr [rdi+984]
+  fsub qword ptr [rdi+984]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1168]
   fsubr qword ptr [rdi+1168]
-  fchs
   fstp qword ptr [rdi+1176]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+112]
-  fadd qword ptr [rdi+120]
+  fsub qword ptr [rdi+120]
   fmulp st(1), st
   fld st(1)
   fmul st, st(0)
   fsubp st(1), st
   fstp st(1)
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_5_3
   ja .Lfail_5_3
@@ -4835,10 +4675,9 @@ quorvane_draw_kernel_5:
   fld st(0)
   fst qword ptr [rdi+1184]
   fsubr qword ptr [rdi+1184]
-  fchs
   fstp qword ptr [rdi+1192]
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmulp st(1), st
   faddp st(1), st
   fldz
@@ -4847,113 +4686,110 @@ quorvane_draw_kernel_5:
   jne .Lnonzero_5_4
   fldz
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+64]
-  fadd qword ptr [rdx+72]
+  fsub qword ptr [rdx+72]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+80]
-  fadd qword ptr [rdx+88]
+  fsub qword ptr [rdx+88]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+96]
-  fadd qword ptr [rdx+104]
+  fsub qword ptr [rdx+104]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+112]
-  fadd qword ptr [rdx+120]
+  fsub qword ptr [rdx+120]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+128]
-  fadd qword ptr [rdx+136]
+  fsub qword ptr [rdx+136]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+144]
-  fadd qword ptr [rdx+152]
+  fsub qword ptr [rdx+152]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+160]
-  fadd qword ptr [rdx+168]
+  fsub qword ptr [rdx+168]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+176]
-  fadd qword ptr [rdx+184]
+  fsub qword ptr [rdx+184]
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_5_4:
   fld qword ptr [rdi+592]
-  fadd qword ptr [rdi+600]
+  fsub qword ptr [rdi+600]
   faddp st(1), st
   fld qword ptr [rdi+784]
-  fadd qword ptr [rdi+792]
+  fsub qword ptr [rdi+792]
   fmulp st(1), st
   fld qword ptr [rdi+928]
-  fadd qword ptr [rdi+936]
+  fsub qword ptr [rdi+936]
   faddp st(1), st
   fld st(0)
   fst qword ptr [rdi+928]
   fsubr qword ptr [rdi+928]
-  fchs
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+192]
-  fadd qword ptr [rdi+200]
+  fsub qword ptr [rdi+200]
   fmulp st(1), st
   fld qword ptr [rdi+976]
-  fadd qword ptr [rdi+984]
+  fsub qword ptr [rdi+984]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1360]
   fsubr qword ptr [rdi+1360]
-  fchs
   fstp qword ptr [rdi+1368]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+208]
-  fadd qword ptr [rdi+216]
+  fsub qword ptr [rdi+216]
   fmulp st(1), st
   fld qword ptr [rdi+1168]
-  fadd qword ptr [rdi+1176]
+  fsub qword ptr [rdi+1176]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1184]
-  fadd qword ptr [rdi+1192]
+  fsub qword ptr [rdi+1192]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1376]
   fsubr qword ptr [rdi+1376]
-  fchs
   fstp qword ptr [rdi+1384]
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+224]
-  fadd qword ptr [rdi+232]
+  fsub qword ptr [rdi+232]
   fmulp st(1), st
   fld st(2)
   fmul st, st(0)
@@ -4964,7 +4800,7 @@ quorvane_draw_kernel_5:
   fstp st(2)
   fstp st(0)
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_5_5
   ja .Lfail_5_5
@@ -4972,10 +4808,9 @@ quorvane_draw_kernel_5:
   fld st(0)
   fst qword ptr [rdi+1392]
   fsubr qword ptr [rdi+1392]
-  fchs
   fstp qword ptr [rdi+1400]
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmulp st(1), st
   faddp st(1), st
   fldz
@@ -4984,133 +4819,129 @@ quorvane_draw_kernel_5:
   jne .Lnonzero_5_6
   fldz
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+64]
-  fadd qword ptr [rdx+72]
+  fsub qword ptr [rdx+72]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+80]
-  fadd qword ptr [rdx+88]
+  fsub qword ptr [rdx+88]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+96]
-  fadd qword ptr [rdx+104]
+  fsub qword ptr [rdx+104]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+112]
-  fadd qword ptr [rdx+120]
+  fsub qword ptr [rdx+120]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+128]
-  fadd qword ptr [rdx+136]
+  fsub qword ptr [rdx+136]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+144]
-  fadd qword ptr [rdx+152]
+  fsub qword ptr [rdx+152]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+160]
-  fadd qword ptr [rdx+168]
+  fsub qword ptr [rdx+168]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+176]
-  fadd qword ptr [rdx+184]
+  fsub qword ptr [rdx+184]
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_5_6:
   fld qword ptr [rdi+608]
-  fadd qword ptr [rdi+616]
+  fsub qword ptr [rdi+616]
   faddp st(1), st
   fld qword ptr [rdi+800]
-  fadd qword ptr [rdi+808]
+  fsub qword ptr [rdi+808]
   fmulp st(1), st
   fld qword ptr [rdi+928]
-  fadd qword ptr [rdi+936]
+  fsub qword ptr [rdi+936]
   faddp st(1), st
   fld st(0)
   fst qword ptr [rdi+928]
   fsubr qword ptr [rdi+928]
-  fchs
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+288]
-  fadd qword ptr [rdi+296]
+  fsub qword ptr [rdi+296]
   fmulp st(1), st
   fld qword ptr [rdi+976]
-  fadd qword ptr [rdi+984]
+  fsub qword ptr [rdi+984]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1552]
   fsubr qword ptr [rdi+1552]
-  fchs
   fstp qword ptr [rdi+1560]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+304]
-  fadd qword ptr [rdi+312]
+  fsub qword ptr [rdi+312]
   fmulp st(1), st
   fld qword ptr [rdi+1168]
-  fadd qword ptr [rdi+1176]
+  fsub qword ptr [rdi+1176]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1184]
-  fadd qword ptr [rdi+1192]
+  fsub qword ptr [rdi+1192]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1568]
   fsubr qword ptr [rdi+1568]
-  fchs
   fstp qword ptr [rdi+1576]
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+320]
-  fadd qword ptr [rdi+328]
+  fsub qword ptr [rdi+328]
   fmulp st(1), st
   fld qword ptr [rdi+1360]
-  fadd qword ptr [rdi+1368]
+  fsub qword ptr [rdi+1368]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1376]
-  fadd qword ptr [rdi+1384]
+  fsub qword ptr [rdi+1384]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1392]
-  fadd qword ptr [rdi+1400]
+  fsub qword ptr [rdi+1400]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1584]
   fsubr qword ptr [rdi+1584]
-  fchs
   fstp qword ptr [rdi+1592]
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+336]
-  fadd qword ptr [rdi+344]
+  fsub qword ptr [rdi+344]
   fmulp st(1), st
   fld st(3)
   fmul st, st(0)
@@ -5125,7 +4956,7 @@ quorvane_draw_kernel_5:
   fstp st(1)
   fstp st(0)
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_5_7
   ja .Lfail_5_7
@@ -5133,10 +4964,9 @@ quorvane_draw_kernel_5:
   fld st(0)
   fst qword ptr [rdi+1600]
   fsubr qword ptr [rdi+1600]
-  fchs
   fstp qword ptr [rdi+1608]
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmulp st(1), st
   faddp st(1), st
   fldz
@@ -5145,157 +4975,152 @@ quorvane_draw_kernel_5:
   jne .Lnonzero_5_8
   fldz
   fld qword ptr [rdx+64]
-  fadd qword ptr [rdx+72]
+  fsub qword ptr [rdx+72]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+80]
-  fadd qword ptr [rdx+88]
+  fsub qword ptr [rdx+88]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+96]
-  fadd qword ptr [rdx+104]
+  fsub qword ptr [rdx+104]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+112]
-  fadd qword ptr [rdx+120]
+  fsub qword ptr [rdx+120]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+128]
-  fadd qword ptr [rdx+136]
+  fsub qword ptr [rdx+136]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+144]
-  fadd qword ptr [rdx+152]
+  fsub qword ptr [rdx+152]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+160]
-  fadd qword ptr [rdx+168]
+  fsub qword ptr [rdx+168]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+176]
-  fadd qword ptr [rdx+184]
+  fsub qword ptr [rdx+184]
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_5_8:
   fld qword ptr [rdi+624]
-  fadd qword ptr [rdi+632]
+  fsub qword ptr [rdi+632]
   faddp st(1), st
   fld qword ptr [rdi+816]
-  fadd qword ptr [rdi+824]
+  fsub qword ptr [rdi+824]
   fmulp st(1), st
   fld qword ptr [rdi+928]
-  fadd qword ptr [rdi+936]
+  fsub qword ptr [rdi+936]
   faddp st(1), st
   fld st(0)
   fst qword ptr [rdi+928]
   fsubr qword ptr [rdi+928]
-  fchs
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+384]
-  fadd qword ptr [rdi+392]
+  fsub qword ptr [rdi+392]
   fmulp st(1), st
   fld qword ptr [rdi+976]
-  fadd qword ptr [rdi+984]
+  fsub qword ptr [rdi+984]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1744]
   fsubr qword ptr [rdi+1744]
-  fchs
   fstp qword ptr [rdi+1752]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+400]
-  fadd qword ptr [rdi+408]
+  fsub qword ptr [rdi+408]
   fmulp st(1), st
   fld qword ptr [rdi+1168]
-  fadd qword ptr [rdi+1176]
+  fsub qword ptr [rdi+1176]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1184]
-  fadd qword ptr [rdi+1192]
+  fsub qword ptr [rdi+1192]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1760]
   fsubr qword ptr [rdi+1760]
-  fchs
   fstp qword ptr [rdi+1768]
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+416]
-  fadd qword ptr [rdi+424]
+  fsub qword ptr [rdi+424]
   fmulp st(1), st
   fld qword ptr [rdi+1360]
-  fadd qword ptr [rdi+1368]
+  fsub qword ptr [rdi+1368]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1376]
-  fadd qword ptr [rdi+1384]
+  fsub qword ptr [rdi+1384]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1392]
-  fadd qword ptr [rdi+1400]
+  fsub qword ptr [rdi+1400]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1776]
   fsubr qword ptr [rdi+1776]
-  fchs
   fstp qword ptr [rdi+1784]
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+432]
-  fadd qword ptr [rdi+440]
+  fsub qword ptr [rdi+440]
   fmulp st(1), st
   fld qword ptr [rdi+1552]
-  fadd qword ptr [rdi+1560]
+  fsub qword ptr [rdi+1560]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1568]
-  fadd qword ptr [rdi+1576]
+  fsub qword ptr [rdi+1576]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1584]
-  fadd qword ptr [rdi+1592]
+  fsub qword ptr [rdi+1592]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1600]
-  fadd qword ptr [rdi+1608]
+  fsub qword ptr [rdi+1608]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1792]
   fsubr qword ptr [rdi+1792]
-  fchs
   fstp qword ptr [rdi+1800]
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+448]
-  fadd qword ptr [rdi+456]
+  fsub qword ptr [rdi+456]
   fmulp st(1), st
   fld st(4)
   fmul st, st(0)
@@ -5314,7 +5139,7 @@ quorvane_draw_kernel_5:
   fstp st(0)
   fstp st(0)
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_5_9
   ja .Lfail_5_9
@@ -5322,10 +5147,9 @@ quorvane_draw_kernel_5:
   fld st(0)
   fst qword ptr [rdi+1808]
   fsubr qword ptr [rdi+1808]
-  fchs
   fstp qword ptr [rdi+1816]
   fld qword ptr [rdx+64]
-  fadd qword ptr [rdx+72]
+  fsub qword ptr [rdx+72]
   fmulp st(1), st
   faddp st(1), st
   fldz
@@ -5334,189 +5158,183 @@ quorvane_draw_kernel_5:
   jne .Lnonzero_5_10
   fldz
   fld qword ptr [rdx+80]
-  fadd qword ptr [rdx+88]
+  fsub qword ptr [rdx+88]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+96]
-  fadd qword ptr [rdx+104]
+  fsub qword ptr [rdx+104]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+112]
-  fadd qword ptr [rdx+120]
+  fsub qword ptr [rdx+120]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+128]
-  fadd qword ptr [rdx+136]
+  fsub qword ptr [rdx+136]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+144]
-  fadd qword ptr [rdx+152]
+  fsub qword ptr [rdx+152]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+160]
-  fadd qword ptr [rdx+168]
+  fsub qword ptr [rdx+168]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+176]
-  fadd qword ptr [rdx+184]
+  fsub qword ptr [rdx+184]
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_5_10:
   fld qword ptr [rdi+640]
-  fadd qword ptr [rdi+648]
+  fsub qword ptr [rdi+648]
   faddp st(1), st
   fld qword ptr [rdi+832]
-  fadd qword ptr [rdi+840]
+  fsub qword ptr [rdi+840]
   fmulp st(1), st
   fld qword ptr [rdi+928]
-  fadd qword ptr [rdi+936]
+  fsub qword ptr [rdi+936]
   faddp st(1), st
   fld st(0)
   fst qword ptr [rdi+928]
   fsubr qword ptr [rdi+928]
-  fchs
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+480]
-  fadd qword ptr [rdi+488]
+  fsub qword ptr [rdi+488]
   fmulp st(1), st
   fld qword ptr [rdi+976]
-  fadd qword ptr [rdi+984]
+  fsub qword ptr [rdi+984]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1936]
   fsubr qword ptr [rdi+1936]
-  fchs
   fstp qword ptr [rdi+1944]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+496]
-  fadd qword ptr [rdi+504]
+  fsub qword ptr [rdi+504]
   fmulp st(1), st
   fld qword ptr [rdi+1168]
-  fadd qword ptr [rdi+1176]
+  fsub qword ptr [rdi+1176]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1184]
-  fadd qword ptr [rdi+1192]
+  fsub qword ptr [rdi+1192]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1952]
   fsubr qword ptr [rdi+1952]
-  fchs
   fstp qword ptr [rdi+1960]
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+512]
-  fadd qword ptr [rdi+520]
+  fsub qword ptr [rdi+520]
   fmulp st(1), st
   fld qword ptr [rdi+1360]
-  fadd qword ptr [rdi+1368]
+  fsub qword ptr [rdi+1368]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1376]
-  fadd qword ptr [rdi+1384]
+  fsub qword ptr [rdi+1384]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1392]
-  fadd qword ptr [rdi+1400]
+  fsub qword ptr [rdi+1400]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1968]
   fsubr qword ptr [rdi+1968]
-  fchs
   fstp qword ptr [rdi+1976]
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+528]
-  fadd qword ptr [rdi+536]
+  fsub qword ptr [rdi+536]
   fmulp st(1), st
   fld qword ptr [rdi+1552]
-  fadd qword ptr [rdi+1560]
+  fsub qword ptr [rdi+1560]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1568]
-  fadd qword ptr [rdi+1576]
+  fsub qword ptr [rdi+1576]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1584]
-  fadd qword ptr [rdi+1592]
+  fsub qword ptr [rdi+1592]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1600]
-  fadd qword ptr [rdi+1608]
+  fsub qword ptr [rdi+1608]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+1984]
   fsubr qword ptr [rdi+1984]
-  fchs
   fstp qword ptr [rdi+1992]
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+544]
-  fadd qword ptr [rdi+552]
+  fsub qword ptr [rdi+552]
   fmulp st(1), st
   fld qword ptr [rdi+1744]
-  fadd qword ptr [rdi+1752]
+  fsub qword ptr [rdi+1752]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+1760]
-  fadd qword ptr [rdi+1768]
+  fsub qword ptr [rdi+1768]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1776]
-  fadd qword ptr [rdi+1784]
+  fsub qword ptr [rdi+1784]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1792]
-  fadd qword ptr [rdi+1800]
+  fsub qword ptr [rdi+1800]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1808]
-  fadd qword ptr [rdi+1816]
+  fsub qword ptr [rdi+1816]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2000]
   fsubr qword ptr [rdi+2000]
-  fchs
   fstp qword ptr [rdi+2008]
   fld qword ptr [rdx+64]
-  fadd qword ptr [rdx+72]
+  fsub qword ptr [rdx+72]
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
   fld qword ptr [rdi+880]
-  fadd qword ptr [rdi+888]
+  fsub qword ptr [rdi+888]
   fld qword ptr [rdi+560]
-  fadd qword ptr [rdi+568]
+  fsub qword ptr [rdi+568]
   fmulp st(1), st
   fld qword ptr [rdi+1936]
-  fadd qword ptr [rdi+1944]
+  fsub qword ptr [rdi+1944]
   fmul st, st(0)
   fsubp st(1), st
   fld st(3)
@@ -5536,7 +5354,7 @@ quorvane_draw_kernel_5:
   fstp st(0)
   fstp st(1)
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_5_11
   ja .Lfail_5_11
@@ -5544,10 +5362,9 @@ quorvane_draw_kernel_5:
   fld st(0)
   fst qword ptr [rdi+2016]
   fsubr qword ptr [rdi+2016]
-  fchs
   fstp qword ptr [rdi+2024]
   fld qword ptr [rdx+80]
-  fadd qword ptr [rdx+88]
+  fsub qword ptr [rdx+88]
   fmulp st(1), st
   faddp st(1), st
   fldz
@@ -5556,223 +5373,217 @@ quorvane_draw_kernel_5:
   jne .Lnonzero_5_12
   fldz
   fld qword ptr [rdx+96]
-  fadd qword ptr [rdx+104]
+  fsub qword ptr [rdx+104]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+112]
-  fadd qword ptr [rdx+120]
+  fsub qword ptr [rdx+120]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+128]
-  fadd qword ptr [rdx+136]
+  fsub qword ptr [rdx+136]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+144]
-  fadd qword ptr [rdx+152]
+  fsub qword ptr [rdx+152]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+160]
-  fadd qword ptr [rdx+168]
+  fsub qword ptr [rdx+168]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+176]
-  fadd qword ptr [rdx+184]
+  fsub qword ptr [rdx+184]
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_5_12:
   fld qword ptr [rdi+656]
-  fadd qword ptr [rdi+664]
+  fsub qword ptr [rdi+664]
   faddp st(1), st
   fld qword ptr [rdi+848]
-  fadd qword ptr [rdi+856]
+  fsub qword ptr [rdi+856]
   fmulp st(1), st
   fld qword ptr [rdi+928]
-  fadd qword ptr [rdi+936]
+  fsub qword ptr [rdi+936]
   faddp st(1), st
   fstp tbyte ptr [rdi+944]
   fldz
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+0]
-  fadd qword ptr [rdi+8]
+  fsub qword ptr [rdi+8]
   fmulp st(1), st
   fld qword ptr [rdi+976]
-  fadd qword ptr [rdi+984]
+  fsub qword ptr [rdi+984]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2128]
   fsubr qword ptr [rdi+2128]
-  fchs
   fstp qword ptr [rdi+2136]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+16]
-  fadd qword ptr [rdi+24]
+  fsub qword ptr [rdi+24]
   fmulp st(1), st
   fld qword ptr [rdi+1168]
-  fadd qword ptr [rdi+1176]
+  fsub qword ptr [rdi+1176]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1184]
-  fadd qword ptr [rdi+1192]
+  fsub qword ptr [rdi+1192]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2144]
   fsubr qword ptr [rdi+2144]
-  fchs
   fstp qword ptr [rdi+2152]
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+32]
-  fadd qword ptr [rdi+40]
+  fsub qword ptr [rdi+40]
   fmulp st(1), st
   fld qword ptr [rdi+1360]
-  fadd qword ptr [rdi+1368]
+  fsub qword ptr [rdi+1368]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1376]
-  fadd qword ptr [rdi+1384]
+  fsub qword ptr [rdi+1384]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1392]
-  fadd qword ptr [rdi+1400]
+  fsub qword ptr [rdi+1400]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2160]
   fsubr qword ptr [rdi+2160]
-  fchs
   fstp qword ptr [rdi+2168]
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+48]
-  fadd qword ptr [rdi+56]
+  fsub qword ptr [rdi+56]
   fmulp st(1), st
   fld qword ptr [rdi+1552]
-  fadd qword ptr [rdi+1560]
+  fsub qword ptr [rdi+1560]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1568]
-  fadd qword ptr [rdi+1576]
+  fsub qword ptr [rdi+1576]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1584]
-  fadd qword ptr [rdi+1592]
+  fsub qword ptr [rdi+1592]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1600]
-  fadd qword ptr [rdi+1608]
+  fsub qword ptr [rdi+1608]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2176]
   fsubr qword ptr [rdi+2176]
-  fchs
   fstp qword ptr [rdi+2184]
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+64]
-  fadd qword ptr [rdi+72]
+  fsub qword ptr [rdi+72]
   fmulp st(1), st
   fld qword ptr [rdi+1744]
-  fadd qword ptr [rdi+1752]
+  fsub qword ptr [rdi+1752]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+1760]
-  fadd qword ptr [rdi+1768]
+  fsub qword ptr [rdi+1768]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1776]
-  fadd qword ptr [rdi+1784]
+  fsub qword ptr [rdi+1784]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1792]
-  fadd qword ptr [rdi+1800]
+  fsub qword ptr [rdi+1800]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1808]
-  fadd qword ptr [rdi+1816]
+  fsub qword ptr [rdi+1816]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2192]
   fsubr qword ptr [rdi+2192]
-  fchs
   fstp qword ptr [rdi+2200]
   fld qword ptr [rdx+64]
-  fadd qword ptr [rdx+72]
+  fsub qword ptr [rdx+72]
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+80]
-  fadd qword ptr [rdi+88]
+  fsub qword ptr [rdi+88]
   fmulp st(1), st
   fld qword ptr [rdi+1936]
-  fadd qword ptr [rdi+1944]
+  fsub qword ptr [rdi+1944]
   fld qword ptr [rdi+2128]
-  fadd qword ptr [rdi+2136]
+  fsub qword ptr [rdi+2136]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+1952]
-  fadd qword ptr [rdi+1960]
+  fsub qword ptr [rdi+1960]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1968]
-  fadd qword ptr [rdi+1976]
+  fsub qword ptr [rdi+1976]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1984]
-  fadd qword ptr [rdi+1992]
+  fsub qword ptr [rdi+1992]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+2000]
-  fadd qword ptr [rdi+2008]
+  fsub qword ptr [rdi+2008]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+2016]
-  fadd qword ptr [rdi+2024]
+  fsub qword ptr [rdi+2024]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2208]
   fsubr qword ptr [rdi+2208]
-  fchs
   fstp qword ptr [rdi+2216]
   fld qword ptr [rdx+80]
-  fadd qword ptr [rdx+88]
+  fsub qword ptr [rdx+88]
   fmul st, st(1)
   faddp st(6), st
   fstp st(3)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+0]
-  fadd qword ptr [rdi+8]
+  fsub qword ptr [rdi+8]
   fmulp st(1), st
   fld qword ptr [rdi+2128]
-  fadd qword ptr [rdi+2136]
+  fsub qword ptr [rdi+2136]
   fmul st, st(0)
   fsubp st(1), st
   fld qword ptr [rdi+2144]
-  fadd qword ptr [rdi+2152]
+  fsub qword ptr [rdi+2152]
   fmul st, st(0)
   fsubp st(1), st
   fld st(2)
@@ -5792,7 +5603,7 @@ quorvane_draw_kernel_5:
   fstp st(2)
   fstp st(0)
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_5_13
   ja .Lfail_5_13
@@ -5800,10 +5611,9 @@ quorvane_draw_kernel_5:
   fld st(0)
   fst qword ptr [rdi+2224]
   fsubr qword ptr [rdi+2224]
-  fchs
   fstp qword ptr [rdi+2232]
   fld qword ptr [rdx+96]
-  fadd qword ptr [rdx+104]
+  fsub qword ptr [rdx+104]
   fmulp st(1), st
   faddp st(1), st
   fldz
@@ -5812,272 +5622,264 @@ quorvane_draw_kernel_5:
   jne .Lnonzero_5_14
   fldz
   fld qword ptr [rdx+112]
-  fadd qword ptr [rdx+120]
+  fsub qword ptr [rdx+120]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+128]
-  fadd qword ptr [rdx+136]
+  fsub qword ptr [rdx+136]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+144]
-  fadd qword ptr [rdx+152]
+  fsub qword ptr [rdx+152]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+160]
-  fadd qword ptr [rdx+168]
+  fsub qword ptr [rdx+168]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+176]
-  fadd qword ptr [rdx+184]
+  fsub qword ptr [rdx+184]
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_5_14:
   fld qword ptr [rdi+672]
-  fadd qword ptr [rdi+680]
+  fsub qword ptr [rdi+680]
   faddp st(1), st
   fld qword ptr [rdi+768]
-  fadd qword ptr [rdi+776]
+  fsub qword ptr [rdi+776]
   fmulp st(1), st
   fldz
   faddp st(1), st
   fld st(0)
   fst qword ptr [rdi+928]
   fsubr qword ptr [rdi+928]
-  fchs
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+96]
-  fadd qword ptr [rdi+104]
+  fsub qword ptr [rdi+104]
   fmulp st(1), st
   fld qword ptr [rdi+976]
-  fadd qword ptr [rdi+984]
+  fsub qword ptr [rdi+984]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2320]
   fsubr qword ptr [rdi+2320]
-  fchs
   fstp qword ptr [rdi+2328]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+112]
-  fadd qword ptr [rdi+120]
+  fsub qword ptr [rdi+120]
   fmulp st(1), st
   fld qword ptr [rdi+1168]
-  fadd qword ptr [rdi+1176]
+  fsub qword ptr [rdi+1176]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1184]
-  fadd qword ptr [rdi+1192]
+  fsub qword ptr [rdi+1192]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2336]
   fsubr qword ptr [rdi+2336]
-  fchs
   fstp qword ptr [rdi+2344]
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+128]
-  fadd qword ptr [rdi+136]
+  fsub qword ptr [rdi+136]
   fmulp st(1), st
   fld qword ptr [rdi+1360]
-  fadd qword ptr [rdi+1368]
+  fsub qword ptr [rdi+1368]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1376]
-  fadd qword ptr [rdi+1384]
+  fsub qword ptr [rdi+1384]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1392]
-  fadd qword ptr [rdi+1400]
+  fsub qword ptr [rdi+1400]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2352]
   fsubr qword ptr [rdi+2352]
-  fchs
   fstp qword ptr [rdi+2360]
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+144]
-  fadd qword ptr [rdi+152]
+  fsub qword ptr [rdi+152]
   fmulp st(1), st
   fld qword ptr [rdi+1552]
-  fadd qword ptr [rdi+1560]
+  fsub qword ptr [rdi+1560]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1568]
-  fadd qword ptr [rdi+1576]
+  fsub qword ptr [rdi+1576]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1584]
-  fadd qword ptr [rdi+1592]
+  fsub qword ptr [rdi+1592]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1600]
-  fadd qword ptr [rdi+1608]
+  fsub qword ptr [rdi+1608]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2368]
   fsubr qword ptr [rdi+2368]
-  fchs
   fstp qword ptr [rdi+2376]
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+160]
-  fadd qword ptr [rdi+168]
+  fsub qword ptr [rdi+168]
   fmulp st(1), st
   fld qword ptr [rdi+1744]
-  fadd qword ptr [rdi+1752]
+  fsub qword ptr [rdi+1752]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+1760]
-  fadd qword ptr [rdi+1768]
+  fsub qword ptr [rdi+1768]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1776]
-  fadd qword ptr [rdi+1784]
+  fsub qword ptr [rdi+1784]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1792]
-  fadd qword ptr [rdi+1800]
+  fsub qword ptr [rdi+1800]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1808]
-  fadd qword ptr [rdi+1816]
+  fsub qword ptr [rdi+1816]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2384]
   fsubr qword ptr [rdi+2384]
-  fchs
   fstp qword ptr [rdi+2392]
   fld qword ptr [rdx+64]
-  fadd qword ptr [rdx+72]
+  fsub qword ptr [rdx+72]
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+176]
-  fadd qword ptr [rdi+184]
+  fsub qword ptr [rdi+184]
   fmulp st(1), st
   fld qword ptr [rdi+1936]
-  fadd qword ptr [rdi+1944]
+  fsub qword ptr [rdi+1944]
   fld qword ptr [rdi+2320]
-  fadd qword ptr [rdi+2328]
+  fsub qword ptr [rdi+2328]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+1952]
-  fadd qword ptr [rdi+1960]
+  fsub qword ptr [rdi+1960]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1968]
-  fadd qword ptr [rdi+1976]
+  fsub qword ptr [rdi+1976]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1984]
-  fadd qword ptr [rdi+1992]
+  fsub qword ptr [rdi+1992]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+2000]
-  fadd qword ptr [rdi+2008]
+  fsub qword ptr [rdi+2008]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+2016]
-  fadd qword ptr [rdi+2024]
+  fsub qword ptr [rdi+2024]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2400]
   fsubr qword ptr [rdi+2400]
-  fchs
   fstp qword ptr [rdi+2408]
   fld qword ptr [rdx+80]
-  fadd qword ptr [rdx+88]
+  fsub qword ptr [rdx+88]
   fmul st, st(1)
   faddp st(6), st
   fstp st(3)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+96]
-  fadd qword ptr [rdi+104]
+  fsub qword ptr [rdi+104]
   fmulp st(1), st
   fld qword ptr [rdi+2128]
-  fadd qword ptr [rdi+2136]
+  fsub qword ptr [rdi+2136]
   fld qword ptr [rdi+2320]
-  fadd qword ptr [rdi+2328]
+  fsub qword ptr [rdi+2328]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2144]
-  fadd qword ptr [rdi+2152]
+  fsub qword ptr [rdi+2152]
   fld qword ptr [rdi+2336]
-  fadd qword ptr [rdi+2344]
+  fsub qword ptr [rdi+2344]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2160]
-  fadd qword ptr [rdi+2168]
+  fsub qword ptr [rdi+2168]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+2176]
-  fadd qword ptr [rdi+2184]
+  fsub qword ptr [rdi+2184]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+2192]
-  fadd qword ptr [rdi+2200]
+  fsub qword ptr [rdi+2200]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+2208]
-  fadd qword ptr [rdi+2216]
+  fsub qword ptr [rdi+2216]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+2224]
-  fadd qword ptr [rdi+2232]
+  fsub qword ptr [rdi+2232]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2416]
   fsubr qword ptr [rdi+2416]
-  fchs
   fstp qword ptr [rdi+2424]
   fld qword ptr [rdx+96]
-  fadd qword ptr [rdx+104]
+  fsub qword ptr [rdx+104]
   fmul st, st(1)
   faddp st(6), st
   fstp st(2)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+112]
-  fadd qword ptr [rdi+120]
+  fsub qword ptr [rdi+120]
   fmulp st(1), st
   fld qword ptr [rdi+2320]
-  fadd qword ptr [rdi+2328]
+  fsub qword ptr [rdi+2328]
   fmul st, st(0)
   fsubp st(1), st
   fld qword ptr [rdi+2336]
-  fadd qword ptr [rdi+2344]
+  fsub qword ptr [rdi+2344]
   fmul st, st(0)
   fsubp st(1), st
   fld qword ptr [rdi+2352]
-  fadd qword ptr [rdi+2360]
+  fsub qword ptr [rdi+2360]
   fmul st, st(0)
   fsubp st(1), st
   fld st(1)
@@ -6097,7 +5899,7 @@ quorvane_draw_kernel_5:
   fstp st(1)
   fstp st(0)
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_5_15
   ja .Lfail_5_15
@@ -6105,10 +5907,9 @@ quorvane_draw_kernel_5:
   fld st(0)
   fst qword ptr [rdi+2432]
   fsubr qword ptr [rdi+2432]
-  fchs
   fstp qword ptr [rdi+2440]
   fld qword ptr [rdx+112]
-  fadd qword ptr [rdx+120]
+  fsub qword ptr [rdx+120]
   fmulp st(1), st
   faddp st(1), st
   fldz
@@ -6117,324 +5918,315 @@ quorvane_draw_kernel_5:
   jne .Lnonzero_5_16
   fldz
   fld qword ptr [rdx+128]
-  fadd qword ptr [rdx+136]
+  fsub qword ptr [rdx+136]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+144]
-  fadd qword ptr [rdx+152]
+  fsub qword ptr [rdx+152]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+160]
-  fadd qword ptr [rdx+168]
+  fsub qword ptr [rdx+168]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+176]
-  fadd qword ptr [rdx+184]
+  fsub qword ptr [rdx+184]
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_5_16:
   fld qword ptr [rdi+688]
-  fadd qword ptr [rdi+696]
+  fsub qword ptr [rdi+696]
   faddp st(1), st
   fld qword ptr [rdi+784]
-  fadd qword ptr [rdi+792]
+  fsub qword ptr [rdi+792]
   fmulp st(1), st
   fld qword ptr [rdi+928]
-  fadd qword ptr [rdi+936]
+  fsub qword ptr [rdi+936]
   faddp st(1), st
   fld st(0)
   fst qword ptr [rdi+928]
   fsubr qword ptr [rdi+928]
-  fchs
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+192]
-  fadd qword ptr [rdi+200]
+  fsub qword ptr [rdi+200]
   fmulp st(1), st
   fld qword ptr [rdi+976]
-  fadd qword ptr [rdi+984]
+  fsub qword ptr [rdi+984]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2512]
   fsubr qword ptr [rdi+2512]
-  fchs
   fstp qword ptr [rdi+2520]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+208]
-  fadd qword ptr [rdi+216]
+  fsub qword ptr [rdi+216]
   fmulp st(1), st
   fld qword ptr [rdi+1168]
-  fadd qword ptr [rdi+1176]
+  fsub qword ptr [rdi+1176]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1184]
-  fadd qword ptr [rdi+1192]
+  fsub qword ptr [rdi+1192]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2528]
   fsubr qword ptr [rdi+2528]
-  fchs
   fstp qword ptr [rdi+2536]
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+224]
-  fadd qword ptr [rdi+232]
+  fsub qword ptr [rdi+232]
   fmulp st(1), st
   fld qword ptr [rdi+1360]
-  fadd qword ptr [rdi+1368]
+  fsub qword ptr [rdi+1368]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1376]
-  fadd qword ptr [rdi+1384]
+  fsub qword ptr [rdi+1384]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1392]
-  fadd qword ptr [rdi+1400]
+  fsub qword ptr [rdi+1400]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2544]
   fsubr qword ptr [rdi+2544]
-  fchs
   fstp qword ptr [rdi+2552]
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+240]
-  fadd qword ptr [rdi+248]
+  fsub qword ptr [rdi+248]
   fmulp st(1), st
   fld qword ptr [rdi+1552]
-  fadd qword ptr [rdi+1560]
+  fsub qword ptr [rdi+1560]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1568]
-  fadd qword ptr [rdi+1576]
+  fsub qword ptr [rdi+1576]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1584]
-  fadd qword ptr [rdi+1592]
+  fsub qword ptr [rdi+1592]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1600]
-  fadd qword ptr [rdi+1608]
+  fsub qword ptr [rdi+1608]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2560]
   fsubr qword ptr [rdi+2560]
-  fchs
   fstp qword ptr [rdi+2568]
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+256]
-  fadd qword ptr [rdi+264]
+  fsub qword ptr [rdi+264]
   fmulp st(1), st
   fld qword ptr [rdi+1744]
-  fadd qword ptr [rdi+1752]
+  fsub qword ptr [rdi+1752]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+1760]
-  fadd qword ptr [rdi+1768]
+  fsub qword ptr [rdi+1768]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1776]
-  fadd qword ptr [rdi+1784]
+  fsub qword ptr [rdi+1784]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1792]
-  fadd qword ptr [rdi+1800]
+  fsub qword ptr [rdi+1800]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1808]
-  fadd qword ptr [rdi+1816]
+  fsub qword ptr [rdi+1816]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2576]
   fsubr qword ptr [rdi+2576]
-  fchs
   fstp qword ptr [rdi+2584]
   fld qword ptr [rdx+64]
-  fadd qword ptr [rdx+72]
+  fsub qword ptr [rdx+72]
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+272]
-  fadd qword ptr [rdi+280]
+  fsub qword ptr [rdi+280]
   fmulp st(1), st
   fld qword ptr [rdi+1936]
-  fadd qword ptr [rdi+1944]
+  fsub qword ptr [rdi+1944]
   fld qword ptr [rdi+2512]
-  fadd qword ptr [rdi+2520]
+  fsub qword ptr [rdi+2520]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+1952]
-  fadd qword ptr [rdi+1960]
+  fsub qword ptr [rdi+1960]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1968]
-  fadd qword ptr [rdi+1976]
+  fsub qword ptr [rdi+1976]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1984]
-  fadd qword ptr [rdi+1992]
+  fsub qword ptr [rdi+1992]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+2000]
-  fadd qword ptr [rdi+2008]
+  fsub qword ptr [rdi+2008]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+2016]
-  fadd qword ptr [rdi+2024]
+  fsub qword ptr [rdi+2024]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2592]
   fsubr qword ptr [rdi+2592]
-  fchs
   fstp qword ptr [rdi+2600]
   fld qword ptr [rdx+80]
-  fadd qword ptr [rdx+88]
+  fsub qword ptr [rdx+88]
   fmul st, st(1)
   faddp st(6), st
   fstp st(3)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+192]
-  fadd qword ptr [rdi+200]
+  fsub qword ptr [rdi+200]
   fmulp st(1), st
   fld qword ptr [rdi+2128]
-  fadd qword ptr [rdi+2136]
+  fsub qword ptr [rdi+2136]
   fld qword ptr [rdi+2512]
-  fadd qword ptr [rdi+2520]
+  fsub qword ptr [rdi+2520]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2144]
-  fadd qword ptr [rdi+2152]
+  fsub qword ptr [rdi+2152]
   fld qword ptr [rdi+2528]
-  fadd qword ptr [rdi+2536]
+  fsub qword ptr [rdi+2536]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2160]
-  fadd qword ptr [rdi+2168]
+  fsub qword ptr [rdi+2168]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+2176]
-  fadd qword ptr [rdi+2184]
+  fsub qword ptr [rdi+2184]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+2192]
-  fadd qword ptr [rdi+2200]
+  fsub qword ptr [rdi+2200]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+2208]
-  fadd qword ptr [rdi+2216]
+  fsub qword ptr [rdi+2216]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+2224]
-  fadd qword ptr [rdi+2232]
+  fsub qword ptr [rdi+2232]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2608]
   fsubr qword ptr [rdi+2608]
-  fchs
   fstp qword ptr [rdi+2616]
   fld qword ptr [rdx+96]
-  fadd qword ptr [rdx+104]
+  fsub qword ptr [rdx+104]
   fmul st, st(1)
   faddp st(6), st
   fstp st(2)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+208]
-  fadd qword ptr [rdi+216]
+  fsub qword ptr [rdi+216]
   fmulp st(1), st
   fld qword ptr [rdi+2320]
-  fadd qword ptr [rdi+2328]
+  fsub qword ptr [rdi+2328]
   fld qword ptr [rdi+2512]
-  fadd qword ptr [rdi+2520]
+  fsub qword ptr [rdi+2520]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2336]
-  fadd qword ptr [rdi+2344]
+  fsub qword ptr [rdi+2344]
   fld qword ptr [rdi+2528]
-  fadd qword ptr [rdi+2536]
+  fsub qword ptr [rdi+2536]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2352]
-  fadd qword ptr [rdi+2360]
+  fsub qword ptr [rdi+2360]
   fld qword ptr [rdi+2544]
-  fadd qword ptr [rdi+2552]
+  fsub qword ptr [rdi+2552]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2368]
-  fadd qword ptr [rdi+2376]
+  fsub qword ptr [rdi+2376]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+2384]
-  fadd qword ptr [rdi+2392]
+  fsub qword ptr [rdi+2392]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+2400]
-  fadd qword ptr [rdi+2408]
+  fsub qword ptr [rdi+2408]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+2416]
-  fadd qword ptr [rdi+2424]
+  fsub qword ptr [rdi+2424]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+2432]
-  fadd qword ptr [rdi+2440]
+  fsub qword ptr [rdi+2440]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2624]
   fsubr qword ptr [rdi+2624]
-  fchs
   fstp qword ptr [rdi+2632]
   fld qword ptr [rdx+112]
-  fadd qword ptr [rdx+120]
+  fsub qword ptr [rdx+120]
   fmul st, st(1)
   faddp st(6), st
   fstp st(1)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+224]
-  fadd qword ptr [rdi+232]
+  fsub qword ptr [rdi+232]
   fmulp st(1), st
   fld qword ptr [rdi+2512]
-  fadd qword ptr [rdi+2520]
+  fsub qword ptr [rdi+2520]
   fmul st, st(0)
   fsubp st(1), st
   fld qword ptr [rdi+2528]
-  fadd qword ptr [rdi+2536]
+  fsub qword ptr [rdi+2536]
   fmul st, st(0)
   fsubp st(1), st
   fld qword ptr [rdi+2544]
-  fadd qword ptr [rdi+2552]
+  fsub qword ptr [rdi+2552]
   fmul st, st(0)
   fsubp st(1), st
   fld qword ptr [rdi+2560]
-  fadd qword ptr [rdi+2568]
+  fsub qword ptr [rdi+2568]
   fmul st, st(0)
   fsubp st(1), st
   fld st(4)
@@ -6454,7 +6246,7 @@ quorvane_draw_kernel_5:
   fstp st(0)
   fstp st(0)
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_5_17
   ja .Lfail_5_17
@@ -6462,10 +6254,9 @@ quorvane_draw_kernel_5:
   fld st(0)
   fst qword ptr [rdi+2640]
   fsubr qword ptr [rdi+2640]
-  fchs
   fstp qword ptr [rdi+2648]
   fld qword ptr [rdx+128]
-  fadd qword ptr [rdx+136]
+  fsub qword ptr [rdx+136]
   fmulp st(1), st
   faddp st(1), st
   fldz
@@ -6474,381 +6265,371 @@ quorvane_draw_kernel_5:
   jne .Lnonzero_5_18
   fldz
   fld qword ptr [rdx+144]
-  fadd qword ptr [rdx+152]
+  fsub qword ptr [rdx+152]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+160]
-  fadd qword ptr [rdx+168]
+  fsub qword ptr [rdx+168]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+176]
-  fadd qword ptr [rdx+184]
+  fsub qword ptr [rdx+184]
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_5_18:
   fld qword ptr [rdi+704]
-  fadd qword ptr [rdi+712]
+  fsub qword ptr [rdi+712]
   faddp st(1), st
   fld qword ptr [rdi+800]
-  fadd qword ptr [rdi+808]
+  fsub qword ptr [rdi+808]
   fmulp st(1), st
   fld qword ptr [rdi+928]
-  fadd qword ptr [rdi+936]
+  fsub qword ptr [rdi+936]
   faddp st(1), st
   fld st(0)
   fst qword ptr [rdi+928]
   fsubr qword ptr [rdi+928]
-  fchs
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+288]
-  fadd qword ptr [rdi+296]
+  fsub qword ptr [rdi+296]
   fmulp st(1), st
   fld qword ptr [rdi+976]
-  fadd qword ptr [rdi+984]
+  fsub qword ptr [rdi+984]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2704]
   fsubr qword ptr [rdi+2704]
-  fchs
   fstp qword ptr [rdi+2712]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+304]
-  fadd qword ptr [rdi+312]
+  fsub qword ptr [rdi+312]
   fmulp st(1), st
   fld qword ptr [rdi+1168]
-  fadd qword ptr [rdi+1176]
+  fsub qword ptr [rdi+1176]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1184]
-  fadd qword ptr [rdi+1192]
+  fsub qword ptr [rdi+1192]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2720]
   fsubr qword ptr [rdi+2720]
-  fchs
   fstp qword ptr [rdi+2728]
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+320]
-  fadd qword ptr [rdi+328]
+  fsub qword ptr [rdi+328]
   fmulp st(1), st
   fld qword ptr [rdi+1360]
-  fadd qword ptr [rdi+1368]
+  fsub qword ptr [rdi+1368]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1376]
-  fadd qword ptr [rdi+1384]
+  fsub qword ptr [rdi+1384]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1392]
-  fadd qword ptr [rdi+1400]
+  fsub qword ptr [rdi+1400]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2736]
   fsubr qword ptr [rdi+2736]
-  fchs
   fstp qword ptr [rdi+2744]
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+336]
-  fadd qword ptr [rdi+344]
+  fsub qword ptr [rdi+344]
   fmulp st(1), st
   fld qword ptr [rdi+1552]
-  fadd qword ptr [rdi+1560]
+  fsub qword ptr [rdi+1560]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1568]
-  fadd qword ptr [rdi+1576]
+  fsub qword ptr [rdi+1576]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1584]
-  fadd qword ptr [rdi+1592]
+  fsub qword ptr [rdi+1592]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1600]
-  fadd qword ptr [rdi+1608]
+  fsub qword ptr [rdi+1608]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2752]
   fsubr qword ptr [rdi+2752]
-  fchs
   fstp qword ptr [rdi+2760]
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+352]
-  fadd qword ptr [rdi+360]
+  fsub qword ptr [rdi+360]
   fmulp st(1), st
   fld qword ptr [rdi+1744]
-  fadd qword ptr [rdi+1752]
+  fsub qword ptr [rdi+1752]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+1760]
-  fadd qword ptr [rdi+1768]
+  fsub qword ptr [rdi+1768]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1776]
-  fadd qword ptr [rdi+1784]
+  fsub qword ptr [rdi+1784]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1792]
-  fadd qword ptr [rdi+1800]
+  fsub qword ptr [rdi+1800]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1808]
-  fadd qword ptr [rdi+1816]
+  fsub qword ptr [rdi+1816]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2768]
   fsubr qword ptr [rdi+2768]
-  fchs
   fstp qword ptr [rdi+2776]
   fld qword ptr [rdx+64]
-  fadd qword ptr [rdx+72]
+  fsub qword ptr [rdx+72]
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+368]
-  fadd qword ptr [rdi+376]
+  fsub qword ptr [rdi+376]
   fmulp st(1), st
   fld qword ptr [rdi+1936]
-  fadd qword ptr [rdi+1944]
+  fsub qword ptr [rdi+1944]
   fld qword ptr [rdi+2704]
-  fadd qword ptr [rdi+2712]
+  fsub qword ptr [rdi+2712]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+1952]
-  fadd qword ptr [rdi+1960]
+  fsub qword ptr [rdi+1960]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1968]
-  fadd qword ptr [rdi+1976]
+  fsub qword ptr [rdi+1976]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1984]
-  fadd qword ptr [rdi+1992]
+  fsub qword ptr [rdi+1992]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+2000]
-  fadd qword ptr [rdi+2008]
+  fsub qword ptr [rdi+2008]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+2016]
-  fadd qword ptr [rdi+2024]
+  fsub qword ptr [rdi+2024]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2784]
   fsubr qword ptr [rdi+2784]
-  fchs
   fstp qword ptr [rdi+2792]
   fld qword ptr [rdx+80]
-  fadd qword ptr [rdx+88]
+  fsub qword ptr [rdx+88]
   fmul st, st(1)
   faddp st(6), st
   fstp st(3)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+288]
-  fadd qword ptr [rdi+296]
+  fsub qword ptr [rdi+296]
   fmulp st(1), st
   fld qword ptr [rdi+2128]
-  fadd qword ptr [rdi+2136]
+  fsub qword ptr [rdi+2136]
   fld qword ptr [rdi+2704]
-  fadd qword ptr [rdi+2712]
+  fsub qword ptr [rdi+2712]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2144]
-  fadd qword ptr [rdi+2152]
+  fsub qword ptr [rdi+2152]
   fld qword ptr [rdi+2720]
-  fadd qword ptr [rdi+2728]
+  fsub qword ptr [rdi+2728]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2160]
-  fadd qword ptr [rdi+2168]
+  fsub qword ptr [rdi+2168]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+2176]
-  fadd qword ptr [rdi+2184]
+  fsub qword ptr [rdi+2184]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+2192]
-  fadd qword ptr [rdi+2200]
+  fsub qword ptr [rdi+2200]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+2208]
-  fadd qword ptr [rdi+2216]
+  fsub qword ptr [rdi+2216]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+2224]
-  fadd qword ptr [rdi+2232]
+  fsub qword ptr [rdi+2232]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2800]
   fsubr qword ptr [rdi+2800]
-  fchs
   fstp qword ptr [rdi+2808]
   fld qword ptr [rdx+96]
-  fadd qword ptr [rdx+104]
+  fsub qword ptr [rdx+104]
   fmul st, st(1)
   faddp st(6), st
   fstp st(2)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+304]
-  fadd qword ptr [rdi+312]
+  fsub qword ptr [rdi+312]
   fmulp st(1), st
   fld qword ptr [rdi+2320]
-  fadd qword ptr [rdi+2328]
+  fsub qword ptr [rdi+2328]
   fld qword ptr [rdi+2704]
-  fadd qword ptr [rdi+2712]
+  fsub qword ptr [rdi+2712]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2336]
-  fadd qword ptr [rdi+2344]
+  fsub qword ptr [rdi+2344]
   fld qword ptr [rdi+2720]
-  fadd qword ptr [rdi+2728]
+  fsub qword ptr [rdi+2728]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2352]
-  fadd qword ptr [rdi+2360]
+  fsub qword ptr [rdi+2360]
   fld qword ptr [rdi+2736]
-  fadd qword ptr [rdi+2744]
+  fsub qword ptr [rdi+2744]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2368]
-  fadd qword ptr [rdi+2376]
+  fsub qword ptr [rdi+2376]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+2384]
-  fadd qword ptr [rdi+2392]
+  fsub qword ptr [rdi+2392]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+2400]
-  fadd qword ptr [rdi+2408]
+  fsub qword ptr [rdi+2408]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+2416]
-  fadd qword ptr [rdi+2424]
+  fsub qword ptr [rdi+2424]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+2432]
-  fadd qword ptr [rdi+2440]
+  fsub qword ptr [rdi+2440]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2816]
   fsubr qword ptr [rdi+2816]
-  fchs
   fstp qword ptr [rdi+2824]
   fld qword ptr [rdx+112]
-  fadd qword ptr [rdx+120]
+  fsub qword ptr [rdx+120]
   fmul st, st(1)
   faddp st(6), st
   fstp st(1)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+320]
-  fadd qword ptr [rdi+328]
+  fsub qword ptr [rdi+328]
   fmulp st(1), st
   fld qword ptr [rdi+2512]
-  fadd qword ptr [rdi+2520]
+  fsub qword ptr [rdi+2520]
   fld qword ptr [rdi+2704]
-  fadd qword ptr [rdi+2712]
+  fsub qword ptr [rdi+2712]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2528]
-  fadd qword ptr [rdi+2536]
+  fsub qword ptr [rdi+2536]
   fld qword ptr [rdi+2720]
-  fadd qword ptr [rdi+2728]
+  fsub qword ptr [rdi+2728]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2544]
-  fadd qword ptr [rdi+2552]
+  fsub qword ptr [rdi+2552]
   fld qword ptr [rdi+2736]
-  fadd qword ptr [rdi+2744]
+  fsub qword ptr [rdi+2744]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2560]
-  fadd qword ptr [rdi+2568]
+  fsub qword ptr [rdi+2568]
   fld qword ptr [rdi+2752]
-  fadd qword ptr [rdi+2760]
+  fsub qword ptr [rdi+2760]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2576]
-  fadd qword ptr [rdi+2584]
+  fsub qword ptr [rdi+2584]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+2592]
-  fadd qword ptr [rdi+2600]
+  fsub qword ptr [rdi+2600]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+2608]
-  fadd qword ptr [rdi+2616]
+  fsub qword ptr [rdi+2616]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+2624]
-  fadd qword ptr [rdi+2632]
+  fsub qword ptr [rdi+2632]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+2640]
-  fadd qword ptr [rdi+2648]
+  fsub qword ptr [rdi+2648]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2832]
   fsubr qword ptr [rdi+2832]
-  fchs
   fstp qword ptr [rdi+2840]
   fld qword ptr [rdx+128]
-  fadd qword ptr [rdx+136]
+  fsub qword ptr [rdx+136]
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+336]
-  fadd qword ptr [rdi+344]
+  fsub qword ptr [rdi+344]
   fmulp st(1), st
   fld qword ptr [rdi+2704]
-  fadd qword ptr [rdi+2712]
+  fsub qword ptr [rdi+2712]
   fmul st, st(0)
   fsubp st(1), st
   fld qword ptr [rdi+2720]
-  fadd qword ptr [rdi+2728]
+  fsub qword ptr [rdi+2728]
   fmul st, st(0)
   fsubp st(1), st
   fld qword ptr [rdi+2736]
-  fadd qword ptr [rdi+2744]
+  fsub qword ptr [rdi+2744]
   fmul st, st(0)
   fsubp st(1), st
   fld qword ptr [rdi+2752]
-  fadd qword ptr [rdi+2760]
+  fsub qword ptr [rdi+2760]
   fmul st, st(0)
   fsubp st(1), st
   fld qword ptr [rdi+2768]
-  fadd qword ptr [rdi+2776]
+  fsub qword ptr [rdi+2776]
   fmul st, st(0)
   fsubp st(1), st
   fld st(3)
@@ -6868,7 +6649,7 @@ quorvane_draw_kernel_5:
   fstp st(0)
   fstp st(1)
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_5_19
   ja .Lfail_5_19
@@ -6876,10 +6657,9 @@ quorvane_draw_kernel_5:
   fld st(0)
   fst qword ptr [rdi+2848]
   fsubr qword ptr [rdi+2848]
-  fchs
   fstp qword ptr [rdi+2856]
   fld qword ptr [rdx+144]
-  fadd qword ptr [rdx+152]
+  fsub qword ptr [rdx+152]
   fmulp st(1), st
   faddp st(1), st
   fldz
@@ -6888,444 +6668,433 @@ quorvane_draw_kernel_5:
   jne .Lnonzero_5_20
   fldz
   fld qword ptr [rdx+160]
-  fadd qword ptr [rdx+168]
+  fsub qword ptr [rdx+168]
   fmulp st(1), st
   faddp st(1), st
   fldz
   fld qword ptr [rdx+176]
-  fadd qword ptr [rdx+184]
+  fsub qword ptr [rdx+184]
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_5_20:
   fld qword ptr [rdi+720]
-  fadd qword ptr [rdi+728]
+  fsub qword ptr [rdi+728]
   faddp st(1), st
   fld qword ptr [rdi+816]
-  fadd qword ptr [rdi+824]
+  fsub qword ptr [rdi+824]
   fmulp st(1), st
   fld qword ptr [rdi+928]
-  fadd qword ptr [rdi+936]
+  fsub qword ptr [rdi+936]
   faddp st(1), st
   fld st(0)
   fst qword ptr [rdi+928]
   fsubr qword ptr [rdi+928]
-  fchs
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+384]
-  fadd qword ptr [rdi+392]
+  fsub qword ptr [rdi+392]
   fmulp st(1), st
   fld qword ptr [rdi+976]
-  fadd qword ptr [rdi+984]
+  fsub qword ptr [rdi+984]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2896]
   fsubr qword ptr [rdi+2896]
-  fchs
   fstp qword ptr [rdi+2904]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+400]
-  fadd qword ptr [rdi+408]
+  fsub qword ptr [rdi+408]
   fmulp st(1), st
   fld qword ptr [rdi+1168]
-  fadd qword ptr [rdi+1176]
+  fsub qword ptr [rdi+1176]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1184]
-  fadd qword ptr [rdi+1192]
+  fsub qword ptr [rdi+1192]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2912]
   fsubr qword ptr [rdi+2912]
-  fchs
   fstp qword ptr [rdi+2920]
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+416]
-  fadd qword ptr [rdi+424]
+  fsub qword ptr [rdi+424]
   fmulp st(1), st
   fld qword ptr [rdi+1360]
-  fadd qword ptr [rdi+1368]
+  fsub qword ptr [rdi+1368]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1376]
-  fadd qword ptr [rdi+1384]
+  fsub qword ptr [rdi+1384]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1392]
-  fadd qword ptr [rdi+1400]
+  fsub qword ptr [rdi+1400]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2928]
   fsubr qword ptr [rdi+2928]
-  fchs
   fstp qword ptr [rdi+2936]
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+432]
-  fadd qword ptr [rdi+440]
+  fsub qword ptr [rdi+440]
   fmulp st(1), st
   fld qword ptr [rdi+1552]
-  fadd qword ptr [rdi+1560]
+  fsub qword ptr [rdi+1560]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1568]
-  fadd qword ptr [rdi+1576]
+  fsub qword ptr [rdi+1576]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1584]
-  fadd qword ptr [rdi+1592]
+  fsub qword ptr [rdi+1592]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1600]
-  fadd qword ptr [rdi+1608]
+  fsub qword ptr [rdi+1608]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2944]
   fsubr qword ptr [rdi+2944]
-  fchs
   fstp qword ptr [rdi+2952]
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+448]
-  fadd qword ptr [rdi+456]
+  fsub qword ptr [rdi+456]
   fmulp st(1), st
   fld qword ptr [rdi+1744]
-  fadd qword ptr [rdi+1752]
+  fsub qword ptr [rdi+1752]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+1760]
-  fadd qword ptr [rdi+1768]
+  fsub qword ptr [rdi+1768]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1776]
-  fadd qword ptr [rdi+1784]
+  fsub qword ptr [rdi+1784]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1792]
-  fadd qword ptr [rdi+1800]
+  fsub qword ptr [rdi+1800]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1808]
-  fadd qword ptr [rdi+1816]
+  fsub qword ptr [rdi+1816]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2960]
   fsubr qword ptr [rdi+2960]
-  fchs
   fstp qword ptr [rdi+2968]
   fld qword ptr [rdx+64]
-  fadd qword ptr [rdx+72]
+  fsub qword ptr [rdx+72]
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+464]
-  fadd qword ptr [rdi+472]
+  fsub qword ptr [rdi+472]
   fmulp st(1), st
   fld qword ptr [rdi+1936]
-  fadd qword ptr [rdi+1944]
+  fsub qword ptr [rdi+1944]
   fld qword ptr [rdi+2896]
-  fadd qword ptr [rdi+2904]
+  fsub qword ptr [rdi+2904]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+1952]
-  fadd qword ptr [rdi+1960]
+  fsub qword ptr [rdi+1960]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1968]
-  fadd qword ptr [rdi+1976]
+  fsub qword ptr [rdi+1976]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1984]
-  fadd qword ptr [rdi+1992]
+  fsub qword ptr [rdi+1992]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+2000]
-  fadd qword ptr [rdi+2008]
+  fsub qword ptr [rdi+2008]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+2016]
-  fadd qword ptr [rdi+2024]
+  fsub qword ptr [rdi+2024]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2976]
   fsubr qword ptr [rdi+2976]
-  fchs
   fstp qword ptr [rdi+2984]
   fld qword ptr [rdx+80]
-  fadd qword ptr [rdx+88]
+  fsub qword ptr [rdx+88]
   fmul st, st(1)
   faddp st(6), st
   fstp st(3)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+384]
-  fadd qword ptr [rdi+392]
+  fsub qword ptr [rdi+392]
   fmulp st(1), st
   fld qword ptr [rdi+2128]
-  fadd qword ptr [rdi+2136]
+  fsub qword ptr [rdi+2136]
   fld qword ptr [rdi+2896]
-  fadd qword ptr [rdi+2904]
+  fsub qword ptr [rdi+2904]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2144]
-  fadd qword ptr [rdi+2152]
+  fsub qword ptr [rdi+2152]
   fld qword ptr [rdi+2912]
-  fadd qword ptr [rdi+2920]
+  fsub qword ptr [rdi+2920]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2160]
-  fadd qword ptr [rdi+2168]
+  fsub qword ptr [rdi+2168]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+2176]
-  fadd qword ptr [rdi+2184]
+  fsub qword ptr [rdi+2184]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+2192]
-  fadd qword ptr [rdi+2200]
+  fsub qword ptr [rdi+2200]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+2208]
-  fadd qword ptr [rdi+2216]
+  fsub qword ptr [rdi+2216]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+2224]
-  fadd qword ptr [rdi+2232]
+  fsub qword ptr [rdi+2232]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+2992]
   fsubr qword ptr [rdi+2992]
-  fchs
   fstp qword ptr [rdi+3000]
   fld qword ptr [rdx+96]
-  fadd qword ptr [rdx+104]
+  fsub qword ptr [rdx+104]
   fmul st, st(1)
   faddp st(6), st
   fstp st(2)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+400]
-  fadd qword ptr [rdi+408]
+  fsub qword ptr [rdi+408]
   fmulp st(1), st
   fld qword ptr [rdi+2320]
-  fadd qword ptr [rdi+2328]
+  fsub qword ptr [rdi+2328]
   fld qword ptr [rdi+2896]
-  fadd qword ptr [rdi+2904]
+  fsub qword ptr [rdi+2904]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2336]
-  fadd qword ptr [rdi+2344]
+  fsub qword ptr [rdi+2344]
   fld qword ptr [rdi+2912]
-  fadd qword ptr [rdi+2920]
+  fsub qword ptr [rdi+2920]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2352]
-  fadd qword ptr [rdi+2360]
+  fsub qword ptr [rdi+2360]
   fld qword ptr [rdi+2928]
-  fadd qword ptr [rdi+2936]
+  fsub qword ptr [rdi+2936]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2368]
-  fadd qword ptr [rdi+2376]
+  fsub qword ptr [rdi+2376]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+2384]
-  fadd qword ptr [rdi+2392]
+  fsub qword ptr [rdi+2392]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+2400]
-  fadd qword ptr [rdi+2408]
+  fsub qword ptr [rdi+2408]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+2416]
-  fadd qword ptr [rdi+2424]
+  fsub qword ptr [rdi+2424]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+2432]
-  fadd qword ptr [rdi+2440]
+  fsub qword ptr [rdi+2440]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+3008]
   fsubr qword ptr [rdi+3008]
-  fchs
   fstp qword ptr [rdi+3016]
   fld qword ptr [rdx+112]
-  fadd qword ptr [rdx+120]
+  fsub qword ptr [rdx+120]
   fmul st, st(1)
   faddp st(6), st
   fstp st(1)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+416]
-  fadd qword ptr [rdi+424]
+  fsub qword ptr [rdi+424]
   fmulp st(1), st
   fld qword ptr [rdi+2512]
-  fadd qword ptr [rdi+2520]
+  fsub qword ptr [rdi+2520]
   fld qword ptr [rdi+2896]
-  fadd qword ptr [rdi+2904]
+  fsub qword ptr [rdi+2904]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2528]
-  fadd qword ptr [rdi+2536]
+  fsub qword ptr [rdi+2536]
   fld qword ptr [rdi+2912]
-  fadd qword ptr [rdi+2920]
+  fsub qword ptr [rdi+2920]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2544]
-  fadd qword ptr [rdi+2552]
+  fsub qword ptr [rdi+2552]
   fld qword ptr [rdi+2928]
-  fadd qword ptr [rdi+2936]
+  fsub qword ptr [rdi+2936]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2560]
-  fadd qword ptr [rdi+2568]
+  fsub qword ptr [rdi+2568]
   fld qword ptr [rdi+2944]
-  fadd qword ptr [rdi+2952]
+  fsub qword ptr [rdi+2952]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2576]
-  fadd qword ptr [rdi+2584]
+  fsub qword ptr [rdi+2584]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+2592]
-  fadd qword ptr [rdi+2600]
+  fsub qword ptr [rdi+2600]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+2608]
-  fadd qword ptr [rdi+2616]
+  fsub qword ptr [rdi+2616]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+2624]
-  fadd qword ptr [rdi+2632]
+  fsub qword ptr [rdi+2632]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+2640]
-  fadd qword ptr [rdi+2648]
+  fsub qword ptr [rdi+2648]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+3024]
   fsubr qword ptr [rdi+3024]
-  fchs
   fstp qword ptr [rdi+3032]
   fld qword ptr [rdx+128]
-  fadd qword ptr [rdx+136]
+  fsub qword ptr [rdx+136]
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+432]
-  fadd qword ptr [rdi+440]
+  fsub qword ptr [rdi+440]
   fmulp st(1), st
   fld qword ptr [rdi+2704]
-  fadd qword ptr [rdi+2712]
+  fsub qword ptr [rdi+2712]
   fld qword ptr [rdi+2896]
-  fadd qword ptr [rdi+2904]
+  fsub qword ptr [rdi+2904]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2720]
-  fadd qword ptr [rdi+2728]
+  fsub qword ptr [rdi+2728]
   fld qword ptr [rdi+2912]
-  fadd qword ptr [rdi+2920]
+  fsub qword ptr [rdi+2920]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2736]
-  fadd qword ptr [rdi+2744]
+  fsub qword ptr [rdi+2744]
   fld qword ptr [rdi+2928]
-  fadd qword ptr [rdi+2936]
+  fsub qword ptr [rdi+2936]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2752]
-  fadd qword ptr [rdi+2760]
+  fsub qword ptr [rdi+2760]
   fld qword ptr [rdi+2944]
-  fadd qword ptr [rdi+2952]
+  fsub qword ptr [rdi+2952]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2768]
-  fadd qword ptr [rdi+2776]
+  fsub qword ptr [rdi+2776]
   fld qword ptr [rdi+2960]
-  fadd qword ptr [rdi+2968]
+  fsub qword ptr [rdi+2968]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2784]
-  fadd qword ptr [rdi+2792]
+  fsub qword ptr [rdi+2792]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+2800]
-  fadd qword ptr [rdi+2808]
+  fsub qword ptr [rdi+2808]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+2816]
-  fadd qword ptr [rdi+2824]
+  fsub qword ptr [rdi+2824]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+2832]
-  fadd qword ptr [rdi+2840]
+  fsub qword ptr [rdi+2840]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+2848]
-  fadd qword ptr [rdi+2856]
+  fsub qword ptr [rdi+2856]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+3040]
   fsubr qword ptr [rdi+3040]
-  fchs
   fstp qword ptr [rdi+3048]
   fld qword ptr [rdx+144]
-  fadd qword ptr [rdx+152]
+  fsub qword ptr [rdx+152]
   fmul st, st(1)
   faddp st(6), st
   fstp st(3)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+448]
-  fadd qword ptr [rdi+456]
+  fsub qword ptr [rdi+456]
   fmulp st(1), st
   fld qword ptr [rdi+2896]
-  fadd qword ptr [rdi+2904]
+  fsub qword ptr [rdi+2904]
   fmul st, st(0)
   fsubp st(1), st
   fld qword ptr [rdi+2912]
-  fadd qword ptr [rdi+2920]
+  fsub qword ptr [rdi+2920]
   fmul st, st(0)
   fsubp st(1), st
   fld qword ptr [rdi+2928]
-  fadd qword ptr [rdi+2936]
+  fsub qword ptr [rdi+2936]
   fmul st, st(0)
   fsubp st(1), st
   fld qword ptr [rdi+2944]
-  fadd qword ptr [rdi+2952]
+  fsub qword ptr [rdi+2952]
   fmul st, st(0)
   fsubp st(1), st
   fld qword ptr [rdi+2960]
-  fadd qword ptr [rdi+2968]
+  fsub qword ptr [rdi+2968]
   fmul st, st(0)
   fsubp st(1), st
   fld qword ptr [rdi+2976]
-  fadd qword ptr [rdi+2984]
+  fsub qword ptr [rdi+2984]
   fmul st, st(0)
   fsubp st(1), st
   fld st(2)
@@ -7345,7 +7114,7 @@ quorvane_draw_kernel_5:
   fstp st(2)
   fstp st(0)
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_5_21
   ja .Lfail_5_21
@@ -7353,10 +7122,9 @@ quorvane_draw_kernel_5:
   fld st(0)
   fst qword ptr [rdi+3056]
   fsubr qword ptr [rdi+3056]
-  fchs
   fstp qword ptr [rdi+3064]
   fld qword ptr [rdx+160]
-  fadd qword ptr [rdx+168]
+  fsub qword ptr [rdx+168]
   fmulp st(1), st
   faddp st(1), st
   fldz
@@ -7365,513 +7133,501 @@ quorvane_draw_kernel_5:
   jne .Lnonzero_5_22
   fldz
   fld qword ptr [rdx+176]
-  fadd qword ptr [rdx+184]
+  fsub qword ptr [rdx+184]
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_5_22:
   fld qword ptr [rdi+736]
-  fadd qword ptr [rdi+744]
+  fsub qword ptr [rdi+744]
   faddp st(1), st
   fld qword ptr [rdi+832]
-  fadd qword ptr [rdi+840]
+  fsub qword ptr [rdi+840]
   fmulp st(1), st
   fld qword ptr [rdi+928]
-  fadd qword ptr [rdi+936]
+  fsub qword ptr [rdi+936]
   faddp st(1), st
   fld st(0)
   fst qword ptr [rdi+928]
   fsubr qword ptr [rdi+928]
-  fchs
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+480]
-  fadd qword ptr [rdi+488]
+  fsub qword ptr [rdi+488]
   fmulp st(1), st
   fld qword ptr [rdi+976]
-  fadd qword ptr [rdi+984]
+  fsub qword ptr [rdi+984]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+3088]
   fsubr qword ptr [rdi+3088]
-  fchs
   fstp qword ptr [rdi+3096]
   fld qword ptr [rdx+0]
-  fadd qword ptr [rdx+8]
+  fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+496]
-  fadd qword ptr [rdi+504]
+  fsub qword ptr [rdi+504]
   fmulp st(1), st
   fld qword ptr [rdi+1168]
-  fadd qword ptr [rdi+1176]
+  fsub qword ptr [rdi+1176]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1184]
-  fadd qword ptr [rdi+1192]
+  fsub qword ptr [rdi+1192]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+3104]
   fsubr qword ptr [rdi+3104]
-  fchs
   fstp qword ptr [rdi+3112]
   fld qword ptr [rdx+16]
-  fadd qword ptr [rdx+24]
+  fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+512]
-  fadd qword ptr [rdi+520]
+  fsub qword ptr [rdi+520]
   fmulp st(1), st
   fld qword ptr [rdi+1360]
-  fadd qword ptr [rdi+1368]
+  fsub qword ptr [rdi+1368]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1376]
-  fadd qword ptr [rdi+1384]
+  fsub qword ptr [rdi+1384]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1392]
-  fadd qword ptr [rdi+1400]
+  fsub qword ptr [rdi+1400]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+3120]
   fsubr qword ptr [rdi+3120]
-  fchs
   fstp qword ptr [rdi+3128]
   fld qword ptr [rdx+32]
-  fadd qword ptr [rdx+40]
+  fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+528]
-  fadd qword ptr [rdi+536]
+  fsub qword ptr [rdi+536]
   fmulp st(1), st
   fld qword ptr [rdi+1552]
-  fadd qword ptr [rdi+1560]
+  fsub qword ptr [rdi+1560]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1568]
-  fadd qword ptr [rdi+1576]
+  fsub qword ptr [rdi+1576]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1584]
-  fadd qword ptr [rdi+1592]
+  fsub qword ptr [rdi+1592]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1600]
-  fadd qword ptr [rdi+1608]
+  fsub qword ptr [rdi+1608]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+3136]
   fsubr qword ptr [rdi+3136]
-  fchs
   fstp qword ptr [rdi+3144]
   fld qword ptr [rdx+48]
-  fadd qword ptr [rdx+56]
+  fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+544]
-  fadd qword ptr [rdi+552]
+  fsub qword ptr [rdi+552]
   fmulp st(1), st
   fld qword ptr [rdi+1744]
-  fadd qword ptr [rdi+1752]
+  fsub qword ptr [rdi+1752]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+1760]
-  fadd qword ptr [rdi+1768]
+  fsub qword ptr [rdi+1768]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1776]
-  fadd qword ptr [rdi+1784]
+  fsub qword ptr [rdi+1784]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1792]
-  fadd qword ptr [rdi+1800]
+  fsub qword ptr [rdi+1800]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+1808]
-  fadd qword ptr [rdi+1816]
+  fsub qword ptr [rdi+1816]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+3152]
   fsubr qword ptr [rdi+3152]
-  fchs
   fstp qword ptr [rdi+3160]
   fld qword ptr [rdx+64]
-  fadd qword ptr [rdx+72]
+  fsub qword ptr [rdx+72]
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
   fld qword ptr [rdi+896]
-  fadd qword ptr [rdi+904]
+  fsub qword ptr [rdi+904]
   fld qword ptr [rdi+560]
-  fadd qword ptr [rdi+568]
+  fsub qword ptr [rdi+568]
   fmulp st(1), st
   fld qword ptr [rdi+1936]
-  fadd qword ptr [rdi+1944]
+  fsub qword ptr [rdi+1944]
   fld qword ptr [rdi+3088]
-  fadd qword ptr [rdi+3096]
+  fsub qword ptr [rdi+3096]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+1952]
-  fadd qword ptr [rdi+1960]
+  fsub qword ptr [rdi+1960]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+1968]
-  fadd qword ptr [rdi+1976]
+  fsub qword ptr [rdi+1976]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+1984]
-  fadd qword ptr [rdi+1992]
+  fsub qword ptr [rdi+1992]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+2000]
-  fadd qword ptr [rdi+2008]
+  fsub qword ptr [rdi+2008]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+2016]
-  fadd qword ptr [rdi+2024]
+  fsub qword ptr [rdi+2024]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+3168]
   fsubr qword ptr [rdi+3168]
-  fchs
   fstp qword ptr [rdi+3176]
   fld qword ptr [rdx+80]
-  fadd qword ptr [rdx+88]
+  fsub qword ptr [rdx+88]
   fmul st, st(1)
   faddp st(6), st
   fstp st(3)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+480]
-  fadd qword ptr [rdi+488]
+  fsub qword ptr [rdi+488]
   fmulp st(1), st
   fld qword ptr [rdi+2128]
-  fadd qword ptr [rdi+2136]
+  fsub qword ptr [rdi+2136]
   fld qword ptr [rdi+3088]
-  fadd qword ptr [rdi+3096]
+  fsub qword ptr [rdi+3096]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2144]
-  fadd qword ptr [rdi+2152]
+  fsub qword ptr [rdi+2152]
   fld qword ptr [rdi+3104]
-  fadd qword ptr [rdi+3112]
+  fsub qword ptr [rdi+3112]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2160]
-  fadd qword ptr [rdi+2168]
+  fsub qword ptr [rdi+2168]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+2176]
-  fadd qword ptr [rdi+2184]
+  fsub qword ptr [rdi+2184]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+2192]
-  fadd qword ptr [rdi+2200]
+  fsub qword ptr [rdi+2200]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+2208]
-  fadd qword ptr [rdi+2216]
+  fsub qword ptr [rdi+2216]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+2224]
-  fadd qword ptr [rdi+2232]
+  fsub qword ptr [rdi+2232]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+3184]
   fsubr qword ptr [rdi+3184]
-  fchs
   fstp qword ptr [rdi+3192]
   fld qword ptr [rdx+96]
-  fadd qword ptr [rdx+104]
+  fsub qword ptr [rdx+104]
   fmul st, st(1)
   faddp st(6), st
   fstp st(2)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+496]
-  fadd qword ptr [rdi+504]
+  fsub qword ptr [rdi+504]
   fmulp st(1), st
   fld qword ptr [rdi+2320]
-  fadd qword ptr [rdi+2328]
+  fsub qword ptr [rdi+2328]
   fld qword ptr [rdi+3088]
-  fadd qword ptr [rdi+3096]
+  fsub qword ptr [rdi+3096]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2336]
-  fadd qword ptr [rdi+2344]
+  fsub qword ptr [rdi+2344]
   fld qword ptr [rdi+3104]
-  fadd qword ptr [rdi+3112]
+  fsub qword ptr [rdi+3112]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2352]
-  fadd qword ptr [rdi+2360]
+  fsub qword ptr [rdi+2360]
   fld qword ptr [rdi+3120]
-  fadd qword ptr [rdi+3128]
+  fsub qword ptr [rdi+3128]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2368]
-  fadd qword ptr [rdi+2376]
+  fsub qword ptr [rdi+2376]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+2384]
-  fadd qword ptr [rdi+2392]
+  fsub qword ptr [rdi+2392]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+2400]
-  fadd qword ptr [rdi+2408]
+  fsub qword ptr [rdi+2408]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+2416]
-  fadd qword ptr [rdi+2424]
+  fsub qword ptr [rdi+2424]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+2432]
-  fadd qword ptr [rdi+2440]
+  fsub qword ptr [rdi+2440]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+3200]
   fsubr qword ptr [rdi+3200]
-  fchs
   fstp qword ptr [rdi+3208]
   fld qword ptr [rdx+112]
-  fadd qword ptr [rdx+120]
+  fsub qword ptr [rdx+120]
   fmul st, st(1)
   faddp st(6), st
   fstp st(1)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+512]
-  fadd qword ptr [rdi+520]
+  fsub qword ptr [rdi+520]
   fmulp st(1), st
   fld qword ptr [rdi+2512]
-  fadd qword ptr [rdi+2520]
+  fsub qword ptr [rdi+2520]
   fld qword ptr [rdi+3088]
-  fadd qword ptr [rdi+3096]
+  fsub qword ptr [rdi+3096]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2528]
-  fadd qword ptr [rdi+2536]
+  fsub qword ptr [rdi+2536]
   fld qword ptr [rdi+3104]
-  fadd qword ptr [rdi+3112]
+  fsub qword ptr [rdi+3112]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2544]
-  fadd qword ptr [rdi+2552]
+  fsub qword ptr [rdi+2552]
   fld qword ptr [rdi+3120]
-  fadd qword ptr [rdi+3128]
+  fsub qword ptr [rdi+3128]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2560]
-  fadd qword ptr [rdi+2568]
+  fsub qword ptr [rdi+2568]
   fld qword ptr [rdi+3136]
-  fadd qword ptr [rdi+3144]
+  fsub qword ptr [rdi+3144]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2576]
-  fadd qword ptr [rdi+2584]
+  fsub qword ptr [rdi+2584]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+2592]
-  fadd qword ptr [rdi+2600]
+  fsub qword ptr [rdi+2600]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+2608]
-  fadd qword ptr [rdi+2616]
+  fsub qword ptr [rdi+2616]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+2624]
-  fadd qword ptr [rdi+2632]
+  fsub qword ptr [rdi+2632]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+2640]
-  fadd qword ptr [rdi+2648]
+  fsub qword ptr [rdi+2648]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+3216]
   fsubr qword ptr [rdi+3216]
-  fchs
   fstp qword ptr [rdi+3224]
   fld qword ptr [rdx+128]
-  fadd qword ptr [rdx+136]
+  fsub qword ptr [rdx+136]
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+528]
-  fadd qword ptr [rdi+536]
+  fsub qword ptr [rdi+536]
   fmulp st(1), st
   fld qword ptr [rdi+2704]
-  fadd qword ptr [rdi+2712]
+  fsub qword ptr [rdi+2712]
   fld qword ptr [rdi+3088]
-  fadd qword ptr [rdi+3096]
+  fsub qword ptr [rdi+3096]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2720]
-  fadd qword ptr [rdi+2728]
+  fsub qword ptr [rdi+2728]
   fld qword ptr [rdi+3104]
-  fadd qword ptr [rdi+3112]
+  fsub qword ptr [rdi+3112]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2736]
-  fadd qword ptr [rdi+2744]
+  fsub qword ptr [rdi+2744]
   fld qword ptr [rdi+3120]
-  fadd qword ptr [rdi+3128]
+  fsub qword ptr [rdi+3128]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2752]
-  fadd qword ptr [rdi+2760]
+  fsub qword ptr [rdi+2760]
   fld qword ptr [rdi+3136]
-  fadd qword ptr [rdi+3144]
+  fsub qword ptr [rdi+3144]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2768]
-  fadd qword ptr [rdi+2776]
+  fsub qword ptr [rdi+2776]
   fld qword ptr [rdi+3152]
-  fadd qword ptr [rdi+3160]
+  fsub qword ptr [rdi+3160]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2784]
-  fadd qword ptr [rdi+2792]
+  fsub qword ptr [rdi+2792]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+2800]
-  fadd qword ptr [rdi+2808]
+  fsub qword ptr [rdi+2808]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+2816]
-  fadd qword ptr [rdi+2824]
+  fsub qword ptr [rdi+2824]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+2832]
-  fadd qword ptr [rdi+2840]
+  fsub qword ptr [rdi+2840]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+2848]
-  fadd qword ptr [rdi+2856]
+  fsub qword ptr [rdi+2856]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+3232]
   fsubr qword ptr [rdi+3232]
-  fchs
   fstp qword ptr [rdi+3240]
   fld qword ptr [rdx+144]
-  fadd qword ptr [rdx+152]
+  fsub qword ptr [rdx+152]
   fmul st, st(1)
   faddp st(6), st
   fstp st(3)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+544]
-  fadd qword ptr [rdi+552]
+  fsub qword ptr [rdi+552]
   fmulp st(1), st
   fld qword ptr [rdi+2896]
-  fadd qword ptr [rdi+2904]
+  fsub qword ptr [rdi+2904]
   fld qword ptr [rdi+3088]
-  fadd qword ptr [rdi+3096]
+  fsub qword ptr [rdi+3096]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2912]
-  fadd qword ptr [rdi+2920]
+  fsub qword ptr [rdi+2920]
   fld qword ptr [rdi+3104]
-  fadd qword ptr [rdi+3112]
+  fsub qword ptr [rdi+3112]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2928]
-  fadd qword ptr [rdi+2936]
+  fsub qword ptr [rdi+2936]
   fld qword ptr [rdi+3120]
-  fadd qword ptr [rdi+3128]
+  fsub qword ptr [rdi+3128]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2944]
-  fadd qword ptr [rdi+2952]
+  fsub qword ptr [rdi+2952]
   fld qword ptr [rdi+3136]
-  fadd qword ptr [rdi+3144]
+  fsub qword ptr [rdi+3144]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2960]
-  fadd qword ptr [rdi+2968]
+  fsub qword ptr [rdi+2968]
   fld qword ptr [rdi+3152]
-  fadd qword ptr [rdi+3160]
+  fsub qword ptr [rdi+3160]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2976]
-  fadd qword ptr [rdi+2984]
+  fsub qword ptr [rdi+2984]
   fld qword ptr [rdi+3168]
-  fadd qword ptr [rdi+3176]
+  fsub qword ptr [rdi+3176]
   fmulp st(1), st
   fsubp st(1), st
   fld qword ptr [rdi+2992]
-  fadd qword ptr [rdi+3000]
+  fsub qword ptr [rdi+3000]
   fmul st, st(3)
   fsubp st(1), st
   fld qword ptr [rdi+3008]
-  fadd qword ptr [rdi+3016]
+  fsub qword ptr [rdi+3016]
   fmul st, st(2)
   fsubp st(1), st
   fld qword ptr [rdi+3024]
-  fadd qword ptr [rdi+3032]
+  fsub qword ptr [rdi+3032]
   fmul st, st(5)
   fsubp st(1), st
   fld qword ptr [rdi+3040]
-  fadd qword ptr [rdi+3048]
+  fsub qword ptr [rdi+3048]
   fmul st, st(4)
   fsubp st(1), st
   fld qword ptr [rdi+3056]
-  fadd qword ptr [rdi+3064]
+  fsub qword ptr [rdi+3064]
   fdivp st(1), st
   fld st(0)
   fst qword ptr [rdi+3248]
   fsubr qword ptr [rdi+3248]
-  fchs
   fstp qword ptr [rdi+3256]
   fld qword ptr [rdx+160]
-  fadd qword ptr [rdx+168]
+  fsub qword ptr [rdx+168]
   fmul st, st(1)
   faddp st(6), st
   fstp st(2)
   fld qword ptr [rdi+912]
-  fadd qword ptr [rdi+920]
+  fsub qword ptr [rdi+920]
   fld qword ptr [rdi+560]
-  fadd qword ptr [rdi+568]
+  fsub qword ptr [rdi+568]
   fmulp st(1), st
   fld qword ptr [rdi+3088]
-  fadd qword ptr [rdi+3096]
+  fsub qword ptr [rdi+3096]
   fmul st, st(0)
   fsubp st(1), st
   fld qword ptr [rdi+3104]
-  fadd qword ptr [rdi+3112]
+  fsub qword ptr [rdi+3112]
   fmul st, st(0)
   fsubp st(1), st
   fld qword ptr [rdi+3120]
-  fadd qword ptr [rdi+3128]
+  fsub qword ptr [rdi+3128]
   fmul st, st(0)
   fsubp st(1), st
   fld qword ptr [rdi+3136]
-  fadd qword ptr [rdi+3144]
+  fsub qword ptr [rdi+3144]
   fmul st, st(0)
   fsubp st(1), st
   fld qword ptr [rdi+3152]
-  fadd qword ptr [rdi+3160]
+  fsub qword ptr [rdi+3160]
   fmul st, st(0)
   fsubp st(1), st
   fld qword ptr [rdi+3168]
-  fadd qword ptr [rdi+3176]
+  fsub qword ptr [rdi+3176]
   fmul st, st(0)
   fsubp st(1), st
   fld qword ptr [rdi+3184]
-  fadd qword ptr [rdi+3192]
+  fsub qword ptr [rdi+3192]
   fmul st, st(0)
   fsubp st(1), st
   fld st(1)
@@ -7891,7 +7647,7 @@ quorvane_draw_kernel_5:
   fstp st(1)
   fstp st(0)
   fld qword ptr [rdi+864]
-  fadd qword ptr [rdi+872]
+  fsub qword ptr [rdi+872]
   fcomip st, st(1)
   jp .Lfail_5_23
   ja .Lfail_5_23
@@ -7899,20 +7655,19 @@ quorvane_draw_kernel_5:
   fld st(0)
   fst qword ptr [rdi+3264]
   fsubr qword ptr [rdi+3264]
-  fchs
   fstp qword ptr [rdi+3272]
   fld qword ptr [rdx+176]
-  fadd qword ptr [rdx+184]
+  fsub qword ptr [rdx+184]
   fmulp st(1), st
   faddp st(1), st
   fld qword ptr [rdi+752]
-  fadd qword ptr [rdi+760]
+  fsub qword ptr [rdi+760]
   faddp st(1), st
   fld qword ptr [rdi+848]
-  fadd qword ptr [rdi+856]
+  fsub qword ptr [rdi+856]
   fmulp st(1), st
   fld qword ptr [rdi+928]
-  fadd qword ptr [rdi+936]
+  fsub qword ptr [rdi+936]
   faddp st(1), st
   fstp tbyte ptr [rdi+960]
   fnstsw ax
