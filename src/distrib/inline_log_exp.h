@@ -19,8 +19,8 @@
 #pragma once
 
 #include <cmath>
-#include <cstdint>
 #include <cstring>
+#include <limits>
 
 namespace quorvane {
 
@@ -28,7 +28,7 @@ namespace quorvane {
 
 inline long double InlineLogl(long double x) {
   // NaN fails the first test, infinity the second.
-  if (!(x > 0) || !(x <= 1.18973149535723176502e+4932L)) return logl(x);
+  if (!(x > 0) || !(x <= std::numeric_limits<long double>::max())) return logl(x);
   long double ln2;
   asm("fldln2" : "=t"(ln2));
   const long double d = x - 1.0L;
@@ -81,7 +81,7 @@ inline long double InlineExpl(long double x) {
       : "0"(x), "m"(kC0), "m"(kC1)
       : "st(1)", "st(2)", "st(3)", "st(4)", "st(5)");
   // Overflow and total underflow go through libm for its error reporting.
-  if (r == 0 || !(r <= 1.18973149535723176502e+4932L)) return expl(x);
+  if (r == 0 || !(r <= std::numeric_limits<long double>::max())) return expl(x);
   return r;
 }
 
