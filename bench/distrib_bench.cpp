@@ -29,6 +29,24 @@ void BM_Normal_Random_Variate(benchmark::State& state) {
 }
 BENCHMARK(BM_Normal_Random_Variate);
 
+// A draw's twelve coefficient variates (k = 5) from the engines' source, one
+// call at a time and all at once; the time is for twelve.
+void BM_Normal_Twelve_Variates(benchmark::State& state) {
+  Reseed();
+  const tNormal_distribution normal(0, 1);
+  UniformSource source;
+  long double out[12];
+  for (auto _ : state) {
+    if (state.range(0) == 0) {
+      for (long double& x : out) x = normal.Random_Variate(source);
+    } else {
+      normal.Random_Variates(source, out, 12);
+    }
+    benchmark::DoNotOptimize(out);
+  }
+}
+BENCHMARK(BM_Normal_Twelve_Variates)->ArgName("together")->Arg(0)->Arg(1);
+
 void BM_Chi_square_Random_Variate(benchmark::State& state) {
   Reseed();
   tChi_square_distribution chi(static_cast<long double>(state.range(0)));

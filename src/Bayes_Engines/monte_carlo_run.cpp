@@ -431,7 +431,9 @@ void Run<prior>::DrawChunk(int c, UniformSource& uniform) {
     chunk.sigma[static_cast<std::size_t>(t)] = sigma;
     chunk.rho[static_cast<std::size_t>(t)] = rho;
     VariateSlot* u = &chunk.u[static_cast<std::size_t>(t) * static_cast<std::size_t>(d)];
-    for (int i = 0; i < d; ++i) ToSlot(normal_.Random_Variate(uniform), u[i]);
+    long double variates[kMaxOrder];
+    normal_.Random_Variates(uniform, variates, d);
+    for (int i = 0; i < d; ++i) ToSlot(variates[i], u[i]);
   }
 }
 

@@ -213,18 +213,70 @@ long double tNormal_distribution::Distribution_function(long double x) const {
 }
 
 // Ratio of uniforms (Kinderman and Monahan) with the quadratic bounds on
-// -4 ln u as pre-tests: 2u^2 + 6 - 8u <= -4 ln u <= 2/u - 2u on (0, 1).
+// -4 ln u as pre-tests: 2u^2 + 6 - 8u <= -4 ln u <= 2/u - 2u on (0, 1). An
+// attempt takes two uniforms, u and v, and accepts x = (2v - 1) c / u or not.
+namespace {
+
+inline long double NormalCandidate(long double u, long double v, long double c) {
+  return (2 * v - 1) * c / u;
+}
+inline bool NormalQuickAccept(long double xx, long double u) {
+  return xx <= 2 * u * u + 6 - 8 * u;
+}
+inline bool NormalQuickReject(long double xx, long double u) {
+  return xx >= 2 / u - 2 * u;
+}
+
+}  // namespace
+
 template <class Source>
 long double tNormal_distribution::Draw(Source& uniform) const {
   while (true) {
     const long double u = uniform();
     const long double v = uniform();
-    const long double x = (2 * v - 1) * ratio_const_ / u;
+    const long double x = NormalCandidate(u, v, ratio_const_);
     const long double xx = x * x;
-    // For mean +0 and sd 1, mean + x sd is 0 + x exactly (x 1 = x for every x).
-    if (xx <= 2 * u * u + 6 - 8 * u) return standard_ ? 0.0L + x : mean_ + x * sd_;
-    if (xx >= 2 / u - 2 * u) continue;
-    if (detail::NormalLogTest(xx, u)) return standard_ ? 0.0L + x : mean_ + x * sd_;
+    if (NormalQuickAccept(xx, u)) return FromStandard(x);
+    if (NormalQuickReject(xx, u)) continue;
+    if (detail::NormalLogTest(xx, u)) return FromStandard(x);
+  }
+}
+
+// One at a time, each attempt's outcome waits on its division and decides the
+// branch. Every attempt gives at most one variate, so the next n - done
+// attempts are all needed whatever their outcomes: they are worked out side by
+// side from the uniforms ahead, then the accepted ones are kept in order.
+void tNormal_distribution::Random_Variates(UniformSource& source, long double* out, int n) const {
+  constexpr int kMaxAttempts = 16;
+  int done = 0;
+  while (done < n) {
+    const int attempts = std::min({n - done, source.Ready() / 2, kMaxAttempts});
+    if (attempts == 0) {  // the pair straddles two blocks, or the stream goes value by value
+      out[done++] = Draw(source);
+      continue;
+    }
+    const std::int32_t* steps = source.Ahead();
+    long double x[kMaxAttempts];
+    signed char verdict[kMaxAttempts];  // 1 accepted, 0 rejected, -1 left to the logarithm
+    for (int i = 0; i < attempts; ++i) {
+      const long double u = detail::UniformFromStep(steps[2 * i]);
+      const long double v = detail::UniformFromStep(steps[2 * i + 1]);
+      x[i] = NormalCandidate(u, v, ratio_const_);
+      const long double xx = x[i] * x[i];
+      // Both tests, without a branch that would wait on the division.
+      const int accept = NormalQuickAccept(xx, u) ? 1 : 0;
+      const int reject = NormalQuickReject(xx, u) ? 1 : 0;
+      verdict[i] = static_cast<signed char>(accept + (accept | reject) - 1);  // accept first
+    }
+    for (int i = 0; i < attempts; ++i) {
+      int accept = verdict[i];
+      if (accept < 0) [[unlikely]] {
+        accept = detail::NormalLogTest(x[i] * x[i], detail::UniformFromStep(steps[2 * i])) ? 1 : 0;
+      }
+      out[done] = FromStandard(x[i]);  // done < n: at most i of these attempts accepted
+      done += accept;
+    }
+    source.Skip(2 * attempts);
   }
 }
 

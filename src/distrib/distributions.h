@@ -74,10 +74,15 @@ class tNormal_distribution final : public tContinuous_distribution {
   long double Random_Variate() override;
   // The same variate from a source that owns the stream for a while.
   long double Random_Variate(UniformSource& source) const;
+  // The next n variates into out[0 .. n-1]: the same values, from the same
+  // uniforms, as n calls of Random_Variate(source).
+  void Random_Variates(UniformSource& source, long double* out, int n) const;
 
  private:
   template <class Source>
   long double Draw(Source& uniform) const;
+  // mean + x sd; for mean +0 and sd 1 that is 0 + x exactly (x 1 = x for every x).
+  long double FromStandard(long double x) const { return standard_ ? 0.0L + x : mean_ + x * sd_; }
 
   long double mean_ = 0, variance_ = 1, sd_ = 1, log_norm_ = 0, ratio_const_ = 0;
   bool standard_ = true;  // mean +0 and sd 1

@@ -113,6 +113,21 @@ class UniformSource {
     return detail::UniformFromStep(detail::uniformBlock.z[next_++]);
   }
 
+  // For a generator that works on several values at once: the number of
+  // values the block holds ahead (an exhausted block is refilled first), 0 when
+  // the stream can only be drawn one value at a time; Ahead() gives their
+  // steps, and Skip(n) takes the first n of them as drawn.
+  int Ready() {
+    if (next_ == detail::kUniformBlockSize) {
+      Sync();
+      if (!detail::RefillUniformBlock()) return 0;
+      Load();
+    }
+    return detail::kUniformBlockSize - next_;
+  }
+  const std::int32_t* Ahead() const { return &detail::uniformBlock.z[next_]; }
+  void Skip(int n) { next_ += n; }
+
   // Leaves Seed1, Seed2 and the block as drawing one value at a time would.
   void Sync() {
     detail::UniformBlock& b = detail::uniformBlock;
