@@ -165,22 +165,58 @@ long double tContinuous_distribution::Quantile(long double p) const {
 // ---------------------------------------------------------------------------
 // tNormal_distribution
 
-// -ln u = 2 atanh(s) with s = (1 - u) / (1 + u) in (0, 1), and
-//   2 (s + s^3/3 + s^5/5) <= -ln u <= 2 (s + s^3/3 + s^5/5) + 2 s^7 / (7 (1 - s^2)),
-// the remainder of the series being at most s^7/7 (1 + s^2 + s^4 + ...). The
-// bounds are computed to within 1e-17 relative and the extended logarithm is
-// within 1e-18 of -ln u, so a comparison that clears a bound by a relative
-// 1e-15 has the outcome the comparison with -4 logl(u) would have. Only the
-// band between the bounds (about one in 25 of the cases that reach this test,
-// mostly at small u) takes the logarithm.
-bool detail::NormalLogTest(long double xx, long double u) {
-  const long double s = (1 - u) / (1 + u);
+// ln y = 2 atanh(s) with s = (y - 1) / (y + 1) in (-1, 1), and the series
+// 2 (s + s^3/3 + s^5/5 + ...) has a remainder after s^5/5 of the sign of s and
+// at most |2 s^7 / (7 (1 - s^2))| (the geometric bound on s^7/7 (1 + s^2 + ...)).
+// So ln y lies between sum and sum + remainder. Both are computed to within
+// about 1e-18 relative, and the extended logarithm is within 1e-19 of ln y: a
+// comparison that clears a bound by a relative 1e-15 of the magnitudes in it
+// has the outcome the comparison of the logarithms would have. When s rounds to
+// +-1 the remainder is infinite and nothing is decided.
+namespace {
+
+struct LogSeries {
+  long double sum, remainder;
+};
+
+inline LogSeries AtanhSeries(long double s) {
   const long double s2 = s * s;
-  const long double lower = 8 * s * (1 + s2 * (1.0L / 3 + s2 / 5));
+  return {2 * s * (1 + s2 * (1.0L / 3 + s2 / 5)), 2 * s * (s2 * s2 * s2) / (7 * (1 - s2))};
+}
+
+}  // namespace
+
+// -ln u from s = (1 - u) / (1 + u) > 0: between sum and sum + remainder. The
+// upper bound is only formed when the lower one leaves the outcome open. Only
+// the band between the bounds (about one in 25 of the cases that reach this
+// test, mostly at small u) takes the logarithm.
+bool detail::NormalLogTest(long double xx, long double u) {
+  const LogSeries minusLog = AtanhSeries((1 - u) / (1 + u));
+  const long double lower = 4 * minusLog.sum;
   if (xx < lower * (1 - 1e-15L)) return true;
-  const long double upper = lower + 8 * s * (s2 * s2 * s2) / (7 * (1 - s2));
+  const long double upper = lower + 4 * minusLog.remainder;
   if (xx > upper * (1 + 1e-15L)) return false;
   return xx <= -4 * InlineLogl(u);
+}
+
+// Both logarithms bracketed the same way; the tolerance covers the rounding of
+// either side of the comparison, whose terms are at most |2 ln u|, |X| and
+// |(alpha - 1) ln y| in size.
+bool detail::GammaLogTest(long double u, long double X, long double alpha_minus_1) {
+  const long double y = X / alpha_minus_1 + 1;
+  const LogSeries logU = AtanhSeries((u - 1) / (u + 1));
+  const LogSeries logY = AtanhSeries((y - 1) / (y + 1));
+  const long double tolerance =
+      1e-15L * (2 * (fabsl(logU.sum) + fabsl(logU.remainder)) + fabsl(X) +
+                alpha_minus_1 * (fabsl(logY.sum) + fabsl(logY.remainder)));
+  const long double logUEnd = logU.sum + logU.remainder, logYEnd = logY.sum + logY.remainder;
+  const long double left_lo = 2 * std::min(logU.sum, logUEnd) + X;
+  const long double left_hi = 2 * std::max(logU.sum, logUEnd) + X;
+  const long double right_lo = alpha_minus_1 * std::min(logY.sum, logYEnd);
+  const long double right_hi = alpha_minus_1 * std::max(logY.sum, logYEnd);
+  if (left_lo > right_hi + tolerance) return true;  // false for NaN
+  if (left_hi < right_lo - tolerance) return false;
+  return 2 * InlineLogl(u) + X > alpha_minus_1 * InlineLogl(y);
 }
 
 tNormal_distribution::tNormal_distribution(long double mean, long double variance) {
@@ -377,7 +413,7 @@ long double tGamma_distribution::Draw(Source& uniform) const {
         if (-u * XX <= (2 * u * u - 2) * alpha_minus_1_) continue;
       }
       if (Y <= 0) continue;
-      if (2 * InlineLogl(u) + X > alpha_minus_1_ * InlineLogl(X / alpha_minus_1_ + 1)) continue;
+      if (detail::GammaLogTest(u, X, alpha_minus_1_)) continue;
       return Y / beta_;
     }
   }

@@ -60,6 +60,10 @@ namespace detail {
 // the outcome of comparing xx with -4 logl(u), the logarithm taken only when
 // bounds on it leave the outcome open.
 bool NormalLogTest(long double xx, long double u);
+// The gamma generator's final test, 2 ln(u) + X > (alpha - 1) ln(X / (alpha - 1) + 1)
+// for 0 < u < 1 and alpha > 1, in the same way: the outcome of the comparison
+// with both sides formed with logl, the logarithms taken only when needed.
+bool GammaLogTest(long double u, long double X, long double alpha_minus_1);
 }  // namespace detail
 
 class tNormal_distribution final : public tContinuous_distribution {

@@ -712,3 +712,96 @@ TEST(NormalRandomVariates, EqualOneAtATime) {
 
 }  // namespace
 }  // namespace quorvane
+
+namespace quorvane {
+namespace {
+
+// The gamma generator's last test must have the outcome of the comparison with
+// both logarithms taken by libm, for u as the uniform source gives it and X on
+// either side of both roots of 2 ln u + X = (alpha - 1) ln(1 + X / (alpha - 1))
+// (one in (-(alpha - 1), 0), one above 0), right at them included.
+TEST(GammaLogTest, OutcomeOfTheLogarithmComparison) {
+  std::mt19937_64 generator(20261210);
+  int mismatches = 0;
+  for (const long double alpha : {1.5L, 2.5L, 11.0L, 11.5L, 250.0L}) {
+    const long double m = alpha - 1;
+    auto rejects = [m](long double u, long double X) {
+      return 2 * logl(u) + X > m * logl(X / m + 1);
+    };
+    auto check = [&](long double u, long double X) {
+      if (!(X / m + 1 > 0)) return;
+      if (detail::GammaLogTest(u, X, m) != rejects(u, X) && ++mismatches <= 5) {
+        ADD_FAILURE() << "alpha " << static_cast<double>(alpha) << ", u " << static_cast<double>(u)
+                      << ", X " << static_cast<double>(X);
+      }
+    };
+    // The root of the test's two sides between lo and hi, where they change order.
+    auto root = [&](long double u, long double lo, long double hi) {
+      const bool atLo = rejects(u, lo);
+      for (int i = 0; i < 200; ++i) {
+        const long double mid = (lo + hi) / 2;
+        (rejects(u, mid) == atLo ? lo : hi) = mid;
+      }
+      return lo;
+    };
+    const long double inf = std::numeric_limits<long double>::infinity();
+    for (int i = 0; i < 5'000; ++i) {
+      const auto z = static_cast<std::int32_t>(1 + generator() % 2147483562u);
+      const long double u =
+          i % 2 == 0 ? z * 4.656613e-10L
+                     : expl(-21.5L * static_cast<long double>(generator() >> 11) * 0x1p-53L);
+      for (const long double boundary : {root(u, -m, 0), root(u, 0, 1e6L)}) {
+        for (const long double X :
+             {boundary, std::nextafter(boundary, inf), std::nextafter(boundary, -inf),
+              boundary * (1 + 1e-16L), boundary * (1 - 1e-16L), boundary * (1 + 1e-14L),
+              boundary * (1 - 1e-14L), boundary * (1 + 1e-4L), boundary * (1 - 1e-4L)}) {
+          check(u, X);
+        }
+      }
+      check(u, -m * static_cast<long double>(generator() >> 11) * 0x1p-53L);
+      check(u, 50 * m * static_cast<long double>(generator() >> 11) * 0x1p-53L);
+    }
+  }
+  EXPECT_EQ(mismatches, 0);
+}
+
+// Gamma variates equal those of the plain algorithm (ratio of uniforms, its
+// quadratic pre-tests and both logarithms), its constants formed with libm.
+TEST(GammaLogTest, VariatesEqualThePlainAlgorithm) {
+  const std::int32_t saved1 = Seed1, saved2 = Seed2;
+  for (const long double alpha : {1.5L, 11.5L}) {
+    SCOPED_TRACE(static_cast<double>(alpha));
+    const long double m = alpha - 1, s = sqrtl(2 * alpha - 1);
+    const long double c1 = (1 - s) * sqrtl(expl(m * (logl(alpha - s) - logl(m)) + s - 1));
+    const long double c2 = (1 + s) * sqrtl(expl(m * (logl(alpha + s) - logl(m)) - s - 1));
+    Seed1 = 1111931815;
+    Seed2 = 2056071926;
+    std::vector<long double> plain;
+    while (plain.size() < 300'000) {
+      const long double u = Uniform_01(), v = Uniform_01();
+      const long double X = (c1 + v * (c2 - c1)) / u, Y = X + alpha - 1, XX = X * X;
+      const long double q = (-2 * u * u + 8 * u - 6);
+      if (X >= 0 ? -XX * (X + Y) >= q * (Y * Y) : -XX >= q * Y) {
+        plain.push_back(Y / 1);
+        continue;
+      }
+      if (X >= 0 ? -u * XX <= (2 * u * u - 2) * Y : -u * XX <= (2 * u * u - 2) * m) continue;
+      if (Y <= 0 || 2 * logl(u) + X > m * logl(X / m + 1)) continue;
+      plain.push_back(Y / 1);
+    }
+    Seed1 = 1111931815;
+    Seed2 = 2056071926;
+    tGamma_distribution gamma(alpha, 1);
+    int differing = 0;
+    for (const long double expected : plain) {
+      const long double x = gamma.Random_Variate();
+      differing += std::memcmp(&x, &expected, 10) != 0;
+    }
+    EXPECT_EQ(differing, 0);
+  }
+  Seed1 = saved1;
+  Seed2 = saved2;
+}
+
+}  // namespace
+}  // namespace quorvane
