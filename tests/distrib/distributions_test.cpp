@@ -387,6 +387,16 @@ class GeneratorTest : public testing::Test {
   std::int32_t saved1_ = 0, saved2_ = 0;
 };
 
+// How many values of a and b differ in their 80 bits (not the padding).
+int DifferingValues(const std::vector<long double>& a, const std::vector<long double>& b) {
+  EXPECT_EQ(a.size(), b.size());
+  int differing = 0;
+  for (std::size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
+    differing += std::memcmp(&a[i], &b[i], 10) != 0;
+  }
+  return differing;
+}
+
 // The first draws from the engine seeds, from a python model of the same
 // algorithms in double precision (gen.py: the recurrence in big integers, the
 // generators with math.log/exp/sqrt). The seeds after the draws pin down how
@@ -559,36 +569,38 @@ TEST_F(GeneratorTest, GoodnessOfFit) {
   }
 }
 
-}  // namespace
-}  // namespace quorvane
-
-namespace quorvane {
-namespace {
-
 // The standard normal returns 0 + x in place of mean + x sd; with mean -0 the
 // general formula runs, and the variates must be the same bits.
-TEST(NormalRandomVariate, StandardShortcutEqualsTheGeneralFormula) {
-  const std::int32_t saved1 = Seed1, saved2 = Seed2;
+TEST_F(GeneratorTest, NormalStandardShortcutEqualsTheGeneralFormula) {
   tNormal_distribution standard(0, 1), general(-0.0L, 1);
   std::vector<long double> a, b;
-  Seed1 = 1111931815;
-  Seed2 = 2056071926;
   for (int i = 0; i < 20000; ++i) a.push_back(standard.Random_Variate());
-  Seed1 = 1111931815;
-  Seed2 = 2056071926;
+  Reseed();
   for (int i = 0; i < 20000; ++i) b.push_back(general.Random_Variate());
-  int differing = 0;  // the 80 bits of each value, not the padding
-  for (std::size_t i = 0; i < a.size(); ++i) differing += std::memcmp(&a[i], &b[i], 10) != 0;
-  EXPECT_EQ(differing, 0);
-  Seed1 = saved1;
-  Seed2 = saved2;
+  EXPECT_EQ(DifferingValues(a, b), 0);
 }
 
-}  // namespace
-}  // namespace quorvane
+// A uniform as the source makes it (z 4.656613e-10 for z in 1 .. 2147483562)
+// for even i, log-uniform down to the smallest the source gives for odd i.
+long double TestUniform(std::mt19937_64& generator, int i) {
+  const auto z = static_cast<std::int32_t>(1 + generator() % 2147483562u);
+  return i % 2 == 0 ? z * 4.656613e-10L
+                    : expl(-21.5L * static_cast<long double>(generator() >> 11) * 0x1p-53L);
+}
 
-namespace quorvane {
-namespace {
+// Values at a boundary of a comparison, one ulp and relative steps either side.
+std::vector<long double> AroundBoundary(long double b) {
+  const long double inf = std::numeric_limits<long double>::infinity();
+  return {b,
+          std::nextafter(b, inf),
+          std::nextafter(b, -inf),
+          b * (1 + 1e-16L),
+          b * (1 - 1e-16L),
+          b * (1 + 1e-14L),
+          b * (1 - 1e-14L),
+          b * (1 + 1e-4L),
+          b * (1 - 1e-4L)};
+}
 
 // The normal generator's last test decides by bounds where it can; its outcome
 // must be that of comparing with -4 logl(u) (libm's logarithm the reference)
@@ -602,33 +614,20 @@ TEST(NormalLogTest, OutcomeOfTheLogarithmComparison) {
       ADD_FAILURE() << "u " << static_cast<double>(u) << ", xx " << static_cast<double>(xx);
     }
   };
-  const long double inf = std::numeric_limits<long double>::infinity();
   for (int i = 0; i < 300'000; ++i) {
-    // u = z 4.656613e-10 for z in 1 .. 2147483562, as Uniform_01 makes it;
-    // every other u log-uniform down to the smallest.
-    const auto z = static_cast<std::int32_t>(1 + generator() % 2147483562u);
-    const long double u =
-        i % 2 == 0 ? z * 4.656613e-10L
-                   : expl(-21.5L * static_cast<long double>(generator() >> 11) * 0x1p-53L);
-    const long double boundary = -4 * logl(u);
-    for (const long double xx :
-         {boundary, std::nextafter(boundary, inf), std::nextafter(boundary, -inf),
-          boundary * (1 + 1e-16L), boundary * (1 - 1e-16L), boundary * (1 + 1e-14L),
-          boundary * (1 - 1e-14L), boundary * (1 + 1e-4L), boundary * (1 - 1e-4L),
-          2 * u * u + 6 - 8 * u, 2 / u - 2 * u, 0.0L}) {
-      check(xx, u);
-    }
+    const long double u = TestUniform(generator, i);
+    for (const long double xx : AroundBoundary(-4 * logl(u))) check(xx, u);
+    check(2 * u * u + 6 - 8 * u, u);
+    check(2 / u - 2 * u, u);
+    check(0, u);
   }
   EXPECT_EQ(mismatches, 0);
 }
 
 // A million standard normal variates equal those of the plain algorithm (the
 // ratio of uniforms with its two quadratic pre-tests and the logarithm).
-TEST(NormalLogTest, VariatesEqualThePlainAlgorithm) {
-  const std::int32_t saved1 = Seed1, saved2 = Seed2;
+TEST_F(GeneratorTest, NormalVariatesEqualThePlainAlgorithm) {
   const long double c = sqrtl(2 / 2.718281828459045235360287471352662498L);
-  Seed1 = 1111931815;
-  Seed2 = 2056071926;
   std::vector<long double> plain;
   while (plain.size() < 1'000'000) {
     const long double u = Uniform_01(), v = Uniform_01();
@@ -637,32 +636,19 @@ TEST(NormalLogTest, VariatesEqualThePlainAlgorithm) {
       plain.push_back(0.0L + x);
     }
   }
-  Seed1 = 1111931815;
-  Seed2 = 2056071926;
+  Reseed();
   tNormal_distribution normal(0, 1);
-  int differing = 0;
-  for (const long double expected : plain) {
-    const long double x = normal.Random_Variate();
-    differing += std::memcmp(&x, &expected, 10) != 0;
-  }
-  EXPECT_EQ(differing, 0);
-  Seed1 = saved1;
-  Seed2 = saved2;
+  std::vector<long double> drawn;
+  for (std::size_t i = 0; i < plain.size(); ++i) drawn.push_back(normal.Random_Variate());
+  EXPECT_EQ(DifferingValues(drawn, plain), 0);
 }
-
-}  // namespace
-}  // namespace quorvane
-
-namespace quorvane {
-namespace {
 
 // Variates drawn several at a time are those drawn one at a time: the same
 // bits, the same uniforms taken. Batches of assorted sizes with single uniforms
 // between them start at every offset in the block of steps computed ahead, odd
 // ones included (a pair straddling two blocks); seeds out of the generator's
 // range make the stream go value by value.
-TEST(NormalRandomVariates, EqualOneAtATime) {
-  const std::int32_t saved1 = Seed1, saved2 = Seed2;
+TEST_F(GeneratorTest, NormalVariatesDrawnTogetherEqualOneAtATime) {
   struct Case {
     const char* what;
     long double mean, variance;
@@ -698,23 +684,9 @@ TEST(NormalRandomVariates, EqualOneAtATime) {
       values.push_back(Seed2);
       return values;
     };
-    const std::vector<long double> single = draw(false), batched = draw(true);
-    ASSERT_EQ(batched.size(), single.size());
-    int differing = 0;  // the 80 bits of each value, not the padding
-    for (std::size_t i = 0; i < single.size(); ++i) {
-      differing += std::memcmp(&single[i], &batched[i], 10) != 0;
-    }
-    EXPECT_EQ(differing, 0);
+    EXPECT_EQ(DifferingValues(draw(false), draw(true)), 0);
   }
-  Seed1 = saved1;
-  Seed2 = saved2;
 }
-
-}  // namespace
-}  // namespace quorvane
-
-namespace quorvane {
-namespace {
 
 // The gamma generator's last test must have the outcome of the comparison with
 // both logarithms taken by libm, for u as the uniform source gives it and X on
@@ -744,19 +716,10 @@ TEST(GammaLogTest, OutcomeOfTheLogarithmComparison) {
       }
       return lo;
     };
-    const long double inf = std::numeric_limits<long double>::infinity();
     for (int i = 0; i < 5'000; ++i) {
-      const auto z = static_cast<std::int32_t>(1 + generator() % 2147483562u);
-      const long double u =
-          i % 2 == 0 ? z * 4.656613e-10L
-                     : expl(-21.5L * static_cast<long double>(generator() >> 11) * 0x1p-53L);
+      const long double u = TestUniform(generator, i);
       for (const long double boundary : {root(u, -m, 0), root(u, 0, 1e6L)}) {
-        for (const long double X :
-             {boundary, std::nextafter(boundary, inf), std::nextafter(boundary, -inf),
-              boundary * (1 + 1e-16L), boundary * (1 - 1e-16L), boundary * (1 + 1e-14L),
-              boundary * (1 - 1e-14L), boundary * (1 + 1e-4L), boundary * (1 - 1e-4L)}) {
-          check(u, X);
-        }
+        for (const long double X : AroundBoundary(boundary)) check(u, X);
       }
       check(u, -m * static_cast<long double>(generator() >> 11) * 0x1p-53L);
       check(u, 50 * m * static_cast<long double>(generator() >> 11) * 0x1p-53L);
@@ -767,15 +730,13 @@ TEST(GammaLogTest, OutcomeOfTheLogarithmComparison) {
 
 // Gamma variates equal those of the plain algorithm (ratio of uniforms, its
 // quadratic pre-tests and both logarithms), its constants formed with libm.
-TEST(GammaLogTest, VariatesEqualThePlainAlgorithm) {
-  const std::int32_t saved1 = Seed1, saved2 = Seed2;
+TEST_F(GeneratorTest, GammaVariatesEqualThePlainAlgorithm) {
   for (const long double alpha : {1.5L, 11.5L}) {
     SCOPED_TRACE(static_cast<double>(alpha));
     const long double m = alpha - 1, s = sqrtl(2 * alpha - 1);
     const long double c1 = (1 - s) * sqrtl(expl(m * (logl(alpha - s) - logl(m)) + s - 1));
     const long double c2 = (1 + s) * sqrtl(expl(m * (logl(alpha + s) - logl(m)) - s - 1));
-    Seed1 = 1111931815;
-    Seed2 = 2056071926;
+    Reseed();
     std::vector<long double> plain;
     while (plain.size() < 300'000) {
       const long double u = Uniform_01(), v = Uniform_01();
@@ -789,18 +750,12 @@ TEST(GammaLogTest, VariatesEqualThePlainAlgorithm) {
       if (Y <= 0 || 2 * logl(u) + X > m * logl(X / m + 1)) continue;
       plain.push_back(Y / 1);
     }
-    Seed1 = 1111931815;
-    Seed2 = 2056071926;
+    Reseed();
     tGamma_distribution gamma(alpha, 1);
-    int differing = 0;
-    for (const long double expected : plain) {
-      const long double x = gamma.Random_Variate();
-      differing += std::memcmp(&x, &expected, 10) != 0;
-    }
-    EXPECT_EQ(differing, 0);
+    std::vector<long double> drawn;
+    for (std::size_t i = 0; i < plain.size(); ++i) drawn.push_back(gamma.Random_Variate());
+    EXPECT_EQ(DifferingValues(drawn, plain), 0);
   }
-  Seed1 = saved1;
-  Seed2 = saved2;
 }
 
 }  // namespace
