@@ -9,20 +9,10 @@
 #include <vector>
 
 #include "matrix_handling/matrix_ops.h"
+#include "matrix_handling/pattern.h"
 
 namespace quorvane {
 namespace {
-
-// A full 20 x 20 array of distinct, exactly representable values.
-Matrix Pattern(int seed) {
-  Matrix m;
-  for (int i = 1; i <= kMaxOrder; ++i) {
-    for (int j = 1; j <= kMaxOrder; ++j) {
-      m(i, j) = static_cast<long double>((i * 37 + j * 101 + seed * 53) % 193 - 96) / 8.0L;
-    }
-  }
-  return m;
-}
 
 Matrix FromRows(const std::vector<std::vector<long double>>& rows) {
   Matrix m;

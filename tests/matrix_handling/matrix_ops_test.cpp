@@ -16,22 +16,14 @@
 #include <string>
 #include <vector>
 
+#include "matrix_handling/pattern.h"
+
 namespace quorvane {
 namespace {
 
-// A full 20 x 20 array of exactly representable values, different for each
-// seed, with a dominant positive diagonal (so every leading block is
-// nonsingular and has positive variances).
-Matrix Pattern(int seed) {
-  Matrix m;
-  for (int i = 1; i <= kMaxOrder; ++i) {
-    for (int j = 1; j <= kMaxOrder; ++j) {
-      m(i, j) = static_cast<long double>((i * 37 + j * 101 + seed * 53) % 193 - 96) / 8.0L +
-                (i == j ? 100.0L : 0.0L);
-    }
-  }
-  return m;
-}
+// A dominant positive diagonal for Pattern: every leading block nonsingular,
+// with positive variances.
+constexpr long double kDominant = 100;
 
 Vector VecPattern(int seed) {
   Vector v;
@@ -101,8 +93,8 @@ TEST(MatrixOpsAliasing, MatrixOutputAliasingAnInputGivesTheDistinctResult) {
   for (const MatrixCase& c : MatrixCases()) {
     for (int aliased = 1; aliased <= c.inputs; ++aliased) {
       SCOPED_TRACE(std::string(c.name) + (aliased == 1 ? ", output is a" : ", output is b"));
-      const Matrix a0 = Pattern(1);
-      const Matrix b0 = Pattern(2);
+      const Matrix a0 = Pattern(1, kDominant);
+      const Matrix b0 = Pattern(2, kDominant);
 
       // Distinct output that starts as the aliased input did, so that the
       // elements outside the live block compare too.
@@ -126,7 +118,7 @@ TEST(MatrixOpsAliasing, MatrixOutputAliasingAnInputGivesTheDistinctResult) {
 }
 
 TEST(MatrixOpsAliasing, VectorOutputAliasingAnInputGivesTheDistinctResult) {
-  const Matrix A = Pattern(3);
+  const Matrix A = Pattern(3, kDominant);
   const Vector a0 = VecPattern(4);
   const Vector b0 = VecPattern(5);
   struct VectorCase {
@@ -209,12 +201,12 @@ TEST(MatrixOpsEmptyBlock, SizeZeroChangesNothingButWholeArrayClearsStillHappen) 
        [](const Matrix& in, Matrix& o) { Mat_Transpose_Rect(in, 0, 0, o); }},
       {"Mat_Zero", true, [](const Matrix&, Matrix& o) { Mat_Zero(o); }},
   };
-  const Matrix in = Pattern(7);
+  const Matrix in = Pattern(7, kDominant);
   for (const ZeroCase& c : cases) {
     SCOPED_TRACE(c.name);
-    Matrix out = Pattern(8);
+    Matrix out = Pattern(8, kDominant);
     c.run(in, out);
-    EXPECT_EQ(out, c.clears ? Matrix() : Pattern(8));
+    EXPECT_EQ(out, c.clears ? Matrix() : Pattern(8, kDominant));
   }
 
   Vector v = VecPattern(1);
@@ -355,13 +347,13 @@ TEST(MatrixOps, RectangularProductsAndTransposes) {
   B(2, 2) = 10;
   B(3, 1) = 11;
   B(3, 2) = 12;
-  Matrix T = Pattern(4);
+  Matrix T = Pattern(4, kDominant);
   Mat_Mult_Rect(A, B, 2, 3, 2, T);
   EXPECT_EQ(T(1, 1), 58.0L);
   EXPECT_EQ(T(1, 2), 64.0L);
   EXPECT_EQ(T(2, 1), 139.0L);
   EXPECT_EQ(T(2, 2), 154.0L);
-  EXPECT_EQ(T(1, 3), Pattern(4)(1, 3)) << "outside the block untouched";
+  EXPECT_EQ(T(1, 3), Pattern(4, kDominant)(1, 3)) << "outside the block untouched";
 
   Vector x;
   x[1] = 1;
@@ -373,7 +365,7 @@ TEST(MatrixOps, RectangularProductsAndTransposes) {
   EXPECT_EQ(y[2], 11.0L);
   EXPECT_EQ(y[3], VecPattern(2)[3]);
 
-  Matrix At = Pattern(5);
+  Matrix At = Pattern(5, kDominant);
   Mat_Transpose_Rect(A, 2, 3, At);
   Matrix expected;
   for (int i = 1; i <= 2; ++i) {
@@ -381,11 +373,12 @@ TEST(MatrixOps, RectangularProductsAndTransposes) {
   }
   EXPECT_EQ(At, expected) << "transpose is 3 x 2 and the rest cleared";
 
-  Matrix Bt = Pattern(6);
-  Mat_Transpose(Pattern(7), 3, Bt);
+  Matrix Bt = Pattern(6, kDominant);
+  Mat_Transpose(Pattern(7, kDominant), 3, Bt);
   for (int i = 1; i <= kMaxOrder; ++i) {
     for (int j = 1; j <= kMaxOrder; ++j) {
-      EXPECT_EQ(Bt(i, j), (i <= 3 && j <= 3) ? Pattern(7)(j, i) : Pattern(6)(i, j));
+      EXPECT_EQ(Bt(i, j),
+                (i <= 3 && j <= 3) ? Pattern(7, kDominant)(j, i) : Pattern(6, kDominant)(i, j));
     }
   }
 }
@@ -466,7 +459,7 @@ TEST(DataMatrixOps, SummaryMatchesExactReference) {
   for (int i = 1; i <= 5; ++i) {
     for (int j = 1; j <= 3; ++j) X(i, j) = data[i - 1][j - 1];
   }
-  Matrix R = Pattern(1);
+  Matrix R = Pattern(1, kDominant);
   Vector mean = VecPattern(1);
   Vector sd = VecPattern(2);
   Data_Summary(X, 5, 3, R, mean, sd);
@@ -491,16 +484,16 @@ TEST(DataMatrixOps, SummaryMatchesExactReference) {
     EXPECT_EQ(sd[j], 0.0L);
     EXPECT_EQ(mean[j], VecPattern(1)[j]) << "mean beyond cols untouched";
   }
-  EXPECT_EQ(R(1, 4), Pattern(1)(1, 4)) << "R outside the block untouched";
+  EXPECT_EQ(R(1, 4), Pattern(1, kDominant)(1, 4)) << "R outside the block untouched";
 }
 
 // ---------------------------------------------------------------------------
 // Kronecker product.
 
 TEST(KroneckerProduct, FillsTheFullTwentyByTwenty) {
-  const Matrix A = Pattern(1);
-  const Matrix B = Pattern(2);
-  Matrix K = Pattern(3);
+  const Matrix A = Pattern(1, kDominant);
+  const Matrix B = Pattern(2, kDominant);
+  Matrix K = Pattern(3, kDominant);
   int rows = -1;
   int cols = -1;
   bool ok = false;
@@ -520,9 +513,9 @@ TEST(KroneckerProduct, FillsTheFullTwentyByTwenty) {
 }
 
 TEST(KroneckerProduct, RectangularResultClearsTheRest) {
-  const Matrix A = Pattern(1);
-  const Matrix B = Pattern(2);
-  Matrix K = Pattern(3);
+  const Matrix A = Pattern(1, kDominant);
+  const Matrix B = Pattern(2, kDominant);
+  Matrix K = Pattern(3, kDominant);
   int rows = 0;
   int cols = 0;
   bool ok = false;
@@ -548,13 +541,14 @@ TEST(KroneckerProduct, TooLargeLeavesEverythingAsItWas) {
   const Case cases[] = {{3, 3, 7, 7}, {3, 1, 7, 1}, {1, 7, 1, 3}, {21, 1, 1, 1}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.ar << "x" << c.ac << " (x) " << c.br << "x" << c.bc);
-    Matrix K = Pattern(3);
+    Matrix K = Pattern(3, kDominant);
     int rows = -5;
     int cols = -6;
     bool ok = true;
-    Kronecker_Product(Pattern(1), Pattern(2), c.ar, c.ac, c.br, c.bc, K, rows, cols, ok);
+    Kronecker_Product(Pattern(1, kDominant), Pattern(2, kDominant), c.ar, c.ac, c.br, c.bc, K, rows,
+                      cols, ok);
     EXPECT_FALSE(ok);
-    EXPECT_EQ(K, Pattern(3));
+    EXPECT_EQ(K, Pattern(3, kDominant));
     EXPECT_EQ(rows, -5);
     EXPECT_EQ(cols, -6);
   }
