@@ -3,6 +3,8 @@
 
 #include <array>
 
+#include "distrib/cpu_dispatch.h"
+
 namespace quorvane {
 
 std::int32_t Seed1 = kStartSeed1;
@@ -39,7 +41,7 @@ constexpr auto kPowers2 = Powers(40692, 249, kModulus2);
 
 }  // namespace
 
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) bool RefillUniformBlock() {
+QUORVANE_X86_64_CLONES bool RefillUniformBlock() {
   UniformBlock& b = uniformBlock;
   b.next = kUniformBlockSize;
   if (Seed1 < 1 || Seed1 >= kModulus1 || Seed2 < 1 || Seed2 >= kModulus2) return false;
