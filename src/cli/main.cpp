@@ -5,8 +5,6 @@
 // by line, exactly as the results viewer would hold it after one run into an
 // empty viewer; the texts of the message boxes go to standard error.
 
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <cctype>
 #include <cstdint>
@@ -21,6 +19,7 @@
 #include "TemplateForm/compute.h"
 #include "TemplateForm/compute_host.h"
 #include "TemplateForm/worksheet.h"
+#include "cli/terminal.h"
 #include "matrix_handling/matrix_print.h"
 
 #ifndef QUORVANE_VERSION
@@ -116,7 +115,7 @@ std::string GroupDigits(std::int64_t value) {
 class CliHost : public ComputeHost {
  public:
   explicit CliHost(std::string dataFile)
-      : dataFile_(std::move(dataFile)), progressShown_(isatty(fileno(stderr)) == 1) {}
+      : dataFile_(std::move(dataFile)), progressShown_(StandardErrorIsTerminal()) {}
 
   MessageButton ShowMessage(MessageKind kind, const std::string& text) override {
     EndProgressLine();
@@ -219,6 +218,7 @@ int Run(const Options& options) {
 
 int main(int argc, char** argv) {
   using namespace quorvane::cli;
+  WriteStandardOutputAsIs();
   Options options;
   CLI::App app{
       "Bayesian test for a standardized difference in a single case, controlling for "
