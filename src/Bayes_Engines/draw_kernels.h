@@ -7,20 +7,17 @@
 #if QUORVANE_X87_KERNELS
 
 #include <cmath>
-#include <cstddef>
+
+#include "Bayes_Engines/draw_kernel_frame.h"
 
 namespace quorvane {
 
-// An extended real kept as two doubles whose difference is exactly it: hi is
-// the value rounded to double and excess = hi - value what the rounding added
-// (value = hi - excess). A zero keeps its sign: -0 splits into -0 and +0, and
-// -0 - +0 is -0. A pair moves between memory and the x87 registers several
+// A Split (draw_kernel_frame.h) keeps an extended real as two doubles whose
+// difference is exactly it. A zero keeps its sign: -0 splits into -0 and +0,
+// and -0 - +0 is -0. A pair moves between memory and the x87 registers several
 // times faster than an 80-bit value, and is formed and joined with one
 // subtraction each.
-struct Split {
-  double hi = 0, excess = 0;
-};
-
+//
 // The rounding to double happens in memory (a cast in a register may be
 // skipped under x87 excess precision). Exact unless a conversion underflows
 // or overflows; a standard normal variate (0, or at least 2^-66 and below
@@ -47,25 +44,6 @@ inline bool SplitsExactly(long double x) {
   const long double back = Join(SplitOf(x));
   return back == x && std::signbit(back) == std::signbit(x);
 }
-
-// A kernel's working memory, laid out as the generator expects. The run's
-// constants (0-based, split) are set once; sigma, mu and factor are the
-// kernel's own.
-struct DrawKernelFrame {
-  Split xtx[6][6];       // (X'X)^-1
-  Split bHat[12];        // the stacked least-squares coefficients
-  Split score[6];        // 1 and the case's covariate values
-  Split threshold;       // the Cholesky threshold, 1e-12
-  Split sigma[3];        // Sigma*[1,1], [2,1], [2,2]
-  Split mu;              // the running conditional mean
-  long double mu1, mu2;  // the draw's conditional means of Y1 and Y2
-  Split factor[12][12];  // Lambda's factor, lower triangle
-};
-static_assert(offsetof(DrawKernelFrame, bHat) == 576 && offsetof(DrawKernelFrame, score) == 768 &&
-              offsetof(DrawKernelFrame, threshold) == 864 &&
-              offsetof(DrawKernelFrame, sigma) == 880 && offsetof(DrawKernelFrame, mu) == 928 &&
-              offsetof(DrawKernelFrame, mu1) == 944 && offsetof(DrawKernelFrame, mu2) == 960 &&
-              offsetof(DrawKernelFrame, factor) == 976 && sizeof(DrawKernelFrame) == 3280);
 
 // Evaluates one draw from Sigma*'s lower triangle (three 80-bit reals) and its
 // 2 (k + 1) standard normal variates u: fills frame->mu1 and frame->mu2 and
