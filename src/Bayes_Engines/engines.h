@@ -54,6 +54,11 @@ struct EngineOptions {
   InfoMessageFn cholMessage;
   // Optional: filled with the run's pivot failures when the run finishes.
   EngineDiagnostics* diagnostics = nullptr;
+  // Where the x87 kernels are built, evaluate the draws with them for the
+  // numbers of covariates where they pay; false keeps every draw on the
+  // portable evaluation (benchmarks and tests compare the two). The results
+  // are identical bit for bit either way.
+  bool drawKernels = true;
 };
 
 // The seeds every run starts from.

@@ -26,6 +26,7 @@
 #include <thread>
 #include <vector>
 
+#include "Bayes_Engines/draw_evaluation.h"
 #include "Bayes_Engines/draw_kernels.h"
 #include "Bayes_Engines/engines.h"
 #include "Bayes_Engines/regression_from_summary.h"
@@ -47,6 +48,8 @@ constexpr int kHelpAtBacklog = 4;
 // A draw of the calibrated engine that keeps rejecting candidates asks the
 // progress callback this often whether to go on (it cannot loop unheard).
 constexpr std::uint32_t kTrialsBetweenChecks = 1u << 16;
+// The engines' domain: 1 <= k <= 5 covariates.
+constexpr int kMaxCovariates = 5;
 
 using detail::kCholThreshold;
 using detail::kPivotThreshold;
@@ -162,9 +165,10 @@ inline long double ZStar(const RunConstants& rc, long double s11, long double s2
   return (z1 - z2) / std::sqrt(2.0L - 2.0L * rho);
 }
 
-// z* of one draw from its residual covariance Sigma*, its correlation rho and
-// its 2 (k + 1) standard normal variates u. Returns false (z untouched) when the
-// Cholesky factorisation of Lambda meets a pivot below its threshold.
+// The conditional means mu1, mu2 at the case's covariates of one draw, from
+// its residual covariance Sigma* and its 2 (k + 1) standard normal variates u.
+// Returns false (mu1, mu2 untouched) when the Cholesky factorisation of Lambda
+// meets a pivot below its threshold.
 //
 // The arithmetic is the library's, element by element: Lambda's entries as the
 // Kronecker product forms them, every entry of the factor with its sum taken
@@ -173,15 +177,14 @@ inline long double ZStar(const RunConstants& rc, long double s11, long double s2
 // only rows above it), each entry of Lambda is formed where it is read, and
 // Cf u accumulates along a row while its entries are still at hand. Any pivot
 // below its threshold fails the draw, as it fails the library's
-// factorisation. KP1 is k + 1 when known at compile time (the loops then
-// unroll fully) and 0 otherwise.
+// factorisation. KP1 is k + 1 (the loops unroll fully).
 template <int KP1>
-bool EvaluateDrawFast(const RunConstants& rc, const M2& sigma, long double rho,
-                      const long double* u, long double& z) {
-  const int kp1 = KP1 > 0 ? KP1 : rc.kp1;
-  const int d = 2 * kp1;
-  constexpr int kOrder = KP1 > 0 ? 2 * KP1 : kMaxOrder;
-  long double L[kOrder][kOrder];  // the factor, lower triangle only
+bool EvaluateDrawFast(const RunConstants& rc, const M2& sigma, const long double* u,
+                      long double& mu1Out, long double& mu2Out) {
+  static_assert(KP1 >= 2 && KP1 <= kMaxCovariates + 1);
+  constexpr int kp1 = KP1;
+  constexpr int d = 2 * kp1;
+  long double L[d][d];  // the factor, lower triangle only
   const long double s[2][2] = {{sigma.e[1][1], sigma.e[1][2]}, {sigma.e[2][1], sigma.e[2][2]}};
 
   // Row by row: each entry is the library's (k ascending in every sum, the
@@ -217,13 +220,15 @@ bool EvaluateDrawFast(const RunConstants& rc, const M2& sigma, long double rho,
       mu2 = b * rc.score[i - kp1 + 1] + mu2;
     }
   }
-  z = ZStar(rc, s[0][0], s[1][1], rho, mu1, mu2);
+  mu1Out = mu1;
+  mu2Out = mu2;
   return true;
 }
 
-using EvaluateFn = bool (*)(const RunConstants&, const M2&, long double, const long double*,
+using EvaluateFn = bool (*)(const RunConstants&, const M2&, const long double*, long double&,
                             long double&);
 
+// The evaluation for k + 1; k is 1 to kMaxCovariates.
 EvaluateFn PickEvaluator(int kp1) {
   switch (kp1) {
     case 2:
@@ -234,18 +239,17 @@ EvaluateFn PickEvaluator(int kp1) {
       return EvaluateDrawFast<4>;
     case 5:
       return EvaluateDrawFast<5>;
-    case 6:
-      return EvaluateDrawFast<6>;
     default:
-      return EvaluateDrawFast<0>;
+      return EvaluateDrawFast<6>;
   }
 }
 
 #if QUORVANE_X87_KERNELS
 // Chooses the kernel for k and splits the run's constants into its frame; no
 // kernel when a constant does not split exactly.
-void PrepareKernel(RunConstants& rc) {
+void PrepareKernel(RunConstants& rc, const EngineOptions& options) {
   rc.kernel = nullptr;
+  if (!options.drawKernels) return;
   const DrawKernel kernel = DrawKernelFor(rc.kp1 - 1);
   if (kernel == nullptr) return;
   bool exact = SplitsExactly(kCholThreshold);
@@ -466,7 +470,10 @@ void Run<prior>::EvaluateChunk(int c) {
 #endif
     long double u[kMaxOrder];
     for (int i = 0; i < rc_.d; ++i) u[i] = FromSlot(slots[i]);
-    if (!evaluate_(rc_, sigma, chunk.rho[ts], u, z)) {
+    long double mu1 = 0, mu2 = 0;
+    if (evaluate_(rc_, sigma, u, mu1, mu2)) {
+      z = ZStar(rc_, sigma.e[1][1], sigma.e[2][2], chunk.rho[ts], mu1, mu2);
+    } else {
       z = EvaluateDrawWithLibrary(rc_, sigma, chunk.rho[ts], u);
       {
         std::lock_guard lock(mutex_);
@@ -628,7 +635,7 @@ bool RunEngine(int covariateCount, int controlCount, int drawCount, bool twoSide
   const int n = controlCount;
   const int m = k + 2;
   const int D = drawCount;
-  if (D < 1) return false;
+  if (D < 1 || k < 1 || k > kMaxCovariates) return false;
 
   const PivotFailureCounts failuresBefore = ThreadPivotFailures();
 
@@ -652,7 +659,7 @@ bool RunEngine(int covariateCount, int controlCount, int drawCount, bool twoSide
     for (int c = 0; c <= k; ++c) rc.xtx[r][c] = rc.xtxInv(r + 1, c + 1);
   }
 #if QUORVANE_X87_KERNELS
-  PrepareKernel(rc);
+  PrepareKernel(rc, options);
 #endif
 
   // 6: every run draws the same sequence.
@@ -748,6 +755,31 @@ bool RunEngine(int covariateCount, int controlCount, int drawCount, bool twoSide
 }
 
 }  // namespace
+
+namespace detail {
+
+bool EvaluateDrawPortably(int k, const Matrix& xtxInv, const Vector& bHat, const Vector& score,
+                          const long double sigmaLower[3], const long double* u, long double& mu1,
+                          long double& mu2) {
+  if (k < 1 || k > kMaxCovariates) return false;
+  RunConstants rc;
+  rc.kp1 = k + 1;
+  rc.d = 2 * (k + 1);
+  rc.xtxInv = xtxInv;
+  rc.bHat = bHat;
+  rc.score = score;
+  for (int r = 0; r <= k; ++r) {
+    for (int c = 0; c <= k; ++c) rc.xtx[r][c] = xtxInv(r + 1, c + 1);
+  }
+  M2 sigma{};
+  sigma.e[1][1] = sigmaLower[0];
+  sigma.e[2][1] = sigmaLower[1];
+  sigma.e[1][2] = sigmaLower[1];
+  sigma.e[2][2] = sigmaLower[2];
+  return PickEvaluator(rc.kp1)(rc, sigma, u, mu1, mu2);
+}
+
+}  // namespace detail
 
 void CredibleLimitPositions(int crediblePercent, int drawCount, bool twoSided, int& lower,
                             int& upper) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Bayes_Engines/regression_from_summary.h"
@@ -61,8 +62,9 @@ struct AgreementCase {
 
 class EngineAgreement : public ::testing::TestWithParam<AgreementCase> {};
 
-// The production engine (one thread and two) gives exactly the numbers of the
-// plain reference run built from library calls.
+// The production engine (one thread and two; the x87 kernels where built, and
+// the portable evaluation) gives exactly the numbers of the plain reference
+// run built from library calls.
 TEST_P(EngineAgreement, MatchesReferenceRunBitForBit) {
   const AgreementCase& c = GetParam();
   const FixtureSummary s = SummariseFixture(c.k, c.n);
@@ -75,12 +77,14 @@ TEST_P(EngineAgreement, MatchesReferenceRunBitForBit) {
       SetCholMessageHandler([&messages](const std::string& text) { messages.push_back(text); });
   const auto ref = RunReferenceEngine(c.engine == Engine::Calibrated, c.k, c.n, D, c.twoSided, 95,
                                       s.sds, s.means, s.caseScores, s.R);
-  for (int threads : {1, 2}) {
+  for (const auto& [threads, kernels] : {std::pair{1, true}, {2, true}, {1, false}, {2, false}}) {
     EngineOptions options;
     options.threads = threads;
+    options.drawKernels = kernels;
     const EngineRun r = RunEngine(c.engine, c.k, c.n, D, c.twoSided, s, options);
     ASSERT_TRUE(r.finished);
-    EXPECT_EQ(Fields(r.results), Fields(ref.results)) << "threads " << threads;
+    EXPECT_EQ(Fields(r.results), Fields(ref.results))
+        << "threads " << threads << ", kernels " << kernels;
     EXPECT_EQ(Hex(r.partialR), Hex(ref.partialR));
     EXPECT_EQ(Hex(r.condZ1), Hex(ref.condZ1));
     EXPECT_EQ(Hex(r.condZ2), Hex(ref.condZ2));
