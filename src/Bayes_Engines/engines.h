@@ -76,7 +76,7 @@ inline constexpr std::int32_t kEngineSeed2 = 2056071926;
 // (standard theory) or n - k - 3 >= 1 (calibrated), R positive definite.
 // drawCount may be any positive count (the list of draws grows with it).
 // Returns false, leaving the outputs unspecified, when the progress callback
-// cancelled the run.
+// cancelled the run, or when k or drawCount is outside the domain.
 bool Run_Standard_Theory_Engine(int covariateCount, int controlCount, int drawCount, bool twoSided,
                                 int crediblePercent, const Vector& sds, const Vector& means,
                                 const Vector& caseScores, const Matrix& R, Vector& condMeans,
