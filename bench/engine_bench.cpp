@@ -47,8 +47,8 @@ Summary MakeSample(int k) {
 }
 
 // One whole analysis (1,000,000 draws, N = 30) per iteration. Arguments:
-// calibrated prior (0/1), k, threads, x87 kernels (0/1; where they are not
-// built both settings run the portable evaluation). The kernel settings of a
+// calibrated prior (0/1), k, threads, x87 kernels (1: for every k, 0: never;
+// where they are not built both settings run the portable evaluation). The kernel settings of a
 // case run one after the other, so that a pass over all cases alternates them.
 void BM_EngineRun(benchmark::State& state) {
   const bool calibrated = state.range(0) != 0;
@@ -57,7 +57,7 @@ void BM_EngineRun(benchmark::State& state) {
   const Summary s = MakeSample(k);
   EngineOptions options;
   options.threads = threads;
-  options.drawKernels = state.range(3) != 0;
+  options.drawKernels = state.range(3) != 0 ? DrawKernelUse::Always : DrawKernelUse::Never;
   for (auto _ : state) {
     Vector condMeans, condSDs;
     long double partialR = 0, z1 = 0, z2 = 0;

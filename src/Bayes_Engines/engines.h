@@ -41,6 +41,15 @@ struct EngineDiagnostics {
   bool Reliable() const { return failedFactorisations == 0 && stoppedInversions == 0; }
 };
 
+// Which draws the x87 kernels evaluate, where they are built (Linux x86-64);
+// elsewhere every draw takes the portable evaluation. The results are
+// identical bit for bit whatever the choice.
+enum class DrawKernelUse {
+  WhereFaster,  // for the numbers of covariates where they are measurably faster
+  Never,        // every draw on the portable evaluation
+  Always,       // for every number of covariates (benchmarks and tests)
+};
+
 struct EngineOptions {
   EngineProgressFn progress;  // optional
   // Threads to use: 1 runs everything on the calling thread; 2 draws the
@@ -54,11 +63,7 @@ struct EngineOptions {
   InfoMessageFn cholMessage;
   // Optional: filled with the run's pivot failures when the run finishes.
   EngineDiagnostics* diagnostics = nullptr;
-  // Where the x87 kernels are built, evaluate the draws with them for the
-  // numbers of covariates where they pay; false keeps every draw on the
-  // portable evaluation (benchmarks and tests compare the two). The results
-  // are identical bit for bit either way.
-  bool drawKernels = true;
+  DrawKernelUse drawKernels = DrawKernelUse::WhereFaster;
 };
 
 // The seeds every run starts from.

@@ -50,6 +50,10 @@ constexpr int kHelpAtBacklog = 4;
 constexpr std::uint32_t kTrialsBetweenChecks = 1u << 16;
 // The engines' domain: 1 <= k <= 5 covariates.
 constexpr int kMaxCovariates = 5;
+// The x87 kernels are measurably faster than the portable evaluation from
+// this many covariates on; below, they are as fast or slower (README, "For
+// developers").
+constexpr int kFewestCovariatesForKernels = 3;
 
 using detail::kCholThreshold;
 using detail::kPivotThreshold;
@@ -249,8 +253,10 @@ EvaluateFn PickEvaluator(int kp1) {
 // kernel when a constant does not split exactly.
 void PrepareKernel(RunConstants& rc, const EngineOptions& options) {
   rc.kernel = nullptr;
-  if (!options.drawKernels) return;
-  const DrawKernel kernel = DrawKernelFor(rc.kp1 - 1);
+  const int k = rc.kp1 - 1;
+  if (options.drawKernels == DrawKernelUse::Never) return;
+  if (options.drawKernels == DrawKernelUse::WhereFaster && k < kFewestCovariatesForKernels) return;
+  const DrawKernel kernel = DrawKernelFor(k);
   if (kernel == nullptr) return;
   bool exact = SplitsExactly(kCholThreshold);
   rc.frame.threshold = SplitOf(kCholThreshold);

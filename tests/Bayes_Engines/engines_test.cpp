@@ -77,14 +77,17 @@ TEST_P(EngineAgreement, MatchesReferenceRunBitForBit) {
       SetCholMessageHandler([&messages](const std::string& text) { messages.push_back(text); });
   const auto ref = RunReferenceEngine(c.engine == Engine::Calibrated, c.k, c.n, D, c.twoSided, 95,
                                       s.sds, s.means, s.caseScores, s.R);
-  for (const auto& [threads, kernels] : {std::pair{1, true}, {2, true}, {1, false}, {2, false}}) {
+  for (const auto& [threads, kernels] : {std::pair{1, DrawKernelUse::Always},
+                                         {2, DrawKernelUse::Always},
+                                         {1, DrawKernelUse::Never},
+                                         {2, DrawKernelUse::Never}}) {
     EngineOptions options;
     options.threads = threads;
     options.drawKernels = kernels;
     const EngineRun r = RunEngine(c.engine, c.k, c.n, D, c.twoSided, s, options);
     ASSERT_TRUE(r.finished);
     EXPECT_EQ(Fields(r.results), Fields(ref.results))
-        << "threads " << threads << ", kernels " << kernels;
+        << "threads " << threads << ", kernels " << (kernels == DrawKernelUse::Always);
     EXPECT_EQ(Hex(r.partialR), Hex(ref.partialR));
     EXPECT_EQ(Hex(r.condZ1), Hex(ref.condZ1));
     EXPECT_EQ(Hex(r.condZ2), Hex(ref.condZ2));
@@ -473,6 +476,7 @@ TEST(EngineAgreementAtExtremeScales, DrawsHandedBackMatchTheReference) {
       EngineDiagnostics diagnostics;
       EngineOptions options;
       options.diagnostics = &diagnostics;
+      options.drawKernels = DrawKernelUse::Always;
       const EngineRun r = RunEngine(calibrated ? Engine::Calibrated : Engine::Standard, 3, 12, 3000,
                                     true, s, options);
       EXPECT_EQ(Fields(r.results), Fields(ref.results)) << static_cast<double>(scale);
