@@ -6,7 +6,6 @@
 #include <fstream>
 #include <system_error>
 
-#include "TemplateForm/format_text.h"
 #include "TemplateForm/number_text.h"
 #include "matrix_handling/matrix_ops.h"
 
@@ -67,6 +66,7 @@ void SkipByteOrderMark(std::istream& in) {
                                             (mark[0] == '\xFE' && mark[1] == '\xFF'));
     if (utf16) {
       throw RawDataError(
+          RawDataError::Problem::Content,
           "Invalid numeric input: the raw data file is UTF-16 (\"Unicode\") text; save it as "
           "plain text (ANSI or UTF-8) and load it again");
     }
@@ -77,7 +77,8 @@ void SkipByteOrderMark(std::istream& in) {
 
 void CheckStream(const std::istream& in, int line) {
   if (in.bad()) {
-    throw RawDataError("Error reading the raw data file at line " + std::to_string(line));
+    throw RawDataError(RawDataError::Problem::Unreadable,
+                       "Error reading the raw data file at line " + std::to_string(line));
   }
 }
 
@@ -106,8 +107,9 @@ void ReadCell(std::istream& in, int line, int column, long double& cell) {
   CheckStream(in, line);
   const std::optional<long double> value = ParsePlainDecimal(token);
   if (!value) {
-    throw RawDataError("Invalid numeric input at line " + std::to_string(line) + ", column " +
-                       std::to_string(column) + ": \"" + Printable(token, cut) + "\"");
+    throw RawDataError(RawDataError::Problem::Content,
+                       "Invalid numeric input at line " + std::to_string(line) + ", column " +
+                           std::to_string(column) + ": \"" + Printable(token, cut) + "\"");
   }
   cell = *value;
 }
@@ -154,8 +156,9 @@ bool AtEndOfData(std::istream& in) {
 
 void ReadRawData(std::istream& in, int rows, int cols, DataMatrix& rawData) {
   if (cols < 1 || cols > kMaxOrder) {
-    throw RawDataError("The raw data file can hold 1 to " + std::to_string(kMaxOrder) +
-                       " columns, not " + std::to_string(cols));
+    throw RawDataError(RawDataError::Problem::Content, "The raw data file can hold 1 to " +
+                                                           std::to_string(kMaxOrder) +
+                                                           " columns, not " + std::to_string(cols));
   }
   SkipByteOrderMark(in);
   // The table grows with the rows actually present, so a large count with a
@@ -172,49 +175,35 @@ void ReadRawData(std::istream& in, int rows, int cols, DataMatrix& rawData) {
   }
 }
 
-void LoadRawDataFile(int rows, int cols, DataMatrix& rawData, bool& loadOk,
-                     std::string& dataFileName, ComputeHost& host) {
-  rawData = MissingTable(kDefaultDataRows);
-  loadOk = false;
-
-  OpenFileRequest request;
-  request.filterDescription = "Text files only";
-  request.filterPattern = "*.txt";
+void ReadRawDataFile(const std::string& path, int rows, int cols, DataMatrix& rawData) {
   std::error_code ec;
-  request.initialFolder = std::filesystem::current_path(ec).string();
-  request.mustExist = true;
-
-  const std::optional<std::string> chosen = host.ChooseOpenFile(request);
-  if (!chosen || TrimBlanks(*chosen).empty()) return;
-  const std::string& name = *chosen;
-
-  if (std::filesystem::is_directory(name, ec)) {
-    throw RawDataError("Cannot open the raw data file \"" + name + "\": it is a folder");
+  if (std::filesystem::is_directory(path, ec)) {
+    throw RawDataError(RawDataError::Problem::Unreadable,
+                       "Cannot open the raw data file \"" + path + "\": it is a folder");
   }
-  std::ifstream in(name, std::ios::binary);
-  if (!in) throw RawDataError("Cannot open the raw data file \"" + name + "\"");
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    throw RawDataError(RawDataError::Problem::Unreadable,
+                       "Cannot open the raw data file \"" + path + "\"");
+  }
   try {
     ReadRawData(in, rows, cols, rawData);
   } catch (const RawDataError& e) {
     const std::string what = e.what();
     if (what.rfind("Invalid numeric input", 0) == 0) throw;
-    throw RawDataError(what + " (\"" + name + "\")");
+    throw RawDataError(e.problem(), what + " (\"" + path + "\")");
   }
-  dataFileName = name;
+}
 
-  if (rawData.Rows() < rows || Data_Has_Missing(rows, cols, rawData)) {
-    host.ShowMessage(MessageKind::Error,
-                     "Missing data were detected when attempting to load the raw data file: make "
-                     "sure that you have the correct number of rows (controls plus the case) and "
-                     "columns (Y1, Y2, and covariate[s]) of data in the text file and that there "
-                     "are no blank entries. ");
-    return;
+int CompleteRows(const DataMatrix& rawData, int rows, int cols) {
+  int complete = 0;
+  for (int i = 1; i <= rows && i <= rawData.Rows(); ++i) {
+    for (int j = 1; j <= cols; ++j) {
+      if (rawData(i, j) == MissingValueMarker) return complete;
+    }
+    ++complete;
   }
-  loadOk = true;
-  host.ShowMessage(MessageKind::Information,
-                   FormatText("Data file consisting of %2d controls plus a case (rows) and %2d "
-                              "variables (columns) was loaded successfully ",
-                              rows - 1, cols));
+  return complete;
 }
 
 }  // namespace quorvane

@@ -2,11 +2,9 @@
 
 #include <cmath>
 
-#include "TemplateForm/format_text.h"
+#include "text/format_text.h"
 
 namespace quorvane {
-
-bool InvalidEntryFlag = false;
 
 namespace {
 
@@ -16,7 +14,7 @@ const std::string kNumericOnly = "Enter numeric data only.";
 // integer part satisfies the condition.
 template <typename Condition>
 bool CheckWholeNumber(const std::string& label, double value, const std::string& sentence,
-                      ComputeHost& host, Condition condition) {
+                      MessageSink& host, Condition condition) {
   if (std::isfinite(value)) {
     const double t = std::trunc(value);
     if (value - t == 0.0 && condition(t)) return true;
@@ -28,7 +26,7 @@ bool CheckWholeNumber(const std::string& label, double value, const std::string&
 
 }  // namespace
 
-std::optional<char> FilterNumericKey(char typed, ComputeHost& host) {
+std::optional<char> FilterNumericKey(char typed, MessageSink& host) {
   const char c = typed == ',' ? '.' : typed;
   if (c == 8 || c == 9 || c == 13 || c == '-' || c == '.' || (c >= '0' && c <= '9')) return c;
   host.Beep();
@@ -40,14 +38,15 @@ bool ExceedsInputLength(const std::string& text) {
   return text.size() > kMaxFieldLength;
 }
 
-std::string LimitInputLength(const std::string& text, ComputeHost& host) {
+std::string LimitInputLength(const std::string& text, MessageSink& host) {
   if (text.empty()) return text;
   host.Beep();
   host.ShowMessage(MessageKind::Warning, "Maximum length of input is 6 characters.");
   return text.substr(0, kMaxFieldLength);
 }
 
-double ParseFieldValue(const std::string& text, const std::string& label, ComputeHost& host) {
+double ParseFieldValue(const std::string& text, const std::string& label, MessageSink& host,
+                       bool& InvalidEntryFlag) {
   if (text.empty()) {
     InvalidEntryFlag = true;
     host.ShowMessage(MessageKind::Warning, "INPUT ERROR\r\r(  " + label + "  " + text + ")" +
@@ -103,19 +102,19 @@ double ParseFieldValue(const std::string& text, const std::string& label, Comput
   return negative ? -value : value;
 }
 
-bool CheckSampleSizeAbove4(const std::string& label, double value, ComputeHost& host) {
+bool CheckSampleSizeAbove4(const std::string& label, double value, MessageSink& host) {
   return CheckWholeNumber(label, value,
                           "The value for sample size must be an integer greater than 4.", host,
                           [](double t) { return t > 4; });
 }
 
-bool CheckSampleSizeAbove2(const std::string& label, double value, ComputeHost& host) {
+bool CheckSampleSizeAbove2(const std::string& label, double value, MessageSink& host) {
   return CheckWholeNumber(label, value,
                           "The value for sample size must be an integer greater than 2.", host,
                           [](double t) { return t > 2; });
 }
 
-bool CheckCovariateCount(const std::string& label, double value, ComputeHost& host) {
+bool CheckCovariateCount(const std::string& label, double value, MessageSink& host) {
   return CheckWholeNumber(label, value, "The value must be a positive integer and be less than 6.",
                           host, [](double t) { return t > 0 && t < 6; });
 }

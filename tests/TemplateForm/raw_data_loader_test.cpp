@@ -8,20 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "TemplateForm/scripted_host.h"
 #include "TemplateForm/temp_dir.h"
 #include "matrix_handling/matrix_ops.h"
 
 namespace quorvane {
 namespace {
 
-using testing::ScriptedHost;
 using testing::TempDir;
-
-const std::string kMissingBox =
-    "Missing data were detected when attempting to load the raw data file: make sure that you "
-    "have the correct number of rows (controls plus the case) and columns (Y1, Y2, and "
-    "covariate[s]) of data in the text file and that there are no blank entries. ";
 
 // Three controls and a case, one covariate: 4 rows of 3 numbers.
 constexpr int kRows = 4;
@@ -254,126 +247,81 @@ TEST(ReadRawData, ColumnsBeyondTheTableAreRefused) {
   EXPECT_THROW(ReadRawData(in, 1, 0, data), RawDataError);
 }
 
-// ---------------------------------------------------------------- the loader
+// ---------------------------------------------------------------- files
 
-class LoadRawDataFileTest : public ::testing::Test {
- protected:
-  // N = 10 controls and a case, one covariate.
-  static std::string TenControls(const std::string& sep, const std::string& end) {
-    std::string s;
-    for (int i = 1; i <= 11; ++i) {
-      s += std::to_string(i) + sep + std::to_string(2 * i % 7) + sep + std::to_string(i * i) + end;
-    }
-    return s;
+// N = 10 controls and a case, one covariate.
+std::string TenControls(const std::string& sep, const std::string& end) {
+  std::string s;
+  for (int i = 1; i <= 11; ++i) {
+    s += std::to_string(i) + sep + std::to_string(2 * i % 7) + sep + std::to_string(i * i) + end;
   }
+  return s;
+}
 
-  void Load(int rows, int cols) { LoadRawDataFile(rows, cols, data_, loadOk_, name_, host_); }
-
-  TempDir dir_;
-  ScriptedHost host_;
-  DataMatrix data_{1};
-  bool loadOk_ = true;
-  std::string name_ = "earlier.txt";
-};
-
-TEST_F(LoadRawDataFileTest, LoadsAndTellsTheSize) {
+TEST(ReadRawDataFile, ReadsBlankOrTabSeparatedFiles) {
+  TempDir dir;
   for (const std::string sep : {" ", "\t"}) {
-    ScriptedHost host;
-    host.nextFile = dir_.Write("data.txt", TenControls(sep, "\r\n"));
-    LoadRawDataFile(11, 3, data_, loadOk_, name_, host);
-    EXPECT_TRUE(loadOk_);
-    EXPECT_EQ(name_, *host.nextFile);
-    EXPECT_EQ(data_(11, 3), 121.0L);
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0].first, MessageKind::Information);
-    EXPECT_EQ(host.messages[0].second,
-              "Data file consisting of 10 controls plus a case (rows) and  3 variables (columns) "
-              "was loaded successfully ");
-    ASSERT_EQ(host.dialogs.size(), 1u);
-    EXPECT_EQ(host.dialogs[0].filterDescription, "Text files only");
-    EXPECT_EQ(host.dialogs[0].filterPattern, "*.txt");
-    EXPECT_EQ(host.dialogs[0].initialFolder, std::filesystem::current_path().string());
-    EXPECT_TRUE(host.dialogs[0].mustExist);
+    DataMatrix data{1};
+    ReadRawDataFile(dir.Write("data.txt", TenControls(sep, "\r\n")), 11, 3, data);
+    EXPECT_EQ(data(11, 3), 121.0L);
+    EXPECT_EQ(CompleteRows(data, 11, 3), 11);
   }
 }
 
-TEST_F(LoadRawDataFileTest, MissingDataGiveTheErrorBoxAndKeepTheName) {
-  std::string content = TenControls(" ", "\r\n");
-  content.erase(content.rfind("11 "));  // the case's row is gone
-  host_.nextFile = dir_.Write("short.txt", content);
-  Load(11, 3);
-  EXPECT_FALSE(loadOk_);
-  EXPECT_EQ(name_, *host_.nextFile);
-  ASSERT_EQ(host_.messages.size(), 1u);
-  EXPECT_EQ(host_.messages[0].first, MessageKind::Error);
-  EXPECT_EQ(host_.messages[0].second, kMissingBox);
-}
-
-TEST_F(LoadRawDataFileTest, CancelledOrBlankNameLoadsNothingAndSaysNothing) {
-  for (const std::optional<std::string>& answer :
-       {std::optional<std::string>(), std::optional<std::string>("  \t ")}) {
-    ScriptedHost host;
-    host.nextFile = answer;
-    name_ = "earlier.txt";
-    loadOk_ = true;
-    LoadRawDataFile(11, 3, data_, loadOk_, name_, host);
-    EXPECT_FALSE(loadOk_);
-    EXPECT_EQ(name_, "earlier.txt");
-    EXPECT_TRUE(host.messages.empty());
-    EXPECT_EQ(data_.Rows(), kDefaultDataRows);
-    EXPECT_EQ(data_(1, 1), MissingValueMarker);
-  }
-}
-
-TEST_F(LoadRawDataFileTest, FileThatCannotBeOpenedIsNamed) {
-  for (const std::string& path : {dir_ / "no-such-file.txt", dir_.Path().string()}) {
-    ScriptedHost host;
-    host.nextFile = path;
+TEST(ReadRawDataFile, AFileThatCannotBeOpenedIsNamedAndUnreadable) {
+  TempDir dir;
+  for (const std::string& path : {dir / "no-such-file.txt", dir.Path().string()}) {
+    DataMatrix data{1};
     try {
-      LoadRawDataFile(11, 3, data_, loadOk_, name_, host);
+      ReadRawDataFile(path, 11, 3, data);
       ADD_FAILURE() << "no error for " << path;
     } catch (const RawDataError& e) {
+      EXPECT_EQ(e.problem(), RawDataError::Problem::Unreadable);
       EXPECT_NE(std::string(e.what()).find("Cannot open the raw data file \"" + path + "\""),
                 std::string::npos)
           << e.what();
     }
-    EXPECT_FALSE(loadOk_);
-    EXPECT_EQ(name_, "earlier.txt");
-    EXPECT_TRUE(host.messages.empty());
   }
 }
 
-TEST_F(LoadRawDataFileTest, InvalidNumberStopsTheLoad) {
-  host_.nextFile = dir_.Write("comma.txt", "1,5 2 3\r\n");
-  EXPECT_THROW(Load(11, 3), RawDataError);
-  EXPECT_FALSE(loadOk_);
-  EXPECT_EQ(name_, "earlier.txt");
-  EXPECT_TRUE(host_.messages.empty());
+TEST(ReadRawDataFile, AnInvalidNumberIsAContentProblem) {
+  TempDir dir;
+  DataMatrix data{1};
+  try {
+    ReadRawDataFile(dir.Write("comma.txt", "1,5 2 3\r\n"), 11, 3, data);
+    ADD_FAILURE() << "no error";
+  } catch (const RawDataError& e) {
+    EXPECT_EQ(e.problem(), RawDataError::Problem::Content);
+    EXPECT_EQ(std::string(e.what()), "Invalid numeric input at line 1, column 1: \"1,5\"");
+  }
 }
 
-TEST_F(LoadRawDataFileTest, LargeControlSample) {
+TEST(ReadRawDataFile, LargeSamplesAndHugeCountsWithShortFiles) {
+  TempDir dir;
   std::string content;
-  for (int i = 1; i <= 700; ++i)
+  for (int i = 1; i <= 700; ++i) {
     content += std::to_string(i) + " " + std::to_string(i % 13) + " 1\n";
-  host_.nextFile = dir_.Write("big.txt", content);
-  Load(700, 3);
-  EXPECT_TRUE(loadOk_);
-  EXPECT_EQ(data_.Rows(), 700);
-  EXPECT_EQ(data_(700, 1), 700.0L);
-  ASSERT_EQ(host_.messages.size(), 1u);
-  EXPECT_EQ(host_.messages[0].second,
-            "Data file consisting of 699 controls plus a case (rows) and  3 variables (columns) "
-            "was loaded successfully ");
+  }
+  DataMatrix data{1};
+  ReadRawDataFile(dir.Write("big.txt", content), 700, 3, data);
+  EXPECT_GE(data.Rows(), 700);
+  EXPECT_EQ(data(700, 1), 700.0L);
+  EXPECT_EQ(CompleteRows(data, 700, 3), 700);
+
+  // The worksheet admits N up to 999999; this file holds 11 rows, and the
+  // table grows only with the rows present.
+  ReadRawDataFile(dir.Write("data.txt", TenControls(" ", "\r\n")), 1'000'000, 3, data);
+  EXPECT_LT(data.Rows(), 1000);
+  EXPECT_EQ(CompleteRows(data, 1'000'000, 3), 11);
 }
 
-TEST_F(LoadRawDataFileTest, HugeCountWithShortFileIsMissingData) {
-  // The worksheet admits N up to 999999; the file holds 11 rows.
-  host_.nextFile = dir_.Write("data.txt", TenControls(" ", "\r\n"));
-  Load(1'000'000, 3);
-  EXPECT_FALSE(loadOk_);
-  EXPECT_EQ(name_, *host_.nextFile);
-  ASSERT_EQ(host_.messages.size(), 1u);
-  EXPECT_EQ(host_.messages[0].second, kMissingBox);
+TEST(CompleteRows, CountsTheLeadingRowsWithEveryCell) {
+  std::istringstream in("1 2 3\n4 5 6\n7 8\n9 10 11\n");
+  DataMatrix data{1};
+  ReadRawData(in, 4, 3, data);
+  EXPECT_EQ(CompleteRows(data, 4, 3), 2);
+  EXPECT_EQ(CompleteRows(data, 4, 2), 4);
+  EXPECT_EQ(CompleteRows(data, 1, 3), 1);
 }
 
 }  // namespace

@@ -14,6 +14,9 @@ namespace {
 
 using testing::ScriptedHost;
 
+// The flag each parse sets or clears.
+bool InvalidEntryFlag = false;
+
 const std::string kLabelN = "Number of control participants (N) :";
 const std::string kLabelK = "Number of covariates :";
 const std::string kNumericOnlyBox = "INPUT ERROR\r\rEnter numeric data only.";
@@ -82,7 +85,7 @@ TEST(ParseFieldValue, AcceptedTexts) {
   for (const Case& c : cases) {
     ScriptedHost host;
     InvalidEntryFlag = true;
-    const double v = ParseFieldValue(c.text, kLabelN, host);
+    const double v = ParseFieldValue(c.text, kLabelN, host, InvalidEntryFlag);
     EXPECT_FALSE(InvalidEntryFlag) << '"' << c.text << '"';
     EXPECT_DOUBLE_EQ(v, c.value) << '"' << c.text << '"';
     EXPECT_TRUE(host.messages.empty()) << '"' << c.text << '"';
@@ -94,7 +97,7 @@ TEST(ParseFieldValue, RefusedTextsRaiseFlagAndNameLabelAndText) {
   for (const std::string& text : refused) {
     ScriptedHost host;
     InvalidEntryFlag = false;
-    ParseFieldValue(text, kLabelK, host);
+    ParseFieldValue(text, kLabelK, host, InvalidEntryFlag);
     EXPECT_TRUE(InvalidEntryFlag) << '"' << text << '"';
     ASSERT_EQ(host.messages.size(), 1u) << '"' << text << '"';
     EXPECT_EQ(host.messages[0].first, MessageKind::Warning);
@@ -107,7 +110,7 @@ TEST(ParseFieldValue, RefusedTextsRaiseFlagAndNameLabelAndText) {
 TEST(ParseFieldValue, EmptyTextHasItsOwnMessage) {
   ScriptedHost host;
   InvalidEntryFlag = false;
-  ParseFieldValue("", kLabelN, host);
+  ParseFieldValue("", kLabelN, host, InvalidEntryFlag);
   EXPECT_TRUE(InvalidEntryFlag);
   ASSERT_EQ(host.messages.size(), 1u);
   EXPECT_EQ(host.messages[0].first, MessageKind::Warning);
@@ -119,9 +122,9 @@ TEST(ParseFieldValue, EmptyTextHasItsOwnMessage) {
 
 TEST(ParseFieldValue, NextGoodParseClearsTheFlag) {
   ScriptedHost host;
-  ParseFieldValue("x", kLabelN, host);
+  ParseFieldValue("x", kLabelN, host, InvalidEntryFlag);
   ASSERT_TRUE(InvalidEntryFlag);
-  EXPECT_EQ(ParseFieldValue("10", kLabelN, host), 10.0);
+  EXPECT_EQ(ParseFieldValue("10", kLabelN, host, InvalidEntryFlag), 10.0);
   EXPECT_FALSE(InvalidEntryFlag);
 }
 
@@ -129,7 +132,7 @@ TEST(ParseFieldValue, LongFractionBeyondNinePlacesStaysFinite) {
   // Texts longer than a field holds (e.g. from the command line) must not
   // overflow the power of ten.
   ScriptedHost host;
-  const double v = ParseFieldValue("0.000000000001", kLabelN, host);
+  const double v = ParseFieldValue("0.000000000001", kLabelN, host, InvalidEntryFlag);
   EXPECT_FALSE(InvalidEntryFlag);
   EXPECT_NEAR(v, 1e-12, 1e-24);
 }

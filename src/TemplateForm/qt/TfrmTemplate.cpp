@@ -119,18 +119,16 @@ constexpr const char* kMatrixHelpText =
 
 }  // namespace
 
-// One Compute run past its checks: the engine on a worker thread, a progress
-// dialog with Cancel on the window thread.
+// One Compute run past its checks: the analysis on a worker thread, a
+// progress dialog with Cancel on the window thread.
 struct EngineRun {
-  Worksheet sheet;  // the worksheet as it was when Compute was pressed
-  Analysis analysis;
+  AnalysisRequest request;
+  std::optional<AnalysisOutcome> outcome;  // written by the worker before it ends
   std::atomic<std::int64_t> done{0};
   std::atomic<std::int64_t> total{0};
   std::atomic<bool> cancelled{false};
   std::atomic<bool> abandoned{false};  // the window is going away: no more boxes
-  bool completed = false;              // written by the worker before it ends
-  std::string error;                   // likewise: what stopped the engine
-  std::unique_ptr<QObject> messenger;  // the Cholesky message's way to the window thread
+  std::unique_ptr<QObject> messenger;  // the notices' way to the window thread
   QThread* thread = nullptr;
   QProgressDialog* progress = nullptr;
   QTimer* timer = nullptr;
@@ -558,54 +556,33 @@ bool TfrmTemplate::ComputeRunning() const {
 
 void TfrmTemplate::cmdComputeClick() {
   if (run_) return;  // one analysis at a time
-  const Worksheet sheet = Model();
-  std::optional<Analysis> analysis;
-  try {
-    analysis = PrepareAnalysis(sheet, host_);
-  } catch (const std::exception& error) {
-    host_.SetBusyCursor(false);
-    host_.ShowMessage(MessageKind::Error, error.what());
+  std::optional<AnalysisRequest> request =
+      BeginCompute(Model(), host_, drawCount_ > 0 ? drawCount_ : kDrawCount);
+  if (!request) {
     emit computeEnded(false);
     return;
   }
-  if (!analysis) {
-    host_.SetBusyCursor(false);
-    emit computeEnded(false);
-    return;
-  }
-  if (drawCount_ > 0) analysis->drawCount = drawCount_;
-  StartEngineRun(sheet, std::move(*analysis));
+  StartEngineRun(std::move(*request));
 }
 
-void TfrmTemplate::StartEngineRun(const Worksheet& sheet, Analysis&& analysis) {
+void TfrmTemplate::StartEngineRun(AnalysisRequest&& request) {
   run_ = std::make_unique<EngineRun>();
   EngineRun* run = run_.get();
-  run->sheet = sheet;
-  run->analysis = std::move(analysis);
-  run->total = run->analysis.drawCount;
+  run->request = std::move(request);
+  run->total = run->request.drawCount;
   run->messenger = std::make_unique<QObject>();
-
-  EngineOptions options;
-  options.progress = [run](std::int64_t done, std::int64_t total) {
+  run->request.progress = [run](std::int64_t done, std::int64_t total) {
     run->done = done;
     run->total = total;
     return !run->cancelled;
   };
-  // Chol's message, should it fire, is shown as a box on the window thread
-  // while the engine waits.
-  options.cholMessage = OnThreadOf(run->messenger.get(), [this, run](const std::string& text) {
-    if (!run->abandoned) host_.ShowCholMessage(text);
+  // A notice (the loaded-data box, a Cholesky message) is shown on the window
+  // thread while the analysis waits for it.
+  run->request.notice = OnThreadOf(run->messenger.get(), [this, run](const std::string& text) {
+    if (!run->abandoned) host_.ShowNotice(text);
   });
 
-  run->thread = QThread::create([run, options = std::move(options)] {
-    try {
-      run->completed = RunAnalysisEngine(run->analysis, options);
-    } catch (const std::bad_alloc&) {
-      run->error = "Not enough memory for the posterior draws of this analysis";
-    } catch (const std::exception& error) {
-      run->error = error.what();
-    }
-  });
+  run->thread = QThread::create([run] { run->outcome.emplace(RunAnalysis(run->request)); });
   run->thread->setObjectName(QStringLiteral("engineThread"));
   run->thread->setStackSize(kEngineStackBytes);
   connect(run->thread, &QThread::finished, this, &TfrmTemplate::EngineRunEnded);
@@ -618,7 +595,7 @@ void TfrmTemplate::StartEngineRun(const Worksheet& sheet, Analysis&& analysis) {
   run->progress->setMinimumDuration(0);
   run->progress->setAutoClose(false);
   run->progress->setAutoReset(false);
-  run->progress->setRange(0, run->analysis.drawCount);
+  run->progress->setRange(0, run->request.drawCount);
   run->progress->setMinimumWidth(420);
   connect(run->progress, &QProgressDialog::canceled, this, [run] { run->cancelled = true; });
   run->timer = new QTimer(this);
@@ -663,21 +640,14 @@ void TfrmTemplate::EngineRunEnded() {
   run->progress->deleteLater();
   cmdCompute_->setEnabled(true);
 
-  if (!run->error.empty()) {
-    host_.SetBusyCursor(false);
-    host_.ShowMessage(MessageKind::Error, run->error);
-    emit computeEnded(false);
-    return;
-  }
-  if (!run->completed || dialogs_.Terminating()) {  // cancelled: the worksheet as it was
+  if (!run->outcome || dialogs_.Terminating()) {  // the program is ending: nothing more
     host_.SetBusyCursor(false);
     emit computeEnded(false);
     return;
   }
   const int firstNewLine = viewer_ != nullptr ? viewer_->Memo().Count() : 0;
-  FinishAnalysis(run->sheet, run->analysis, host_);
-  host_.SetBusyCursor(false);
-  const bool written = viewer_ != nullptr && viewer_->Memo().Count() > firstNewLine;
+  PresentOutcome(*run->outcome, host_);
+  const bool written = run->outcome->ok() && viewer_ != nullptr;
   if (written) viewer_->ShowLineAtTop(firstNewLine);
   emit computeEnded(written);
 }

@@ -9,8 +9,8 @@
 #include <array>
 #include <memory>
 
+#include "TemplateForm/qt/qt_compute_host.h"
 #include "TemplateForm/worksheet.h"
-#include "gui/qt_compute_host.h"
 
 class QButtonGroup;
 class QFrame;
@@ -90,7 +90,7 @@ class TfrmTemplate : public QWidget {
   void ModelFromView();
   int NotesLineCount() const;
 
-  void StartEngineRun(const Worksheet& sheet, struct Analysis&& analysis);
+  void StartEngineRun(AnalysisRequest&& request);
   void EngineRunEnded();
   void UpdateProgress();
 

@@ -1,4 +1,4 @@
-#include "gui/qt_compute_host.h"
+#include "TemplateForm/qt/qt_compute_host.h"
 
 #include <QApplication>
 #include <QGuiApplication>

@@ -1,0 +1,30 @@
+// The command-line program's terminal: whether standard error is one, and the
+// progress bar drawn there while the engine runs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace quorvane::cli {
+
+bool StandardErrorIsTerminal();
+
+// "Running 1,000,000 draws [#####     ]  50%" redrawn in place on standard
+// error; nothing at all when shown is false.
+class ProgressBar {
+ public:
+  explicit ProgressBar(bool shown) : shown_(shown) {}
+  void Show(std::int64_t done, std::int64_t total);
+  // Ends the bar's line (before other text, and at the end).
+  void End();
+
+ private:
+  bool shown_;
+  bool onScreen_ = false;
+  int lastPercent_ = -1;
+};
+
+// 1000000 as "1,000,000".
+std::string GroupDigits(std::int64_t value);
+
+}  // namespace quorvane::cli
