@@ -82,12 +82,43 @@ void CheckStream(const std::istream& in, int line) {
   }
 }
 
+// Counts the characters of one line, so that a file that is not text (a run
+// of zero bytes without end, say) is refused instead of read for ever.
+class LineBudget {
+ public:
+  explicit LineBudget(int line) : line_(line) {}
+  // One more character of the line; run: a blank or control character.
+  void Take(bool run) {
+    if (++length_ > kMaxLineLength) {
+      throw RawDataError(RawDataError::Problem::Content,
+                         "Line " + std::to_string(line_) + " of the raw data file is longer than " +
+                             std::to_string(kMaxLineLength) +
+                             " characters: the file does not look like a text file of numbers");
+    }
+    run_ = run ? run_ + 1 : 0;
+    if (run_ > kMaxSeparatorRun) {
+      throw RawDataError(RawDataError::Problem::Content,
+                         "Line " + std::to_string(line_) +
+                             " of the raw data file holds more than " +
+                             std::to_string(kMaxSeparatorRun) +
+                             " blanks or control characters in a row: the file does not look "
+                             "like a text file of numbers");
+    }
+  }
+
+ private:
+  int line_;
+  std::size_t length_ = 0;
+  std::size_t run_ = 0;
+};
+
 // Reads the next number of the current line into cell. Blanks and other
 // control characters are skipped, but a line end, a Ctrl-Z or the end of the
 // data leaves the cell as it is (missing).
-void ReadCell(std::istream& in, int line, int column, long double& cell) {
+void ReadCell(std::istream& in, int line, int column, long double& cell, LineBudget& budget) {
   Traits::int_type c = in.peek();
   while (!IsLineEnd(c) && IsSeparator(c)) {
+    budget.Take(true);
     in.get();
     c = in.peek();
   }
@@ -101,6 +132,7 @@ void ReadCell(std::istream& in, int line, int column, long double& cell) {
     } else {
       cut = true;
     }
+    budget.Take(false);
     in.get();
     c = in.peek();
   }
@@ -116,10 +148,12 @@ void ReadCell(std::istream& in, int line, int column, long double& cell) {
 
 // Consumes the rest of the line with its line end (CR, CR LF or LF). A
 // Ctrl-Z or the end of the data is left in place.
-void SkipRestOfLine(std::istream& in, int line) {
+void SkipRestOfLine(std::istream& in, int line, LineBudget& budget) {
   for (;;) {
     const Traits::int_type c = in.peek();
     if (c == Traits::eof() || c == Traits::to_int_type(kCtrlZ)) break;
+    // Only the length counts here: the rest of a line may hold anything.
+    budget.Take(false);
     in.get();
     if (c == Traits::to_int_type(kLF)) break;
     if (c == Traits::to_int_type(kCR)) {
@@ -130,9 +164,9 @@ void SkipRestOfLine(std::istream& in, int line) {
   CheckStream(in, line);
 }
 
-// A new table of rows rows, every cell missing.
-DataMatrix MissingTable(int rows) {
-  DataMatrix table(rows);
+// A new table of rows rows of cols cells, every cell missing.
+DataMatrix MissingTable(int rows, int cols) {
+  DataMatrix table(rows, cols);
   Data_Fill_Missing(table);
   return table;
 }
@@ -141,8 +175,8 @@ DataMatrix MissingTable(int rows) {
 // file of many rows costs few copies.
 void MakeRoomForRow(int i, int limit, DataMatrix& rawData) {
   if (i <= rawData.Rows()) return;
-  DataMatrix bigger =
-      MissingTable(static_cast<int>(std::min<long long>(2LL * rawData.Rows(), limit)));
+  DataMatrix bigger = MissingTable(
+      static_cast<int>(std::min<long long>(2LL * rawData.Rows(), limit)), rawData.Cols());
   std::copy_n(rawData.data(), rawData.size(), bigger.data());
   rawData = std::move(bigger);
 }
@@ -154,7 +188,7 @@ bool AtEndOfData(std::istream& in) {
 
 }  // namespace
 
-void ReadRawData(std::istream& in, int rows, int cols, DataMatrix& rawData) {
+void ReadRawData(std::istream& in, int rows, int cols, DataMatrix& rawData, int capacity) {
   if (cols < 1 || cols > kMaxOrder) {
     throw RawDataError(RawDataError::Problem::Content, "The raw data file can hold 1 to " +
                                                            std::to_string(kMaxOrder) +
@@ -162,16 +196,17 @@ void ReadRawData(std::istream& in, int rows, int cols, DataMatrix& rawData) {
   }
   SkipByteOrderMark(in);
   // The table grows with the rows actually present, so a large count with a
-  // short file costs no more than the file.
-  const int limit = std::max(rows, kDefaultDataRows);
-  rawData = MissingTable(kDefaultDataRows);
+  // short file costs no more than the file; it holds just the columns read.
+  const int limit = std::max(rows, 1);
+  rawData = MissingTable(std::clamp(capacity > 0 ? capacity : kDefaultDataRows, 1, limit), cols);
   for (int i = 1; i <= rows; ++i) {
     if (i > rawData.Rows()) {
       if (AtEndOfData(in)) break;  // the rest is missing
       MakeRoomForRow(i, limit, rawData);
     }
-    for (int j = 1; j <= cols; ++j) ReadCell(in, i, j, rawData(i, j));
-    SkipRestOfLine(in, i);
+    LineBudget budget(i);
+    for (int j = 1; j <= cols; ++j) ReadCell(in, i, j, rawData(i, j), budget);
+    SkipRestOfLine(in, i, budget);
   }
 }
 
@@ -186,8 +221,18 @@ void ReadRawDataFile(const std::string& path, int rows, int cols, DataMatrix& ra
     throw RawDataError(RawDataError::Problem::Unreadable,
                        "Cannot open the raw data file \"" + path + "\"");
   }
+  // A row takes at least two characters a number: a file cannot hold more rows
+  // than that allows, so the table is made large enough at once and never
+  // copied while it grows.
+  int capacity = 0;
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  if (!ec && std::filesystem::is_regular_file(path, ec)) {
+    capacity = static_cast<int>(
+        std::min<std::uintmax_t>(size / (2 * static_cast<std::uintmax_t>(std::max(cols, 1))) + 1,
+                                 static_cast<std::uintmax_t>(std::max(rows, 1))));
+  }
   try {
-    ReadRawData(in, rows, cols, rawData);
+    ReadRawData(in, rows, cols, rawData, capacity);
   } catch (const RawDataError& e) {
     const std::string what = e.what();
     if (what.rfind("Invalid numeric input", 0) == 0) throw;

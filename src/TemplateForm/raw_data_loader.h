@@ -41,17 +41,26 @@ class RawDataError : public std::runtime_error {
 
 // Longest text accepted as one number.
 inline constexpr std::size_t kMaxNumberLength = 64;
+// Longest line, and longest run of blanks or control characters within a
+// line, that a raw data file may hold (a file beyond them is not text).
+inline constexpr std::size_t kMaxLineLength = 1 << 20;
+inline constexpr std::size_t kMaxSeparatorRun = 1 << 16;
 
-// The reading core. rawData := a new table, every cell MissingValueMarker;
+// The reading core. rawData := a new table of cols columns, every cell
+// MissingValueMarker;
 // then rows 1..rows, columns 1..cols are filled from the stream as described
-// above (cells not found stay missing). The table has 500 rows and grows with
-// the rows present in the stream: after a complete read it has max(rows, 500)
-// rows; when the data end before row rows it may have fewer than rows rows,
-// and every row beyond its end counts as missing.
+// above (cells not found stay missing). The table starts with capacity rows
+// (at most rows) and grows with the rows present in the stream up to rows;
+// when the data end before row rows it may have fewer than rows rows, and
+// every row beyond its end counts as missing.
 // @throws RawDataError for a number that cannot be converted (line and column
 //   1-based: the row and the position of the number in its row), for a stream
 //   read error, or for cols outside 1..20.
-void ReadRawData(std::istream& in, int rows, int cols, DataMatrix& rawData);
+// capacity: the rows to make room for at once (0: 500), when the caller knows
+// how many the stream can hold at most.
+// @throws RawDataError also for a line longer than kMaxLineLength characters
+//   or with more than kMaxSeparatorRun separators in a row.
+void ReadRawData(std::istream& in, int rows, int cols, DataMatrix& rawData, int capacity = 0);
 
 // Reads the file at path (opened as given) with ReadRawData.
 // @throws RawDataError (Unreadable) when the file cannot be opened or read, is

@@ -75,7 +75,8 @@ TEST(ReadRawData, FileVariantsThatLoadCompletely) {
     DataMatrix data;
     ASSERT_EQ(Read(c.content, data), Outcome::Complete) << c.name;
     ExpectValues(data, c.name);
-    EXPECT_EQ(data(kRows + 1, 1), MissingValueMarker) << c.name;
+    EXPECT_EQ(data.Rows(), kRows) << c.name;  // the table holds what was asked for
+    EXPECT_EQ(data.Cols(), 3) << c.name;
   }
 }
 
@@ -199,14 +200,14 @@ TEST(ReadRawData, TableGrowsWithTheRowsAsked) {
 
   DataMatrix small;
   Read("1 2\n", small, 2, 2);
-  EXPECT_EQ(small.Rows(), kDefaultDataRows);
-  EXPECT_EQ(small(500, 20), MissingValueMarker);  // every cell starts missing
+  EXPECT_EQ(small.Rows(), 2);
+  EXPECT_EQ(small(2, 2), MissingValueMarker);  // every cell starts missing
 }
 
-TEST(ReadRawData, HugeSingleLine) {
+TEST(ReadRawData, LongSingleLine) {
   std::string line = "1 2 3";
-  line.reserve(4'000'000);
-  while (line.size() < 4'000'000) line += " 12345.678";
+  line.reserve(kMaxLineLength);
+  while (line.size() + 10 < kMaxLineLength) line += " 12345.678";
   DataMatrix data;
   ASSERT_EQ(Read(line, data, 1, 3), Outcome::Complete);
   EXPECT_EQ(data(1, 3), 3.0L);
@@ -313,6 +314,53 @@ TEST(ReadRawDataFile, LargeSamplesAndHugeCountsWithShortFiles) {
   ReadRawDataFile(dir.Write("data.txt", TenControls(" ", "\r\n")), 1'000'000, 3, data);
   EXPECT_LT(data.Rows(), 1000);
   EXPECT_EQ(CompleteRows(data, 1'000'000, 3), 11);
+}
+
+// A stream that is not text (zero bytes without end, as /dev/zero gives) or a
+// line of unbounded length is refused with a message naming the line, instead
+// of being read for ever.
+TEST(ReadRawData, WhatIsNotTextIsRefusedNamingTheLine) {
+  const struct {
+    const char* what;
+    std::string data;
+    const char* message;
+  } cases[] = {
+      {"zero bytes", std::string(kMaxSeparatorRun + 10, '\0'),
+       "Line 1 of the raw data file holds more than 65536 blanks or control characters in a row"},
+      {"an endless second line", "1 2 3\n4 5 6 " + std::string(kMaxLineLength, '7'),
+       "Line 2 of the raw data file is longer than 1048576 characters"},
+      {"blanks after the numbers", "1 2 3" + std::string(kMaxLineLength, ' ') + "\n",
+       "Line 1 of the raw data file is longer than 1048576 characters"},
+  };
+  for (const auto& c : cases) {
+    std::istringstream in(c.data);
+    DataMatrix data{1};
+    try {
+      ReadRawData(in, 3, 3, data);
+      ADD_FAILURE() << c.what << ": no error";
+    } catch (const RawDataError& e) {
+      EXPECT_EQ(e.problem(), RawDataError::Problem::Content) << c.what;
+      EXPECT_EQ(std::string(e.what()).rfind(c.message, 0), 0u) << c.what << ": " << e.what();
+    }
+  }
+  // Long runs within the limits are still only separators.
+  std::istringstream fine("1" + std::string(kMaxSeparatorRun, ' ') + "2\t3\n");
+  DataMatrix data{1};
+  ReadRawData(fine, 1, 3, data);
+  EXPECT_EQ(data(1, 2), 2.0L);
+}
+
+// The table holds just the columns read, and a file's rows are made room for
+// at once (its size bounds them): a large sample costs what it holds.
+TEST(ReadRawDataFile, TheTableHoldsTheColumnsReadAndNeverGrowsByCopying) {
+  TempDir dir;
+  std::string content;
+  for (int i = 1; i <= 2000; ++i) content += std::to_string(i) + " 2 3 4 5\n";
+  DataMatrix data{1};
+  ReadRawDataFile(dir.Write("wide.txt", content), 1500, 3, data);
+  EXPECT_EQ(data.Cols(), 3);
+  EXPECT_EQ(data.Rows(), 1500);
+  EXPECT_EQ(data(1500, 1), 1500.0L);
 }
 
 TEST(CompleteRows, CountsTheLeadingRowsWithEveryCell) {
