@@ -152,7 +152,7 @@ TfrmTemplateResults::TfrmTemplateResults(DialogSeam& dialogs, QWidget* parent)
   buttonRow->setSpacing(0);
   for (QPushButton* button : {cmdSaveOutput_, cmdClearResults_, cmdReturn_}) {
     buttonRow->addWidget(button);
-    buttonRow->addStretch(1);
+    AddButtonGap(*buttonRow);
   }
   buttonRow->addWidget(cmdExit_);
 

@@ -1,5 +1,7 @@
 #include "gui/layout_button.h"
 
+#include <QHBoxLayout>
+#include <QSpacerItem>
 #include <algorithm>
 
 namespace quorvane {
@@ -17,6 +19,10 @@ QSize LayoutButton::sizeHint() const {
 
 QSize LayoutButton::minimumSizeHint() const {
   return QSize(QPushButton::sizeHint().width(), preferred_.height());
+}
+
+void AddButtonGap(QHBoxLayout& row) {
+  row.addSpacerItem(new QSpacerItem(6, 0, QSizePolicy::MinimumExpanding, QSizePolicy::Minimum));
 }
 
 }  // namespace quorvane

@@ -4,6 +4,8 @@
 #include <QPushButton>
 #include <QSize>
 
+class QHBoxLayout;
+
 namespace quorvane {
 
 // A push button that asks its layout for a given size where there is room and
@@ -19,5 +21,9 @@ class LayoutButton : public QPushButton {
  private:
   QSize preferred_;
 };
+
+// Adds a gap between buttons in a row: the row's extra width is shared out
+// among its gaps, each at least 6 pixels wide.
+void AddButtonGap(QHBoxLayout& row);
 
 }  // namespace quorvane

@@ -339,12 +339,12 @@ void TfrmTemplate::BuildControls() {
   buttonRow->setContentsMargins(15, 5, 11, 5);
   buttonRow->setSpacing(0);
   buttonRow->addWidget(cmdCompute_);
-  buttonRow->addStretch(1);
+  AddButtonGap(*buttonRow);
   buttonRow->addWidget(btnclearData_);
-  buttonRow->addStretch(1);
+  AddButtonGap(*buttonRow);
   buttonRow->addWidget(cmdShowResults_);
   buttonRow->addWidget(cmdReturn_);
-  buttonRow->addStretch(1);
+  AddButtonGap(*buttonRow);
   buttonRow->addWidget(ExitBtn_);
 
   pnlHelp_ = new QGroupBox(
