@@ -24,14 +24,40 @@ bool CheckWholeNumber(const std::string& label, double value, const std::string&
   return false;
 }
 
+// What a number may hold, as the keystroke filter lets it through.
+bool NumberCharacter(char c) {
+  return c == '-' || c == '.' || (c >= '0' && c <= '9');
+}
+
+void RefuseKey(MessageSink& host) {
+  host.Beep();
+  host.ShowMessage(MessageKind::Warning, "INPUT ERROR\r\r" + kNumericOnly);
+}
+
 }  // namespace
 
 std::optional<char> FilterNumericKey(char typed, MessageSink& host) {
   const char c = typed == ',' ? '.' : typed;
-  if (c == 8 || c == 9 || c == 13 || c == '-' || c == '.' || (c >= '0' && c <= '9')) return c;
-  host.Beep();
-  host.ShowMessage(MessageKind::Warning, "INPUT ERROR\r\r" + kNumericOnly);
+  if (c == 8 || c == 9 || c == 13 || NumberCharacter(c)) return c;
+  RefuseKey(host);
   return std::nullopt;
+}
+
+std::optional<std::string> FilterNumericPaste(const std::string& pasted, MessageSink& host) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  std::size_t begin = 0;
+  std::size_t end = pasted.size();
+  while (begin < end && blank(pasted[begin])) ++begin;
+  while (end > begin && blank(pasted[end - 1])) --end;
+  std::string text = pasted.substr(begin, end - begin);
+  for (char& c : text) {
+    if (c == ',') c = '.';
+    if (!NumberCharacter(c)) {
+      RefuseKey(host);
+      return std::nullopt;
+    }
+  }
+  return text;
 }
 
 bool ExceedsInputLength(const std::string& text) {

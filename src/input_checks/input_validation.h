@@ -24,6 +24,15 @@ inline constexpr std::size_t kMaxFieldLength = 6;
 // yields std::nullopt (the keystroke is dropped).
 std::optional<char> FilterNumericKey(char typed, MessageSink& host);
 
+// The keystroke filter applied to a text pasted into an input field, as one
+// unit: blanks and line ends around it are dropped (a copied table cell ends
+// in one), then every character must pass as it would when typed, a comma
+// becoming a point. The first character that would not pass (a control
+// character or a blank inside the text included) refuses the whole text with
+// one beep and "INPUT ERROR\r\rEnter numeric data only.", and std::nullopt
+// is returned. An empty or blank text gives an empty text, silently.
+std::optional<std::string> FilterNumericPaste(const std::string& pasted, MessageSink& host);
+
 // True when the text is longer than kMaxFieldLength characters (what a field's
 // key-release handler checks before calling LimitInputLength).
 bool ExceedsInputLength(const std::string& text);

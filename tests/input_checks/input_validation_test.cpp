@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,41 @@ TEST(FilterNumericKey, RefusesEverythingElseWithBeepAndWarning) {
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.messages[0].first, MessageKind::Warning);
     EXPECT_EQ(host.messages[0].second, kNumericOnlyBox);
+  }
+}
+
+TEST(FilterNumericPaste, TakesTheTextWholeOrRefusesItWithOneBeepAndWarning) {
+  struct Case {
+    std::string pasted;
+    std::optional<std::string> inserted;  // std::nullopt: refused
+  };
+  const std::vector<Case> cases = {
+      {"12", "12"},
+      {"-3,5", "-3.5"},
+      {" 12\r\n", "12"},  // a copied table cell
+      {"\t0.5 ", "0.5"},
+      {"", ""},
+      {" \n", ""},
+      {"abc", std::nullopt},
+      {"abc12", std::nullopt},
+      {"1e5", std::nullopt},  // never "15"
+      {"1 2", std::nullopt},
+      {"1\t2", std::nullopt},
+      {"1\n2", std::nullopt},
+      {"+4", std::nullopt},
+      {"\xef\xbc\x91", std::nullopt},  // a full-width digit one
+  };
+  for (const Case& c : cases) {
+    ScriptedHost host;
+    const std::optional<std::string> result = FilterNumericPaste(c.pasted, host);
+    EXPECT_EQ(result, c.inserted) << "pasted \"" << c.pasted << '"';
+    const bool refused = !c.inserted.has_value();
+    EXPECT_EQ(host.beeps, refused ? 1 : 0) << c.pasted;
+    ASSERT_EQ(host.messages.size(), refused ? 1u : 0u) << c.pasted;
+    if (refused) {
+      EXPECT_EQ(host.messages[0].first, MessageKind::Warning);
+      EXPECT_EQ(host.messages[0].second, kNumericOnlyBox);
+    }
   }
 }
 

@@ -65,6 +65,7 @@ void QtComputeHost::ShowResultsViewer(const std::string& caption) {
 }
 
 void QtComputeHost::FocusField(int k) {
+  focusedField_ = k;
   const QString name = k == 8 ? QStringLiteral("txtinput8") : QStringLiteral("txtInput%1").arg(k);
   if (auto* field = worksheet_.findChild<QLineEdit*>(name)) field->setFocus(Qt::OtherFocusReason);
 }
