@@ -15,11 +15,11 @@ namespace {
 void Fill(SummaryPanel& panel) {
   panel.SetCovariates(2);
   panel.StatisticsGrid()->setCurrentCell(0, 0);
-  panel.PasteText(
+  panel.PasteInto(
+      panel.StatisticsGrid(),
       "24.6\t31.15\t102.4\t12.9\r\n5.12\t4.30\t14.7\t2.61\r\n11\t30\t96\t12\t99\r\n7\t7\r\n");
-  panel.CorrelationGrid()->setFocus();
   panel.CorrelationGrid()->setCurrentCell(1, 0);
-  panel.PasteText("0.62\n0.48\t0.51\n0.21\t0.17\t0.09\n");
+  panel.PasteInto(panel.CorrelationGrid(), "0.62\n0.48\t0.51\n0.21\t0.17\t0.09\n");
 }
 
 TEST(SummaryPanel, PastedBlockFillsTheGridsWithinTheirBounds) {

@@ -41,6 +41,7 @@ class SummaryPanel : public QWidget {
   // current cell; cells beyond the grid, and the correlation grid's upper
   // triangle, are left alone.
   void PasteText(const QString& text);
+  void PasteInto(QTableWidget* grid, const QString& text);  // either grid of this panel
 
   QTableWidget* StatisticsGrid() const { return statistics_; }
   QTableWidget* CorrelationGrid() const { return correlations_; }
@@ -49,7 +50,6 @@ class SummaryPanel : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void PasteInto(QTableWidget* grid, const QString& text);
   void FocusEntry(const SummaryEntry& entry);
   QString Cell(const QTableWidget* grid, int row, int column) const;
 
