@@ -10,6 +10,7 @@
 #include "Bayes_Engines/regression_from_summary.h"
 #include "TemplateForm/control_statistics.h"
 #include "TemplateForm/raw_data_loader.h"
+#include "TemplateForm/summary_file.h"
 #include "input_checks/input_validation.h"
 #include "input_checks/standardize.h"
 #include "matrix_handling/decompositions.h"
@@ -119,6 +120,11 @@ std::optional<AnalysisError> TakeSummary(const SummaryInput& input, Analysis& a)
                             "for %d controls and %d covariates.",
                             s.N, s.k, a.N, a.k),
                  s.N != a.N ? 1 : 2);
+  }
+  // Statistics from a caller that skipped the entry checks are refused as
+  // those checks would refuse them.
+  if (auto problem = CheckSummaryStatistics(s)) {
+    return Error(ErrorKind::DataFileContent, problem->message);
   }
   a.fromSummary = true;
   a.dataFileName = input.fileName;
@@ -310,8 +316,22 @@ std::optional<AnalysisError> RunEngineFor(const AnalysisRequest& request, Analys
   return std::nullopt;
 }
 
-AnalysisOutcome Analyse(const AnalysisRequest& request) {
-  Analysis a;
+// A constant control column, a value that is not finite, or a correlation
+// matrix that is not positive definite cannot enter an analysis. Entered
+// statistics are not adjusted: the user is asked to check them.
+std::optional<AnalysisError> CheckAnalysable(const Analysis& a) {
+  if (!ControlStatisticsUsable(a.R, a.means, a.sds, a.caseScores, a.K) || !Is_Pos_Def(a.K, a.R)) {
+    return Error(ErrorKind::NotAnalysable,
+                 a.fromSummary
+                     ? std::string(kNotPositiveDefiniteMessage) + kSummaryNotPositiveDefiniteAdvice
+                     : std::string(kNotPositiveDefiniteMessage),
+                 1);
+  }
+  return std::nullopt;
+}
+
+// The request's inputs, counts and statistics in a (no engine run yet).
+std::optional<AnalysisError> Prepare(const AnalysisRequest& request, Analysis& a) {
   a.controlsText = request.controls;
   a.covariatesText = request.covariates;
   a.notes = request.notes;
@@ -329,12 +349,12 @@ AnalysisOutcome Analyse(const AnalysisRequest& request) {
   if (auto error = summary != nullptr ? TakeSummary(*summary, a) : LoadRawData(request, a)) {
     return *error;
   }
+  return CheckAnalysable(a);
+}
 
-  // A constant control column, a value that is not finite, or a correlation
-  // matrix that is not positive definite cannot enter an analysis.
-  if (!ControlStatisticsUsable(a.R, a.means, a.sds, a.caseScores, a.K) || !Is_Pos_Def(a.K, a.R)) {
-    return Error(ErrorKind::NotAnalysable, kNotPositiveDefiniteMessage, 1);
-  }
+AnalysisOutcome Analyse(const AnalysisRequest& request) {
+  Analysis a;
+  if (auto error = Prepare(request, a)) return *error;
   StandardizeScores(a.caseScores, a.means, a.sds, a.K, 0.0L, 1.0L, a.caseRawZ);
 
   if (auto error = RunEngineFor(request, a)) return *error;
@@ -373,6 +393,25 @@ std::optional<AnalysisError> CheckCounts(const std::string& controls, const std:
                          CovariateLimitMessage(N, limit), false};
   }
   return std::nullopt;
+}
+
+std::variant<SummaryStatistics, AnalysisError> SummariseData(const AnalysisRequest& request) {
+  try {
+    Analysis a;
+    if (auto error = Prepare(request, a)) return *error;
+    SummaryStatistics s;
+    s.N = a.N;
+    s.k = a.k;
+    s.means = a.means;
+    s.sds = a.sds;
+    s.caseScores = a.caseScores;
+    s.R = a.R;
+    return s;
+  } catch (const std::bad_alloc&) {
+    return Error(ErrorKind::OutOfMemory, kOutOfMemoryMessage);
+  } catch (const std::exception& e) {
+    return Error(ErrorKind::Internal, e.what());
+  }
 }
 
 AnalysisOutcome RunAnalysis(const AnalysisRequest& request) {

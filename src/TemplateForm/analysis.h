@@ -145,6 +145,11 @@ class AnalysisOutcome {
 // summarised), the engine the prior selects, the results.
 AnalysisOutcome RunAnalysis(const AnalysisRequest& request);
 
+// Everything RunAnalysis does before an engine runs (the checks of N and k,
+// the data read, checked and summarised), giving the statistics an analysis
+// would start from: to save a raw data file's statistics as a summary.
+std::variant<SummaryStatistics, AnalysisError> SummariseData(const AnalysisRequest& request);
+
 // N and k from the fields' texts with the worksheet's rules and messages (in
 // order: N, the number of covariates, the prior's covariate limit). On success
 // returns std::nullopt and sets N and k.

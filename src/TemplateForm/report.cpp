@@ -35,6 +35,21 @@ void AddInputsSection(const Analysis& a, PriorChoice prior, LineSink& memo) {
   }
 }
 
+// In place of the raw data: where the summary statistics came from.
+void AddSummarySource(const Analysis& a, LineSink& memo) {
+  if (a.dataFileName.empty()) {
+    memo.Add(
+        " Summary statistics for the control sample and the case's scores were entered "
+        "(no raw data).");
+  } else {
+    memo.Add(
+        " Summary statistics for the control sample and the case's scores were loaded from "
+        "the following file: ");
+    memo.Add(" " + ShowableText(a.dataFileName));
+  }
+  memo.Add("");
+}
+
 void AddSummaryTable(const Analysis& a, LineSink& memo) {
   memo.Add(
       " Summary statistics for control sample on tasks and covariates together with scores of "
@@ -198,11 +213,15 @@ void WriteReport(const Analysis& analysis, LineSink& memo) {
       break;
   }
   memo.Add("");
-  memo.Add(" Raw data were loaded from the following file: ");
-  memo.Add(" " + ShowableText(a.dataFileName));
-  memo.Add("");
-  Print_Data_Matrix(a.rawData, a.N, a.K, "Raw data for control cases:", memo);
-  memo.Add("");
+  if (a.fromSummary) {
+    AddSummarySource(a, memo);
+  } else {
+    memo.Add(" Raw data were loaded from the following file: ");
+    memo.Add(" " + ShowableText(a.dataFileName));
+    memo.Add("");
+    Print_Data_Matrix(a.rawData, a.N, a.K, "Raw data for control cases:", memo);
+    memo.Add("");
+  }
 
   AddSummaryTable(a, memo);
   memo.Add(" ");

@@ -17,7 +17,8 @@ extern const std::array<std::string, 3> CitationLines;
 
 // Appends the report of one finished analysis to memo: a rule of 102
 // underscores first when memo already holds a line, then the title, the
-// method, the notes, the inputs as typed, the raw data of the controls, the
+// method, the notes, the inputs as typed, the raw data of the controls (or,
+// for summary input, a line naming where the statistics came from), the
 // summary table, the correlations, the conditional statistics and the test,
 // effect-size and abnormality results in the form the credible-limit choice
 // asks for. Control characters in the notes and the data file's name are

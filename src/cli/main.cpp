@@ -18,6 +18,7 @@
 #include "TemplateForm/analysis.h"
 #include "TemplateForm/report.h"
 #include "cli/report_file.h"
+#include "cli/summary_options.h"
 #include "cli/terminal.h"
 #include "text/line_sink.h"
 
@@ -66,6 +67,7 @@ struct Options {
   std::string output;
   std::string dataFile;
   int draws = kDrawCount;
+  SummaryArguments summary;  // --summary, --write-summary, which inputs were given
 };
 
 std::atomic<bool> interrupted{false};
@@ -146,8 +148,10 @@ void ShowOnStandardError(const std::string& text) {
 }
 
 int Run(const Options& options) {
-  if (!options.output.empty() && SameFile(options.output, options.dataFile)) {
-    std::cerr << "--output names the data file " << options.dataFile
+  const std::string& input =
+      options.summary.summaryFile.empty() ? options.dataFile : options.summary.summaryFile;
+  if (!options.output.empty() && SameFile(options.output, input)) {
+    std::cerr << "--output names the data file " << input
               << ": the report would replace the data; choose another file\n";
     return kBadArguments;
   }
@@ -162,7 +166,10 @@ int Run(const Options& options) {
                                              : CredibleLimitChoice::TwoSided;
   request.notes = SplitNotes(options.notes);
   request.drawCount = options.draws;
-  request.data = RawDataFile{options.dataFile};
+  if (auto failure = SetRequestData(options.summary, request)) {
+    ShowOnStandardError(failure->message);
+    return ExitCodeFor(*failure->kind);
+  }
 
   ProgressBar bar(StandardErrorIsTerminal());
   request.progress = [&bar](std::int64_t done, std::int64_t total) {
@@ -174,6 +181,12 @@ int Run(const Options& options) {
     bar.End();
     ShowOnStandardError(text);
   };
+
+  if (!options.summary.writeSummary.empty()) {
+    auto failure = WriteSummaryOfData(request, options.summary.writeSummary);
+    if (failure) ShowOnStandardError(failure->message);
+    return !failure ? kSuccess : failure->kind ? ExitCodeFor(*failure->kind) : kOutputNotWritten;
+  }
 
   const AnalysisOutcome outcome = RunAnalysis(request);
   bar.End();
@@ -214,11 +227,9 @@ int main(int argc, char** argv) {
   app.footer(kExitCodeHelp);
   app.set_version_flag("--version", std::string("quorvane-cli ") + QUORVANE_VERSION);
   app.add_option("--controls", options.controls,
-                 "Number of control participants N, as typed into the worksheet")
-      ->required();
+                 "Number of control participants N, as typed into the worksheet");
   app.add_option("--covariates", options.covariates,
-                 "Number of covariates (1 to 5), as typed into the worksheet")
-      ->required();
+                 "Number of covariates (1 to 5), as typed into the worksheet");
   app.add_option("--prior", options.prior, "Form of the prior")
       ->check(CLI::IsMember({"calibrated", "standard"}))
       ->capture_default_str();
@@ -233,15 +244,27 @@ int main(int argc, char** argv) {
                  "line ends); an existing FILE is replaced only once the whole report is written");
   // For tests only: fewer posterior draws than the program's fixed 1,000,000.
   app.add_option("--draws", options.draws)->check(CLI::PositiveNumber)->group("");
+  app.add_option("--summary", options.summary.summaryFile,
+                 "Analyse the summary statistics in FILE instead of raw data (N and the number "
+                 "of covariates come from FILE)");
+  app.add_option("--write-summary", options.summary.writeSummary,
+                 "Write DATAFILE's control statistics and case scores to FILE as a summary file "
+                 "(21 significant digits) instead of running the analysis");
   app.add_option("DATAFILE", options.dataFile,
-                 "Raw data: N rows of controls then the case; each row Y1 Y2 and the covariates")
-      ->required();
+                 "Raw data: N rows of controls then the case; each row Y1 Y2 and the covariates");
 
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
     const int code = app.exit(error);
     return code == 0 ? kSuccess : kBadArguments;
+  }
+  options.summary.dataFile = options.dataFile;
+  options.summary.controlsGiven = app.count("--controls") > 0;
+  options.summary.covariatesGiven = app.count("--covariates") > 0;
+  if (auto problem = SummaryArgumentProblem(options.summary)) {
+    std::cerr << *problem << "\nRun with --help for more information.\n";
+    return kBadArguments;
   }
   if (NotesLength(SplitNotes(options.notes)) > kMaxNotesLength) {
     std::cerr << "--notes: the notes hold at most " << kMaxNotesLength
