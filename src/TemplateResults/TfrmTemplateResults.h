@@ -20,6 +20,7 @@ class QPushButton;
 namespace quorvane {
 
 class DialogSeam;
+class PlotPanel;
 
 class TfrmTemplateResults : public QMainWindow {
   Q_OBJECT
@@ -42,6 +43,10 @@ class TfrmTemplateResults : public QMainWindow {
   void ShowLineAtTop(int line);
 
   QPlainTextEdit* memoResults() const { return memoResults_; }
+
+  // --- Plots: a panel of its own (a tool window the "Plots" menu shows or
+  // hides) with the plots of each analysis; the latest is selected.
+  PlotPanel& Plots() { return *plotPanel_; }
 
  public slots:
   void cmdReturnClick();
@@ -71,6 +76,7 @@ class TfrmTemplateResults : public QMainWindow {
   QPushButton* cmdExit_ = nullptr;
   QMenu* File1_ = nullptr;
   QAction* mnuPrint_ = nullptr;
+  PlotPanel* plotPanel_ = nullptr;
   QAction* mnuPrintSelection_ = nullptr;
   bool placed_ = false;
   QString saveName_ = QStringLiteral("results.txt");  // SaveDialog1's file name
