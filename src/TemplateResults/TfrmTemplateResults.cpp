@@ -19,11 +19,13 @@
 #include <QTextDocument>
 #include <QVBoxLayout>
 
+#include "TemplateResults/plot_panel.h"
 #include "gui/dialogs.h"
 #include "gui/fonts.h"
 #include "gui/layout_button.h"
 #include "gui/text_printing.h"
 #include "gui/window_placement.h"
+#include "plots/plot_render.h"
 
 namespace quorvane {
 
@@ -169,6 +171,18 @@ TfrmTemplateResults::TfrmTemplateResults(DialogSeam& dialogs, QWidget* parent)
   setTabOrder(cmdClearResults_, cmdReturn_);
   setTabOrder(cmdReturn_, cmdExit_);
 
+  // The plot panel (see plot_panel.h): shown with the first plots, hidden and
+  // shown again from the "Plots" menu.
+  plotPanel_ = new PlotPanel(dialogs_, this);
+  plotPanel_->setWindowFlag(Qt::Tool);
+  plotPanel_->setWindowTitle(QStringLiteral("Plots"));
+  plotPanel_->resize(kPlotWidth * 3 / 4, kPlotHeight * 3 / 2);
+  QAction* showPlots =
+      menuBar()->addMenu(QStringLiteral("P&lots"))->addAction(QStringLiteral("Show Plots"));
+  showPlots->setObjectName(QStringLiteral("mnuShowPlots"));
+  showPlots->setCheckable(true);
+  connect(showPlots, &QAction::toggled, plotPanel_, &QWidget::setVisible);
+
   sink_ = std::make_unique<MemoSink>(memoResults_);
   resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
   FormCreate();
@@ -269,6 +283,7 @@ void TfrmTemplateResults::cmdClearResultsClick() {
   if (!MayDiscardResults(this)) return;
   memoResults_->clear();
   memoResults_->document()->setModified(false);
+  plotPanel_->Clear();  // the plots go with the reports they belong to
 }
 
 void TfrmTemplateResults::cmdExitClick() {

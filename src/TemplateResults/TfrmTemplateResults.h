@@ -23,6 +23,7 @@ class QPushButton;
 namespace quorvane {
 
 class DialogSeam;
+class PlotPanel;
 
 class TfrmTemplateResults : public QMainWindow {
   Q_OBJECT
@@ -54,6 +55,10 @@ class TfrmTemplateResults : public QMainWindow {
   // True when nothing unsaved would be lost, or the user answered Yes to the
   // discard question (asked with parent's window in front, default No).
   bool MayDiscardResults(QWidget* parent);
+
+  // --- Plots: a panel of its own (a tool window the "Plots" menu shows or
+  // hides) with the plots of each analysis; the latest is selected.
+  PlotPanel& Plots() { return *plotPanel_; }
 
  signals:
   // The memo's text has changed (a report added, an edit, Clear Results).
@@ -89,6 +94,7 @@ class TfrmTemplateResults : public QMainWindow {
   QPushButton* cmdExit_ = nullptr;
   QMenu* File1_ = nullptr;
   QAction* mnuPrint_ = nullptr;
+  PlotPanel* plotPanel_ = nullptr;
   QAction* mnuPrintSelection_ = nullptr;
   QAction* actSaveOutput_ = nullptr;  // Ctrl+S
   bool placed_ = false;

@@ -16,7 +16,9 @@
 #include <vector>
 
 #include "TemplateForm/analysis.h"
+#include "TemplateForm/plot_data.h"
 #include "TemplateForm/report.h"
+#include "cli/plot_output.h"
 #include "cli/report_file.h"
 #include "cli/summary_options.h"
 #include "cli/terminal.h"
@@ -36,7 +38,7 @@ enum ExitCode : int {
   kBadInputValue = 3,      // N or the number of covariates refused by the worksheet's checks
   kDataFileProblem = 4,    // data file missing, unreadable, a bad number, or missing data
   kDataNotAnalysable = 5,  // not positive definite, a constant column, or unreliable numerics
-  kOutputNotWritten = 6,   // --output file could not be written
+  kOutputNotWritten = 6,   // --output or --plot file could not be written
   kOutOfMemory = 7,        // not enough memory for the data or the draws
   kInterrupted = 8,        // stopped by Ctrl-C (SIGINT) or SIGTERM
 };
@@ -52,7 +54,7 @@ constexpr const char* kExitCodeHelp =
     "  5  the data cannot be analysed (the controls' correlation matrix is not\n"
     "     positive definite, a control column is constant, or the computation\n"
     "     cannot be carried out reliably)\n"
-    "  6  the --output file could not be written\n"
+    "  6  the --output or --plot file could not be written\n"
     "  7  not enough memory\n"
     "  8  interrupted (Ctrl-C)\n";
 
@@ -65,6 +67,7 @@ struct Options {
   std::string limit = "two-sided";
   std::string notes;
   std::string output;
+  std::string plot;  // --plot: the plots' image file
   std::string dataFile;
   int draws = kDrawCount;
   SummaryArguments summary;  // --summary, --write-summary, which inputs were given
@@ -155,6 +158,12 @@ int Run(const Options& options) {
               << ": the report would replace the data; choose another file\n";
     return kBadArguments;
   }
+  if (!options.plot.empty() &&
+      (SameFile(options.plot, options.dataFile) ||
+       (!options.output.empty() && SameFile(options.plot, options.output)))) {
+    std::cerr << "--plot names the data file or the --output file; choose another file\n";
+    return kBadArguments;
+  }
 
   AnalysisRequest request;
   request.controls = options.controls;
@@ -170,6 +179,7 @@ int Run(const Options& options) {
     ShowOnStandardError(failure->message);
     return ExitCodeFor(*failure->kind);
   }
+  request.keepDraws = !options.plot.empty();
 
   ProgressBar bar(StandardErrorIsTerminal());
   request.progress = [&bar](std::int64_t done, std::int64_t total) {
@@ -188,7 +198,7 @@ int Run(const Options& options) {
     return !failure ? kSuccess : failure->kind ? ExitCodeFor(*failure->kind) : kOutputNotWritten;
   }
 
-  const AnalysisOutcome outcome = RunAnalysis(request);
+  AnalysisOutcome outcome = RunAnalysis(request);
   bar.End();
   if (!outcome.ok()) {
     const AnalysisError& error = outcome.error();
@@ -208,6 +218,17 @@ int Run(const Options& options) {
     std::string why;
     if (!SaveReportFile(options.output, report.Lines(), why)) {
       std::cerr << "The report could not be written to the file " << options.output << ": " << why
+                << '\n';
+      return kOutputNotWritten;
+    }
+  }
+  if (!options.plot.empty()) {
+    // The plots need the binned draws only: the draws go before the drawing.
+    const PlotData plot = BuildPlotData(outcome.result());
+    std::vector<long double>().swap(outcome.result().draws);
+    std::string why;
+    if (!WritePlotImage(PlotProgram(), options.plot, plot, why)) {
+      std::cerr << "The plots could not be written to the file " << options.plot << ": " << why
                 << '\n';
       return kOutputNotWritten;
     }
@@ -242,6 +263,13 @@ int main(int argc, char** argv) {
   app.add_option("--output", options.output,
                  "Also save the report to FILE as the results viewer's Save Output does (CR LF "
                  "line ends); an existing FILE is replaced only once the whole report is written");
+  app.add_option("--plot", options.plot,
+                 "Also draw the plots of the posterior and of the case among the controls into "
+                 "FILE (.png, .svg or .pdf); needs no display")
+      ->check([](const std::string& path) {
+        return IsPlotFileName(path) ? std::string()
+                                    : "the file name must end in .png, .svg or .pdf";
+      });
   // For tests only: fewer posterior draws than the program's fixed 1,000,000.
   app.add_option("--draws", options.draws)->check(CLI::PositiveNumber)->group("");
   app.add_option("--summary", options.summary.summaryFile,

@@ -37,8 +37,10 @@
 #include <optional>
 
 #include "TemplateForm/compute.h"
+#include "TemplateForm/plot_data.h"
 #include "TemplateForm/saved_inputs.h"
 #include "TemplateResults/TfrmTemplateResults.h"
+#include "TemplateResults/plot_panel.h"
 #include "gui/dialogs.h"
 #include "gui/fonts.h"
 #include "gui/layout_button.h"
@@ -148,6 +150,7 @@ constexpr const char* kMatrixHelpText =
 struct EngineRun {
   AnalysisRequest request;
   std::optional<AnalysisOutcome> outcome;  // written by the worker before it ends
+  std::optional<PlotData> plot;            // the plots, made by the worker from the draws
   std::atomic<std::int64_t> done{0};
   std::atomic<std::int64_t> total{0};
   std::atomic<bool> cancelled{false};
@@ -821,7 +824,16 @@ void TfrmTemplate::StartEngineRun(AnalysisRequest&& request) {
     if (!run->abandoned) host_.ShowNotice(text);
   });
 
-  run->thread = QThread::create([run] { run->outcome.emplace(RunAnalysis(run->request)); });
+  // The plots are made once from the draws, on the worker, and the draws
+  // (16 bytes each) freed at once.
+  run->request.keepDraws = true;
+  run->thread = QThread::create([run] {
+    run->outcome.emplace(RunAnalysis(run->request));
+    if (run->outcome->ok() && !run->outcome->result().draws.empty()) {
+      run->plot = BuildPlotData(run->outcome->result());
+      std::vector<long double>().swap(run->outcome->result().draws);
+    }
+  });
   run->thread->setObjectName(QStringLiteral("engineThread"));
   run->thread->setStackSize(kEngineStackBytes);
   connect(run->thread, &QThread::finished, this, &TfrmTemplate::EngineRunEnded);
@@ -888,6 +900,13 @@ void TfrmTemplate::EngineRunEnded() {
   PresentOutcome(*run->outcome, host_);
   const bool written = run->outcome->ok() && viewer_ != nullptr;
   if (written) viewer_->ShowLineAtTop(firstNewLine);
+  if (written && run->plot) {
+    const Analysis& a = run->outcome->result();
+    viewer_->Plots().AddPlots(QStringLiteral("Analysis %1: %2")
+                                  .arg(viewer_->Plots().Count() + 1)
+                                  .arg(QString::fromStdString(a.dataFileName)),
+                              std::move(*run->plot));
+  }
   emit computeEnded(written);
 }
 
