@@ -17,7 +17,9 @@
 
 #include "TemplateForm/analysis.h"
 #include "TemplateForm/report.h"
+#include "cli/batch_command.h"
 #include "cli/report_file.h"
+#include "cli/result_output.h"
 #include "cli/terminal.h"
 #include "text/line_sink.h"
 
@@ -66,6 +68,8 @@ struct Options {
   std::string output;
   std::string dataFile;
   int draws = kDrawCount;
+  std::string format = "text";
+  std::string cases;
 };
 
 std::atomic<bool> interrupted{false};
@@ -145,11 +149,50 @@ void ShowOnStandardError(const std::string& text) {
   std::cerr << shown << '\n' << std::flush;
 }
 
+// The lines to standard output and, with --output, to the file.
+int WriteOutput(const Options& options, const std::vector<std::string>& lines) {
+  const char* end = LineEnd(ParseOutputFormat(options.format));
+  for (const std::string& line : lines) std::cout << line << end;
+  std::cout.flush();
+  if (!options.output.empty()) {
+    std::string why;
+    if (!SaveReportFile(options.output, lines, why)) {
+      std::cerr << "The report could not be written to the file " << options.output << ": " << why
+                << '\n';
+      return kOutputNotWritten;
+    }
+  }
+  return kSuccess;
+}
+
+int RunBatch(const Options& options, const AnalysisRequest& request) {
+  ProgressBar bar(StandardErrorIsTerminal());
+  const BatchOutcome batch = RunCaseBatch(
+      request, options.cases, ParseOutputFormat(options.format), QUORVANE_VERSION,
+      [&bar](std::int64_t done, std::int64_t total) { bar.Show(done, total); },
+      [] { return interrupted.load(); });
+  bar.End();
+  for (const std::string& line : batch.errorLines) ShowOnStandardError(line);
+  if (!batch.anyRun) {
+    ShowOnStandardError(batch.failure->message);
+    return ExitCodeFor(batch.failure->kind);
+  }
+  if (batch.failure && batch.failure->kind == ErrorKind::Cancelled) {
+    std::cerr << "Interrupted: " << batch.finished << " of " << batch.cases
+              << " cases finished; their results were written\n";
+  }
+  const int written = WriteOutput(options, batch.lines);
+  if (written != kSuccess) return written;
+  return batch.failure ? ExitCodeFor(batch.failure->kind) : kSuccess;
+}
+
 int Run(const Options& options) {
-  if (!options.output.empty() && SameFile(options.output, options.dataFile)) {
-    std::cerr << "--output names the data file " << options.dataFile
-              << ": the report would replace the data; choose another file\n";
-    return kBadArguments;
+  for (const std::string& input : {options.dataFile, options.cases}) {
+    if (!options.output.empty() && !input.empty() && SameFile(options.output, input)) {
+      std::cerr << "--output names the input file " << input
+                << ": the output would replace it; choose another file\n";
+      return kBadArguments;
+    }
   }
 
   AnalysisRequest request;
@@ -163,6 +206,7 @@ int Run(const Options& options) {
   request.notes = SplitNotes(options.notes);
   request.drawCount = options.draws;
   request.data = RawDataFile{options.dataFile};
+  if (!options.cases.empty()) return RunBatch(options, request);
 
   ProgressBar bar(StandardErrorIsTerminal());
   request.progress = [&bar](std::int64_t done, std::int64_t total) {
@@ -187,19 +231,8 @@ int Run(const Options& options) {
     return ExitCodeFor(error.kind);
   }
 
-  LineList report;
-  WriteReport(outcome.result(), report);
-  for (const std::string& line : report.Lines()) std::cout << line << '\n';
-  std::cout.flush();
-  if (!options.output.empty()) {
-    std::string why;
-    if (!SaveReportFile(options.output, report.Lines(), why)) {
-      std::cerr << "The report could not be written to the file " << options.output << ": " << why
-                << '\n';
-      return kOutputNotWritten;
-    }
-  }
-  return kSuccess;
+  return WriteOutput(
+      options, SingleOutput(ParseOutputFormat(options.format), outcome.result(), QUORVANE_VERSION));
 }
 
 }  // namespace quorvane::cli
@@ -231,8 +264,17 @@ int main(int argc, char** argv) {
   app.add_option("--output", options.output,
                  "Also save the report to FILE as the results viewer's Save Output does (CR LF "
                  "line ends); an existing FILE is replaced only once the whole report is written");
-  // For tests only: fewer posterior draws than the program's fixed 1,000,000.
-  app.add_option("--draws", options.draws)->check(CLI::PositiveNumber)->group("");
+  app.add_option("--draws", options.draws,
+                 "Number of posterior draws (the report says so when it is not 1,000,000)")
+      ->check(CLI::PositiveNumber)
+      ->capture_default_str();
+  app.add_option("--format", options.format,
+                 "Output: the text report, or the results as JSON or CSV (see the README)")
+      ->check(CLI::IsMember({"text", "json", "csv"}))
+      ->capture_default_str();
+  app.add_option("--cases", options.cases,
+                 "Analyse every case of FILE (one per line: an optional ID, then Y1 Y2 and the "
+                 "covariates) against the controls, the first N rows of DATAFILE");
   app.add_option("DATAFILE", options.dataFile,
                  "Raw data: N rows of controls then the case; each row Y1 Y2 and the covariates")
       ->required();
