@@ -1,5 +1,6 @@
 #include "cli/result_output.h"
 
+#include <algorithm>
 #include <set>
 #include <sstream>
 #include <utility>
@@ -136,8 +137,15 @@ std::vector<std::string> BatchOutput(OutputFormat format, const std::vector<Case
   switch (format) {
     case OutputFormat::Json:
       return SplitLines(Dump(array));
-    case OutputFormat::Csv:
-      return CsvTable(Columns(resultFields, errorFields), all);
+    case OutputFormat::Csv: {
+      std::vector<std::string> columns = Columns(resultFields, errorFields);
+      for (const char* name : {"error.kind", "error.message"}) {
+        if (std::find(columns.begin(), columns.end(), name) == columns.end()) {
+          columns.emplace_back(name);
+        }
+      }
+      return CsvTable(columns, all);
+    }
     case OutputFormat::Text:
       break;
   }
