@@ -65,6 +65,11 @@ struct EngineDiagnostics {
   }
 };
 
+struct PhiSums {
+  long double sum = 0;
+  long double squares = 0;
+};
+
 struct EngineOptions {
   EngineProgressFn progress;  // optional
   // Threads to use: 1 runs everything on the calling thread; 2 draws the
@@ -79,6 +84,9 @@ struct EngineOptions {
   EngineDiagnostics* diagnostics = nullptr;
   // Optional: receives every draw's z* in draw order (drawCount values).
   std::vector<long double>* draws = nullptr;
+  // Optional: receives the sums of Phi(z*) and of Phi(z*)^2 over the draws,
+  // each taken in draw order (for the Monte Carlo error of the p value).
+  PhiSums* phiSums = nullptr;
 };
 
 // The seeds every run starts from.

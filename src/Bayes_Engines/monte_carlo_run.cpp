@@ -521,11 +521,18 @@ bool Run<prior>::Execute(long double* zlist, long double& phiSum) {
   }
 
   long double sum = 0;
-  int summed = 0;  // chunks whose Phi values are in the sum
+  long double squares = 0;  // of Phi, only when asked for
+  int summed = 0;           // chunks whose Phi values are in the sum
   auto addChunk = [&](int c) {
     const Chunk& chunk = ring_[static_cast<std::size_t>(c % kRingSlots)];
     const int count = std::min(kChunkDraws, D_ - c * kChunkDraws);
     for (int t = 0; t < count; ++t) sum = sum + chunk.phi[static_cast<std::size_t>(t)];
+    if (options_.phiSums != nullptr) {
+      for (int t = 0; t < count; ++t) {
+        const long double phi = chunk.phi[static_cast<std::size_t>(t)];
+        squares = squares + phi * phi;
+      }
+    }
     ++summed;
   };
   // Waits (evaluating chunks itself meanwhile) until chunk c has been evaluated.
@@ -594,6 +601,7 @@ bool Run<prior>::Execute(long double* zlist, long double& phiSum) {
   changed_.notify_all();
   if (worker.joinable()) worker.join();
   phiSum = sum;
+  if (options_.phiSums != nullptr) *options_.phiSums = {sum, squares};
   return stopReason_ == EngineStop::None;
 }
 

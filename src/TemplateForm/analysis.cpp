@@ -292,6 +292,7 @@ std::optional<AnalysisError> RunEngineFor(const AnalysisRequest& request, Analys
   EngineDiagnostics diagnostics;
   options.diagnostics = &diagnostics;
   if (request.keepDraws) options.draws = &a.draws;
+  options.phiSums = &a.phiSums;
   const bool twoSided = a.limit == CredibleLimitChoice::TwoSided;
   const auto run =
       a.prior == PriorChoice::StandardTheory ? Run_Standard_Theory_Engine : Run_Calibrated_Engine;

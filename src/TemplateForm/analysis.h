@@ -106,6 +106,7 @@ struct Analysis {
   EngineResults results;
   long double sdDiff = 0;
   std::int64_t trials = 0;         // candidates drawn (calibrated prior; else drawCount)
+  PhiSums phiSums;                 // sums of Phi(z*) and Phi(z*)^2 over the draws
   bool centred = false;            // run on centred scores (see RunAnalysis)
   std::vector<long double> draws;  // every draw's z*, in draw order, when asked for
 };

@@ -212,6 +212,11 @@ void WriteReport(const Analysis& analysis, LineSink& memo) {
       memo.Add(" Credible limit required: One-sided upper");
       break;
   }
+  // Another number of draws than the usual one is said (the usual report is unchanged).
+  if (a.drawCount != kDrawCount) {
+    memo.Add(
+        FormatText(" Number of posterior draws = %d (not the usual %d)", a.drawCount, kDrawCount));
+  }
   memo.Add("");
   if (a.fromSummary) {
     AddSummarySource(a, memo);

@@ -18,8 +18,10 @@
 #include "TemplateForm/analysis.h"
 #include "TemplateForm/plot_data.h"
 #include "TemplateForm/report.h"
+#include "cli/batch_command.h"
 #include "cli/plot_output.h"
 #include "cli/report_file.h"
+#include "cli/result_output.h"
 #include "cli/summary_options.h"
 #include "cli/terminal.h"
 #include "text/line_sink.h"
@@ -71,6 +73,8 @@ struct Options {
   std::string dataFile;
   int draws = kDrawCount;
   SummaryArguments summary;  // --summary, --write-summary, which inputs were given
+  std::string format = "text";
+  std::string cases;
 };
 
 std::atomic<bool> interrupted{false};
@@ -150,13 +154,52 @@ void ShowOnStandardError(const std::string& text) {
   std::cerr << shown << '\n' << std::flush;
 }
 
+// The lines to standard output and, with --output, to the file.
+int WriteOutput(const Options& options, const std::vector<std::string>& lines) {
+  const char* end = LineEnd(ParseOutputFormat(options.format));
+  for (const std::string& line : lines) std::cout << line << end;
+  std::cout.flush();
+  if (!options.output.empty()) {
+    std::string why;
+    if (!SaveReportFile(options.output, lines, why)) {
+      std::cerr << "The report could not be written to the file " << options.output << ": " << why
+                << '\n';
+      return kOutputNotWritten;
+    }
+  }
+  return kSuccess;
+}
+
+int RunBatch(const Options& options, const AnalysisRequest& request) {
+  ProgressBar bar(StandardErrorIsTerminal());
+  const BatchOutcome batch = RunCaseBatch(
+      request, options.cases, ParseOutputFormat(options.format), QUORVANE_VERSION,
+      [&bar](std::int64_t done, std::int64_t total) { bar.Show(done, total); },
+      [] { return interrupted.load(); });
+  bar.End();
+  for (const std::string& line : batch.errorLines) ShowOnStandardError(line);
+  if (!batch.anyRun) {
+    ShowOnStandardError(batch.failure->message);
+    return ExitCodeFor(batch.failure->kind);
+  }
+  if (batch.failure && batch.failure->kind == ErrorKind::Cancelled) {
+    std::cerr << "Interrupted: " << batch.finished << " of " << batch.cases
+              << " cases finished; their results were written\n";
+  }
+  const int written = WriteOutput(options, batch.lines);
+  if (written != kSuccess) return written;
+  return batch.failure ? ExitCodeFor(batch.failure->kind) : kSuccess;
+}
+
 int Run(const Options& options) {
   const std::string& input =
       options.summary.summaryFile.empty() ? options.dataFile : options.summary.summaryFile;
-  if (!options.output.empty() && SameFile(options.output, input)) {
-    std::cerr << "--output names the data file " << input
-              << ": the report would replace the data; choose another file\n";
-    return kBadArguments;
+  for (const std::string& named : {input, options.cases}) {
+    if (!options.output.empty() && !named.empty() && SameFile(options.output, named)) {
+      std::cerr << "--output names the input file " << named
+                << ": the output would replace it; choose another file\n";
+      return kBadArguments;
+    }
   }
   if (!options.plot.empty() &&
       (SameFile(options.plot, options.dataFile) ||
@@ -179,6 +222,7 @@ int Run(const Options& options) {
     ShowOnStandardError(failure->message);
     return ExitCodeFor(*failure->kind);
   }
+  if (!options.cases.empty()) return RunBatch(options, request);
   request.keepDraws = !options.plot.empty();
 
   ProgressBar bar(StandardErrorIsTerminal());
@@ -210,18 +254,9 @@ int Run(const Options& options) {
     return ExitCodeFor(error.kind);
   }
 
-  LineList report;
-  WriteReport(outcome.result(), report);
-  for (const std::string& line : report.Lines()) std::cout << line << '\n';
-  std::cout.flush();
-  if (!options.output.empty()) {
-    std::string why;
-    if (!SaveReportFile(options.output, report.Lines(), why)) {
-      std::cerr << "The report could not be written to the file " << options.output << ": " << why
-                << '\n';
-      return kOutputNotWritten;
-    }
-  }
+  const int written = WriteOutput(
+      options, SingleOutput(ParseOutputFormat(options.format), outcome.result(), QUORVANE_VERSION));
+  if (written != kSuccess) return written;
   if (!options.plot.empty()) {
     // The plots need the binned draws only: the draws go before the drawing.
     const PlotData plot = BuildPlotData(outcome.result());
@@ -270,8 +305,17 @@ int main(int argc, char** argv) {
         return IsPlotFileName(path) ? std::string()
                                     : "the file name must end in .png, .svg or .pdf";
       });
-  // For tests only: fewer posterior draws than the program's fixed 1,000,000.
-  app.add_option("--draws", options.draws)->check(CLI::PositiveNumber)->group("");
+  app.add_option("--draws", options.draws,
+                 "Number of posterior draws (the report says so when it is not 1,000,000)")
+      ->check(CLI::PositiveNumber)
+      ->capture_default_str();
+  app.add_option("--format", options.format,
+                 "Output: the text report, or the results as JSON or CSV (see the README)")
+      ->check(CLI::IsMember({"text", "json", "csv"}))
+      ->capture_default_str();
+  app.add_option("--cases", options.cases,
+                 "Analyse every case of FILE (one per line: an optional ID, then Y1 Y2 and the "
+                 "covariates) against the controls, the first N rows of DATAFILE");
   app.add_option("--summary", options.summary.summaryFile,
                  "Analyse the summary statistics in FILE instead of raw data (N and the number "
                  "of covariates come from FILE)");

@@ -474,6 +474,8 @@ TEST_F(ComputeTest, WholeRunWritesTheReportLineByLine) {
       " Prior selected: Analysis is to be performed using a prior CALIBRATED to confer "
       "frequentist properties",
       " Credible limit required: Two-sided ",
+      // The run uses fewer draws than the usual 1,000,000: the report says so.
+      " Number of posterior draws = 4000 (not the usual 1000000)",
       "",
       " Raw data were loaded from the following file: ",
       " " + file,
