@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
-# Renders the desktop program's two windows on Qt's offscreen platform (no
-# display needed): docs/worksheet.png, the worksheet as it starts, and
-# docs/results-viewer.png, the results viewer after a real analysis of
-# examples/controls-and-case.txt (20 controls, 2 covariates, 1,000,000 draws).
+# Renders the desktop program's windows on Qt's offscreen platform (no
+# display needed), on a 1280 x 900 screen: docs/worksheet.png, the worksheet
+# as it starts, and docs/results-viewer.png, the results viewer after a real
+# analysis of examples/controls-and-case.txt (20 controls, 2 covariates,
+# 1,000,000 draws), both at 100%; and docs/worksheet-on-screen-200.png, the
+# whole screen at 200% with the worksheet where the program places it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${QUORVANE_BUILD_DIR:-build}
 cmake -S . -B "$build" -DQUORVANE_BUILD_GUI=ON > /dev/null
 cmake --build "$build" --target quorvane-screenshots -j "$(nproc)"
-QT_QPA_PLATFORM=offscreen "$build/src/gui/quorvane-screenshots" docs \
+screen="offscreen:configfile=$PWD/tests/gui/offscreen-1280x900.json"
+QT_QPA_PLATFORM=$screen "$build/src/gui/quorvane-screenshots" docs \
   examples/controls-and-case.txt 20 2
+QT_QPA_PLATFORM=$screen QT_SCALE_FACTOR=2 "$build/src/gui/quorvane-screenshots" \
+  --on-screen docs/worksheet-on-screen-200.png

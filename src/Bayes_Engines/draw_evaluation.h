@@ -10,8 +10,8 @@ namespace quorvane::detail {
 // B* = bHat + Chol(Sigma* (x) (X'X)^-1) u. xtxInv is (X'X)^-1 (k + 1 square),
 // bHat the stacked least-squares coefficients (2 (k + 1)), score 1 and the
 // case's covariate values (k + 1), all 1-based; sigmaLower is Sigma*[1,1],
-// [2,1], [2,2]; u holds 2 (k + 1) variates. Returns false when a pivot of the
-// factorisation is below its threshold, or k is outside 1 .. 5.
+// [2,1], [2,2]; u holds 2 (k + 1) variates. Returns false when a pivot sum of
+// the factorisation is not a positive finite number, or k is outside 1 .. 5.
 bool EvaluateDrawPortably(int k, const Matrix& xtxInv, const Vector& bHat, const Vector& score,
                           const long double sigmaLower[3], const long double* u, long double& mu1,
                           long double& mu2);

@@ -4,9 +4,10 @@
 // calls would make it (same operations, same order, same rounding), but only on
 // the live blocks: 2 x 2 products and the 2 x 2 Gauss-Jordan inverse are written
 // out, each entry of Lambda is formed where its factorisation reads it, and
-// nothing is cleared or copied whole. When a draw's Cholesky pivot falls below
-// the threshold, that draw is redone with the library operations themselves, so
-// that the partly factored matrix is used exactly as the library leaves it.
+// nothing is cleared or copied whole. Inside the draws a pivot is refused only
+// when it cannot be used: a Gauss-Jordan pivot that is zero or not finite, a
+// Cholesky pivot sum that is not a positive finite number. Such a draw (a
+// value that would reach the report and is not finite) stops the run.
 //
 // Two threads may share a run. The variates must come from the one uniform
 // stream in draw order, so the calling thread draws them (chunk by chunk into a
@@ -46,7 +47,7 @@ constexpr int kRingSlots = 8;      // buffers in flight
 // drawn chunks wait, so that the other thread never runs dry.
 constexpr int kHelpAtBacklog = 4;
 // A draw of the calibrated engine that keeps rejecting candidates asks the
-// progress callback this often whether to go on (it cannot loop unheard).
+// progress callback this often whether to go on.
 constexpr std::uint32_t kTrialsBetweenChecks = 1u << 16;
 // The engines' domain: 1 <= k <= 5 covariates.
 constexpr int kMaxCovariates = 5;
@@ -76,21 +77,27 @@ inline void Mult2(const M2& A, const M2& B, M2& T) {
   }
 }
 
-// Gauss-Jordan inverse of a 2 x 2 matrix, first acceptable pivot, stop on a
-// singular matrix: the library's Mat_Inverse restricted to order 2. Returns
-// false when the elimination stopped (Ainv then holds the partial result).
+// A pivot the elimination can divide by: not zero, not infinite, not NaN.
+inline bool UsablePivot(long double pivot) {
+  return std::fabs(pivot) > 0 && std::isfinite(pivot);
+}
+
+// Gauss-Jordan inverse of a 2 x 2 matrix: the library's Mat_Inverse restricted
+// to order 2 (first row whose pivot passes, the same operations in the same
+// order), except that a pivot is passed over only when it cannot be used at
+// all. A Wishart draw can be nearly singular (a chi-square variate with one
+// degree of freedom is now and then tiny); its inverse is a legitimate, very
+// large covariance, which 80-bit arithmetic forms accurately. Returns false
+// when no usable pivot is left.
 inline bool Inverse2(const M2& A, M2& Ainv) {
   M2 W = A;
-  const long double threshold[3] = {
-      0, kPivotThreshold * PivotScale(std::max(std::fabs(A.e[1][1]), std::fabs(A.e[2][1]))),
-      kPivotThreshold * PivotScale(std::max(std::fabs(A.e[1][2]), std::fabs(A.e[2][2])))};
   Ainv.e[1][1] = 1;
   Ainv.e[1][2] = 0;
   Ainv.e[2][1] = 0;
   Ainv.e[2][2] = 1;
   for (int p = 1; p <= 2; ++p) {
     int r = p;
-    while (std::fabs(W.e[r][p]) < threshold[p]) {
+    while (!UsablePivot(W.e[r][p])) {
       if (r == 2) return false;
       ++r;
     }
@@ -172,16 +179,17 @@ inline long double ZStar(const RunConstants& rc, long double s11, long double s2
 // The conditional means mu1, mu2 at the case's covariates of one draw, from
 // its residual covariance Sigma* and its 2 (k + 1) standard normal variates u.
 // Returns false (mu1, mu2 untouched) when the Cholesky factorisation of Lambda
-// meets a pivot below its threshold.
+// meets a pivot sum that is not a positive finite number.
 //
 // The arithmetic is the library's, element by element: Lambda's entries as the
 // Kronecker product forms them, every entry of the factor with its sum taken
 // with k ascending and divided by the same pivot, then Cf u with j ascending.
 // Only the schedule differs: the factor is formed row by row (each entry needs
 // only rows above it), each entry of Lambda is formed where it is read, and
-// Cf u accumulates along a row while its entries are still at hand. Any pivot
-// below its threshold fails the draw, as it fails the library's
-// factorisation. KP1 is k + 1 (the loops unroll fully).
+// Cf u accumulates along a row while its entries are still at hand. Every
+// draw whose pivots reach the library's threshold gets the library's bits; a
+// smaller positive pivot is used as well, where the library's factorisation
+// would have stopped. KP1 is k + 1 (the loops unroll fully).
 template <int KP1>
 bool EvaluateDrawFast(const RunConstants& rc, const M2& sigma, const long double* u,
                       long double& mu1Out, long double& mu2Out) {
@@ -210,7 +218,7 @@ bool EvaluateDrawFast(const RunConstants& rc, const M2& sigma, const long double
     long double sum = diagonal;
 #pragma GCC unroll 16
     for (int k = 0; k < i; ++k) sum = sum - L[i][k] * L[i][k];
-    if (!(sum >= kCholThreshold * PivotScale(diagonal))) return false;  // NaN fails too
+    if (!(sum > 0 && std::isfinite(sum))) return false;  // NaN fails too
     const long double pivot = std::sqrt(sum);
     L[i][i] = pivot;
     acc = pivot * u[i] + acc;
@@ -276,44 +284,6 @@ void PrepareKernel(RunConstants& rc, const EngineOptions& options) {
 }
 #endif
 
-// Lambda = Sigma* (x) (X'X)^-1 by the library's Kronecker product.
-Matrix LambdaOf(const RunConstants& rc, const M2& sigma) {
-  Matrix sig;
-  for (int a = 1; a <= 2; ++a) {
-    for (int b = 1; b <= 2; ++b) sig(a, b) = sigma.e[a][b];
-  }
-  Matrix lambda;
-  int rows = 0, cols = 0;
-  bool ok = false;
-  Kronecker_Product(sig, rc.xtxInv, 2, 2, rc.kp1, rc.kp1, lambda, rows, cols, ok);
-  return lambda;
-}
-
-// The same evaluation with the library operations, for draws whose Lambda is
-// not positive definite: the factor is used as the library leaves it. The
-// factorisation's message is not shown here (the run shows one at its end).
-long double EvaluateDrawWithLibrary(const RunConstants& rc, const M2& sigma, long double rho,
-                                    const long double* u) {
-  const Matrix lambda = LambdaOf(rc, sigma);
-  Matrix cf;
-  Mat_Copy(lambda, rc.d, cf);
-  Chol(rc.d, cf, [](const std::string&) {});
-  Vector uv;
-  for (int i = 1; i <= rc.d; ++i) uv[i] = u[i - 1];
-  Vector cu;
-  Mat_Vec_Mult(cf, rc.d, uv, cu);
-  Vector bStar;
-  Vec_Add(rc.d, rc.bHat, cu, bStar);
-  Matrix bt;
-  for (int c = 1; c <= rc.kp1; ++c) {
-    bt(1, c) = bStar[c];
-    bt(2, c) = bStar[rc.kp1 + c];
-  }
-  Vector mu;
-  Mat_Vec_Mult_Rect(bt, 2, rc.kp1, rc.score, mu);
-  return ZStar(rc, sigma.e[1][1], sigma.e[2][2], rho, mu[1], mu[2]);
-}
-
 // One buffer of drawn variates and the evaluations made from them.
 struct Chunk {
   std::vector<M2> sigma;
@@ -321,12 +291,6 @@ struct Chunk {
   std::vector<VariateSlot> u;    // d variates per draw
   std::vector<long double> phi;  // Phi(z*) per draw
   int evaluated = -1;            // index of the last chunk evaluated in this buffer
-};
-
-// The first draw (in draw order) whose Lambda was not positive definite.
-struct CholFailure {
-  std::int64_t draw = -1;
-  M2 sigma{};
 };
 
 template <Prior prior>
@@ -351,16 +315,17 @@ class Run {
     }
   }
 
-  // Fills zlist[0..D-1] and phiSum. Returns false when cancelled.
-  bool Execute(long double* zlist, long double& phiSum, CholFailure& failure);
-  // Pivot failures of the draws (valid after Execute).
-  std::int64_t FactorisationFailures() const { return factorisationFailures_; }
-  std::int64_t InversionStops() const { return inversionStops_; }
+  // Fills zlist[0..D-1] and phiSum. Returns false when cancelled or stopped.
+  bool Execute(long double* zlist, long double& phiSum);
+  // Valid after Execute.
+  EngineStop Stop() const { return stopReason_; }
   std::int64_t PortableDraws() const { return portableDraws_; }
+  std::int64_t Trials() const { return trials_; }
 
  private:
   void DrawChunk(int c, UniformSource& uniform);
   void EvaluateChunk(int c);
+  void StopFor(EngineStop reason);
   bool TryClaim(int& c);
   bool AskProgress(std::int64_t done);
 
@@ -381,11 +346,20 @@ class Run {
   std::atomic<int> produced_{0};   // chunks drawn
   std::atomic<int> nextClaim_{0};  // next chunk to evaluate
   std::atomic<bool> stop_{false};
-  CholFailure failure_;
-  std::int64_t factorisationFailures_ = 0;  // guarded by mutex_
-  std::int64_t portableDraws_ = 0;          // guarded by mutex_
-  std::int64_t inversionStops_ = 0;         // drawing thread only
+  EngineStop stopReason_ = EngineStop::None;  // guarded by mutex_
+  std::int64_t portableDraws_ = 0;            // guarded by mutex_
+  std::int64_t trials_ = 0;                   // drawing thread only
 };
+
+template <Prior prior>
+void Run<prior>::StopFor(EngineStop reason) {
+  {
+    std::lock_guard lock(mutex_);
+    if (stopReason_ == EngineStop::None) stopReason_ = reason;
+  }
+  stop_.store(true);
+  changed_.notify_all();
+}
 
 template <Prior prior>
 bool Run<prior>::AskProgress(std::int64_t done) {
@@ -425,15 +399,27 @@ void Run<prior>::DrawChunk(int c, UniformSource& uniform) {
       Mult2(At, A, P);
       Mult2(lfac_, P, Q);
       Mult2(Q, lfacT_, W);
-      if (!Inverse2(W, sigma)) ++inversionStops_;
+      const bool inverted = Inverse2(W, sigma);
       rho = sigma.e[1][2] / std::sqrt(sigma.e[1][1] * sigma.e[2][2]);
+      ++trials_;
+      // A trial whose values are not finite can never become a usable draw
+      // (and would make the accept/reject step reject for ever).
+      if (!inverted || !std::isfinite(sigma.e[1][1]) || !std::isfinite(sigma.e[2][2]) ||
+          !std::isfinite(rho)) {
+        StopFor(EngineStop::NotFinite);
+        return;
+      }
       if constexpr (prior == Prior::StandardTheory) {
         break;
       } else {
         const long double v = uniform_.Random_Variate(uniform);
-        if (1 - rho * rho >= v * v) break;  // false also when either side is NaN
-        if (++trials % kTrialsBetweenChecks == 0 &&
-            (stop_.load() || !AskProgress(static_cast<std::int64_t>(first) + t))) {
+        if (1 - rho * rho >= v * v) break;
+        const std::int64_t accepted = static_cast<std::int64_t>(first) + t;
+        if (trials_ >= kTrialsBeforeRateCheck && accepted * kMaxMeanTrials < trials_) {
+          StopFor(EngineStop::RarelyAccepted);
+          return;
+        }
+        if (++trials % kTrialsBetweenChecks == 0 && (stop_.load() || !AskProgress(accepted))) {
           return;
         }
       }
@@ -465,28 +451,27 @@ void Run<prior>::EvaluateChunk(int c) {
 #if QUORVANE_X87_KERNELS
     if (rc_.kernel != nullptr) {
       const long double lower[3] = {sigma.e[1][1], sigma.e[2][1], sigma.e[2][2]};
-      if (rc_.kernel(&frame, lower, slots)) {
+      bool done = rc_.kernel(&frame, lower, slots);
+      if (done) {
         z = ZStar(rc_, sigma.e[1][1], sigma.e[2][2], chunk.rho[ts], frame.mu1, frame.mu2);
+      } else {
+        ++portable;
+      }
+      if (done && std::isfinite(z)) {
         zlist_[first + t] = z;
         chunk.phi[ts] = normal_.Distribution_function(z);
         continue;
       }
-      ++portable;
     }
 #endif
     long double u[kMaxOrder];
     for (int i = 0; i < rc_.d; ++i) u[i] = FromSlot(slots[i]);
     long double mu1 = 0, mu2 = 0;
-    if (evaluate_(rc_, sigma, u, mu1, mu2)) {
-      z = ZStar(rc_, sigma.e[1][1], sigma.e[2][2], chunk.rho[ts], mu1, mu2);
-    } else {
-      z = EvaluateDrawWithLibrary(rc_, sigma, chunk.rho[ts], u);
-      {
-        std::lock_guard lock(mutex_);
-        ++factorisationFailures_;
-        const std::int64_t draw = static_cast<std::int64_t>(first) + t;
-        if (failure_.draw < 0 || draw < failure_.draw) failure_ = {draw, sigma};
-      }
+    const bool evaluated = evaluate_(rc_, sigma, u, mu1, mu2);
+    if (evaluated) z = ZStar(rc_, sigma.e[1][1], sigma.e[2][2], chunk.rho[ts], mu1, mu2);
+    if (!evaluated || !std::isfinite(z)) {
+      StopFor(EngineStop::NotFinite);
+      break;
     }
     zlist_[first + t] = z;
     chunk.phi[ts] = normal_.Distribution_function(z);
@@ -512,7 +497,7 @@ bool Run<prior>::TryClaim(int& c) {
 }
 
 template <Prior prior>
-bool Run<prior>::Execute(long double* zlist, long double& phiSum, CholFailure& failure) {
+bool Run<prior>::Execute(long double* zlist, long double& phiSum) {
   zlist_ = zlist;
   chunkCount_ = (D_ + kChunkDraws - 1) / kChunkDraws;
   const int slots = std::min(kRingSlots, chunkCount_);
@@ -548,11 +533,18 @@ bool Run<prior>::Execute(long double* zlist, long double& phiSum, CholFailure& f
   }
 
   long double sum = 0;
-  int summed = 0;  // chunks whose Phi values are in the sum
+  long double squares = 0;  // of Phi, only when asked for
+  int summed = 0;           // chunks whose Phi values are in the sum
   auto addChunk = [&](int c) {
     const Chunk& chunk = ring_[static_cast<std::size_t>(c % kRingSlots)];
     const int count = std::min(kChunkDraws, D_ - c * kChunkDraws);
     for (int t = 0; t < count; ++t) sum = sum + chunk.phi[static_cast<std::size_t>(t)];
+    if (options_.phiSums != nullptr) {
+      for (int t = 0; t < count; ++t) {
+        const long double phi = chunk.phi[static_cast<std::size_t>(t)];
+        squares = squares + phi * phi;
+      }
+    }
     ++summed;
   };
   // Waits (evaluating chunks itself meanwhile) until chunk c has been evaluated.
@@ -574,8 +566,9 @@ bool Run<prior>::Execute(long double* zlist, long double& phiSum, CholFailure& f
     }
   };
 
-  // The calling thread owns the uniform stream until the last chunk is drawn.
-  UniformSource uniform;
+  // The calling thread owns the run's uniform stream; every run starts it from
+  // the same seeds, so the same inputs always give the same draws.
+  UniformSource uniform(kEngineSeed1, kEngineSeed2);
   bool cancelled = false;
   for (int c = 0; c < chunkCount_; ++c) {
     if (c >= kRingSlots) {  // the buffer's previous chunk must be done and summed
@@ -620,8 +613,8 @@ bool Run<prior>::Execute(long double* zlist, long double& phiSum, CholFailure& f
   changed_.notify_all();
   if (worker.joinable()) worker.join();
   phiSum = sum;
-  failure = failure_;
-  return true;
+  if (options_.phiSums != nullptr) *options_.phiSums = {sum, squares};
+  return stopReason_ == EngineStop::None;
 }
 
 // Orders NaN above every number, so that a selection is well defined on any list.
@@ -668,9 +661,8 @@ bool RunEngine(int covariateCount, int controlCount, int drawCount, bool twoSide
   PrepareKernel(rc, options);
 #endif
 
-  // 6: every run draws the same sequence.
-  Seed1 = kEngineSeed1;
-  Seed2 = kEngineSeed2;
+  // 6: every run draws the same sequence: Run::Execute starts its own uniform
+  // stream from kEngineSeed1 and kEngineSeed2.
 
   // 7: the sample conditional statistics at the case's covariate values.
   Matrix C;
@@ -703,27 +695,47 @@ bool RunEngine(int covariateCount, int controlCount, int drawCount, bool twoSide
   diagnostics.failedFactorisations =
       ThreadPivotFailures().factorisations - failuresBefore.factorisations;
   diagnostics.stoppedInversions = ThreadPivotFailures().inversions - failuresBefore.inversions;
+  auto report = [&options, &diagnostics] {
+    if (options.diagnostics != nullptr) *options.diagnostics = diagnostics;
+  };
+  // Draws built on a partial inverse or factor of the setup would be reported
+  // as if they were sound: the run stops here.
+  if (!diagnostics.Reliable()) {
+    report();
+    return false;
+  }
 
   // 9: the draws.
-  // Every element is written by the run before it is read.
-  const std::unique_ptr<long double[]> zlist(new long double[static_cast<std::size_t>(D)]);
+  std::vector<long double> own;
+  std::vector<long double>& zlist = options.draws != nullptr ? *options.draws : own;
+  zlist.resize(static_cast<std::size_t>(D));
   long double phiSum = 0;
-  CholFailure failure;
   {
     Run<prior> run(rc, D, lfac, n, k, options);
-    if (!run.Execute(zlist.get(), phiSum, failure)) return false;
-    diagnostics.failedFactorisations += run.FactorisationFailures();
-    diagnostics.stoppedInversions += run.InversionStops();
+    const bool completed = run.Execute(zlist.data(), phiSum);
+    diagnostics.stop = run.Stop();
     diagnostics.portableDraws = run.PortableDraws();
-  }
-  if (options.diagnostics != nullptr) *options.diagnostics = diagnostics;
-  if (failure.draw >= 0) {
-    // One message per run, on this thread: the factorisation of the first
-    // failing draw's Lambda, shown as the library shows it.
-    Matrix lambda = LambdaOf(rc, failure.sigma);
-    Chol(rc.d, lambda, options.cholMessage);
+    diagnostics.trials = run.Trials();
+    report();
+    if (!completed) return false;
   }
 
+  // 10-14: from the sum and the list of the draws. The caller's list keeps the
+  // draws in draw order: the order statistics are taken from a copy.
+  if (options.draws != nullptr) {
+    std::vector<long double> sorted(zlist);
+    SummariseDraws(phiSum, sorted, crediblePercent, twoSided, results);
+  } else {
+    SummariseDraws(phiSum, zlist, crediblePercent, twoSided, results);
+  }
+  return true;
+}
+
+}  // namespace
+
+void SummariseDraws(long double phiSum, std::span<long double> zlist, int crediblePercent,
+                    bool twoSided, EngineResults& results) {
+  const int D = static_cast<int>(zlist.size());
   // 10: the percentage below the case, turned to the case's side.
   long double P = phiSum / static_cast<long double>(D) * 100;
   bool flipped = false;
@@ -740,7 +752,7 @@ bool RunEngine(int covariateCount, int controlCount, int drawCount, bool twoSide
   CredibleLimitPositions(crediblePercent, D, twoSided, lower, upper);
   lower = std::clamp(lower, 1, D);
   upper = std::clamp(upper, 1, D);
-  long double* const begin = zlist.get();
+  long double* const begin = zlist.data();
   long double* const end = begin + D;
   auto at = [begin](int position) { return begin + (position - 1); };
   std::nth_element(begin, at(lower), end, LessNaNLast{});
@@ -757,10 +769,7 @@ bool RunEngine(int covariateCount, int controlCount, int drawCount, bool twoSide
     results.percentLower = (1 - normal.Distribution_function(results.effectSizeUpper)) * 100;
     results.percentUpper = (1 - normal.Distribution_function(results.effectSizeLower)) * 100;
   }
-  return true;
 }
-
-}  // namespace
 
 namespace detail {
 

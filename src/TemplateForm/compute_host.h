@@ -6,12 +6,10 @@
 #include <optional>
 #include <string>
 
-#include "matrix_handling/matrix_print.h"
+#include "text/line_sink.h"
+#include "text/messages.h"
 
 namespace quorvane {
-
-enum class MessageKind { Warning, Error, Information, Confirmation };
-enum class MessageButton { Ok, Yes, No };
 
 // How the raw-data open dialog is configured.
 struct OpenFileRequest {
@@ -21,13 +19,10 @@ struct OpenFileRequest {
   bool mustExist = true;
 };
 
-class ComputeHost {
+class ComputeHost : public MessageSink {
  public:
-  virtual ~ComputeHost() = default;
-  // A modal box of the kind; confirmations offer Yes and No, the others OK.
-  // Returns the button pressed. Texts may hold carriage returns as line breaks.
-  virtual MessageButton ShowMessage(MessageKind kind, const std::string& text) = 0;
-  virtual void Beep() = 0;
+  // MessageSink: a modal box of the kind (confirmations offer Yes and No, the
+  // others OK; returns the button pressed) and the beep.
   // The open dialog; std::nullopt when the user cancelled.
   virtual std::optional<std::string> ChooseOpenFile(const OpenFileRequest& request) = 0;
   virtual void SetBusyCursor(bool busy) = 0;
@@ -39,10 +34,9 @@ class ComputeHost {
   virtual void FocusField(int k) = 0;
   // Progress of the engine run; returning false cancels it. Default: no display.
   virtual bool ReportProgress(std::int64_t /*done*/, std::int64_t /*total*/) { return true; }
-  // A failed Cholesky pivot during a run (shown as an information box).
-  virtual void ShowCholMessage(const std::string& text) {
-    ShowMessage(MessageKind::Information, text);
-  }
+  // Information during a run (the loaded-data notice, a failed Cholesky pivot
+  // of the setup), shown as an information box.
+  virtual void ShowNotice(const std::string& text) { ShowMessage(MessageKind::Information, text); }
 };
 
 }  // namespace quorvane

@@ -6,7 +6,6 @@
 #include <fstream>
 #include <system_error>
 
-#include "TemplateForm/format_text.h"
 #include "TemplateForm/number_text.h"
 #include "matrix_handling/matrix_ops.h"
 
@@ -67,6 +66,7 @@ void SkipByteOrderMark(std::istream& in) {
                                             (mark[0] == '\xFE' && mark[1] == '\xFF'));
     if (utf16) {
       throw RawDataError(
+          RawDataError::Problem::Content,
           "Invalid numeric input: the raw data file is UTF-16 (\"Unicode\") text; save it as "
           "plain text (ANSI or UTF-8) and load it again");
     }
@@ -77,16 +77,48 @@ void SkipByteOrderMark(std::istream& in) {
 
 void CheckStream(const std::istream& in, int line) {
   if (in.bad()) {
-    throw RawDataError("Error reading the raw data file at line " + std::to_string(line));
+    throw RawDataError(RawDataError::Problem::Unreadable,
+                       "Error reading the raw data file at line " + std::to_string(line));
   }
 }
+
+// Counts the characters of one line, so that a file that is not text (a run
+// of zero bytes without end, say) is refused instead of read for ever.
+class LineBudget {
+ public:
+  explicit LineBudget(int line) : line_(line) {}
+  // One more character of the line; run: a blank or control character.
+  void Take(bool run) {
+    if (++length_ > kMaxLineLength) {
+      throw RawDataError(RawDataError::Problem::Content,
+                         "Line " + std::to_string(line_) + " of the raw data file is longer than " +
+                             std::to_string(kMaxLineLength) +
+                             " characters: the file does not look like a text file of numbers");
+    }
+    run_ = run ? run_ + 1 : 0;
+    if (run_ > kMaxSeparatorRun) {
+      throw RawDataError(RawDataError::Problem::Content,
+                         "Line " + std::to_string(line_) +
+                             " of the raw data file holds more than " +
+                             std::to_string(kMaxSeparatorRun) +
+                             " blanks or control characters in a row: the file does not look "
+                             "like a text file of numbers");
+    }
+  }
+
+ private:
+  int line_;
+  std::size_t length_ = 0;
+  std::size_t run_ = 0;
+};
 
 // Reads the next number of the current line into cell. Blanks and other
 // control characters are skipped, but a line end, a Ctrl-Z or the end of the
 // data leaves the cell as it is (missing).
-void ReadCell(std::istream& in, int line, int column, long double& cell) {
+void ReadCell(std::istream& in, int line, int column, long double& cell, LineBudget& budget) {
   Traits::int_type c = in.peek();
   while (!IsLineEnd(c) && IsSeparator(c)) {
+    budget.Take(true);
     in.get();
     c = in.peek();
   }
@@ -100,24 +132,28 @@ void ReadCell(std::istream& in, int line, int column, long double& cell) {
     } else {
       cut = true;
     }
+    budget.Take(false);
     in.get();
     c = in.peek();
   }
   CheckStream(in, line);
   const std::optional<long double> value = ParsePlainDecimal(token);
   if (!value) {
-    throw RawDataError("Invalid numeric input at line " + std::to_string(line) + ", column " +
-                       std::to_string(column) + ": \"" + Printable(token, cut) + "\"");
+    throw RawDataError(RawDataError::Problem::Content,
+                       "Invalid numeric input at line " + std::to_string(line) + ", column " +
+                           std::to_string(column) + ": \"" + Printable(token, cut) + "\"");
   }
   cell = *value;
 }
 
 // Consumes the rest of the line with its line end (CR, CR LF or LF). A
 // Ctrl-Z or the end of the data is left in place.
-void SkipRestOfLine(std::istream& in, int line) {
+void SkipRestOfLine(std::istream& in, int line, LineBudget& budget) {
   for (;;) {
     const Traits::int_type c = in.peek();
     if (c == Traits::eof() || c == Traits::to_int_type(kCtrlZ)) break;
+    // Only the length counts here: the rest of a line may hold anything.
+    budget.Take(false);
     in.get();
     if (c == Traits::to_int_type(kLF)) break;
     if (c == Traits::to_int_type(kCR)) {
@@ -128,9 +164,9 @@ void SkipRestOfLine(std::istream& in, int line) {
   CheckStream(in, line);
 }
 
-// A new table of rows rows, every cell missing.
-DataMatrix MissingTable(int rows) {
-  DataMatrix table(rows);
+// A new table of rows rows of cols cells, every cell missing.
+DataMatrix MissingTable(int rows, int cols) {
+  DataMatrix table(rows, cols);
   Data_Fill_Missing(table);
   return table;
 }
@@ -139,8 +175,8 @@ DataMatrix MissingTable(int rows) {
 // file of many rows costs few copies.
 void MakeRoomForRow(int i, int limit, DataMatrix& rawData) {
   if (i <= rawData.Rows()) return;
-  DataMatrix bigger =
-      MissingTable(static_cast<int>(std::min<long long>(2LL * rawData.Rows(), limit)));
+  DataMatrix bigger = MissingTable(
+      static_cast<int>(std::min<long long>(2LL * rawData.Rows(), limit)), rawData.Cols());
   std::copy_n(rawData.data(), rawData.size(), bigger.data());
   rawData = std::move(bigger);
 }
@@ -152,69 +188,67 @@ bool AtEndOfData(std::istream& in) {
 
 }  // namespace
 
-void ReadRawData(std::istream& in, int rows, int cols, DataMatrix& rawData) {
+void ReadRawData(std::istream& in, int rows, int cols, DataMatrix& rawData, int capacity) {
   if (cols < 1 || cols > kMaxOrder) {
-    throw RawDataError("The raw data file can hold 1 to " + std::to_string(kMaxOrder) +
-                       " columns, not " + std::to_string(cols));
+    throw RawDataError(RawDataError::Problem::Content, "The raw data file can hold 1 to " +
+                                                           std::to_string(kMaxOrder) +
+                                                           " columns, not " + std::to_string(cols));
   }
   SkipByteOrderMark(in);
   // The table grows with the rows actually present, so a large count with a
-  // short file costs no more than the file.
-  const int limit = std::max(rows, kDefaultDataRows);
-  rawData = MissingTable(kDefaultDataRows);
+  // short file costs no more than the file; it holds just the columns read.
+  const int limit = std::max(rows, 1);
+  rawData = MissingTable(std::clamp(capacity > 0 ? capacity : kDefaultDataRows, 1, limit), cols);
   for (int i = 1; i <= rows; ++i) {
     if (i > rawData.Rows()) {
       if (AtEndOfData(in)) break;  // the rest is missing
       MakeRoomForRow(i, limit, rawData);
     }
-    for (int j = 1; j <= cols; ++j) ReadCell(in, i, j, rawData(i, j));
-    SkipRestOfLine(in, i);
+    LineBudget budget(i);
+    for (int j = 1; j <= cols; ++j) ReadCell(in, i, j, rawData(i, j), budget);
+    SkipRestOfLine(in, i, budget);
   }
 }
 
-void LoadRawDataFile(int rows, int cols, DataMatrix& rawData, bool& loadOk,
-                     std::string& dataFileName, ComputeHost& host) {
-  rawData = MissingTable(kDefaultDataRows);
-  loadOk = false;
-
-  OpenFileRequest request;
-  request.filterDescription = "Text files only";
-  request.filterPattern = "*.txt";
+void ReadRawDataFile(const std::string& path, int rows, int cols, DataMatrix& rawData) {
   std::error_code ec;
-  request.initialFolder = std::filesystem::current_path(ec).string();
-  request.mustExist = true;
-
-  const std::optional<std::string> chosen = host.ChooseOpenFile(request);
-  if (!chosen || TrimBlanks(*chosen).empty()) return;
-  const std::string& name = *chosen;
-
-  if (std::filesystem::is_directory(name, ec)) {
-    throw RawDataError("Cannot open the raw data file \"" + name + "\": it is a folder");
+  if (std::filesystem::is_directory(path, ec)) {
+    throw RawDataError(RawDataError::Problem::Unreadable,
+                       "Cannot open the raw data file \"" + path + "\": it is a folder");
   }
-  std::ifstream in(name, std::ios::binary);
-  if (!in) throw RawDataError("Cannot open the raw data file \"" + name + "\"");
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    throw RawDataError(RawDataError::Problem::Unreadable,
+                       "Cannot open the raw data file \"" + path + "\"");
+  }
+  // A row takes at least two characters a number: a file cannot hold more rows
+  // than that allows, so the table is made large enough at once and never
+  // copied while it grows.
+  int capacity = 0;
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  if (!ec && std::filesystem::is_regular_file(path, ec)) {
+    capacity = static_cast<int>(
+        std::min<std::uintmax_t>(size / (2 * static_cast<std::uintmax_t>(std::max(cols, 1))) + 1,
+                                 static_cast<std::uintmax_t>(std::max(rows, 1))));
+  }
   try {
-    ReadRawData(in, rows, cols, rawData);
+    ReadRawData(in, rows, cols, rawData, capacity);
   } catch (const RawDataError& e) {
     const std::string what = e.what();
     if (what.rfind("Invalid numeric input", 0) == 0) throw;
-    throw RawDataError(what + " (\"" + name + "\")");
+    throw RawDataError(e.problem(), what + " (\"" + path + "\")");
   }
-  dataFileName = name;
+}
 
-  if (rawData.Rows() < rows || Data_Has_Missing(rows, cols, rawData)) {
-    host.ShowMessage(MessageKind::Error,
-                     "Missing data were detected when attempting to load the raw data file: make "
-                     "sure that you have the correct number of rows (controls plus the case) and "
-                     "columns (Y1, Y2, and covariate[s]) of data in the text file and that there "
-                     "are no blank entries. ");
-    return;
+int CompleteRows(const DataMatrix& rawData, int rows, int cols) {
+  int complete = 0;
+  for (int i = 1; i <= rows && i <= rawData.Rows(); ++i) {
+    for (int j = 1; j <= cols; ++j) {
+      if (rawData(i, j) == MissingValueMarker) return complete;
+    }
+    ++complete;
   }
-  loadOk = true;
-  host.ShowMessage(MessageKind::Information,
-                   FormatText("Data file consisting of %2d controls plus a case (rows) and %2d "
-                              "variables (columns) was loaded successfully ",
-                              rows - 1, cols));
+  return complete;
 }
 
 }  // namespace quorvane

@@ -20,7 +20,6 @@
 #include <stdexcept>
 #include <string>
 
-#include "TemplateForm/compute_host.h"
 #include "matrix_handling/matrix_types.h"
 
 namespace quorvane {
@@ -30,36 +29,46 @@ namespace quorvane {
 // the offending text, e.g. Invalid numeric input at line 3, column 2: "1,5".
 // For a file that cannot be opened or read, what() names the file.
 class RawDataError : public std::runtime_error {
-  using runtime_error::runtime_error;
+ public:
+  enum class Problem { Unreadable, Content };
+  RawDataError(Problem problem, const std::string& what)
+      : std::runtime_error(what), problem_(problem) {}
+  Problem problem() const { return problem_; }
+
+ private:
+  Problem problem_;
 };
 
 // Longest text accepted as one number.
 inline constexpr std::size_t kMaxNumberLength = 64;
+// Longest line, and longest run of blanks or control characters within a
+// line, that a raw data file may hold (a file beyond them is not text).
+inline constexpr std::size_t kMaxLineLength = 1 << 20;
+inline constexpr std::size_t kMaxSeparatorRun = 1 << 16;
 
-// The reading core. rawData := a new table, every cell MissingValueMarker;
+// The reading core. rawData := a new table of cols columns, every cell
+// MissingValueMarker;
 // then rows 1..rows, columns 1..cols are filled from the stream as described
-// above (cells not found stay missing). The table has 500 rows and grows with
-// the rows present in the stream: after a complete read it has max(rows, 500)
-// rows; when the data end before row rows it may have fewer than rows rows,
-// and every row beyond its end counts as missing.
+// above (cells not found stay missing). The table starts with capacity rows
+// (at most rows) and grows with the rows present in the stream up to rows;
+// when the data end before row rows it may have fewer than rows rows, and
+// every row beyond its end counts as missing.
 // @throws RawDataError for a number that cannot be converted (line and column
 //   1-based: the row and the position of the number in its row), for a stream
 //   read error, or for cols outside 1..20.
-void ReadRawData(std::istream& in, int rows, int cols, DataMatrix& rawData);
+// capacity: the rows to make room for at once (0: 500), when the caller knows
+// how many the stream can hold at most.
+// @throws RawDataError also for a line longer than kMaxLineLength characters
+//   or with more than kMaxSeparatorRun separators in a row.
+void ReadRawData(std::istream& in, int rows, int cols, DataMatrix& rawData, int capacity = 0);
 
-// The loader used by Compute. rawData := a table of 500 rows filled with
-// MissingValueMarker, loadOk := false; then the open dialog (filter
-// "Text files only" / "*.txt", initial folder the current folder, file must
-// exist). Cancelled or a blank name: returns with loadOk false and
-// dataFileName unchanged, showing nothing. Otherwise the file is read
-// (ReadRawData) and dataFileName := the name as the dialog returned it; then
-// either the missing-data error box (loadOk false: an expected cell was not
-// filled) or the information box
-// "Data file consisting of %2d controls plus a case (rows) and %2d variables
-// (columns) was loaded successfully " (loadOk true).
-// @throws RawDataError when the file cannot be opened or read, or holds a
-//   number that cannot be converted (dataFileName then unchanged).
-void LoadRawDataFile(int rows, int cols, DataMatrix& rawData, bool& loadOk,
-                     std::string& dataFileName, ComputeHost& host);
+// Reads the file at path (opened as given) with ReadRawData.
+// @throws RawDataError (Unreadable) when the file cannot be opened or read, is
+//   a folder, or is UTF-16 text; (Content) for a number that cannot be
+//   converted or a line that is not text.
+void ReadRawDataFile(const std::string& path, int rows, int cols, DataMatrix& rawData);
+
+// The number of leading rows among 1..rows whose cols cells are all filled.
+int CompleteRows(const DataMatrix& rawData, int rows, int cols);
 
 }  // namespace quorvane

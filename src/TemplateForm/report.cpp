@@ -1,6 +1,8 @@
 #include "TemplateForm/report.h"
 
-#include "TemplateForm/format_text.h"
+#include "TemplateForm/worksheet.h"
+#include "matrix_handling/matrix_print.h"
+#include "text/format_text.h"
 
 namespace quorvane {
 
@@ -17,12 +19,10 @@ const std::string kReportRule(102, '_');
 const std::string kTableRule = std::string(1, ' ').append(89, '_');
 const std::string kNotesIndent(15, ' ');
 
-void AddInputsSection(const Worksheet& sheet, PriorChoice prior, LineSink& memo) {
+void AddInputsSection(const Analysis& a, PriorChoice prior, LineSink& memo) {
   memo.Add(" INPUTS:");
-  for (int k = 1; k <= 8; ++k) {
-    const InputField& field = sheet.Field(k);
-    if (field.visible) memo.Add(FormatInputLine(field.label, field.text));
-  }
+  memo.Add(FormatInputLine(kControlsLabel, a.controlsText));
+  memo.Add(FormatInputLine(kCovariatesLabel, a.covariatesText));
   memo.Add("");
   if (prior == PriorChoice::Calibrated) {
     memo.Add(
@@ -33,6 +33,21 @@ void AddInputsSection(const Worksheet& sheet, PriorChoice prior, LineSink& memo)
         " Prior selected: Analysis is to be performed using a prior derived from STANDARD THEORY "
         "(Jeffreys prior)");
   }
+}
+
+// In place of the raw data: where the summary statistics came from.
+void AddSummarySource(const Analysis& a, LineSink& memo) {
+  if (a.dataFileName.empty()) {
+    memo.Add(
+        " Summary statistics for the control sample and the case's scores were entered "
+        "(no raw data).");
+  } else {
+    memo.Add(
+        " Summary statistics for the control sample and the case's scores were loaded from "
+        "the following file: ");
+    memo.Add(" " + ShowableText(a.dataFileName));
+  }
+  memo.Add("");
 }
 
 void AddSummaryTable(const Analysis& a, LineSink& memo) {
@@ -145,7 +160,28 @@ void AddEstimatesBlock(const Analysis& a, LineSink& memo) {
 
 }  // namespace
 
-void WriteReport(const Worksheet& sheet, const Analysis& analysis, LineSink& memo) {
+std::string ShowableText(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c == '\t') {
+      out += ' ';
+    } else if (c < 0x20 || c == 0x7f) {
+      out += FormatText("\\x%02X", c);
+    } else if (c == 0xc2 && i + 1 < text.size() &&
+               static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+               static_cast<unsigned char>(text[i + 1]) <= 0x9f) {
+      // U+0080 .. U+009F in UTF-8: the C1 controls (a terminal takes U+009B as
+      // the start of an escape sequence).
+      out += FormatText("\\xC2\\x%02X", static_cast<unsigned char>(text[++i]));
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+void WriteReport(const Analysis& analysis, LineSink& memo) {
   const Analysis& a = analysis;
   if (memo.Count() >= 1) memo.Add(kReportRule);
   memo.Add("");
@@ -156,13 +192,15 @@ void WriteReport(const Worksheet& sheet, const Analysis& analysis, LineSink& mem
   memo.Add("");
   memo.Add("");
 
-  if (!sheet.notes.empty()) {
-    memo.Add(" " + sheet.notesCaption + " " + sheet.notes.front());
-    for (std::size_t i = 1; i < sheet.notes.size(); ++i) memo.Add(kNotesIndent + sheet.notes[i]);
+  if (!a.notes.empty()) {
+    memo.Add(" " + std::string(kNotesCaption) + " " + ShowableText(a.notes.front()));
+    for (std::size_t i = 1; i < a.notes.size(); ++i) {
+      memo.Add(kNotesIndent + ShowableText(a.notes[i]));
+    }
     memo.Add(" ");
   }
 
-  AddInputsSection(sheet, a.prior, memo);
+  AddInputsSection(a, a.prior, memo);
   switch (a.limit) {
     case CredibleLimitChoice::TwoSided:
       memo.Add(" Credible limit required: Two-sided ");
@@ -174,12 +212,21 @@ void WriteReport(const Worksheet& sheet, const Analysis& analysis, LineSink& mem
       memo.Add(" Credible limit required: One-sided upper");
       break;
   }
+  // Another number of draws than the usual one is said (the usual report is unchanged).
+  if (a.drawCount != kDrawCount) {
+    memo.Add(
+        FormatText(" Number of posterior draws = %d (not the usual %d)", a.drawCount, kDrawCount));
+  }
   memo.Add("");
-  memo.Add(" Raw data were loaded from the following file: ");
-  memo.Add(" " + a.dataFileName);
-  memo.Add("");
-  Print_Data_Matrix(a.rawData, a.N, a.K, "Raw data for control cases:", memo);
-  memo.Add("");
+  if (a.fromSummary) {
+    AddSummarySource(a, memo);
+  } else {
+    memo.Add(" Raw data were loaded from the following file: ");
+    memo.Add(" " + ShowableText(a.dataFileName));
+    memo.Add("");
+    Print_Data_Matrix(a.rawData, a.N, a.K, "Raw data for control cases:", memo);
+    memo.Add("");
+  }
 
   AddSummaryTable(a, memo);
   memo.Add(" ");

@@ -5,9 +5,8 @@
 #include <array>
 #include <string>
 
-#include "TemplateForm/compute.h"
-#include "TemplateForm/worksheet.h"
-#include "matrix_handling/matrix_print.h"
+#include "TemplateForm/analysis.h"
+#include "text/line_sink.h"
 
 namespace quorvane {
 
@@ -18,12 +17,17 @@ extern const std::array<std::string, 3> CitationLines;
 
 // Appends the report of one finished analysis to memo: a rule of 102
 // underscores first when memo already holds a line, then the title, the
-// method, the notes, the inputs as typed, the raw data of the controls, the
+// method, the notes, the inputs as typed, the raw data of the controls (or,
+// for summary input, a line naming where the statistics came from), the
 // summary table, the correlations, the conditional statistics and the test,
 // effect-size and abnormality results in the form the credible-limit choice
-// asks for. The field texts, their labels and the notes come from sheet; the
-// prior and the credible-limit choice from analysis (the ones the engine ran
-// with). Lines already in memo are not touched. Writes nothing else; cannot fail.
-void WriteReport(const Worksheet& sheet, const Analysis& analysis, LineSink& memo);
+// asks for. Control characters in the notes and the data file's name are
+// shown as \xNN (a tab as a blank), so that nothing in the report can act on
+// a terminal or break its lines. Lines already in memo are not touched.
+void WriteReport(const Analysis& analysis, LineSink& memo);
+
+// text with every control character (C0, DEL and C1) shown as \xNN and a tab
+// as a blank.
+std::string ShowableText(const std::string& text);
 
 }  // namespace quorvane

@@ -6,9 +6,9 @@
 #include <fstream>
 #include <system_error>
 
-#include "TemplateForm/format_text.h"
 #include "TemplateForm/number_text.h"
 #include "input_checks/program_directory.h"
+#include "text/format_text.h"
 
 namespace quorvane {
 

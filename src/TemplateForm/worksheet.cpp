@@ -1,7 +1,7 @@
 #include "TemplateForm/worksheet.h"
 
-#include "TemplateForm/format_text.h"
 #include "TemplateForm/saved_inputs.h"
+#include "text/format_text.h"
 
 namespace quorvane {
 

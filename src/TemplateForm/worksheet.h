@@ -8,7 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "TemplateForm/analysis.h"
+
 namespace quorvane {
+
+// Caption of the notes (lblComments); the report names the notes with it.
+inline constexpr const char* kNotesCaption = "User's Notes:";
 
 // Caption of the worksheet and head of every report.
 extern const std::string ProgramTitle;
@@ -37,13 +42,6 @@ struct InputField {
   bool visible = false;
 };
 
-enum class PriorChoice { Calibrated = 0, StandardTheory = 1 };  // Prior_Radio
-enum class CredibleLimitChoice {
-  TwoSided = 0,
-  OneSidedLower = 1,
-  OneSidedUpper = 2
-};  // RadioGroup1
-
 class Worksheet {
  public:
   // Fields 1..8 (index 0 unused). Field 1 holds N, field 2 the number of covariates.
@@ -52,8 +50,8 @@ class Worksheet {
   int limitIndex = 0;  // RadioGroup1 item index
   // The notes (memoComments) as lines; empty when the notes hold no line.
   std::vector<std::string> notes;
-  std::string notesCaption = "User's Notes:";  // lblComments
-  std::string description;                     // DescripFld
+  std::string notesCaption = kNotesCaption;  // lblComments
+  std::string description;                   // DescripFld
 
   InputField& Field(int k) { return fields[static_cast<std::size_t>(k)]; }
   const InputField& Field(int k) const { return fields[static_cast<std::size_t>(k)]; }

@@ -1,6 +1,9 @@
 // The results viewer: the window that holds the accumulated reports in
 // memoResults and saves, clears and prints them. Created hidden at start-up;
-// Compute shows it (hiding the worksheet) and appends each report.
+// Compute shows it (hiding the worksheet) and appends each report. The report
+// view takes whatever room the window has. The text stays editable, with
+// undo and redo of the user's edits; the viewer knows whether what it holds
+// has been saved, and asks before Clear Results or Exit would lose it.
 #pragma once
 
 #include <QMainWindow>
@@ -20,6 +23,7 @@ class QPushButton;
 namespace quorvane {
 
 class DialogSeam;
+class PlotPanel;
 
 class TfrmTemplateResults : public QMainWindow {
   Q_OBJECT
@@ -43,6 +47,23 @@ class TfrmTemplateResults : public QMainWindow {
 
   QPlainTextEdit* memoResults() const { return memoResults_; }
 
+  // Whether the memo holds any text.
+  bool HoldsResults() const;
+  // Whether it holds text that Save Output has not saved as it stands now
+  // (a report written or an edit made since the last save).
+  bool HoldsUnsavedResults() const;
+  // True when nothing unsaved would be lost, or the user answered Yes to the
+  // discard question (asked with parent's window in front, default No).
+  bool MayDiscardResults(QWidget* parent);
+
+  // --- Plots: a panel of its own (a tool window the "Plots" menu shows or
+  // hides) with the plots of each analysis; the latest is selected.
+  PlotPanel& Plots() { return *plotPanel_; }
+
+ signals:
+  // The memo's text has changed (a report added, an edit, Clear Results).
+  void resultsChanged();
+
  public slots:
   void cmdReturnClick();
   void cmdClearResultsClick();
@@ -54,11 +75,13 @@ class TfrmTemplateResults : public QMainWindow {
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   void FormCreate();
   void FormShow();
   void PrintLines(const QString& text);
+  bool ConfirmLeaving();
 
   DialogSeam& dialogs_;
   QWidget* worksheet_ = nullptr;
@@ -71,8 +94,11 @@ class TfrmTemplateResults : public QMainWindow {
   QPushButton* cmdExit_ = nullptr;
   QMenu* File1_ = nullptr;
   QAction* mnuPrint_ = nullptr;
+  PlotPanel* plotPanel_ = nullptr;
   QAction* mnuPrintSelection_ = nullptr;
+  QAction* actSaveOutput_ = nullptr;  // Ctrl+S
   bool placed_ = false;
+  bool framed_ = false;  // kept on the screen at the first activation (frame known)
   QString saveName_ = QStringLiteral("results.txt");  // SaveDialog1's file name
   std::unique_ptr<QPrinter> printer_;                 // keeps the print dialog's choices
   std::unique_ptr<LineSink> sink_;

@@ -1,31 +1,35 @@
-// The standard streams, on POSIX systems and on Windows.
+// The command-line program's terminal: whether standard error is one, and the
+// progress bar drawn there while the engine runs.
 #pragma once
 
-#include <cstdio>
-
-#if defined(_WIN32)
-#include <fcntl.h>
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
+#include <cstdint>
+#include <string>
 
 namespace quorvane::cli {
 
-inline bool StandardErrorIsTerminal() {
-#if defined(_WIN32)
-  return _isatty(_fileno(stderr)) != 0;
-#else
-  return isatty(fileno(stderr)) == 1;
-#endif
-}
+bool StandardErrorIsTerminal();
 
-// The report's bytes are the same everywhere: on Windows standard output would
-// otherwise turn each line feed into CR LF.
-inline void WriteStandardOutputAsIs() {
-#if defined(_WIN32)
-  _setmode(_fileno(stdout), _O_BINARY);
-#endif
-}
+// Standard output takes the bytes as written: on Windows it would otherwise
+// turn each line feed into CR LF (and CSV's CR LF into CR CR LF), and the
+// output would differ from the other systems'. Call before writing to it.
+void WriteStandardOutputAsIs();
+
+// "Running 1,000,000 draws [#####     ]  50%" redrawn in place on standard
+// error; nothing at all when shown is false.
+class ProgressBar {
+ public:
+  explicit ProgressBar(bool shown) : shown_(shown) {}
+  void Show(std::int64_t done, std::int64_t total);
+  // Ends the bar's line (before other text, and at the end).
+  void End();
+
+ private:
+  bool shown_;
+  bool onScreen_ = false;
+  int lastPercent_ = -1;
+};
+
+// 1000000 as "1,000,000".
+std::string GroupDigits(std::int64_t value);
 
 }  // namespace quorvane::cli

@@ -41,12 +41,12 @@ constexpr auto kPowers2 = Powers(40692, 249, kModulus2);
 
 }  // namespace
 
-QUORVANE_X86_64_CLONES bool RefillUniformBlock() {
-  UniformBlock& b = uniformBlock;
+QUORVANE_X86_64_CLONES bool RefillUniformBlock(UniformBlock& b, std::int32_t seed1,
+                                               std::int32_t seed2) {
   b.next = kUniformBlockSize;
-  if (Seed1 < 1 || Seed1 >= kModulus1 || Seed2 < 1 || Seed2 >= kModulus2) return false;
-  const auto s1 = static_cast<std::uint64_t>(Seed1);
-  const auto s2 = static_cast<std::uint64_t>(Seed2);
+  if (seed1 < 1 || seed1 >= kModulus1 || seed2 < 1 || seed2 >= kModulus2) return false;
+  const auto s1 = static_cast<std::uint64_t>(seed1);
+  const auto s2 = static_cast<std::uint64_t>(seed2);
   for (int q = 0; q < kUniformBlockSize; ++q) {
     const auto t1 = static_cast<std::int32_t>(ModSpecial(kPowers1[q] * s1, 85, kModulus1));
     const auto t2 = static_cast<std::int32_t>(ModSpecial(kPowers2[q] * s2, 249, kModulus2));
@@ -56,8 +56,8 @@ QUORVANE_X86_64_CLONES bool RefillUniformBlock() {
     b.z[q] = z < 1 ? z + 2147483562 : z;
   }
   b.next = 0;
-  b.last1 = Seed1;
-  b.last2 = Seed2;
+  b.last1 = seed1;
+  b.last2 = seed2;
   return true;
 }
 

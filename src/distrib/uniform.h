@@ -23,17 +23,17 @@ namespace detail {
 //   component 2: a = 40692, m = 2147483399 = 2^31 - 249.
 inline constexpr std::int64_t kModulus1 = 2147483563, kModulus2 = 2147483399;
 
-// One step of the generator from Seed1 and Seed2, each component stepped with
+// One step of the generator from seed1 and seed2, each component stepped with
 // Schrage's method (s = q k + r with m = a q + r, so that every product fits
 // in 32-bit signed arithmetic). Returns z in 1 .. 2147483562.
-inline std::int32_t SchrageStep() {
-  std::int32_t k = Seed1 / 53668;
-  Seed1 = 40014 * (Seed1 - k * 53668) - k * 12211;
-  if (Seed1 < 0) Seed1 += 2147483563;
-  k = Seed2 / 52774;
-  Seed2 = 40692 * (Seed2 - k * 52774) - k * 3791;
-  if (Seed2 < 0) Seed2 += 2147483399;
-  std::int32_t z = Seed1 - Seed2;
+inline std::int32_t SchrageStep(std::int32_t& seed1, std::int32_t& seed2) {
+  std::int32_t k = seed1 / 53668;
+  seed1 = 40014 * (seed1 - k * 53668) - k * 12211;
+  if (seed1 < 0) seed1 += 2147483563;
+  k = seed2 / 52774;
+  seed2 = 40692 * (seed2 - k * 52774) - k * 3791;
+  if (seed2 < 0) seed2 += 2147483399;
+  std::int32_t z = seed1 - seed2;
   if (z < 1) z += 2147483562;
   return z;
 }
@@ -42,9 +42,7 @@ inline std::int32_t SchrageStep() {
 // value at a time is bound by their latency. For seeds inside 1 .. m - 1
 // (where Schrage's step is exactly s -> a s mod m) the next steps are computed
 // ahead, each straight from the current seeds by a precomputed power of a, and
-// handed out one by one. Seed1 and Seed2 always hold the state after the last
-// value handed out, exactly as stepping one at a time leaves them; a block
-// whose seeds were changed from outside is dropped.
+// handed out one by one.
 inline constexpr int kUniformBlockSize = 64;
 struct UniformBlock {
   std::int32_t seed1[kUniformBlockSize];  // the seeds after each step
@@ -53,11 +51,16 @@ struct UniformBlock {
   int next = kUniformBlockSize;       // the next step to hand out
   std::int32_t last1 = 0, last2 = 0;  // the seeds the last step handed out left
 };
-extern UniformBlock uniformBlock;
 
-// Fills the block with the steps that follow Seed1 and Seed2. Returns false,
-// leaving the block empty, when a seed lies outside 1 .. m - 1.
-bool RefillUniformBlock();
+// Fills block with the steps that follow seed1 and seed2 (block.last1/last2
+// := the seeds). Returns false, leaving the block empty, when a seed lies
+// outside 1 .. m - 1.
+bool RefillUniformBlock(UniformBlock& block, std::int32_t seed1, std::int32_t seed2);
+
+// The block behind Uniform_01 (Seed1 and Seed2 always hold the state after the
+// last value handed out, exactly as stepping one at a time leaves them; a block
+// whose seeds were changed from outside is dropped).
+extern UniformBlock uniformBlock;
 
 // True when the block still has steps that follow Seed1 and Seed2.
 inline bool UniformBlockIsCurrent() {
@@ -69,7 +72,7 @@ inline bool UniformBlockIsCurrent() {
 inline std::int32_t NextUniformStep() {
   UniformBlock& b = uniformBlock;
   if (!UniformBlockIsCurrent()) {
-    if (!RefillUniformBlock()) return SchrageStep();
+    if (!RefillUniformBlock(b, Seed1, Seed2)) return SchrageStep(Seed1, Seed2);
   }
   const int q = b.next++;
   Seed1 = b.last1 = b.seed1[q];
@@ -87,30 +90,27 @@ inline long double UniformFromStep(std::int32_t z) {
 }  // namespace detail
 
 // The next uniform real in (0, 1), advancing Seed1 and Seed2. Defined here so
-// that the generators' loops can inline it.
+// that the generators' loops can inline it. Not thread-safe: the seeds are
+// shared by the whole process.
 inline long double Uniform_01() {
   return detail::UniformFromStep(detail::NextUniformStep());
 }
 
-// The same stream as Uniform_01, for a loop that owns it for a while (the
-// engines' draws): the position in the block of steps computed ahead is kept
-// here rather than in the process-wide state, which is brought up to date by
-// Sync() and on destruction. Between the two nothing else may draw from the
-// stream or assign the seeds.
+// A stream of the same generator with seeds of its own: what one engine run
+// draws from, so that runs on several threads at once never share state. It
+// gives exactly the values Uniform_01 would give after Seed1 and Seed2 were set
+// to the same seeds.
 class UniformSource {
  public:
-  UniformSource() { Load(); }
-  ~UniformSource() { Sync(); }
+  UniformSource(std::int32_t seed1, std::int32_t seed2) : seed1_(seed1), seed2_(seed2) {}
   UniformSource(const UniformSource&) = delete;
   UniformSource& operator=(const UniformSource&) = delete;
 
   long double operator()() {
-    if (next_ == detail::kUniformBlockSize) [[unlikely]] {
-      Sync();
-      if (!detail::RefillUniformBlock()) return Uniform_01();  // seeds out of range
-      Load();
+    if (block_.next == detail::kUniformBlockSize) [[unlikely]] {
+      if (!Refill()) return detail::UniformFromStep(detail::SchrageStep(seed1_, seed2_));
     }
-    return detail::UniformFromStep(detail::uniformBlock.z[next_++]);
+    return detail::UniformFromStep(block_.z[block_.next++]);
   }
 
   // For a generator that works on several values at once: the number of
@@ -118,41 +118,31 @@ class UniformSource {
   // the stream can only be drawn one value at a time; Ahead() gives their
   // steps, and Skip(n) takes the first n of them as drawn.
   int Ready() {
-    if (next_ == detail::kUniformBlockSize) {
-      Sync();
-      if (!detail::RefillUniformBlock()) return 0;
-      Load();
-    }
-    return detail::kUniformBlockSize - next_;
+    if (block_.next == detail::kUniformBlockSize && !Refill()) return 0;
+    return detail::kUniformBlockSize - block_.next;
   }
-  const std::int32_t* Ahead() const { return &detail::uniformBlock.z[next_]; }
-  void Skip(int n) { next_ += n; }
+  const std::int32_t* Ahead() const { return &block_.z[block_.next]; }
+  void Skip(int n) { block_.next += n; }
 
-  // Leaves Seed1, Seed2 and the block as drawing one value at a time would.
-  void Sync() {
-    detail::UniformBlock& b = detail::uniformBlock;
-    if (next_ > first_) {
-      b.next = next_;
-      Seed1 = b.last1 = b.seed1[next_ - 1];
-      Seed2 = b.last2 = b.seed2[next_ - 1];
-    }
-    first_ = next_;
-  }
+  // The seeds after the last value handed out.
+  std::int32_t Seed1() const { return InBlock() ? block_.seed1[block_.next - 1] : seed1_; }
+  std::int32_t Seed2() const { return InBlock() ? block_.seed2[block_.next - 1] : seed2_; }
 
  private:
-  void Load() {
-    detail::UniformBlock& b = detail::uniformBlock;
-    if (!detail::UniformBlockIsCurrent()) {
-      if (!detail::RefillUniformBlock()) {
-        next_ = first_ = detail::kUniformBlockSize;  // every value through Uniform_01
-        return;
-      }
-    }
-    next_ = first_ = b.next;
+  // True when the last value handed out came from the block.
+  bool InBlock() const { return blockValid_ && block_.next > 0; }
+  // Starts a new block after the last value handed out; false (the block stays
+  // empty) when the seeds lie outside the range the block can step.
+  bool Refill() {
+    seed1_ = Seed1();
+    seed2_ = Seed2();
+    blockValid_ = detail::RefillUniformBlock(block_, seed1_, seed2_);
+    return blockValid_;
   }
 
-  int next_ = 0;   // the next step of the block to hand out
-  int first_ = 0;  // the block's position at the last Sync
+  std::int32_t seed1_, seed2_;  // the seeds the block starts from
+  bool blockValid_ = false;     // the block holds steps from seed1_, seed2_
+  detail::UniformBlock block_;
 };
 
 }  // namespace quorvane

@@ -68,14 +68,17 @@ QString DisplayedMessageText(const QString& text) {
   return shown;
 }
 
-MessageButton QtDialogs::ShowMessage(QWidget* parent, MessageKind kind, const QString& text) {
+namespace {
+
+MessageButton ShowBox(QWidget* parent, MessageKind kind, const QString& text,
+                      MessageButton defaultButton) {
   ArrowWhileModal arrow;
   QMessageBox box(IconOf(kind), MessageBoxTitle(kind), DisplayedMessageText(text),
                   QMessageBox::NoButton, parent);
   box.setObjectName(QStringLiteral("messageBox"));
   if (kind == MessageKind::Confirmation) {
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-    box.setDefaultButton(QMessageBox::Yes);
+    box.setDefaultButton(defaultButton == MessageButton::No ? QMessageBox::No : QMessageBox::Yes);
   } else {
     box.setStandardButtons(QMessageBox::Ok);
   }
@@ -84,13 +87,24 @@ MessageButton QtDialogs::ShowMessage(QWidget* parent, MessageKind kind, const QS
   return pressed == QMessageBox::Yes ? MessageButton::Yes : MessageButton::No;
 }
 
+}  // namespace
+
+MessageButton QtDialogs::ShowMessage(QWidget* parent, MessageKind kind, const QString& text) {
+  return ShowBox(parent, kind, text, MessageButton::Yes);
+}
+
+MessageButton QtDialogs::Confirm(QWidget* parent, const QString& text,
+                                 MessageButton defaultButton) {
+  return ShowBox(parent, MessageKind::Confirmation, text, defaultButton);
+}
+
 void QtDialogs::Beep() {
   QApplication::beep();
 }
 
 std::optional<QString> QtDialogs::ChooseOpenFile(QWidget* parent, const OpenFileRequest& request) {
   ArrowWhileModal arrow;
-  QFileDialog dialog(parent, QStringLiteral("Open"), QString::fromStdString(request.initialFolder));
+  QFileDialog dialog(parent, QStringLiteral("Open"), OpenDialogFolder(request, lastOpenName_));
   dialog.setObjectName(QStringLiteral("OpenDialog1"));
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
@@ -133,6 +147,14 @@ bool QtDialogs::SetUpPrinter(QWidget* parent, QPrinter& printer) {
 void QtDialogs::TerminateApplication() {
   terminating_ = true;
   QCoreApplication::quit();
+}
+
+QString OpenDialogFolder(const OpenFileRequest& request, const QString& lastChosen) {
+  if (!lastChosen.isEmpty()) {
+    const QDir folder = QFileInfo(lastChosen).absoluteDir();
+    if (folder.exists()) return folder.path();
+  }
+  return QString::fromStdString(request.initialFolder);
 }
 
 bool ConfirmExit(DialogSeam& dialogs, QWidget* parent) {

@@ -27,6 +27,10 @@ class DialogSeam {
   // A modal box of the kind (confirmations offer Yes and No, the others OK);
   // returns the button pressed. A carriage return in text is a line break.
   virtual MessageButton ShowMessage(QWidget* parent, MessageKind kind, const QString& text) = 0;
+  // A confirmation box with Yes and No whose default button (the one Enter
+  // presses) is defaultButton; returns the button pressed.
+  virtual MessageButton Confirm(QWidget* parent, const QString& text,
+                                MessageButton defaultButton) = 0;
   virtual void Beep() = 0;
   // The open dialog; std::nullopt when cancelled.
   virtual std::optional<QString> ChooseOpenFile(QWidget* parent,
@@ -48,6 +52,7 @@ class DialogSeam {
 class QtDialogs : public DialogSeam {
  public:
   MessageButton ShowMessage(QWidget* parent, MessageKind kind, const QString& text) override;
+  MessageButton Confirm(QWidget* parent, const QString& text, MessageButton defaultButton) override;
   void Beep() override;
   std::optional<QString> ChooseOpenFile(QWidget* parent, const OpenFileRequest& request) override;
   std::optional<QString> ChooseSaveFile(QWidget* parent, const SaveFileRequest& request) override;
@@ -56,7 +61,7 @@ class QtDialogs : public DialogSeam {
   bool Terminating() const override { return terminating_; }
 
  private:
-  QString lastOpenName_;  // the open dialog proposes the last chosen file
+  QString lastOpenName_;  // the open dialog starts in its folder and proposes it
   bool terminating_ = false;
 };
 
@@ -72,5 +77,14 @@ QString DisplayedMessageText(const QString& text);
 bool ConfirmExit(DialogSeam& dialogs, QWidget* parent);
 
 inline constexpr const char* kExitQuestion = "Exit from program?";
+
+// Asked (default answer No) before Clear Results or Exit discards results
+// that have not been saved.
+inline constexpr const char* kDiscardResultsQuestion =
+    "The results in the viewer have not been saved. Discard them?";
+
+// The folder the open dialog starts in: that of the last file chosen in it,
+// while that folder exists, else the folder the request names.
+QString OpenDialogFolder(const OpenFileRequest& request, const QString& lastChosen);
 
 }  // namespace quorvane

@@ -11,8 +11,6 @@
 #include "gui/dialogs.h"
 #include "gui/numeric_locale.h"
 #include "gui/window_placement.h"
-#include "gui/window_thread.h"
-#include "matrix_handling/decompositions.h"
 
 #ifndef QUORVANE_VERSION
 #define QUORVANE_VERSION "unknown"
@@ -49,18 +47,9 @@ int main(int argc, char** argv) {
   }
 
   quorvane::QtDialogs dialogs;
-  // A Cholesky message from anywhere in the program becomes an information box
-  // on the window thread.
-  quorvane::SetCholMessageHandler(quorvane::OnThreadOf(&app, [&dialogs](const std::string& text) {
-    dialogs.ShowMessage(QApplication::activeWindow(), quorvane::MessageKind::Information,
-                        QString::fromStdString(text));
-  }));
-
   quorvane::TfrmTemplate worksheet(dialogs);
   quorvane::TfrmTemplateResults viewer(dialogs);
   worksheet.SetResultsViewer(&viewer);
   worksheet.show();
-  const int code = QApplication::exec();
-  quorvane::SetCholMessageHandler({});
-  return code;
+  return QApplication::exec();
 }

@@ -5,14 +5,21 @@
 //
 // Usage: quorvane-screenshots OUTDIR DATAFILE CONTROLS COVARIATES
 // Writes OUTDIR/worksheet.png and OUTDIR/results-viewer.png.
+//
+// Usage: quorvane-screenshots --on-screen FILE
+// Writes FILE: the whole screen, in device pixels, with the worksheet where
+// the program places it when it starts (the window manager's frame is not
+// drawn). With QT_SCALE_FACTOR set it shows the scaled window on its screen.
 
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -37,6 +44,27 @@ bool Save(QWidget& window, const QString& path) {
   return true;
 }
 
+// The screen with the window on it, as the program placed it.
+bool SaveOnScreen(QWidget& window, const QString& path) {
+  QApplication::processEvents();
+  const QScreen* screen = window.screen();
+  const qreal scale = screen->devicePixelRatio();
+  QPixmap canvas(screen->geometry().size() * scale);
+  canvas.setDevicePixelRatio(scale);
+  canvas.fill(QColor(0x2b, 0x3a, 0x4a));
+  QPainter painter(&canvas);
+  painter.drawPixmap(window.geometry().topLeft() - screen->geometry().topLeft(), window.grab());
+  painter.end();
+  if (!canvas.save(path, "PNG")) {
+    std::fprintf(stderr, "quorvane-screenshots: cannot write %s\n", qPrintable(path));
+    return false;
+  }
+  std::printf("wrote %s (%dx%d screen at %g%%, window %dx%d at %d,%d)\n",
+              qPrintable(QDir::toNativeSeparators(path)), canvas.width(), canvas.height(),
+              scale * 100, window.width(), window.height(), window.x(), window.y());
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -44,12 +72,14 @@ int main(int argc, char** argv) {
   quorvane::UseClassicNumberFormats();
   QApplication::setWindowIcon(quorvane::ProgramIcon());
   const QStringList args = QApplication::arguments();
-  if (args.size() != 5) {
-    std::fputs("Usage: quorvane-screenshots OUTDIR DATAFILE CONTROLS COVARIATES\n", stderr);
+  const bool onScreen = args.size() == 3 && args[1] == QStringLiteral("--on-screen");
+  if (args.size() != 5 && !onScreen) {
+    std::fputs(
+        "Usage: quorvane-screenshots OUTDIR DATAFILE CONTROLS COVARIATES\n"
+        "       quorvane-screenshots --on-screen FILE\n",
+        stderr);
     return 2;
   }
-  const QDir out(args[1]);
-  const QString dataFile = args[2];  // shown in the report as given
 
   // Keep the saved inputs of this run away from the build folder.
   QTemporaryDir scratch;
@@ -61,6 +91,10 @@ int main(int argc, char** argv) {
   worksheet.SetResultsViewer(&viewer);
   worksheet.show();
   worksheet.activateWindow();
+  if (onScreen) return SaveOnScreen(worksheet, args[2]) ? 0 : 1;
+
+  const QDir out(args[1]);
+  const QString dataFile = args[2];  // shown in the report as given
   if (!Save(worksheet, out.filePath(QStringLiteral("worksheet.png")))) return 1;
 
   worksheet.Field(1)->setText(args[3]);

@@ -18,6 +18,7 @@ class ScriptedDialogs : public DialogSeam {
   struct Message {
     MessageKind kind;
     QString text;
+    MessageButton defaultButton = MessageButton::Ok;  // Yes or No for a confirmation
   };
 
   // --- what the windows asked, in order
@@ -39,12 +40,15 @@ class ScriptedDialogs : public DialogSeam {
   std::deque<QString> pdfAnswers;
 
   MessageButton ShowMessage(QWidget* /*parent*/, MessageKind kind, const QString& text) override {
-    messages.push_back({kind, text});
-    if (kind != MessageKind::Confirmation) return MessageButton::Ok;
-    if (confirmAnswers.empty()) return MessageButton::No;
-    const MessageButton answer = confirmAnswers.front();
-    confirmAnswers.pop_front();
-    return answer;
+    if (kind != MessageKind::Confirmation) {
+      messages.push_back({kind, text});
+      return MessageButton::Ok;
+    }
+    return Answer(text, MessageButton::Yes);
+  }
+  MessageButton Confirm(QWidget* /*parent*/, const QString& text,
+                        MessageButton defaultButton) override {
+    return Answer(text, defaultButton);
   }
   void Beep() override { ++beeps; }
   std::optional<QString> ChooseOpenFile(QWidget* /*parent*/,
@@ -69,6 +73,13 @@ class ScriptedDialogs : public DialogSeam {
   bool Terminating() const override { return terminations > 0; }
 
  private:
+  MessageButton Answer(const QString& text, MessageButton defaultButton) {
+    messages.push_back({MessageKind::Confirmation, text, defaultButton});
+    if (confirmAnswers.empty()) return MessageButton::No;
+    const MessageButton answer = confirmAnswers.front();
+    confirmAnswers.pop_front();
+    return answer;
+  }
   static std::optional<QString> Next(std::deque<std::optional<QString>>& answers) {
     if (answers.empty()) return std::nullopt;
     const bool given = answers.front().has_value();

@@ -6,17 +6,75 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QWidget>
+#include <algorithm>
 
 namespace quorvane {
 
-void CentreOnScreen(QWidget& window) {
-  const QScreen* screen =
-      window.screen() != nullptr ? window.screen() : QGuiApplication::primaryScreen();
+namespace {
+
+// The frame the window manager puts around a window before it is known:
+// room for a usual title bar and border.
+constexpr QMargins kAssumedFrame(8, 40, 8, 8);
+
+const QScreen* ScreenOf(const QWidget& window) {
+  return window.screen() != nullptr ? window.screen() : QGuiApplication::primaryScreen();
+}
+
+QMargins FrameOf(const QWidget& window) {
+  const QRect frame = window.frameGeometry();
+  const QRect client = window.geometry();
+  const QMargins known(client.left() - frame.left(), client.top() - frame.top(),
+                       frame.right() - client.right(), frame.bottom() - client.bottom());
+  if (!known.isNull() || window.windowFlags().testFlag(Qt::FramelessWindowHint)) return known;
+  return kAssumedFrame;
+}
+
+void Place(QWidget& window, const QRect& client, const QMargins& frame) {
+  window.resize(client.size());
+  // A window's position is that of its frame.
+  window.move(client.topLeft() - QPoint(frame.left(), frame.top()));
+}
+
+}  // namespace
+
+QRect FittedClientGeometry(const QRect& area, const QMargins& frame, const QSize& preferred,
+                           const QSize& minimum) {
+  const QSize room = area.size().shrunkBy(frame);
+  const QSize client = preferred.boundedTo(room).expandedTo(minimum);
+  const QSize outer = client.grownBy(frame);
+  const int x = area.x() + std::max(0, (area.width() - outer.width()) / 2);
+  const int y = area.y() + std::max(0, (area.height() - outer.height()) / 2);
+  return QRect(QPoint(x + frame.left(), y + frame.top()), client);
+}
+
+void FitOnScreen(QWidget& window, const QSize& preferred) {
+  const QScreen* screen = ScreenOf(window);
   if (screen == nullptr) return;
+  const QMargins frame = FrameOf(window);
+  Place(window,
+        FittedClientGeometry(screen->availableGeometry(), frame, preferred, window.minimumSize()),
+        frame);
+}
+
+void KeepOnScreen(QWidget& window) {
+  const QScreen* screen = ScreenOf(window);
+  if (screen == nullptr || !window.isVisible() || window.isMaximized() || window.isFullScreen()) {
+    return;
+  }
   const QRect area = screen->availableGeometry();
-  const QSize size = window.frameGeometry().size().expandedTo(window.size());
-  window.move(area.x() + (area.width() - size.width()) / 2,
-              area.y() + (area.height() - size.height()) / 2);
+  if (area.contains(window.frameGeometry())) return;
+  const QMargins frame = FrameOf(window);
+  QRect client = FittedClientGeometry(area, frame, window.size(), window.minimumSize());
+  // Where the window fits, it moves as little as needed.
+  const QRect outer = client.marginsAdded(frame);
+  const int dx = std::clamp(window.frameGeometry().left(), area.left(),
+                            std::max(area.left(), area.right() - outer.width() + 1)) -
+                 outer.left();
+  const int dy = std::clamp(window.frameGeometry().top(), area.top(),
+                            std::max(area.top(), area.bottom() - outer.height() + 1)) -
+                 outer.top();
+  client.translate(dx, dy);
+  Place(window, client, frame);
 }
 
 QIcon ProgramIcon() {

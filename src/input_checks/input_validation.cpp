@@ -2,11 +2,9 @@
 
 #include <cmath>
 
-#include "TemplateForm/format_text.h"
+#include "text/format_text.h"
 
 namespace quorvane {
-
-bool InvalidEntryFlag = false;
 
 namespace {
 
@@ -16,7 +14,7 @@ const std::string kNumericOnly = "Enter numeric data only.";
 // integer part satisfies the condition.
 template <typename Condition>
 bool CheckWholeNumber(const std::string& label, double value, const std::string& sentence,
-                      ComputeHost& host, Condition condition) {
+                      MessageSink& host, Condition condition) {
   if (std::isfinite(value)) {
     const double t = std::trunc(value);
     if (value - t == 0.0 && condition(t)) return true;
@@ -26,28 +24,55 @@ bool CheckWholeNumber(const std::string& label, double value, const std::string&
   return false;
 }
 
-}  // namespace
+// What a number may hold, as the keystroke filter lets it through.
+bool NumberCharacter(char c) {
+  return c == '-' || c == '.' || (c >= '0' && c <= '9');
+}
 
-std::optional<char> FilterNumericKey(char typed, ComputeHost& host) {
-  const char c = typed == ',' ? '.' : typed;
-  if (c == 8 || c == 9 || c == 13 || c == '-' || c == '.' || (c >= '0' && c <= '9')) return c;
+void RefuseKey(MessageSink& host) {
   host.Beep();
   host.ShowMessage(MessageKind::Warning, "INPUT ERROR\r\r" + kNumericOnly);
+}
+
+}  // namespace
+
+std::optional<char> FilterNumericKey(char typed, MessageSink& host) {
+  const char c = typed == ',' ? '.' : typed;
+  if (c == 8 || c == 9 || c == 13 || NumberCharacter(c)) return c;
+  RefuseKey(host);
   return std::nullopt;
+}
+
+std::optional<std::string> FilterNumericPaste(const std::string& pasted, MessageSink& host) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  std::size_t begin = 0;
+  std::size_t end = pasted.size();
+  while (begin < end && blank(pasted[begin])) ++begin;
+  while (end > begin && blank(pasted[end - 1])) --end;
+  std::string text = pasted.substr(begin, end - begin);
+  for (char& c : text) {
+    if (c == ',') c = '.';
+    if (!NumberCharacter(c)) {
+      RefuseKey(host);
+      return std::nullopt;
+    }
+  }
+  return text;
 }
 
 bool ExceedsInputLength(const std::string& text) {
   return text.size() > kMaxFieldLength;
 }
 
-std::string LimitInputLength(const std::string& text, ComputeHost& host) {
+std::string LimitInputLength(const std::string& text, MessageSink& host) {
   if (text.empty()) return text;
   host.Beep();
   host.ShowMessage(MessageKind::Warning, "Maximum length of input is 6 characters.");
   return text.substr(0, kMaxFieldLength);
 }
 
-double ParseFieldValue(const std::string& text, const std::string& label, ComputeHost& host) {
+double ParseFieldValue(const std::string& text, const std::string& label, MessageSink& host,
+                       bool& InvalidEntryFlag) {
   if (text.empty()) {
     InvalidEntryFlag = true;
     host.ShowMessage(MessageKind::Warning, "INPUT ERROR\r\r(  " + label + "  " + text + ")" +
@@ -103,19 +128,19 @@ double ParseFieldValue(const std::string& text, const std::string& label, Comput
   return negative ? -value : value;
 }
 
-bool CheckSampleSizeAbove4(const std::string& label, double value, ComputeHost& host) {
+bool CheckSampleSizeAbove4(const std::string& label, double value, MessageSink& host) {
   return CheckWholeNumber(label, value,
                           "The value for sample size must be an integer greater than 4.", host,
                           [](double t) { return t > 4; });
 }
 
-bool CheckSampleSizeAbove2(const std::string& label, double value, ComputeHost& host) {
+bool CheckSampleSizeAbove2(const std::string& label, double value, MessageSink& host) {
   return CheckWholeNumber(label, value,
                           "The value for sample size must be an integer greater than 2.", host,
                           [](double t) { return t > 2; });
 }
 
-bool CheckCovariateCount(const std::string& label, double value, ComputeHost& host) {
+bool CheckCovariateCount(const std::string& label, double value, MessageSink& host) {
   return CheckWholeNumber(label, value, "The value must be a positive integer and be less than 6.",
                           host, [](double t) { return t > 0 && t < 6; });
 }

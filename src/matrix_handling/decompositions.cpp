@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <iostream>
-#include <mutex>
 #include <utility>
 
 #include "matrix_handling/matrix_ops.h"
@@ -18,20 +16,6 @@ namespace {
 using detail::kCholThreshold;
 using detail::kPivotThreshold;
 using detail::PivotScale;
-
-std::mutex& HandlerMutex() {
-  static std::mutex mutex;
-  return mutex;
-}
-
-InfoMessageFn& Handler() {
-  static InfoMessageFn handler;
-  return handler;
-}
-
-void ShowOnStandardError(const std::string& text) {
-  std::cerr << text << '\n';
-}
 
 // printf-style formatting of any length (a long double printed with %f may
 // need thousands of characters).
@@ -53,30 +37,27 @@ struct Work {
   long double& operator()(int i, int j) { return e[(i - 1) * kMaxOrder + (j - 1)]; }
 };
 
-// A pivot is accepted only when it reaches the threshold; a not-a-number
-// pivot (from a zero-variance variable, say) is a failure, not a success.
-bool PivotTooSmall(long double sum, long double diagonal) {
+// A pivot is accepted only when it reaches the threshold (or, under the
+// Usable rule, is a positive finite number); a not-a-number pivot (from a
+// zero-variance variable, say) is a failure, not a success.
+bool PivotTooSmall(long double sum, long double diagonal, PivotRule rule) {
+  if (rule == PivotRule::Usable) return !(sum > 0 && std::isfinite(sum));
   return !(sum >= kCholThreshold * PivotScale(diagonal));
 }
 
 }  // namespace
 
-InfoMessageFn SetCholMessageHandler(InfoMessageFn handler) {
-  std::lock_guard<std::mutex> lock(HandlerMutex());
-  return std::exchange(Handler(), std::move(handler));
-}
-
 namespace detail {
 
-CholOutcome CholFactorLower(int n, Matrix& A) {
+CholOutcome CholFactorLower(int n, Matrix& A, PivotRule rule) {
   if (n < 1) return {};  // an empty block has nothing to factor
-  if (PivotTooSmall(A(1, 1), A(1, 1))) return {1, A(1, 1)};
+  if (PivotTooSmall(A(1, 1), A(1, 1), rule)) return {1, A(1, 1)};
   A(1, 1) = sqrtl(A(1, 1));
   for (int i = 2; i <= n; ++i) A(i, 1) = A(i, 1) / A(1, 1);
   for (int j = 2; j <= n; ++j) {
     long double sum = A(j, j);
     for (int k = 1; k <= j - 1; ++k) sum = sum - A(j, k) * A(j, k);
-    if (PivotTooSmall(sum, A(j, j))) return {j, sum};
+    if (PivotTooSmall(sum, A(j, j), rule)) return {j, sum};
     A(j, j) = sqrtl(sum);
     for (int i = j + 1; i <= n; ++i) {
       long double s = A(i, j);
@@ -101,25 +82,11 @@ PivotFailureCounts& ThreadPivotFailures() {
   return counts;
 }
 
-void Chol(int n, Matrix& A, const InfoMessageFn& show) {
-  const detail::CholOutcome outcome = detail::CholFactorLower(n, A);
+void Chol(int n, Matrix& A, const InfoMessageFn& show, PivotRule rule) {
+  const detail::CholOutcome outcome = detail::CholFactorLower(n, A, rule);
   if (outcome.failedColumn != 0) {
     ++ThreadPivotFailures().factorisations;
-    const std::string text = detail::CholFailureText(outcome);
-    if (show) {
-      show(text);
-      return;
-    }
-    InfoMessageFn handler;
-    {
-      std::lock_guard<std::mutex> lock(HandlerMutex());
-      handler = Handler();
-    }
-    if (handler) {
-      handler(text);
-    } else {
-      ShowOnStandardError(text);
-    }
+    if (show) show(detail::CholFailureText(outcome));
     return;
   }
   for (int i = 1; i <= n; ++i) {
@@ -132,7 +99,7 @@ bool Is_Pos_Def(int n, const Matrix& A) {
   return detail::CholFactorLower(n, trial).failedColumn == 0;
 }
 
-void Mat_Inverse(const Matrix& A, int n, Matrix& Ainv) {
+void Mat_Inverse(const Matrix& A, int n, Matrix& Ainv, PivotRule rule) {
   // W is taken before Ainv is cleared, so Ainv may be the same variable as A.
   Work W;
   for (int i = 1; i <= n; ++i) {
@@ -149,7 +116,8 @@ void Mat_Inverse(const Matrix& A, int n, Matrix& Ainv) {
 
   for (int p = 1; p <= n; ++p) {
     int r = p;
-    while (fabsl(W(r, p)) < threshold[p]) {
+    while (rule == PivotRule::Threshold ? !(fabsl(W(r, p)) >= threshold[p])
+                                        : !(fabsl(W(r, p)) > 0 && std::isfinite(W(r, p)))) {
       if (r == n) {  // singular: Ainv keeps the steps done so far
         ++ThreadPivotFailures().inversions;
         return;

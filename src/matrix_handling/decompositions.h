@@ -14,11 +14,13 @@ namespace quorvane {
 // Receives the information message of a failed Cholesky pivot.
 using InfoMessageFn = std::function<void(const std::string& text)>;
 
-// Sets the process-wide receiver used by Chol when the caller passes none
-// (the desktop program shows a box, the command-line program writes to
-// standard error). Returns the previous receiver. An empty function restores
-// the default, which writes the text to standard error.
-InfoMessageFn SetCholMessageHandler(InfoMessageFn handler);
+// When a pivot is refused. Threshold: below the library's thresholds (1e-12
+// for a Cholesky pivot sum, 1e-10 in magnitude for a Gauss-Jordan pivot, both
+// scaled by PivotScale), as for the setup of an analysis. Usable: only when it
+// cannot be used at all (a Cholesky pivot sum that is not a positive finite
+// number; a Gauss-Jordan pivot that is zero or not finite), as for the
+// posterior draws, which may legitimately be nearly singular.
+enum class PivotRule { Threshold, Usable };
 
 // How many factorisations (Chol) and inversions (Mat_Inverse) on the calling
 // thread met a pivot below their threshold and so left a partial result.
@@ -52,9 +54,10 @@ struct CholOutcome {
   long double sum = 0;   // the failing pivot value
 };
 // Steps 1-3 of the factorisation, in place on the n x n block (lower triangle
-// written; the upper triangle is not touched). Stops at the first pivot below
-// 1e-12 x PivotScale(the column's diagonal element as given); a NaN pivot fails.
-CholOutcome CholFactorLower(int n, Matrix& A);
+// written; the upper triangle is not touched). Stops at the first pivot the
+// rule refuses (Threshold: below 1e-12 x PivotScale(the column's diagonal
+// element as given)); a NaN pivot fails under both rules.
+CholOutcome CholFactorLower(int n, Matrix& A, PivotRule rule = PivotRule::Threshold);
 // The message text Chol shows for a failed outcome.
 std::string CholFailureText(const CholOutcome& outcome);
 }  // namespace detail
@@ -64,18 +67,19 @@ std::string CholFailureText(const CholOutcome& outcome);
 // (1e-12, scaled down for diagonal elements below 1: see PivotScale) shows
 //   "Not pos def 1st : sum=  %2.3f "                      (column 1) or
 //   "Not pos def 2nd : sum=  %2.9f  i= %2d  j=  %2d"      (column j > 1)
-// through `show` (or the process-wide handler when empty) and returns early,
-// A left partly factored.
-void Chol(int n, Matrix& A, const InfoMessageFn& show = {});
+// through `show` (nothing is shown when it is empty) and returns early, A left
+// partly factored.
+void Chol(int n, Matrix& A, const InfoMessageFn& show = {}, PivotRule rule = PivotRule::Threshold);
 
 // True when the factorisation of a copy of A completes; no message.
 bool Is_Pos_Def(int n, const Matrix& A);
 
 // Gauss-Jordan inversion of the n x n block with the first acceptable pivot
-// (|W[r,p]| >= 1e-10 x PivotScale(largest magnitude in column p of A), no
-// search for the largest). A singular matrix stops the elimination silently
-// (counted in ThreadPivotFailures) and Ainv holds the partial result.
-void Mat_Inverse(const Matrix& A, int n, Matrix& Ainv);
+// (|W[r,p]| >= 1e-10 x PivotScale(largest magnitude in column p of A) under
+// the Threshold rule; no search for the largest). A singular matrix stops the
+// elimination silently (counted in ThreadPivotFailures) and Ainv holds the
+// partial result.
+void Mat_Inverse(const Matrix& A, int n, Matrix& Ainv, PivotRule rule = PivotRule::Threshold);
 
 // B = rows and columns i <= n with mask[i], packed top left; B cleared first.
 void Mat_Select(const Matrix& A, int n, const SelectionMask& mask, Matrix& B);

@@ -276,10 +276,12 @@ void Data_Cross_Product(const DataMatrixT& XT, const DataMatrix& X, int cols, in
 }
 
 void Data_SSCP(const DataMatrix& X, int rows, int cols, Matrix& T) {
+  // Working tables of just the rows and columns in use.
   const int used = std::max(rows, 0);
-  DataMatrix centred(used);
+  const int width = std::clamp(cols, 0, kMaxOrder);
+  DataMatrix centred(used, width);
   Data_Centre(X, rows, cols, centred);
-  DataMatrixT centredT(used);
+  DataMatrixT centredT(used, width);
   Data_Transpose(centred, rows, cols, centredT);
   Data_Cross_Product(centredT, centred, cols, rows, T);
 }

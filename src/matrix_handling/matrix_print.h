@@ -3,32 +3,11 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "matrix_handling/matrix_types.h"
+#include "text/line_sink.h"
 
 namespace quorvane {
-
-// An append-only list of text lines (the results viewer's memo, a string list
-// in tests and the command-line program).
-class LineSink {
- public:
-  virtual ~LineSink() = default;
-  virtual void Add(const std::string& line) = 0;
-  virtual int Count() const = 0;
-};
-
-// A LineSink that keeps its lines in memory.
-class LineList : public LineSink {
- public:
-  void Add(const std::string& line) override { lines_.push_back(line); }
-  int Count() const override { return static_cast<int>(lines_.size()); }
-  const std::vector<std::string>& Lines() const { return lines_; }
-  void Clear() { lines_.clear(); }
-
- private:
-  std::vector<std::string> lines_;
-};
 
 // The title; for each row i = 1..n three blanks and "%5.5f   " per element;
 // an empty line.

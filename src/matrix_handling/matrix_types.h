@@ -57,15 +57,18 @@ class SelectionMask {
   std::array<bool, kMaxOrder> e_{};
 };
 
-// A data table: one row per case, 20 columns (one per variable), 1-based.
-// The row capacity is fixed at construction (500 unless a caller needs more);
-// a new table is all zeros.
+// A data table: one row per case, one column per variable, 1-based. The
+// capacity is fixed at construction: 500 rows of 20 columns unless a caller
+// needs another shape (a loader holds just the columns it reads, so that a
+// large sample costs what it holds); a new table is all zeros.
 class DataMatrix {
  public:
-  explicit DataMatrix(int rows = kDefaultDataRows)
-      : rows_(rows < 0 ? 0 : rows), e_(static_cast<std::size_t>(rows_) * kMaxOrder, 0.0L) {}
+  explicit DataMatrix(int rows = kDefaultDataRows, int cols = kMaxOrder)
+      : rows_(rows < 0 ? 0 : rows),
+        cols_(cols < 0 ? 0 : cols),
+        e_(static_cast<std::size_t>(rows_) * static_cast<std::size_t>(cols_), 0.0L) {}
   int Rows() const { return rows_; }
-  static constexpr int Cols() { return kMaxOrder; }
+  int Cols() const { return cols_; }
   long double& operator()(int i, int j) { return e_[Index(i, j)]; }
   const long double& operator()(int i, int j) const { return e_[Index(i, j)]; }
   long double* data() { return e_.data(); }
@@ -74,19 +77,24 @@ class DataMatrix {
   friend bool operator==(const DataMatrix&, const DataMatrix&) = default;
 
  private:
-  static std::size_t Index(int i, int j) {
-    return static_cast<std::size_t>(i - 1) * kMaxOrder + static_cast<std::size_t>(j - 1);
+  std::size_t Index(int i, int j) const {
+    return static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(cols_) +
+           static_cast<std::size_t>(j - 1);
   }
   int rows_;
+  int cols_;
   std::vector<long double> e_;
 };
 
-// The transpose of a DataMatrix: 20 rows (one per variable), one column per case.
+// The transpose of a DataMatrix: one row per variable (20 unless given), one
+// column per case.
 class DataMatrixT {
  public:
-  explicit DataMatrixT(int cols = kDefaultDataRows)
-      : cols_(cols < 0 ? 0 : cols), e_(static_cast<std::size_t>(cols_) * kMaxOrder, 0.0L) {}
-  static constexpr int Rows() { return kMaxOrder; }
+  explicit DataMatrixT(int cols = kDefaultDataRows, int rows = kMaxOrder)
+      : rows_(rows < 0 ? 0 : rows),
+        cols_(cols < 0 ? 0 : cols),
+        e_(static_cast<std::size_t>(cols_) * static_cast<std::size_t>(rows_), 0.0L) {}
+  int Rows() const { return rows_; }
   int Cols() const { return cols_; }
   long double& operator()(int i, int j) { return e_[Index(i, j)]; }
   const long double& operator()(int i, int j) const { return e_[Index(i, j)]; }
@@ -96,6 +104,7 @@ class DataMatrixT {
     return static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(cols_) +
            static_cast<std::size_t>(j - 1);
   }
+  int rows_;
   int cols_;
   std::vector<long double> e_;
 };

@@ -1,6 +1,7 @@
 #include "reference_engine.h"
 
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 #include "Bayes_Engines/regression_from_summary.h"
@@ -80,8 +81,14 @@ ReferenceRun RunReferenceEngine(bool calibrated, int k, int n, int D, bool twoSi
       Mat_Mult(At, A, 2, P);
       Mat_Mult(Lfac, P, 2, Q);
       Mat_Mult(Q, LfacT, 2, W);
-      Mat_Inverse(W, 2, sigmaStar);
+      const std::int64_t stopsBefore = ThreadPivotFailures().inversions;
+      Mat_Inverse(W, 2, sigmaStar, PivotRule::Usable);
       rho = sigmaStar(1, 2) / std::sqrt(sigmaStar(1, 1) * sigmaStar(2, 2));
+      if (ThreadPivotFailures().inversions != stopsBefore || !std::isfinite(rho) ||
+          !std::isfinite(sigmaStar(1, 1)) || !std::isfinite(sigmaStar(2, 2))) {
+        out.stopped = true;
+        return out;
+      }
       if (!calibrated) break;
       const long double v = uniform.Random_Variate();
       if (1 - rho * rho >= v * v) break;
@@ -92,7 +99,12 @@ ReferenceRun RunReferenceEngine(bool calibrated, int k, int n, int D, bool twoSi
     Kronecker_Product(sigmaStar, xtxInv, 2, 2, k + 1, k + 1, lambda, kr, kc, ok);
     Matrix cf;
     Mat_Copy(lambda, d, cf);
-    Chol(d, cf);
+    const std::int64_t failuresBefore = ThreadPivotFailures().factorisations;
+    Chol(d, cf, {}, PivotRule::Usable);
+    if (ThreadPivotFailures().factorisations != failuresBefore) {
+      out.stopped = true;
+      return out;
+    }
     Vector u;
     for (int i = 1; i <= d; ++i) u[i] = normal.Random_Variate();
     Vector cu, bStar;
@@ -108,6 +120,10 @@ ReferenceRun RunReferenceEngine(bool calibrated, int k, int n, int D, bool twoSi
     const long double z1 = (caseScores[1] - mu[1]) / std::sqrt(sigmaStar(1, 1));
     const long double z2 = (caseScores[2] - mu[2]) / std::sqrt(sigmaStar(2, 2));
     const long double zstar = (z1 - z2) / std::sqrt(2.0L - 2.0L * rho);
+    if (!std::isfinite(zstar)) {
+      out.stopped = true;
+      return out;
+    }
     sum = sum + normal.Distribution_function(zstar);
     zlist[static_cast<std::size_t>(j)] = zstar;
   }

@@ -8,20 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "TemplateForm/scripted_host.h"
 #include "TemplateForm/temp_dir.h"
 #include "matrix_handling/matrix_ops.h"
 
 namespace quorvane {
 namespace {
 
-using testing::ScriptedHost;
 using testing::TempDir;
-
-const std::string kMissingBox =
-    "Missing data were detected when attempting to load the raw data file: make sure that you "
-    "have the correct number of rows (controls plus the case) and columns (Y1, Y2, and "
-    "covariate[s]) of data in the text file and that there are no blank entries. ";
 
 // Three controls and a case, one covariate: 4 rows of 3 numbers.
 constexpr int kRows = 4;
@@ -82,7 +75,8 @@ TEST(ReadRawData, FileVariantsThatLoadCompletely) {
     DataMatrix data;
     ASSERT_EQ(Read(c.content, data), Outcome::Complete) << c.name;
     ExpectValues(data, c.name);
-    EXPECT_EQ(data(kRows + 1, 1), MissingValueMarker) << c.name;
+    EXPECT_EQ(data.Rows(), kRows) << c.name;  // the table holds what was asked for
+    EXPECT_EQ(data.Cols(), 3) << c.name;
   }
 }
 
@@ -206,14 +200,14 @@ TEST(ReadRawData, TableGrowsWithTheRowsAsked) {
 
   DataMatrix small;
   Read("1 2\n", small, 2, 2);
-  EXPECT_EQ(small.Rows(), kDefaultDataRows);
-  EXPECT_EQ(small(500, 20), MissingValueMarker);  // every cell starts missing
+  EXPECT_EQ(small.Rows(), 2);
+  EXPECT_EQ(small(2, 2), MissingValueMarker);  // every cell starts missing
 }
 
-TEST(ReadRawData, HugeSingleLine) {
+TEST(ReadRawData, LongSingleLine) {
   std::string line = "1 2 3";
-  line.reserve(4'000'000);
-  while (line.size() < 4'000'000) line += " 12345.678";
+  line.reserve(kMaxLineLength);
+  while (line.size() + 10 < kMaxLineLength) line += " 12345.678";
   DataMatrix data;
   ASSERT_EQ(Read(line, data, 1, 3), Outcome::Complete);
   EXPECT_EQ(data(1, 3), 3.0L);
@@ -254,126 +248,128 @@ TEST(ReadRawData, ColumnsBeyondTheTableAreRefused) {
   EXPECT_THROW(ReadRawData(in, 1, 0, data), RawDataError);
 }
 
-// ---------------------------------------------------------------- the loader
+// ---------------------------------------------------------------- files
 
-class LoadRawDataFileTest : public ::testing::Test {
- protected:
-  // N = 10 controls and a case, one covariate.
-  static std::string TenControls(const std::string& sep, const std::string& end) {
-    std::string s;
-    for (int i = 1; i <= 11; ++i) {
-      s += std::to_string(i) + sep + std::to_string(2 * i % 7) + sep + std::to_string(i * i) + end;
-    }
-    return s;
+// N = 10 controls and a case, one covariate.
+std::string TenControls(const std::string& sep, const std::string& end) {
+  std::string s;
+  for (int i = 1; i <= 11; ++i) {
+    s += std::to_string(i) + sep + std::to_string(2 * i % 7) + sep + std::to_string(i * i) + end;
   }
+  return s;
+}
 
-  void Load(int rows, int cols) { LoadRawDataFile(rows, cols, data_, loadOk_, name_, host_); }
-
-  TempDir dir_;
-  ScriptedHost host_;
-  DataMatrix data_{1};
-  bool loadOk_ = true;
-  std::string name_ = "earlier.txt";
-};
-
-TEST_F(LoadRawDataFileTest, LoadsAndTellsTheSize) {
+TEST(ReadRawDataFile, ReadsBlankOrTabSeparatedFiles) {
+  TempDir dir;
   for (const std::string sep : {" ", "\t"}) {
-    ScriptedHost host;
-    host.nextFile = dir_.Write("data.txt", TenControls(sep, "\r\n"));
-    LoadRawDataFile(11, 3, data_, loadOk_, name_, host);
-    EXPECT_TRUE(loadOk_);
-    EXPECT_EQ(name_, *host.nextFile);
-    EXPECT_EQ(data_(11, 3), 121.0L);
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0].first, MessageKind::Information);
-    EXPECT_EQ(host.messages[0].second,
-              "Data file consisting of 10 controls plus a case (rows) and  3 variables (columns) "
-              "was loaded successfully ");
-    ASSERT_EQ(host.dialogs.size(), 1u);
-    EXPECT_EQ(host.dialogs[0].filterDescription, "Text files only");
-    EXPECT_EQ(host.dialogs[0].filterPattern, "*.txt");
-    EXPECT_EQ(host.dialogs[0].initialFolder, std::filesystem::current_path().string());
-    EXPECT_TRUE(host.dialogs[0].mustExist);
+    DataMatrix data{1};
+    ReadRawDataFile(dir.Write("data.txt", TenControls(sep, "\r\n")), 11, 3, data);
+    EXPECT_EQ(data(11, 3), 121.0L);
+    EXPECT_EQ(CompleteRows(data, 11, 3), 11);
   }
 }
 
-TEST_F(LoadRawDataFileTest, MissingDataGiveTheErrorBoxAndKeepTheName) {
-  std::string content = TenControls(" ", "\r\n");
-  content.erase(content.rfind("11 "));  // the case's row is gone
-  host_.nextFile = dir_.Write("short.txt", content);
-  Load(11, 3);
-  EXPECT_FALSE(loadOk_);
-  EXPECT_EQ(name_, *host_.nextFile);
-  ASSERT_EQ(host_.messages.size(), 1u);
-  EXPECT_EQ(host_.messages[0].first, MessageKind::Error);
-  EXPECT_EQ(host_.messages[0].second, kMissingBox);
-}
-
-TEST_F(LoadRawDataFileTest, CancelledOrBlankNameLoadsNothingAndSaysNothing) {
-  for (const std::optional<std::string>& answer :
-       {std::optional<std::string>(), std::optional<std::string>("  \t ")}) {
-    ScriptedHost host;
-    host.nextFile = answer;
-    name_ = "earlier.txt";
-    loadOk_ = true;
-    LoadRawDataFile(11, 3, data_, loadOk_, name_, host);
-    EXPECT_FALSE(loadOk_);
-    EXPECT_EQ(name_, "earlier.txt");
-    EXPECT_TRUE(host.messages.empty());
-    EXPECT_EQ(data_.Rows(), kDefaultDataRows);
-    EXPECT_EQ(data_(1, 1), MissingValueMarker);
-  }
-}
-
-TEST_F(LoadRawDataFileTest, FileThatCannotBeOpenedIsNamed) {
-  for (const std::string& path : {dir_ / "no-such-file.txt", dir_.Path().string()}) {
-    ScriptedHost host;
-    host.nextFile = path;
+TEST(ReadRawDataFile, AFileThatCannotBeOpenedIsNamedAndUnreadable) {
+  TempDir dir;
+  for (const std::string& path : {dir / "no-such-file.txt", dir.Path().string()}) {
+    DataMatrix data{1};
     try {
-      LoadRawDataFile(11, 3, data_, loadOk_, name_, host);
+      ReadRawDataFile(path, 11, 3, data);
       ADD_FAILURE() << "no error for " << path;
     } catch (const RawDataError& e) {
+      EXPECT_EQ(e.problem(), RawDataError::Problem::Unreadable);
       EXPECT_NE(std::string(e.what()).find("Cannot open the raw data file \"" + path + "\""),
                 std::string::npos)
           << e.what();
     }
-    EXPECT_FALSE(loadOk_);
-    EXPECT_EQ(name_, "earlier.txt");
-    EXPECT_TRUE(host.messages.empty());
   }
 }
 
-TEST_F(LoadRawDataFileTest, InvalidNumberStopsTheLoad) {
-  host_.nextFile = dir_.Write("comma.txt", "1,5 2 3\r\n");
-  EXPECT_THROW(Load(11, 3), RawDataError);
-  EXPECT_FALSE(loadOk_);
-  EXPECT_EQ(name_, "earlier.txt");
-  EXPECT_TRUE(host_.messages.empty());
+TEST(ReadRawDataFile, AnInvalidNumberIsAContentProblem) {
+  TempDir dir;
+  DataMatrix data{1};
+  try {
+    ReadRawDataFile(dir.Write("comma.txt", "1,5 2 3\r\n"), 11, 3, data);
+    ADD_FAILURE() << "no error";
+  } catch (const RawDataError& e) {
+    EXPECT_EQ(e.problem(), RawDataError::Problem::Content);
+    EXPECT_EQ(std::string(e.what()), "Invalid numeric input at line 1, column 1: \"1,5\"");
+  }
 }
 
-TEST_F(LoadRawDataFileTest, LargeControlSample) {
+TEST(ReadRawDataFile, LargeSamplesAndHugeCountsWithShortFiles) {
+  TempDir dir;
   std::string content;
-  for (int i = 1; i <= 700; ++i)
+  for (int i = 1; i <= 700; ++i) {
     content += std::to_string(i) + " " + std::to_string(i % 13) + " 1\n";
-  host_.nextFile = dir_.Write("big.txt", content);
-  Load(700, 3);
-  EXPECT_TRUE(loadOk_);
-  EXPECT_EQ(data_.Rows(), 700);
-  EXPECT_EQ(data_(700, 1), 700.0L);
-  ASSERT_EQ(host_.messages.size(), 1u);
-  EXPECT_EQ(host_.messages[0].second,
-            "Data file consisting of 699 controls plus a case (rows) and  3 variables (columns) "
-            "was loaded successfully ");
+  }
+  DataMatrix data{1};
+  ReadRawDataFile(dir.Write("big.txt", content), 700, 3, data);
+  EXPECT_GE(data.Rows(), 700);
+  EXPECT_EQ(data(700, 1), 700.0L);
+  EXPECT_EQ(CompleteRows(data, 700, 3), 700);
+
+  // The worksheet admits N up to 999999; this file holds 11 rows, and the
+  // table grows only with the rows present.
+  ReadRawDataFile(dir.Write("data.txt", TenControls(" ", "\r\n")), 1'000'000, 3, data);
+  EXPECT_LT(data.Rows(), 1000);
+  EXPECT_EQ(CompleteRows(data, 1'000'000, 3), 11);
 }
 
-TEST_F(LoadRawDataFileTest, HugeCountWithShortFileIsMissingData) {
-  // The worksheet admits N up to 999999; the file holds 11 rows.
-  host_.nextFile = dir_.Write("data.txt", TenControls(" ", "\r\n"));
-  Load(1'000'000, 3);
-  EXPECT_FALSE(loadOk_);
-  EXPECT_EQ(name_, *host_.nextFile);
-  ASSERT_EQ(host_.messages.size(), 1u);
-  EXPECT_EQ(host_.messages[0].second, kMissingBox);
+// A stream that is not text (zero bytes without end, as /dev/zero gives) or a
+// line of unbounded length is refused with a message naming the line, instead
+// of being read for ever.
+TEST(ReadRawData, WhatIsNotTextIsRefusedNamingTheLine) {
+  const struct {
+    const char* what;
+    std::string data;
+    const char* message;
+  } cases[] = {
+      {"zero bytes", std::string(kMaxSeparatorRun + 10, '\0'),
+       "Line 1 of the raw data file holds more than 65536 blanks or control characters in a row"},
+      {"an endless second line", "1 2 3\n4 5 6 " + std::string(kMaxLineLength, '7'),
+       "Line 2 of the raw data file is longer than 1048576 characters"},
+      {"blanks after the numbers", "1 2 3" + std::string(kMaxLineLength, ' ') + "\n",
+       "Line 1 of the raw data file is longer than 1048576 characters"},
+  };
+  for (const auto& c : cases) {
+    std::istringstream in(c.data);
+    DataMatrix data{1};
+    try {
+      ReadRawData(in, 3, 3, data);
+      ADD_FAILURE() << c.what << ": no error";
+    } catch (const RawDataError& e) {
+      EXPECT_EQ(e.problem(), RawDataError::Problem::Content) << c.what;
+      EXPECT_EQ(std::string(e.what()).rfind(c.message, 0), 0u) << c.what << ": " << e.what();
+    }
+  }
+  // Long runs within the limits are still only separators.
+  std::istringstream fine("1" + std::string(kMaxSeparatorRun, ' ') + "2\t3\n");
+  DataMatrix data{1};
+  ReadRawData(fine, 1, 3, data);
+  EXPECT_EQ(data(1, 2), 2.0L);
+}
+
+// The table holds just the columns read, and a file's rows are made room for
+// at once (its size bounds them): a large sample costs what it holds.
+TEST(ReadRawDataFile, TheTableHoldsTheColumnsReadAndNeverGrowsByCopying) {
+  TempDir dir;
+  std::string content;
+  for (int i = 1; i <= 2000; ++i) content += std::to_string(i) + " 2 3 4 5\n";
+  DataMatrix data{1};
+  ReadRawDataFile(dir.Write("wide.txt", content), 1500, 3, data);
+  EXPECT_EQ(data.Cols(), 3);
+  EXPECT_EQ(data.Rows(), 1500);
+  EXPECT_EQ(data(1500, 1), 1500.0L);
+}
+
+TEST(CompleteRows, CountsTheLeadingRowsWithEveryCell) {
+  std::istringstream in("1 2 3\n4 5 6\n7 8\n9 10 11\n");
+  DataMatrix data{1};
+  ReadRawData(in, 4, 3, data);
+  EXPECT_EQ(CompleteRows(data, 4, 3), 2);
+  EXPECT_EQ(CompleteRows(data, 4, 2), 4);
+  EXPECT_EQ(CompleteRows(data, 1, 3), 1);
 }
 
 }  // namespace

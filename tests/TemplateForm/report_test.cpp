@@ -22,17 +22,12 @@ const std::string kTitle =
     "Quorvane.exe: Bayesian test for a standardized difference in the sngle case controlling for "
     "covariate(s)";
 
-Worksheet MakeSheet(const std::string& n, const std::string& k) {
-  Worksheet sheet;
-  sheet.Field(1) = {"Number of control participants (N) :", n, true};
-  sheet.Field(2) = {"Number of covariates :", k, true};
-  sheet.Field(3) = {"Total sample size (n) for the normative sample:", "99", false};
-  return sheet;
-}
-
 // Three controls, one covariate; hand-chosen statistics and engine results.
-Analysis MakeAnalysis(CredibleLimitChoice limit) {
+Analysis MakeAnalysis(CredibleLimitChoice limit, const std::string& n = "3",
+                      const std::string& k = "1") {
   Analysis a;
+  a.controlsText = n;
+  a.covariatesText = k;
   a.N = 3;
   a.k = 1;
   a.K = 3;
@@ -74,7 +69,7 @@ Analysis MakeAnalysis(CredibleLimitChoice limit) {
   return a;
 }
 
-// Lines 2..50 of the report for MakeSheet("3", "1") and MakeAnalysis(), the
+// Lines 2..50 of the report for MakeAnalysis(limit, "3", "1"), the
 // calibrated prior and no notes (the part that does not depend on the
 // credible-limit choice, apart from the line named below).
 std::vector<std::string> ExpectedHead(const std::string& limitLine) {
@@ -175,7 +170,7 @@ const std::vector<std::string> kTwoSidedBlock = {
 
 TEST(WriteReport, FirstReportIntoAnEmptyMemoHasEveryLineInPlace) {
   LineList memo;
-  WriteReport(MakeSheet("3", "1"), MakeAnalysis(CredibleLimitChoice::TwoSided), memo);
+  WriteReport(MakeAnalysis(CredibleLimitChoice::TwoSided), memo);
   EXPECT_THAT(memo.Lines(),
               ElementsAreArray(
                   Concat(ExpectedHead(" Credible limit required: Two-sided "), kTwoSidedBlock)));
@@ -183,11 +178,10 @@ TEST(WriteReport, FirstReportIntoAnEmptyMemoHasEveryLineInPlace) {
 
 TEST(WriteReport, SecondReportStartsWithTheRuleAndLeavesTheFirstAlone) {
   LineList memo;
-  const Worksheet sheet = MakeSheet("3", "1");
   const Analysis analysis = MakeAnalysis(CredibleLimitChoice::TwoSided);
-  WriteReport(sheet, analysis, memo);
+  WriteReport(analysis, memo);
   const std::vector<std::string> first = memo.Lines();
-  WriteReport(sheet, analysis, memo);
+  WriteReport(analysis, memo);
   std::vector<std::string> expected = first;
   expected.push_back(std::string(102, '_'));
   expected.insert(expected.end(), first.begin(), first.end());
@@ -197,7 +191,7 @@ TEST(WriteReport, SecondReportStartsWithTheRuleAndLeavesTheFirstAlone) {
 TEST(WriteReport, AMemoHoldingAnyLineGetsTheRule) {
   LineList memo;
   memo.Add("");  // one empty line counts as a line
-  WriteReport(MakeSheet("3", "1"), MakeAnalysis(CredibleLimitChoice::TwoSided), memo);
+  WriteReport(MakeAnalysis(CredibleLimitChoice::TwoSided), memo);
   ASSERT_GE(memo.Count(), 3);
   EXPECT_EQ(memo.Lines()[1], std::string(102, '_'));
   EXPECT_EQ(memo.Lines()[2], "");
@@ -205,10 +199,10 @@ TEST(WriteReport, AMemoHoldingAnyLineGetsTheRule) {
 }
 
 TEST(WriteReport, NotesOfTwoLinesComeBeforeTheInputs) {
-  Worksheet sheet = MakeSheet("3", "1");
-  sheet.notes = {"first", "second"};
+  Analysis analysis = MakeAnalysis(CredibleLimitChoice::TwoSided);
+  analysis.notes = {"first", "second"};
   LineList memo;
-  WriteReport(sheet, MakeAnalysis(CredibleLimitChoice::TwoSided), memo);
+  WriteReport(analysis, memo);
   const std::vector<std::string>& lines = memo.Lines();
   ASSERT_GE(lines.size(), 13u);
   EXPECT_EQ(lines[7], "");
@@ -224,7 +218,7 @@ TEST(WriteReport, StandardTheoryPriorLine) {
   LineList memo;
   Analysis analysis = MakeAnalysis(CredibleLimitChoice::TwoSided);
   analysis.prior = PriorChoice::StandardTheory;
-  WriteReport(MakeSheet("3", "1"), analysis, memo);
+  WriteReport(analysis, memo);
   EXPECT_EQ(memo.Lines()[13],
             " Prior selected: Analysis is to be performed using a prior derived from STANDARD "
             "THEORY (Jeffreys prior)");
@@ -245,7 +239,7 @@ class WriteReportLimits : public ::testing::TestWithParam<LimitCase> {};
 
 TEST_P(WriteReportLimits, EstimatesBlockPrintsOnlyTheLimitsAskedFor) {
   LineList memo;
-  WriteReport(MakeSheet("3", "1"), MakeAnalysis(GetParam().limit), memo);
+  WriteReport(MakeAnalysis(GetParam().limit), memo);
   EXPECT_THAT(memo.Lines(),
               ElementsAreArray(Concat(ExpectedHead(GetParam().limitLine), GetParam().block)));
 }
@@ -306,7 +300,7 @@ TEST(WriteReport, FiveCovariatesGiveFiveNumberedRows) {
     }
   }
   LineList memo;
-  WriteReport(MakeSheet("3", "5"), a, memo);
+  WriteReport(a, memo);
   const std::vector<std::string>& lines = memo.Lines();
   const auto first = std::find(lines.begin(), lines.end(),
                                " Task Y1            12.500          2.000           8.000         "
@@ -334,6 +328,28 @@ TEST(WriteReport, FiveCovariatesGiveFiveNumberedRows) {
   EXPECT_NE(std::find(lines.begin(), lines.end(),
                       "   0.00000   0.00000   0.00000   0.00000   0.00000   0.00000   1.00000   "),
             lines.end());
+}
+
+// Notes and a file name may hold control characters (an escape sequence, a
+// bare carriage return): they are shown as \xNN, a tab as a blank, so that
+// nothing in the report acts on a terminal or breaks a line of the saved file.
+TEST(WriteReport, ControlCharactersAreShownHarmlessly) {
+  Analysis analysis = MakeAnalysis(CredibleLimitChoice::TwoSided);
+  analysis.notes = {"red \x1b[31mtext", "cr\rhere\tand\x7f"};
+  analysis.dataFileName = "odd\x1b]0;title\x07name \xc2\x9b\xc3\xa9.txt";
+  LineList memo;
+  WriteReport(analysis, memo);
+  const std::vector<std::string>& lines = memo.Lines();
+  EXPECT_EQ(lines[9], " User's Notes: red \\x1B[31mtext");
+  EXPECT_EQ(lines[10], "               cr\\x0Dhere and\\x7F");
+  const auto file =
+      std::find(lines.begin(), lines.end(), " Raw data were loaded from the following file: ");
+  ASSERT_NE(file, lines.end());
+  // U+009B (a terminal's escape introducer) is shown; U+00E9 stays as it is.
+  EXPECT_EQ(*(file + 1), " odd\\x1B]0;title\\x07name \\xC2\\x9B\xc3\xa9.txt");
+  for (const std::string& line : lines) {
+    for (const char c : line) EXPECT_GE(static_cast<unsigned char>(c), 0x20) << line;
+  }
 }
 
 TEST(WriteReport, CitationLinesAreNeutralAndBeginWithABlank) {

@@ -10,6 +10,10 @@
 #                 the file must hold the printed report with CR LF line ends
 #                 "readme": the report must be the one README holds in its
 #                 ```text block
+#                 "equivalent": WRITE_ARGS (--write-summary SUMMARY_FILE and
+#                 the raw data) must write SUMMARY_FILE, and SUMMARY_ARGS
+#                 (--summary SUMMARY_FILE) must print a report whose sample
+#                 statistics and outputs equal those of the ARGS run
 #   OUTPUT_FILE   the file named in ARGS for MODE "output"
 #   README        the README for MODE "readme"
 string(REPLACE "|" ";" args "${ARGS}")
@@ -47,6 +51,35 @@ elseif(MODE STREQUAL "output")
     message(FATAL_ERROR "the saved report differs from the printed one with CR LF line ends")
   endif()
   file(REMOVE "${OUTPUT_FILE}")
+elseif(MODE STREQUAL "equivalent")
+  file(REMOVE "${SUMMARY_FILE}")
+  string(REPLACE "|" ";" write_args "${WRITE_ARGS}")
+  execute_process(COMMAND "${CLI}" ${write_args} RESULT_VARIABLE rc2 OUTPUT_VARIABLE out2
+                  ERROR_VARIABLE err2)
+  if(NOT rc2 STREQUAL "0" OR NOT out2 STREQUAL "" OR NOT EXISTS "${SUMMARY_FILE}")
+    message(FATAL_ERROR "--write-summary failed (exit code ${rc2}):\n${out2}\n${err2}")
+  endif()
+  string(REPLACE "|" ";" summary_args "${SUMMARY_ARGS}")
+  execute_process(COMMAND "${CLI}" ${summary_args} RESULT_VARIABLE rc3 OUTPUT_VARIABLE out3
+                  ERROR_VARIABLE err3)
+  if(NOT rc3 STREQUAL "0")
+    message(FATAL_ERROR "--summary failed (exit code ${rc3}):\n${err3}")
+  endif()
+  if(NOT out3 MATCHES "\n Summary statistics for the control sample and the case's scores were loaded from the following file: \n [^\n]+\n\n Summary statistics for control sample")
+    message(FATAL_ERROR "the summary report does not name the summary file:\n${out3}")
+  endif()
+  set(from " Summary statistics for control sample on tasks")
+  string(FIND "${out}" "${from}" raw_start)
+  string(FIND "${out3}" "${from}" summary_start)
+  if(raw_start EQUAL -1 OR summary_start EQUAL -1)
+    message(FATAL_ERROR "no summary table in the reports")
+  endif()
+  string(SUBSTRING "${out}" ${raw_start} -1 raw_part)
+  string(SUBSTRING "${out3}" ${summary_start} -1 summary_part)
+  if(NOT raw_part STREQUAL summary_part OR NOT raw_part MATCHES "OUTPUTS:")
+    message(FATAL_ERROR "the reports differ:\nraw data:\n${raw_part}\nsummary:\n${summary_part}")
+  endif()
+  file(REMOVE "${SUMMARY_FILE}")
 elseif(MODE STREQUAL "readme")
   file(READ "${README}" readme)
   string(FIND "${readme}" "```text\n" start)

@@ -661,11 +661,9 @@ TEST_F(GeneratorTest, NormalVariatesDrawnTogetherEqualOneAtATime) {
     const tNormal_distribution normal(c.mean, c.variance);
     const int sizes[] = {12, 1, 7, 12, 33, 2, 12, 4, 16, 17, 3};
     auto draw = [&](bool batched) {
-      Seed1 = c.seed1;
-      Seed2 = c.seed2;
       std::vector<long double> values;
       {
-        UniformSource source;
+        UniformSource source(c.seed1, c.seed2);
         for (int round = 0; round < 200; ++round) {
           for (std::size_t s = 0; s < std::size(sizes); ++s) {
             const int n = sizes[s];
@@ -679,9 +677,9 @@ TEST_F(GeneratorTest, NormalVariatesDrawnTogetherEqualOneAtATime) {
             if ((round + static_cast<int>(s)) % 3 == 0) values.push_back(source());
           }
         }
+        values.push_back(source.Seed1());
+        values.push_back(source.Seed2());
       }
-      values.push_back(Seed1);
-      values.push_back(Seed2);
       return values;
     };
     EXPECT_EQ(DifferingValues(draw(false), draw(true)), 0);

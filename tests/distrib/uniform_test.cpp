@@ -118,7 +118,7 @@ TEST_F(UniformTest, StepsComputedAheadEqualSchragesStepOneAtATime) {
     Seed1 = start[0];
     Seed2 = start[1];
     for (int i = 0; i < 300; ++i) {
-      want.push_back(detail::SchrageStep());
+      want.push_back(detail::SchrageStep(Seed1, Seed2));
       want.push_back(Seed1);
       want.push_back(Seed2);
     }
@@ -138,31 +138,33 @@ TEST_F(UniformTest, StepsComputedAheadEqualSchragesStepOneAtATime) {
   }
 }
 
-// A loop that owns the stream for a while draws the same values, and once it
-// syncs (or ends) Uniform_01 carries on where it stopped.
-TEST_F(UniformTest, UniformSourceSharesTheOneStream) {
-  Seed1 = 1111931815;
-  Seed2 = 2056071926;
-  std::vector<long double> want;
-  for (int i = 0; i < 500; ++i) want.push_back(Uniform_01());
-  const std::int32_t end1 = Seed1, end2 = Seed2;
-
-  Seed1 = 1111931815;
-  Seed2 = 2056071926;
-  std::vector<long double> got;
-  for (int i = 0; i < 3; ++i) got.push_back(Uniform_01());
-  {
-    UniformSource source;
-    for (int i = 0; i < 200; ++i) got.push_back(source());
-    source.Sync();
-    for (int i = 0; i < 7; ++i) got.push_back(Uniform_01());
-    UniformSource inner;  // picks up after the values drawn meanwhile
-    for (int i = 0; i < 190; ++i) got.push_back(inner());
+// A source with seeds of its own gives exactly the values Uniform_01 gives from
+// the same seeds, over several blocks and for seeds outside 1 .. m - 1, tells
+// where it stands, and never touches the process-wide seeds.
+TEST_F(UniformTest, UniformSourceGivesTheStreamOfItsOwnSeeds) {
+  const std::int32_t starts[][2] = {{1111931815, 2056071926}, {0, 5}, {-7, 123456789}};
+  for (const auto& start : starts) {
+    Seed1 = start[0];
+    Seed2 = start[1];
+    std::vector<long double> want;
+    std::vector<std::int32_t> seeds;
+    for (int i = 0; i < 500; ++i) {
+      want.push_back(Uniform_01());
+      seeds.push_back(Seed1);
+      seeds.push_back(Seed2);
+    }
+    Seed1 = 42;
+    Seed2 = 43;
+    UniformSource source(start[0], start[1]);
+    EXPECT_EQ(source.Seed1(), start[0]);
+    for (std::size_t i = 0; i < want.size(); ++i) {
+      ASSERT_EQ(source(), want[i]) << start[0] << " step " << i;
+      ASSERT_EQ(source.Seed1(), seeds[2 * i]);
+      ASSERT_EQ(source.Seed2(), seeds[2 * i + 1]);
+    }
+    EXPECT_EQ(Seed1, 42);
+    EXPECT_EQ(Seed2, 43);
   }
-  while (got.size() < want.size()) got.push_back(Uniform_01());
-  EXPECT_EQ(got, want);
-  EXPECT_EQ(Seed1, end1);
-  EXPECT_EQ(Seed2, end2);
 }
 
 }  // namespace

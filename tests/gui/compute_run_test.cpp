@@ -54,7 +54,7 @@ TEST_F(ComputeRunTest, EachFailedCheckShowsItsBoxPutsTheFocusAndAddsNothing) {
     const char* k;
     const char* file;  // the open dialog's answer; "" cancels; nullptr: never asked
     std::vector<std::pair<MessageKind, std::string>> boxes;  // "..." at the end: a prefix
-    int focus;  // the field given the focus; 0: it stays on "Clear Data "
+    int focus;  // the field given the focus; 0: the Compute button
   } cases[] = {
       {0,
        "",
@@ -114,19 +114,14 @@ TEST_F(ComputeRunTest, EachFailedCheckShowsItsBoxPutsTheFocusAndAddsNothing) {
        2},
       {1,
        "5",
-       "4",
+       "3",
        nullptr,
        {{K::Error,
          " For this problem, and with a control sample size of  5, the maximum number of "
-         "covariates is  3 "}},
+         "covariates is  2 "}},
        2},
       {0, "10", "1", "", {{K::Information, "Loading of data has been cancelled"}}, 0},
-      {0,
-       "10",
-       "1",
-       "case-missing.txt",
-       {{K::Error, missingData}, {K::Information, "Loading of data has been cancelled"}},
-       0},
+      {0, "10", "1", "case-missing.txt", {{K::Error, missingData + "..."}}, 0},
       {0, "10", "1", "header-line.txt", {{K::Error, "Invalid numeric input..."}}, 0},
       {0,
        "10",
@@ -143,8 +138,9 @@ TEST_F(ComputeRunTest, EachFailedCheckShowsItsBoxPutsTheFocusAndAddsNothing) {
         ->setChecked(true);
     dialogs_.messages.clear();
     dialogs_.openRequests.clear();
-    auto* clearData = Find<QPushButton>(worksheet_.get(), "btnclearData");
-    clearData->setFocus();
+    // Where the focus was before: Compute is disabled during the run and the
+    // focus moves on, to Clear Data.
+    Find<QPushButton>(worksheet_.get(), "btnclearData")->setFocus();
 
     const QString file = c.file == nullptr || *c.file == '\0' ? QString() : GuiDataFile(c.file);
     EXPECT_FALSE(Compute(file));
@@ -161,7 +157,9 @@ TEST_F(ComputeRunTest, EachFailedCheckShowsItsBoxPutsTheFocusAndAddsNothing) {
         EXPECT_EQ(shown, expected);
       }
     }
-    QWidget* focus = c.focus == 0 ? static_cast<QWidget*>(clearData) : Field(c.focus);
+    QWidget* focus = c.focus == 0
+                         ? static_cast<QWidget*>(Find<QPushButton>(worksheet_.get(), "cmdCompute"))
+                         : Field(c.focus);
     EXPECT_EQ(worksheet_->focusWidget(), focus);
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     EXPECT_TRUE(worksheet_->isVisible());
@@ -287,6 +285,7 @@ TEST_F(ComputeRunTest, CancelStopsTheRunAddsNothingAndLeavesTheWorksheetAsItWas)
   EXPECT_TRUE(viewer_->Lines().isEmpty());
   EXPECT_EQ(dialogs_.messages.size(), 1u);  // only the loader's "loaded" box
   EXPECT_TRUE(Find<QPushButton>(worksheet_.get(), "cmdCompute")->isEnabled());
+  EXPECT_EQ(worksheet_->focusWidget(), Find<QPushButton>(worksheet_.get(), "cmdCompute"));
   EXPECT_EQ(Field(1)->text(), "10");
   EXPECT_EQ(Field(2)->text(), "1");
   EXPECT_EQ(Notes()->toPlainText(), "kept");
@@ -296,6 +295,67 @@ TEST_F(ComputeRunTest, CancelStopsTheRunAddsNothingAndLeavesTheWorksheetAsItWas)
   // The worksheet works on: the next run completes.
   worksheet_->SetDrawCount(kTestDraws);
   EXPECT_TRUE(Compute(GuiDataFile(kDataFile)));
+}
+
+TEST_F(ComputeRunTest, AfterARunAndReturnTheFocusIsOnComputeSoNoKeyClearsTheInputs) {
+  Field(1)->setText(QStringLiteral("10"));
+  Field(2)->setText(QStringLiteral("1"));
+  Notes()->setPlainText(QStringLiteral("kept"));
+  auto* compute = Find<QPushButton>(worksheet_.get(), "cmdCompute");
+  compute->setFocus();
+  ASSERT_TRUE(Compute(GuiDataFile(kDataFile)));
+  Find<QPushButton>(viewer_.get(), "cmdReturn")->click();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(worksheet_.get()));
+  EXPECT_EQ(QApplication::focusWidget(), compute);
+
+  // Space presses what has the focus: Compute again, never Clear Data.
+  dialogs_.openRequests.clear();
+  QSignalSpy ended(worksheet_.get(), &TfrmTemplate::computeEnded);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+  ASSERT_TRUE(WaitUntil([&] { return ended.count() > 0; }));
+  EXPECT_EQ(dialogs_.openRequests.size(), 1u);  // cancelled in the dialog
+  EXPECT_EQ(Field(1)->text(), "10");
+  EXPECT_EQ(Notes()->toPlainText(), "kept");
+  EXPECT_EQ(QApplication::focusWidget(), compute);
+}
+
+TEST_F(ComputeRunTest, ShowResultsOpensTheViewerWhileItHoldsResults) {
+  auto* showResults = Find<QPushButton>(worksheet_.get(), "cmdShowResults");
+  EXPECT_EQ(ShownCaption(showResults->text()), "Show Results");
+  EXPECT_FALSE(showResults->isEnabled());
+  Field(1)->setText(QStringLiteral("10"));
+  Field(2)->setText(QStringLiteral("1"));
+  ASSERT_TRUE(Compute(GuiDataFile(kDataFile)));
+  const QStringList report = viewer_->Lines();
+  Find<QPushButton>(viewer_.get(), "cmdReturn")->click();
+  EXPECT_TRUE(showResults->isEnabled());
+
+  showResults->click();
+  EXPECT_TRUE(viewer_->isVisible());
+  EXPECT_FALSE(worksheet_->isVisible());
+  EXPECT_EQ(viewer_->Lines(), report);
+  EXPECT_EQ(viewer_->focusWidget(), Find<QPushButton>(viewer_.get(), "cmdReturn"));
+
+  dialogs_.confirmAnswers = {MessageButton::Yes};  // discard the unsaved report
+  Find<QPushButton>(viewer_.get(), "cmdClearResults")->click();
+  Find<QPushButton>(viewer_.get(), "cmdReturn")->click();
+  EXPECT_FALSE(showResults->isEnabled());
+}
+
+// A data file with too few rows: one error box that counts the rows, no
+// "Loading of data has been cancelled" box after it, and the focus on
+// Compute. Enabled with the counts in the missing-data message.
+TEST_F(ComputeRunTest, MissingRowsAreCountedAndNoCancelBoxFollows) {
+  Field(1)->setText(QStringLiteral("10"));
+  Field(2)->setText(QStringLiteral("1"));
+  EXPECT_FALSE(Compute(GuiDataFile("case-missing.txt")));
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].kind, MessageKind::Error);
+  EXPECT_TRUE(dialogs_.messages[0].text.startsWith("Missing data were detected"));
+  EXPECT_TRUE(dialogs_.messages[0].text.endsWith(
+      "(10 complete rows of 3 numbers were found; 11 are needed: 10 controls and the case.)"))
+      << dialogs_.messages[0].text.toStdString();
+  EXPECT_EQ(worksheet_->focusWidget(), Find<QPushButton>(worksheet_.get(), "cmdCompute"));
 }
 
 }  // namespace

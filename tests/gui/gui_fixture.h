@@ -53,6 +53,17 @@ inline QString WithoutBlanks(QString text) {
   return text.remove(QRegularExpression(QStringLiteral("\\s")));
 }
 
+// A caption as shown: the '&' that marks the mnemonic letter removed ("&&"
+// shows one '&').
+inline QString ShownCaption(const QString& text) {
+  QString shown;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (text[i] == QLatin1Char('&') && i + 1 < text.size()) ++i;
+    shown += text[i];
+  }
+  return shown;
+}
+
 // Runs the event loop until done() holds or the time is up; returns done().
 inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 30000) {
   QElapsedTimer timer;

@@ -5,9 +5,13 @@
 #include "gui/numeric_locale.h"
 
 int main(int argc, char** argv) {
-  // Without a display the tests run on Qt's offscreen platform (ctest sets it
-  // too; this covers running the executable by hand and test discovery).
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // The tests run on Qt's offscreen platform with a 1280 x 900 screen (ctest
+  // sets it too; this covers running the executable by hand and test
+  // discovery).
+  const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+  if (platform.isEmpty() || platform == "offscreen") {
+    qputenv("QT_QPA_PLATFORM", QUORVANE_GUI_TEST_PLATFORM);
+  }
   QApplication app(argc, argv);
   quorvane::UseClassicNumberFormats();
   ::testing::InitGoogleTest(&argc, argv);

@@ -2,10 +2,13 @@
 // Clear Results, Print All and Print Selection (to PDF files read back with
 // pdftotext), and Exit.
 #include <QFile>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <string>
+#include <vector>
 
 #include "gui/text_printing.h"
 #include "gui_fixture.h"
@@ -42,17 +45,19 @@ const QStringList kSample = {"",
                              " Bayesian point estimate    = 2.500% (95% CI = 0.100%  to  9.000%)",
                              " "};
 
-TEST_F(ResultsViewerTest, LayoutTitleFontAndButtons) {
+TEST_F(ResultsViewerTest, LayoutTitleFontAndButtonsAtThePreferredSize) {
+  viewer_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(viewer_.get()));
   EXPECT_EQ(viewer_->centralWidget()->size(), QSize(792, 554));
-  EXPECT_EQ(viewer_->minimumSize(), viewer_->maximumSize());  // fixed border
   const Qt::WindowFlags flags = viewer_->windowFlags();
   EXPECT_FALSE(flags & Qt::WindowCloseButtonHint);
   EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
   EXPECT_FALSE(flags & Qt::WindowSystemMenuHint);
   EXPECT_EQ(viewer_->windowTitle(), "Output");
+  QWidget* client = viewer_->centralWidget();
   const struct {
     const char* name;
-    QRect geometry;
+    QRect geometry;  // in the client area
     const char* text;
   } buttons[] = {{"cmdSaveOutput", {28, 488, 161, 37}, "Save Output"},
                  {"cmdClearResults", {220, 488, 161, 37}, "Clear Results"},
@@ -60,8 +65,9 @@ TEST_F(ResultsViewerTest, LayoutTitleFontAndButtons) {
                  {"cmdExit", {603, 488, 161, 37}, "Exit"}};
   for (const auto& b : buttons) {
     auto* button = Find<QPushButton>(viewer_.get(), b.name);
-    EXPECT_EQ(button->geometry(), b.geometry) << b.name;
-    EXPECT_EQ(button->text(), b.text);
+    EXPECT_EQ(QRect(button->mapTo(client, QPoint(0, 0)), button->size()), b.geometry) << b.name;
+    EXPECT_EQ(ShownCaption(button->text()), b.text);
+    EXPECT_TRUE(button->font().bold());
   }
   EXPECT_EQ(Find<QWidget>(viewer_.get(), "Panel1")->geometry(), QRect(12, 2, 765, 468));
   EXPECT_EQ(Find<QWidget>(viewer_.get(), "Panel2")->geometry(), QRect(12, 482, 765, 49));
@@ -71,13 +77,47 @@ TEST_F(ResultsViewerTest, LayoutTitleFontAndButtons) {
   EXPECT_TRUE(QFontInfo(memo->font()).fixedPitch());
   EXPECT_EQ(memo->font().pixelSize(), 12);
   EXPECT_EQ(memo->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+  EXPECT_FALSE(memo->isReadOnly());
   auto* menu = Find<QMenu>(viewer_.get(), "File1");
-  EXPECT_EQ(menu->title(), "Printer options...");
-  EXPECT_EQ(Menu("mnuPrint")->text(), "Print All");
-  EXPECT_EQ(Menu("mnuPrintSelection")->text(), "Print Selection");
-
-  viewer_->show();
+  EXPECT_EQ(ShownCaption(menu->title()), "Printer options...");
+  EXPECT_EQ(ShownCaption(Menu("mnuPrint")->text()), "Print All");
+  EXPECT_EQ(ShownCaption(Menu("mnuPrintSelection")->text()), "Print Selection");
   EXPECT_EQ(viewer_->focusWidget(), Find<QPushButton>(viewer_.get(), "cmdReturn"));
+}
+
+TEST_F(ResultsViewerTest, TheReportTakesTheRoomTheWindowHas) {
+  viewer_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(viewer_.get()));
+  const QSize minimum = viewer_->minimumSize();
+  EXPECT_LE(minimum.width(), 560);
+  EXPECT_LE(minimum.height(), 300);
+  EXPECT_GE(minimum.width(), 400);
+  EXPECT_GT(viewer_->maximumSize().height(), 2000);
+  QWidget* client = viewer_->centralWidget();
+  const QSize preferredMemo = viewer_->memoResults()->size();
+  const QSize preferredWindow = viewer_->size();
+  for (const QSize growth : {QSize(500, 300), QSize(0, 0), minimum - preferredWindow}) {
+    SCOPED_TRACE(QStringLiteral("%1 x %2").arg(growth.width()).arg(growth.height()).toStdString());
+    viewer_->resize(preferredWindow + growth);
+    QApplication::processEvents();
+    // The report view grows and shrinks with the window, the button row stays
+    // below it: buttons left to right at one height.
+    EXPECT_EQ(viewer_->memoResults()->size(), preferredMemo + growth);
+    const QRect row = Find<QWidget>(viewer_.get(), "Panel2")->geometry();
+    EXPECT_EQ(row.bottom(), client->height() - 24);
+    EXPECT_LT(Find<QWidget>(viewer_.get(), "Panel1")->geometry().bottom(), row.top());
+    int right = -1;
+    for (const char* name : {"cmdSaveOutput", "cmdClearResults", "cmdReturn", "cmdExit"}) {
+      auto* button = Find<QPushButton>(viewer_.get(), name);
+      const QRect place(button->mapTo(client, QPoint(0, 0)), button->size());
+      EXPECT_TRUE(row.contains(place)) << name;
+      EXPECT_EQ(place.height(), 37) << name;
+      if (right >= 0) {
+        EXPECT_GE(place.left() - right - 1, 6) << name;  // apart
+      }
+      right = place.right();
+    }
+  }
 }
 
 TEST_F(ResultsViewerTest, SaveOutputWritesEveryLineWithCrLfAndNothingAfter) {
@@ -185,6 +225,7 @@ TEST_F(ResultsViewerTest, PrintSelectionPrintsOnlyTheSelectedText) {
 
 TEST_F(ResultsViewerTest, ExitAndClosingAskAndOnlyYesEndsTheProgram) {
   AddLines(kSample);
+  Save(ScratchFile("kept.txt"));  // nothing to lose: only the exit question
   viewer_->show();
   for (const bool byWindowManager : {false, true}) {
     for (const MessageButton answer : {MessageButton::No, MessageButton::Yes}) {
@@ -207,6 +248,173 @@ TEST_F(ResultsViewerTest, ExitAndClosingAskAndOnlyYesEndsTheProgram) {
       viewer_->show();
     }
   }
+}
+
+// What the viewer holds when Clear Results or Exit is pressed.
+enum class Held { Nothing, Unsaved, Saved, EditedAfterSaving, EditUndone };
+
+TEST_F(ResultsViewerTest, ClearResultsAndExitAskBeforeDiscardingResultsNotSaved) {
+  viewer_->show();
+  const struct Case {
+    Held held;
+    const char* action;  // "clear", "exit", "close" or "worksheet exit"
+    std::vector<MessageButton> answers;
+    std::vector<QString> questions;  // asked in this order
+    bool cleared;
+    bool ended;
+  } cases[] = {
+      {Held::Nothing, "clear", {}, {}, true, false},
+      {Held::Unsaved, "clear", {MessageButton::No}, {kDiscardResultsQuestion}, false, false},
+      {Held::Unsaved, "clear", {MessageButton::Yes}, {kDiscardResultsQuestion}, true, false},
+      {Held::Saved, "clear", {}, {}, true, false},
+      {Held::EditedAfterSaving,
+       "clear",
+       {MessageButton::No},
+       {kDiscardResultsQuestion},
+       false,
+       false},
+      {Held::EditUndone, "clear", {}, {}, true, false},
+      {Held::Nothing, "exit", {MessageButton::Yes}, {kExitQuestion}, false, true},
+      {Held::Saved, "exit", {MessageButton::Yes}, {kExitQuestion}, false, true},
+      {Held::Unsaved, "exit", {MessageButton::No}, {kDiscardResultsQuestion}, false, false},
+      {Held::Unsaved,
+       "exit",
+       {MessageButton::Yes, MessageButton::No},
+       {kDiscardResultsQuestion, kExitQuestion},
+       false,
+       false},
+      {Held::EditedAfterSaving,
+       "exit",
+       {MessageButton::Yes, MessageButton::Yes},
+       {kDiscardResultsQuestion, kExitQuestion},
+       false,
+       true},
+      {Held::Unsaved, "close", {MessageButton::No}, {kDiscardResultsQuestion}, false, false},
+      {Held::Unsaved,
+       "worksheet exit",
+       {MessageButton::Yes, MessageButton::Yes},
+       {kDiscardResultsQuestion, kExitQuestion},
+       false,
+       true},
+      {Held::Saved, "worksheet exit", {MessageButton::No}, {kExitQuestion}, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.action) + ", held " + std::to_string(static_cast<int>(c.held)));
+    viewer_->memoResults()->clear();
+    if (c.held != Held::Nothing) AddLines(kSample);
+    if (c.held == Held::Saved || c.held == Held::EditedAfterSaving || c.held == Held::EditUndone) {
+      Save(ScratchFile("saved.txt"));
+    }
+    QPlainTextEdit* memo = viewer_->memoResults();
+    if (c.held == Held::EditedAfterSaving || c.held == Held::EditUndone) {
+      memo->setFocus();
+      memo->moveCursor(QTextCursor::End);
+      QTest::keyClicks(memo, QStringLiteral("seen"));
+    }
+    if (c.held == Held::EditUndone) {
+      for (int i = 0; i < 4; ++i) QTest::keyClick(memo, Qt::Key_Z, Qt::ControlModifier);
+      ASSERT_EQ(viewer_->Lines(), kSample);
+    }
+    EXPECT_EQ(viewer_->HoldsUnsavedResults(),
+              c.held == Held::Unsaved || c.held == Held::EditedAfterSaving);
+    const QStringList before = viewer_->Lines();
+    dialogs_.messages.clear();
+    dialogs_.terminations = 0;
+    dialogs_.confirmAnswers.assign(c.answers.begin(), c.answers.end());
+    const std::string action = c.action;
+    if (action == "clear") {
+      Find<QPushButton>(viewer_.get(), "cmdClearResults")->click();
+    } else if (action == "exit") {
+      Find<QPushButton>(viewer_.get(), "cmdExit")->click();
+    } else if (action == "close") {
+      viewer_->close();
+    } else {
+      Find<QPushButton>(worksheet_.get(), "ExitBtn")->click();
+    }
+    ASSERT_EQ(dialogs_.messages.size(), c.questions.size());
+    for (std::size_t i = 0; i < c.questions.size(); ++i) {
+      EXPECT_EQ(dialogs_.messages[i].kind, MessageKind::Confirmation);
+      EXPECT_EQ(dialogs_.messages[i].text, c.questions[i]);
+      // The discard question's Enter answer is the careful one.
+      EXPECT_EQ(dialogs_.messages[i].defaultButton,
+                c.questions[i] == kDiscardResultsQuestion ? MessageButton::No : MessageButton::Yes);
+    }
+    EXPECT_EQ(viewer_->Lines(), c.cleared ? QStringList() : before);
+    EXPECT_EQ(dialogs_.terminations, c.ended ? 1 : 0);
+    viewer_->show();
+  }
+}
+
+TEST_F(ResultsViewerTest, EditsUndoAndRedoAndTheReportItselfIsNoUndoStep) {
+  viewer_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(viewer_.get()));
+  AddLines(kSample);
+  QPlainTextEdit* memo = viewer_->memoResults();
+  memo->setFocus();
+  memo->moveCursor(QTextCursor::End);
+  QTest::keyClicks(memo, QStringLiteral("checked"));
+  EXPECT_EQ(viewer_->Lines().constLast(), "checked");
+  QTest::keyClick(memo, Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(viewer_->Lines(), kSample);
+  QTest::keyClick(memo, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(viewer_->Lines().constLast(), "checked");
+  // However often undone, the written report stays.
+  for (int i = 0; i < 10; ++i) QTest::keyClick(memo, Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(viewer_->Lines(), kSample);
+  EXPECT_FALSE(memo->document()->isUndoAvailable());
+  // What is saved is what is shown.
+  QTest::keyClicks(memo, QStringLiteral("kept"));
+  Save(ScratchFile("shown.txt"));
+  QFile saved(ScratchFile("shown.txt"));
+  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+  EXPECT_EQ(QString::fromUtf8(saved.readAll()), viewer_->WholeText());
+  EXPECT_TRUE(viewer_->WholeText().endsWith("kept\r\n"));
+}
+
+TEST_F(ResultsViewerTest, KeysSaveWithCtrlSPrintAllWithCtrlPAndEachButtonHasAnAltLetter) {
+  AddLines(kSample);
+  worksheet_->hide();  // as a run leaves the windows
+  viewer_->show();
+  viewer_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(viewer_.get()));
+  QPlainTextEdit* memo = viewer_->memoResults();
+  memo->setFocus();  // the keys work from the report too
+
+  dialogs_.saveAnswers = {ScratchFile("by-key.txt")};
+  QTest::keyClick(memo, Qt::Key_S, Qt::ControlModifier);
+  ASSERT_EQ(dialogs_.saveRequests.size(), 1u);
+  EXPECT_TRUE(QFile::exists(ScratchFile("by-key.txt")));
+  EXPECT_FALSE(viewer_->HoldsUnsavedResults());
+
+  const QString pdf = ScratchFile("by-key.pdf");
+  dialogs_.pdfAnswers = {pdf};
+  QTest::keyClick(memo, Qt::Key_P, Qt::ControlModifier);
+  EXPECT_EQ(dialogs_.printJobs, 1);
+  EXPECT_TRUE(QFile::exists(pdf));
+
+  QList<QKeySequence> letters{QKeySequence::mnemonic(Find<QMenu>(viewer_.get(), "File1")->title())};
+  for (QPushButton* button : viewer_->findChildren<QPushButton*>()) {
+    const QKeySequence letter = QKeySequence::mnemonic(button->text());
+    EXPECT_FALSE(letter.isEmpty()) << button->objectName().toStdString();
+    EXPECT_FALSE(letters.contains(letter)) << button->objectName().toStdString();
+    letters << letter;
+  }
+  EXPECT_FALSE(letters.constFirst().isEmpty());
+  EXPECT_FALSE(QKeySequence::mnemonic(Menu("mnuPrint")->text()).isEmpty());
+  EXPECT_FALSE(QKeySequence::mnemonic(Menu("mnuPrintSelection")->text()).isEmpty());
+
+  // Alt+R: back to the worksheet, on Compute (the worksheet has its inputs);
+  // Enter on a focused button presses it.
+  Field(1)->setText(QStringLiteral("10"));
+  QTest::keyClick(memo, Qt::Key_R, Qt::AltModifier);
+  ASSERT_TRUE(WaitUntil([&] { return worksheet_->isVisible() && !viewer_->isVisible(); }));
+  EXPECT_EQ(worksheet_->focusWidget(), Find<QPushButton>(worksheet_.get(), "cmdCompute"));
+  viewer_->show();
+  auto* clear = Find<QPushButton>(viewer_.get(), "cmdClearResults");
+  clear->setFocus();
+  QTest::keyClick(clear, Qt::Key_Return);
+  EXPECT_TRUE(viewer_->Lines().isEmpty());  // saved: no question
+  EXPECT_TRUE(dialogs_.messages.empty());
 }
 
 }  // namespace

@@ -3,12 +3,17 @@
 // Exit.
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
 
 #include <QButtonGroup>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMenu>
 #include <QRadioButton>
 #include <QTableWidget>
 
@@ -54,38 +59,42 @@ TEST_F(WorksheetWindowTest, StartsWithExactlyTheTwoFieldsEmptyDefaultsSelectedAn
   EXPECT_FALSE(viewer_->isVisible());
 }
 
-TEST_F(WorksheetWindowTest, ControlsSitWhereTheLayoutPutsThem) {
+TEST_F(WorksheetWindowTest, ControlsSitWhereTheLayoutPutsThemAtThePreferredSize) {
+  // The test screen (1280 x 900) has room for the preferred size.
   EXPECT_EQ(worksheet_->size(), QSize(792, 573));
-  EXPECT_EQ(worksheet_->minimumSize(), worksheet_->maximumSize());  // fixed border
   const Qt::WindowFlags flags = worksheet_->windowFlags();
   EXPECT_TRUE(flags & Qt::WindowMinimizeButtonHint);
+  EXPECT_TRUE(flags & Qt::WindowMaximizeButtonHint);
   EXPECT_TRUE(flags & Qt::WindowSystemMenuHint);
-  EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
   struct Place {
     const char* name;
-    QRect geometry;  // in the control's container
+    QRect geometry;  // in the window
   };
   const Place places[] = {
-      {"DescripFld", {12, 7, 768, 94}},      {"memoComments", {112, 110, 666, 25}},
-      {"Panel1", {12, 143, 768, 346}},       {"cmdCompute", {28, 506, 165, 37}},
-      {"btnclearData", {220, 506, 165, 37}}, {"ExitBtn", {603, 506, 165, 37}},
+      {"DescripFld", {12, 7, 768, 94}},        {"memoComments", {112, 110, 666, 25}},
+      {"Panel1", {12, 143, 768, 346}},         {"pan1", {12, 500, 768, 49}},
+      {"cmdCompute", {28, 506, 165, 37}},      {"btnclearData", {220, 506, 165, 37}},
+      {"cmdShowResults", {411, 506, 165, 37}}, {"ExitBtn", {603, 506, 165, 37}},
   };
   for (const Place& place : places) {
-    EXPECT_EQ(Find<QWidget>(worksheet_.get(), place.name)->geometry(), place.geometry)
+    QWidget* control = Find<QWidget>(worksheet_.get(), place.name);
+    EXPECT_EQ(QRect(control->mapTo(worksheet_.get(), QPoint(0, 0)), control->size()),
+              place.geometry)
         << place.name;
   }
   EXPECT_EQ(Find<QWidget>(worksheet_.get(), "Prior_Radio")->pos(), QPoint(8, 16));
-  EXPECT_EQ(Find<QWidget>(worksheet_.get(), "RadioGroup1")->pos(), QPoint(8, 128));
-  EXPECT_EQ(Find<QWidget>(worksheet_.get(), "Label1")->pos(), QPoint(424, 20));
-  EXPECT_EQ(Find<QWidget>(worksheet_.get(), "Label2")->pos(), QPoint(426, 60));
   EXPECT_EQ(Field(1)->pos(), QPoint(704, 16));
   EXPECT_EQ(Field(2)->pos(), QPoint(704, 56));
   EXPECT_EQ(Field(1)->width(), 56);
   EXPECT_TRUE(Field(1)->font().bold());
   EXPECT_TRUE(Find<QPushButton>(worksheet_.get(), "cmdCompute")->font().bold());
-  EXPECT_EQ(Find<QPushButton>(worksheet_.get(), "btnclearData")->text(), "Clear Data ");
-  EXPECT_EQ(Find<QGroupBox>(worksheet_.get(), "Prior_Radio")->title(), "Form of prior...");
-  EXPECT_EQ(Find<QGroupBox>(worksheet_.get(), "RadioGroup1")->title(),
+  EXPECT_EQ(ShownCaption(Find<QPushButton>(worksheet_.get(), "cmdCompute")->text()), "Compute");
+  EXPECT_EQ(ShownCaption(Find<QPushButton>(worksheet_.get(), "btnclearData")->text()),
+            "Clear Data ");
+  EXPECT_EQ(ShownCaption(Find<QPushButton>(worksheet_.get(), "ExitBtn")->text()), "Exit");
+  EXPECT_EQ(ShownCaption(Find<QGroupBox>(worksheet_.get(), "Prior_Radio")->title()),
+            "Form of prior...");
+  EXPECT_EQ(ShownCaption(Find<QGroupBox>(worksheet_.get(), "RadioGroup1")->title()),
             "95% credible limit required...");
   const QLabel* notesCaption = Find<QLabel>(worksheet_.get(), "lblComments");
   EXPECT_EQ(notesCaption->text(), "User's Notes:");
@@ -95,6 +104,84 @@ TEST_F(WorksheetWindowTest, ControlsSitWhereTheLayoutPutsThem) {
   EXPECT_EQ(Notes()->font().pixelSize(), 12);
   EXPECT_EQ(Notes()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
   EXPECT_EQ(Find<QWidget>(worksheet_.get(), "DescripFld")->focusPolicy(), Qt::ClickFocus);
+}
+
+// Where each control of the worksheet is, in window coordinates.
+QRect InWindow(QWidget* window, const QWidget* control) {
+  return QRect(control->mapTo(window, QPoint(0, 0)), control->size());
+}
+
+TEST_F(WorksheetWindowTest, LayoutStretchesKeepsTheArrangementAndHasASensibleMinimum) {
+  QWidget* w = worksheet_.get();
+  const QSize minimum = w->minimumSize();
+  EXPECT_LT(minimum.width(), 792);
+  EXPECT_LT(minimum.height(), 573);
+  // Small enough for a 1280 x 900 screen at 200% (640 x 450) with a title bar
+  // and a task bar, large enough for every control.
+  EXPECT_LE(minimum.width(), 620);
+  EXPECT_LE(minimum.height(), 380);
+  EXPECT_GE(minimum.width(), 400);
+  EXPECT_GE(minimum.height(), 300);
+  EXPECT_GT(w->maximumSize().width(), 2000);
+
+  const QRect preferredDescription = InWindow(w, Find<QWidget>(w, "DescripFld"));
+  const QRect preferredPanel = InWindow(w, Find<QWidget>(w, "Panel1"));
+  for (const QSize size : {QSize(1400, 900), minimum, QSize(700, 420)}) {
+    SCOPED_TRACE(QStringLiteral("%1 x %2").arg(size.width()).arg(size.height()).toStdString());
+    w->resize(size);
+    QApplication::processEvents();
+    ASSERT_EQ(w->size(), size);
+    const QRect description = InWindow(w, Find<QWidget>(w, "DescripFld"));
+    const QRect notesCaption = InWindow(w, Find<QWidget>(w, "Panel3"));
+    const QRect notes = InWindow(w, Notes());
+    const QRect panel = InWindow(w, Find<QWidget>(w, "Panel1"));
+    const QRect buttons = InWindow(w, Find<QWidget>(w, "pan1"));
+    // Top to bottom, nothing overlapping, all inside the window.
+    EXPECT_LT(description.bottom(), notes.top());
+    EXPECT_EQ(notesCaption.top(), notes.top());
+    EXPECT_LT(notesCaption.right(), notes.left());
+    EXPECT_LT(notes.bottom(), panel.top());
+    EXPECT_LT(panel.bottom(), buttons.top());
+    EXPECT_TRUE(w->rect().contains(description.united(buttons)));
+    EXPECT_EQ(notes.height(), 25);
+    EXPECT_EQ(notes.right(), description.right() - 2);
+    // The button row: left to right, one height, in the row.
+    QRect previous;
+    for (const char* name : {"cmdCompute", "btnclearData", "cmdShowResults", "ExitBtn"}) {
+      const QRect button = InWindow(w, Find<QWidget>(w, name));
+      EXPECT_TRUE(buttons.contains(button)) << name;
+      EXPECT_EQ(button.height(), 37) << name;
+      if (!previous.isNull()) {
+        EXPECT_GE(button.left() - previous.right() - 1, 6) << name;  // apart
+        EXPECT_EQ(previous.top(), button.top()) << name;
+      }
+      previous = button;
+    }
+    // The inputs panel: the choices one above the other on the left, each
+    // field right of its label, at the panel's right, one below the other.
+    const QRect prior = InWindow(w, Find<QWidget>(w, "Prior_Radio"));
+    const QRect limit = InWindow(w, Find<QWidget>(w, "RadioGroup1"));
+    EXPECT_TRUE(panel.contains(prior.united(limit)));
+    EXPECT_LT(prior.bottom(), limit.top());
+    EXPECT_EQ(prior.left(), limit.left());
+    for (int k = 1; k <= 2; ++k) {
+      const QRect label = InWindow(w, Find<QWidget>(w, k == 1 ? "Label1" : "Label2"));
+      const QRect field = InWindow(w, Field(k));
+      EXPECT_TRUE(panel.contains(field)) << k;
+      EXPECT_LT(prior.right(), label.left()) << k;
+      EXPECT_LE(label.right(), field.left()) << k;
+      EXPECT_LE(std::abs(label.center().y() - field.center().y()), 1) << k;
+      EXPECT_EQ(field.right(), panel.right() - 8) << k;
+      EXPECT_EQ(field.size(), QSize(56, 24)) << k;
+    }
+    EXPECT_LT(InWindow(w, Field(1)).bottom(), InWindow(w, Field(2)).top());
+    EXPECT_EQ(InWindow(w, Find<QWidget>(w, "Label1")).left(),
+              InWindow(w, Find<QWidget>(w, "Label2")).left());
+    if (size.height() > 573) {  // the extra height goes to the description and the panel
+      EXPECT_GT(description.height(), preferredDescription.height());
+      EXPECT_GT(panel.height(), preferredPanel.height());
+    }
+  }
 }
 
 TEST_F(WorksheetWindowTest, DescriptionScrollBarAppearsFrom551Characters) {
@@ -260,7 +347,8 @@ TEST_F(WorksheetWindowTest, HelpPanelSwapsTheButtons) {
   // keep the template's behaviour.
   worksheet_->cmdHelpClick();
   EXPECT_TRUE(Find<QWidget>(worksheet_.get(), "pnlHelp")->isVisible());
-  EXPECT_EQ(Find<QWidget>(worksheet_.get(), "pnlHelp")->pos(), QPoint(12, 142));
+  EXPECT_EQ(Find<QWidget>(worksheet_.get(), "pnlHelp")->geometry(),
+            Find<QWidget>(worksheet_.get(), "Panel1")->geometry());  // in the inputs' place
   EXPECT_FALSE(Find<QWidget>(worksheet_.get(), "cmdCompute")->isVisible());
   EXPECT_TRUE(Find<QWidget>(worksheet_.get(), "cmdReturn")->isVisible());
   worksheet_->cmdReturnClick();
@@ -268,6 +356,215 @@ TEST_F(WorksheetWindowTest, HelpPanelSwapsTheButtons) {
   EXPECT_TRUE(Find<QWidget>(worksheet_.get(), "cmdCompute")->isVisible());
   EXPECT_TRUE(Find<QWidget>(worksheet_.get(), "ExitBtn")->isVisible());
   EXPECT_FALSE(Find<QWidget>(worksheet_.get(), "cmdReturn")->isVisible());
+}
+
+class WorksheetKeysTest : public GuiTest {
+ protected:
+  QPushButton* Button(const char* name) { return Find<QPushButton>(worksheet_.get(), name); }
+  void Refusals(int expected, const char* context) {
+    EXPECT_EQ(dialogs_.beeps, expected) << context;
+    EXPECT_EQ(dialogs_.messages.size(), static_cast<std::size_t>(expected)) << context;
+    for (const auto& message : dialogs_.messages) {
+      EXPECT_EQ(message.text, "INPUT ERROR\r\rEnter numeric data only.") << context;
+    }
+    dialogs_.beeps = 0;
+    dialogs_.messages.clear();
+  }
+};
+
+TEST_F(WorksheetKeysTest, TabFollowsTheReadingOrderFromTheNotesToExitAndTheFocusStartsInN) {
+  EXPECT_EQ(QApplication::focusWidget(), Field(1));
+  QWidget* w = worksheet_.get();
+  // One stop per choice group: Tab lands on its checked item.
+  const std::vector<QWidget*> expected = {
+      Notes(),
+      Find<QWidget>(w, "Prior_Radio_0"),
+      Find<QWidget>(w, "RadioGroup1_0"),
+      Field(1),
+      Field(2),
+      Button("cmdCompute"),
+      Button("btnclearData"),
+      Button("ExitBtn")};  // Show Results: no stop while disabled
+  Notes()->setFocus();
+  ASSERT_TRUE(WaitUntil([&] { return Notes()->hasFocus(); }));
+  std::vector<QWidget*> visited{QApplication::focusWidget()};
+  for (std::size_t i = 1; i < expected.size() + 1; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    visited.push_back(QApplication::focusWidget());
+  }
+  std::vector<QWidget*> once(expected);
+  once.push_back(Notes());  // and round again
+  EXPECT_EQ(visited, once);
+  for (std::size_t i = 0; i < visited.size(); ++i) {
+    EXPECT_EQ(visited[i], once[i])
+        << "stop " << i << ": " << visited[i]->objectName().toStdString();
+  }
+  // Back-tab from N goes up to the choices.
+  Field(1)->setFocus();
+  QTest::keyClick(Field(1), Qt::Key_Tab, Qt::ShiftModifier);
+  EXPECT_EQ(QApplication::focusWidget(), Find<QWidget>(w, "RadioGroup1_0"))
+      << QApplication::focusWidget()->objectName().toStdString();
+}
+
+TEST_F(WorksheetKeysTest, EnterInAFieldStartsComputeAndOnAButtonPressesIt) {
+  for (int k : {1, 2}) {
+    Field(1)->setText(QStringLiteral("10"));
+    Field(2)->setText(QStringLiteral("1"));
+    dialogs_.openRequests.clear();
+    dialogs_.messages.clear();
+    QSignalSpy ended(worksheet_.get(), &TfrmTemplate::computeEnded);
+    Field(k)->setFocus();
+    QTest::keyClick(Field(k), Qt::Key_Return);  // the open dialog is cancelled
+    ASSERT_TRUE(WaitUntil([&] { return ended.count() > 0; })) << k;
+    EXPECT_EQ(dialogs_.openRequests.size(), 1u) << k;
+    EXPECT_EQ(Field(k)->text(), k == 1 ? "10" : "1");  // the key typed nothing
+  }
+  // The keypad's Enter too, and a check that fails puts the focus in its field.
+  Field(2)->clear();
+  dialogs_.messages.clear();
+  Field(1)->setFocus();
+  QTest::keyClick(Field(1), Qt::Key_Enter, Qt::KeypadModifier);
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_TRUE(dialogs_.messages[0].text.contains("Number of covariates"));
+  EXPECT_EQ(QApplication::focusWidget(), Field(2));
+
+  // Enter on a focused button presses it: Clear Data clears, Exit asks.
+  Field(1)->setText(QStringLiteral("12"));
+  Button("btnclearData")->setFocus();
+  QTest::keyClick(Button("btnclearData"), Qt::Key_Return);
+  EXPECT_EQ(Field(1)->text(), "");
+  dialogs_.messages.clear();
+  Button("ExitBtn")->setFocus();
+  QTest::keyClick(Button("ExitBtn"), Qt::Key_Return);
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].text, "Exit from program?");
+}
+
+TEST_F(WorksheetKeysTest, EveryButtonHasItsOwnAltLetterAndTheLetterPressesIt) {
+  QList<QKeySequence> letters;
+  for (QPushButton* button : worksheet_->findChildren<QPushButton*>()) {
+    const QKeySequence letter = QKeySequence::mnemonic(button->text());
+    EXPECT_FALSE(letter.isEmpty()) << button->objectName().toStdString();
+    EXPECT_FALSE(letters.contains(letter)) << button->objectName().toStdString();
+    letters << letter;
+  }
+  for (const char* group : {"Prior_Radio", "RadioGroup1"}) {
+    const QKeySequence letter =
+        QKeySequence::mnemonic(Find<QGroupBox>(worksheet_.get(), group)->title());
+    EXPECT_FALSE(letter.isEmpty()) << group;
+    EXPECT_FALSE(letters.contains(letter)) << group;
+    letters << letter;
+  }
+  Field(1)->setText(QStringLiteral("12"));
+  Field(1)->setFocus();
+  // A pressed letter clicks its button a moment later, as a mouse click would.
+  QTest::keyClick(Field(1), Qt::Key_X, Qt::AltModifier);
+  ASSERT_TRUE(WaitUntil([&] { return !dialogs_.messages.empty(); }));
+  EXPECT_EQ(dialogs_.messages[0].text, "Exit from program?");
+  EXPECT_EQ(Field(1)->text(), "12");  // the letter went to the button, not the field
+  QTest::keyClick(Field(1), Qt::Key_L, Qt::AltModifier);  // to the credible-limit choice
+  EXPECT_EQ(QApplication::focusWidget(), Find<QWidget>(worksheet_.get(), "RadioGroup1_0"));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_D, Qt::AltModifier);
+  ASSERT_TRUE(WaitUntil([&] { return Field(1)->text().isEmpty(); }));
+  // An Alt letter that is no button's types nothing, and is no refused key.
+  Field(1)->setFocus();
+  QTest::keyClick(Field(1), Qt::Key_Q, Qt::AltModifier);
+  QTest::keyClick(Field(1), Qt::Key_5, Qt::AltModifier);
+  EXPECT_EQ(Field(1)->text(), "");
+  EXPECT_EQ(dialogs_.beeps, 0);
+  EXPECT_EQ(dialogs_.messages.size(), 1u);
+}
+
+TEST_F(WorksheetKeysTest, ControlKeysEditTheNumberFieldsWithoutTheRefusal) {
+  QLineEdit* n = Field(1);
+  n->setFocus();
+  QTest::keyClicks(n, QStringLiteral("123"));
+  QTest::keyClick(n, Qt::Key_A, Qt::ControlModifier);
+  EXPECT_EQ(n->selectedText(), "123");
+  QTest::keyClick(n, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "123");
+  QTest::keyClick(n, Qt::Key_X, Qt::ControlModifier);
+  EXPECT_EQ(n->text(), "");
+  QTest::keyClick(n, Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(n->text(), "123");
+  QTest::keyClick(Field(2), Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(Field(2)->text(), "123");
+  Refusals(0, "editing keys");
+  // Escape and other keys that type a control character are still refused.
+  QTest::keyClick(n, Qt::Key_Escape);
+  Refusals(1, "Escape");
+}
+
+TEST_F(WorksheetKeysTest, PasteGoesThroughTheTypingRuleAndTheLengthLimit) {
+  const struct {
+    const char* clipboard;
+    const char* before;  // the field's text, all of it selected when selectAll
+    bool selectAll;
+    const char* after;
+    int refusals;      // beeps with "Enter numeric data only."
+    bool lengthLimit;  // the length message, the text cut to six and selected
+  } cases[] = {
+      {"12", "", false, "12", 0, false},         {"abc", "7", false, "7", 1, false},
+      {"abc12", "", false, "", 1, false},        {"3,5", "", false, "3.5", 0, false},
+      {" 20\n", "", false, "20", 0, false},      {"12", "99", true, "12", 0, false},
+      {"12345", "99", false, "991234", 0, true}, {"", "5", false, "5", 0, false},
+  };
+  // The three ways to paste: Ctrl+V, Shift+Insert and the field's menu.
+  for (const int way : {0, 1, 2}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string("way ") + std::to_string(way) + ", clipboard \"" + c.clipboard +
+                   "\"");
+      QLineEdit* field = Field(2);
+      field->setText(QString::fromLatin1(c.before));
+      field->setFocus();
+      if (c.selectAll) {
+        field->selectAll();
+      } else {
+        field->end(false);
+      }
+      QGuiApplication::clipboard()->setText(QString::fromLatin1(c.clipboard));
+      dialogs_.messages.clear();
+      dialogs_.beeps = 0;
+      if (way == 0) {
+        QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+      } else if (way == 1) {
+        QTest::keyClick(field, Qt::Key_Insert, Qt::ShiftModifier);
+      } else {
+        QContextMenuEvent menuEvent(QContextMenuEvent::Keyboard, QPoint(5, 5),
+                                    field->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(field, &menuEvent);
+        QMenu* menu = nullptr;
+        ASSERT_TRUE(WaitUntil([&] {
+          menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+          return menu != nullptr;
+        }));
+        QAction* paste = menu->findChild<QAction*>(QStringLiteral("edit-paste"));
+        ASSERT_NE(paste, nullptr);
+        EXPECT_EQ(paste->isEnabled(), *c.clipboard != '\0');
+        if (paste->isEnabled()) paste->trigger();
+        menu->close();
+      }
+      EXPECT_EQ(field->text(), QString::fromLatin1(c.after));
+      EXPECT_EQ(dialogs_.beeps, c.refusals + (c.lengthLimit ? 1 : 0));
+      ASSERT_EQ(dialogs_.messages.size(), static_cast<std::size_t>(c.refusals + c.lengthLimit));
+      if (c.refusals > 0) {
+        EXPECT_EQ(dialogs_.messages[0].text, "INPUT ERROR\r\rEnter numeric data only.");
+      }
+      if (c.lengthLimit) {
+        EXPECT_EQ(dialogs_.messages[0].text, "Maximum length of input is 6 characters.");
+        EXPECT_EQ(field->selectedText(), field->text());
+      }
+    }
+  }
+  // A pasted number can be undone like typing.
+  Field(1)->clear();
+  QGuiApplication::clipboard()->setText(QStringLiteral("42"));
+  QTest::keyClick(Field(1), Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(Field(1)->text(), "42");
+  QTest::keyClick(Field(1), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(Field(1)->text(), "");
+  // Nothing can be dropped into a number field past the filter.
+  EXPECT_FALSE(Field(1)->acceptDrops());
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,9 @@ namespace quorvane {
 namespace {
 
 using testing::ScriptedHost;
+
+// The flag each parse sets or clears.
+bool InvalidEntryFlag = false;
 
 const std::string kLabelN = "Number of control participants (N) :";
 const std::string kLabelK = "Number of covariates :";
@@ -49,6 +53,41 @@ TEST(FilterNumericKey, RefusesEverythingElseWithBeepAndWarning) {
   }
 }
 
+TEST(FilterNumericPaste, TakesTheTextWholeOrRefusesItWithOneBeepAndWarning) {
+  struct Case {
+    std::string pasted;
+    std::optional<std::string> inserted;  // std::nullopt: refused
+  };
+  const std::vector<Case> cases = {
+      {"12", "12"},
+      {"-3,5", "-3.5"},
+      {" 12\r\n", "12"},  // a copied table cell
+      {"\t0.5 ", "0.5"},
+      {"", ""},
+      {" \n", ""},
+      {"abc", std::nullopt},
+      {"abc12", std::nullopt},
+      {"1e5", std::nullopt},  // never "15"
+      {"1 2", std::nullopt},
+      {"1\t2", std::nullopt},
+      {"1\n2", std::nullopt},
+      {"+4", std::nullopt},
+      {"\xef\xbc\x91", std::nullopt},  // a full-width digit one
+  };
+  for (const Case& c : cases) {
+    ScriptedHost host;
+    const std::optional<std::string> result = FilterNumericPaste(c.pasted, host);
+    EXPECT_EQ(result, c.inserted) << "pasted \"" << c.pasted << '"';
+    const bool refused = !c.inserted.has_value();
+    EXPECT_EQ(host.beeps, refused ? 1 : 0) << c.pasted;
+    ASSERT_EQ(host.messages.size(), refused ? 1u : 0u) << c.pasted;
+    if (refused) {
+      EXPECT_EQ(host.messages[0].first, MessageKind::Warning);
+      EXPECT_EQ(host.messages[0].second, kNumericOnlyBox);
+    }
+  }
+}
+
 TEST(LimitInputLength, CutsToSixCharactersWithBeepAndMessage) {
   ScriptedHost host;
   EXPECT_FALSE(ExceedsInputLength("123456"));
@@ -82,7 +121,7 @@ TEST(ParseFieldValue, AcceptedTexts) {
   for (const Case& c : cases) {
     ScriptedHost host;
     InvalidEntryFlag = true;
-    const double v = ParseFieldValue(c.text, kLabelN, host);
+    const double v = ParseFieldValue(c.text, kLabelN, host, InvalidEntryFlag);
     EXPECT_FALSE(InvalidEntryFlag) << '"' << c.text << '"';
     EXPECT_DOUBLE_EQ(v, c.value) << '"' << c.text << '"';
     EXPECT_TRUE(host.messages.empty()) << '"' << c.text << '"';
@@ -94,7 +133,7 @@ TEST(ParseFieldValue, RefusedTextsRaiseFlagAndNameLabelAndText) {
   for (const std::string& text : refused) {
     ScriptedHost host;
     InvalidEntryFlag = false;
-    ParseFieldValue(text, kLabelK, host);
+    ParseFieldValue(text, kLabelK, host, InvalidEntryFlag);
     EXPECT_TRUE(InvalidEntryFlag) << '"' << text << '"';
     ASSERT_EQ(host.messages.size(), 1u) << '"' << text << '"';
     EXPECT_EQ(host.messages[0].first, MessageKind::Warning);
@@ -107,7 +146,7 @@ TEST(ParseFieldValue, RefusedTextsRaiseFlagAndNameLabelAndText) {
 TEST(ParseFieldValue, EmptyTextHasItsOwnMessage) {
   ScriptedHost host;
   InvalidEntryFlag = false;
-  ParseFieldValue("", kLabelN, host);
+  ParseFieldValue("", kLabelN, host, InvalidEntryFlag);
   EXPECT_TRUE(InvalidEntryFlag);
   ASSERT_EQ(host.messages.size(), 1u);
   EXPECT_EQ(host.messages[0].first, MessageKind::Warning);
@@ -119,9 +158,9 @@ TEST(ParseFieldValue, EmptyTextHasItsOwnMessage) {
 
 TEST(ParseFieldValue, NextGoodParseClearsTheFlag) {
   ScriptedHost host;
-  ParseFieldValue("x", kLabelN, host);
+  ParseFieldValue("x", kLabelN, host, InvalidEntryFlag);
   ASSERT_TRUE(InvalidEntryFlag);
-  EXPECT_EQ(ParseFieldValue("10", kLabelN, host), 10.0);
+  EXPECT_EQ(ParseFieldValue("10", kLabelN, host, InvalidEntryFlag), 10.0);
   EXPECT_FALSE(InvalidEntryFlag);
 }
 
@@ -129,7 +168,7 @@ TEST(ParseFieldValue, LongFractionBeyondNinePlacesStaysFinite) {
   // Texts longer than a field holds (e.g. from the command line) must not
   // overflow the power of ten.
   ScriptedHost host;
-  const double v = ParseFieldValue("0.000000000001", kLabelN, host);
+  const double v = ParseFieldValue("0.000000000001", kLabelN, host, InvalidEntryFlag);
   EXPECT_FALSE(InvalidEntryFlag);
   EXPECT_NEAR(v, 1e-12, 1e-24);
 }

@@ -4,6 +4,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <limits>
 #include <string>
 #include <thread>
 #include <vector>
@@ -141,26 +142,51 @@ TEST(Chol, PivotThresholdFollowsTheScaleOfSmallMatrices) {
   EXPECT_TRUE(Is_Pos_Def(2, FromRows({{1e4L, 1e4L}, {1e4L, 1e4L * (1 + 2.5e-13L)}})));
 }
 
-TEST(Chol, MessagesGoToTheProcessWideHandlerWhenNoneIsPassed) {
-  Messages global;
-  const InfoMessageFn previous = SetCholMessageHandler(global.Fn());
+// The message goes to the receiver passed; with none, nothing is shown and
+// the matrix is still left as the failed factorisation leaves it.
+TEST(Chol, MessagesGoToTheReceiverPassedAndNowhereElse) {
   Matrix A = FromRows({{0}});
-  Chol(1, A);
-  ASSERT_EQ(global.texts.size(), 1u);
-  EXPECT_EQ(global.texts[0], "Not pos def 1st : sum=  0.000 ");
-
   Messages local;
   Chol(1, A, local.Fn());
-  EXPECT_EQ(local.texts.size(), 1u) << "a passed receiver wins";
-  EXPECT_EQ(global.texts.size(), 1u);
+  ASSERT_EQ(local.texts.size(), 1u);
+  EXPECT_EQ(local.texts[0], "Not pos def 1st : sum=  0.000 ");
 
-  // Restoring the default handler writes to standard error.
-  const InfoMessageFn mine = SetCholMessageHandler({});
-  EXPECT_TRUE(static_cast<bool>(mine));
   testing::internal::CaptureStderr();
-  Chol(1, A);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Not pos def 1st : sum=  0.000 \n");
-  SetCholMessageHandler(previous);
+  testing::internal::CaptureStdout();
+  Matrix B = FromRows({{1, 1}, {1, 1}});
+  Chol(2, B);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(B(1, 1), 1.0L);
+  EXPECT_EQ(B(2, 2), 1.0L);
+}
+
+// Under the Usable rule a pivot is refused only when it is not a positive
+// finite number: a positive pivot far below 1e-12 is factored (and inverted)
+// where the Threshold rule stops.
+TEST(PivotRule, UsableRefusesOnlyWhatCannotBeUsed) {
+  const Matrix nearlySingular = FromRows({{1, 1}, {1, 1 + 1e-15L}});
+  EXPECT_FALSE(Is_Pos_Def(2, nearlySingular));
+  Matrix factor = nearlySingular;
+  Chol(2, factor, {}, PivotRule::Usable);
+  // L = [[1, 0], [1, sqrt(1e-15 + rounding)]]; L L' gives the matrix back.
+  EXPECT_EQ(factor(1, 2), 0.0L);
+  EXPECT_NEAR(static_cast<double>(factor(2, 2) * factor(2, 2)), 1e-15, 1e-18);
+  Matrix inverse;
+  const PivotFailureCounts before = ThreadPivotFailures();
+  Mat_Inverse(nearlySingular, 2, inverse, PivotRule::Usable);
+  EXPECT_EQ(ThreadPivotFailures().inversions, before.inversions);
+  // The inverse of [[1, 1], [1, 1 + e]] is [[1 + 1/e, -1/e], [-1/e, 1/e]].
+  EXPECT_NEAR(static_cast<double>(inverse(2, 2)), 1e15, 1e15 * 1e-3);
+  Mat_Inverse(nearlySingular, 2, inverse);
+  EXPECT_EQ(ThreadPivotFailures().inversions, before.inversions + 1);
+
+  for (const long double bad : {0.0L, -1.0L, std::numeric_limits<long double>::quiet_NaN(),
+                                std::numeric_limits<long double>::infinity()}) {
+    Matrix m = FromRows({{bad}});
+    EXPECT_EQ(detail::CholFactorLower(1, m, PivotRule::Usable).failedColumn, 1)
+        << static_cast<double>(bad);
+  }
 }
 
 // A large negative pivot prints thousands of digits with %f; the whole text

@@ -2,15 +2,22 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QButtonGroup>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QFontMetrics>
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -30,10 +37,13 @@
 #include <optional>
 
 #include "TemplateForm/compute.h"
+#include "TemplateForm/plot_data.h"
 #include "TemplateForm/saved_inputs.h"
 #include "TemplateResults/TfrmTemplateResults.h"
+#include "TemplateResults/plot_panel.h"
 #include "gui/dialogs.h"
 #include "gui/fonts.h"
+#include "gui/layout_button.h"
 #include "gui/window_placement.h"
 #include "gui/window_thread.h"
 #include "input_checks/input_validation.h"
@@ -48,6 +58,13 @@ constexpr int kNotesMaxLength = 250;  // a line break counts as two characters
 constexpr int kNotesShortHeight = 25;
 constexpr int kNotesTallHeight = 70;
 constexpr int kDescriptionScrollLength = 551;  // from this length on, a vertical scroll bar
+// The description and the inputs panel share the window's height in the
+// proportion of their template heights (94 and 346); the description keeps
+// at least a few lines, the choice groups at most their template width.
+constexpr int kDescriptionStretch = 94;
+constexpr int kInputsStretch = 346;
+constexpr int kDescriptionMinHeight = 40;
+constexpr int kChoicesMaxWidth = 393;
 constexpr int kProgressIntervalMs = 100;
 // The engine thread's stack. The engines keep their working arrays on the heap
 // and need well under 1 MB of stack; this is the usual main-thread size.
@@ -57,41 +74,50 @@ QString FieldName(int k) {
   return k == 8 ? QStringLiteral("txtinput8") : QStringLiteral("txtInput%1").arg(k);
 }
 
-QFrame* MakePanel(QWidget* parent, const char* name, const QRect& geometry,
-                  QFrame::Shadow shadow = QFrame::Raised) {
+QFrame* MakePanel(QWidget* parent, const char* name, QFrame::Shadow shadow = QFrame::Raised) {
   auto* panel = new QFrame(parent);
   panel->setObjectName(QString::fromLatin1(name));
   panel->setFrameStyle(QFrame::Panel | shadow);
-  panel->setGeometry(geometry);
   return panel;
 }
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text,
-                        const QRect& geometry, bool bold = true) {
-  auto* button = new QPushButton(text, parent);
+                        const QSize& preferred, bool bold = true) {
+  auto* button = new LayoutButton(text, preferred, parent);
   button->setObjectName(QString::fromLatin1(name));
-  button->setGeometry(geometry);
   button->setFont(WindowFont(bold));
   return button;
 }
 
 QGroupBox* MakeRadioGroup(QWidget* parent, const char* name, const QString& title,
-                          const QStringList& items, const QRect& geometry, QButtonGroup*& group) {
+                          const QStringList& items, QButtonGroup*& group) {
   auto* box = new QGroupBox(title, parent);
   box->setObjectName(QString::fromLatin1(name));
-  box->setGeometry(geometry);
+  box->setMaximumWidth(kChoicesMaxWidth);
+  // The items close together at the smallest, spread over the group when
+  // it is taller.
   auto* layout = new QVBoxLayout(box);
+  layout->setContentsMargins(9, 2, 9, 4);
+  layout->setSpacing(2);
   group = new QButtonGroup(box);
   group->setObjectName(QString::fromLatin1(name) + QStringLiteral("Items"));
   for (int i = 0; i < items.size(); ++i) {
     auto* button = new QRadioButton(items[i], box);
     button->setObjectName(QStringLiteral("%1_%2").arg(QString::fromLatin1(name)).arg(i));
     layout->addWidget(button);
+    layout->addStretch(1);
     group->addButton(button, i);
   }
-  layout->addStretch();
   group->button(0)->setChecked(true);
   return box;
+}
+
+// A gap in a column of controls: preferred pixels high where there is room,
+// down to minimum where there is not.
+void AddGap(QVBoxLayout& layout, int preferred, int minimum) {
+  if (minimum > 0) layout.addSpacing(minimum);
+  layout.addSpacerItem(
+      new QSpacerItem(0, preferred - minimum, QSizePolicy::Minimum, QSizePolicy::Preferred));
 }
 
 // Where the platform's face is wider than the layout allows for, a label's
@@ -119,18 +145,17 @@ constexpr const char* kMatrixHelpText =
 
 }  // namespace
 
-// One Compute run past its checks: the engine on a worker thread, a progress
-// dialog with Cancel on the window thread.
+// One Compute run past its checks: the analysis on a worker thread, a
+// progress dialog with Cancel on the window thread.
 struct EngineRun {
-  Worksheet sheet;  // the worksheet as it was when Compute was pressed
-  Analysis analysis;
+  AnalysisRequest request;
+  std::optional<AnalysisOutcome> outcome;  // written by the worker before it ends
+  std::optional<PlotData> plot;            // the plots, made by the worker from the draws
   std::atomic<std::int64_t> done{0};
   std::atomic<std::int64_t> total{0};
   std::atomic<bool> cancelled{false};
   std::atomic<bool> abandoned{false};  // the window is going away: no more boxes
-  bool completed = false;              // written by the worker before it ends
-  std::string error;                   // likewise: what stopped the engine
-  std::unique_ptr<QObject> messenger;  // the Cholesky message's way to the window thread
+  std::unique_ptr<QObject> messenger;  // the notices' way to the window thread
   QThread* thread = nullptr;
   QProgressDialog* progress = nullptr;
   QTimer* timer = nullptr;
@@ -139,7 +164,7 @@ struct EngineRun {
 TfrmTemplate::TfrmTemplate(DialogSeam& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                          Qt::WindowCloseButtonHint),
+                          Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
       dialogs_(dialogs),
       host_(dialogs, *this) {
   BuildControls();
@@ -160,22 +185,28 @@ TfrmTemplate::~TfrmTemplate() {
 void TfrmTemplate::SetResultsViewer(TfrmTemplateResults* viewer) {
   viewer_ = viewer;
   host_.SetResultsViewer(viewer);
-  if (viewer != nullptr) viewer->SetWorksheet(this);
+  if (viewer != nullptr) {
+    viewer->SetWorksheet(this);
+    connect(viewer, &TfrmTemplateResults::resultsChanged, this, &TfrmTemplate::UpdateShowResults);
+  }
+  UpdateShowResults();
 }
 
 void TfrmTemplate::BuildControls() {
   setObjectName(QStringLiteral("frmTemplate"));
-  setFixedSize(kClientWidth, kClientHeight);
   setFont(WindowFont());
 
   DescripFld_ = new QPlainTextEdit(this);
   DescripFld_->setObjectName(QStringLiteral("DescripFld"));
-  DescripFld_->setGeometry(12, 7, 768, 94);
   DescripFld_->setReadOnly(true);
   DescripFld_->setFocusPolicy(Qt::ClickFocus);  // no tab stop
+  // Its height comes from the layout's share alone, down to a few lines.
+  DescripFld_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
+  DescripFld_->setMinimumHeight(kDescriptionMinHeight);
   connect(DescripFld_, &QPlainTextEdit::textChanged, this, &TfrmTemplate::DescripFldChange);
 
-  Panel3_ = MakePanel(this, "Panel3", QRect(12, 110, 97, 25));
+  Panel3_ = MakePanel(this, "Panel3");
+  Panel3_->setFixedSize(97, kNotesShortHeight);
   lblComments_ = new QLabel(QStringLiteral("User's Notes:"), Panel3_);
   lblComments_->setObjectName(QStringLiteral("lblComments"));
   lblComments_->setFont(WindowFont(true));
@@ -183,42 +214,69 @@ void TfrmTemplate::BuildControls() {
   lblComments_->setAlignment(Qt::AlignCenter);
   FitFontToWidth(*lblComments_);
 
-  Panel1_ = MakePanel(this, "Panel1", QRect(12, 143, 768, 346));
-  Prior_Radio_ = MakeRadioGroup(Panel1_, "Prior_Radio", QStringLiteral("Form of prior..."),
+  Panel1_ = MakePanel(this, "Panel1");
+  Prior_Radio_ = MakeRadioGroup(Panel1_, "Prior_Radio", QStringLiteral("Form of &prior..."),
                                 {QStringLiteral("Calibrated (Recommended)"),
                                  QStringLiteral("Standard Theory (Jeffreys prior)")},
-                                QRect(8, 16, 393, 97), priorButtons_);
+                                priorButtons_);
   RadioGroup1_ =
-      MakeRadioGroup(Panel1_, "RadioGroup1", QStringLiteral("95% credible limit required..."),
+      MakeRadioGroup(Panel1_, "RadioGroup1", QStringLiteral("95% credible &limit required..."),
                      {QStringLiteral("Two-sided"), QStringLiteral("One-sided lower"),
                       QStringLiteral("One-sided upper")},
-                     QRect(8, 128, 393, 121), limitButtons_);
+                     limitButtons_);
+  cmdHelp_ =
+      MakeButton(Panel1_, "cmdHelp", QStringLiteral("&Help with matrix..."), QSize(165, 25), false);
+  connect(cmdHelp_, &QPushButton::clicked, this, &TfrmTemplate::cmdHelpClick);
 
+  auto* fields = new QGridLayout;
+  fields->setHorizontalSpacing(2);
+  fields->setVerticalSpacing(16);
   for (int k = 1; k <= 8; ++k) {
-    const int row = 40 * (k - 1);
     auto* label = new QLabel(QStringLiteral("Label%1 : ").arg(k), Panel1_);
     label->setObjectName(QStringLiteral("Label%1").arg(k));
-    label->setGeometry(k == 2 ? 426 : 424, 20 + row, 272, 17);
     Label_[static_cast<std::size_t>(k)] = label;
     auto* edit = new QLineEdit(Panel1_);
     edit->setObjectName(FieldName(k));
-    edit->setGeometry(704, 16 + row, 56, 24);
+    edit->setFixedSize(56, 24);
     edit->setFont(WindowFont(true));
+    edit->setAcceptDrops(false);  // text comes in typed or pasted, through the filter
     edit->installEventFilter(this);
+    connect(edit, &QLineEdit::returnPressed, this, &TfrmTemplate::EnterInField);
     txtInput_[static_cast<std::size_t>(k)] = edit;
+    fields->addWidget(label, k - 1, 0, Qt::AlignLeft | Qt::AlignVCenter);
+    fields->addWidget(edit, k - 1, 2);
   }
   QFont markerFont = WindowFont(true);
   markerFont.setItalic(true);
   Label_N_ = new QLabel(QStringLiteral("N"), Panel1_);
   Label_N_->setObjectName(QStringLiteral("Label_N"));
   Label_N_->setFont(markerFont);
-  Label_N_->setGeometry(690, 20, 12, 17);
+  Label_N_->setFixedWidth(12);
   lbl_r_ = new QLabel(QStringLiteral("r"), Panel1_);
   lbl_r_->setObjectName(QStringLiteral("lbl_r"));
   lbl_r_->setFont(markerFont);
-  lbl_r_->setGeometry(690, 60, 12, 17);
+  lbl_r_->setFixedWidth(12);
+  fields->addWidget(Label_N_, 0, 1);
+  fields->addWidget(lbl_r_, 1, 1);
+  fields->setRowStretch(8, 1);
 
-  // The data grid and its column heads (not used by this program).
+  // The two groups and the room below them share the column's height in
+  // their template proportions (97, 121 and 87 pixels).
+  auto* choices = new QVBoxLayout;
+  choices->setSpacing(15);
+  choices->addWidget(Prior_Radio_, 97);
+  choices->addWidget(RadioGroup1_, 121);
+  choices->addStretch(87);
+  choices->addWidget(cmdHelp_, 0, Qt::AlignLeft);
+  // Margins inside the panel's one-pixel frame.
+  auto* panelLayout = new QHBoxLayout(Panel1_);
+  panelLayout->setContentsMargins(7, 15, 7, 7);
+  panelLayout->setSpacing(16);
+  panelLayout->addLayout(choices, 1);
+  panelLayout->addLayout(fields, 0);
+
+  // The data grid and its column heads (not used by this program; placed as
+  // the worksheet template places them).
   grdData_ = new QTableWidget(this);
   grdData_->setObjectName(QStringLiteral("grdData"));
   grdData_->setGeometry(12, 200, 768, 280);
@@ -247,48 +305,103 @@ void TfrmTemplate::BuildControls() {
   lblItems_->setAlignment(Qt::AlignCenter);
   lblItems_->setWordWrap(true);
 
+  // The layout keeps a place for the notes (notesPlace_); the notes lie on
+  // it and, while they have the focus and more than one line, grow down over
+  // the panel below without moving anything.
+  notesPlace_ = new QWidget(this);
+  notesPlace_->setObjectName(QStringLiteral("notesPlace"));
+  notesPlace_->setFixedHeight(kNotesShortHeight);
+  notesPlace_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  notesPlace_->installEventFilter(this);
   memoComments_ = new QPlainTextEdit(this);
   memoComments_->setObjectName(QStringLiteral("memoComments"));
-  memoComments_->setGeometry(112, 110, 666, kNotesShortHeight);
   memoComments_->setFont(MemoFont());
   memoComments_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   memoComments_->setTabChangesFocus(true);
   memoComments_->installEventFilter(this);
   connect(memoComments_, &QPlainTextEdit::textChanged, this, &TfrmTemplate::memoCommentsChange);
 
-  cmdHelp_ = MakeButton(this, "cmdHelp", QStringLiteral("Help with matrix..."),
-                        QRect(16, 472, 165, 25), false);
-  connect(cmdHelp_, &QPushButton::clicked, this, &TfrmTemplate::cmdHelpClick);
-
-  pan1_ = MakePanel(this, "pan1", QRect(12, 500, 768, 49));
-  cmdCompute_ = MakeButton(this, "cmdCompute", QStringLiteral("Compute"), QRect(28, 506, 165, 37));
-  btnclearData_ =
-      MakeButton(this, "btnclearData", QStringLiteral("Clear Data "), QRect(220, 506, 165, 37));
-  ExitBtn_ = MakeButton(this, "ExitBtn", QStringLiteral("Exit"), QRect(603, 506, 165, 37));
-  cmdReturn_ = MakeButton(pan1_, "cmdReturn", QStringLiteral("Close Help"), QRect(400, 6, 165, 37));
+  const QSize buttonSize(165, 37);
+  pan1_ = MakePanel(this, "pan1");
+  pan1_->setFixedHeight(49);
+  cmdCompute_ = MakeButton(pan1_, "cmdCompute", QStringLiteral("&Compute"), buttonSize);
+  btnclearData_ = MakeButton(pan1_, "btnclearData", QStringLiteral("Clear &Data "), buttonSize);
+  cmdShowResults_ =
+      MakeButton(pan1_, "cmdShowResults", QStringLiteral("Show &Results"), buttonSize);
+  cmdShowResults_->setEnabled(false);
+  cmdReturn_ = MakeButton(pan1_, "cmdReturn", QStringLiteral("Cl&ose Help"), buttonSize);
+  ExitBtn_ = MakeButton(pan1_, "ExitBtn", QStringLiteral("E&xit"), buttonSize);
   connect(cmdCompute_, &QPushButton::clicked, this, &TfrmTemplate::cmdComputeClick);
   connect(btnclearData_, &QPushButton::clicked, this, &TfrmTemplate::btnclearDataClick);
+  connect(cmdShowResults_, &QPushButton::clicked, this, &TfrmTemplate::cmdShowResultsClick);
   connect(ExitBtn_, &QPushButton::clicked, this, &TfrmTemplate::ExitBtnClick);
   connect(cmdReturn_, &QPushButton::clicked, this, &TfrmTemplate::cmdReturnClick);
+  auto* buttonRow = new QHBoxLayout(pan1_);
+  buttonRow->setContentsMargins(15, 5, 11, 5);
+  buttonRow->setSpacing(0);
+  buttonRow->addWidget(cmdCompute_);
+  AddButtonGap(*buttonRow);
+  buttonRow->addWidget(btnclearData_);
+  AddButtonGap(*buttonRow);
+  buttonRow->addWidget(cmdShowResults_);
+  buttonRow->addWidget(cmdReturn_);
+  AddButtonGap(*buttonRow);
+  buttonRow->addWidget(ExitBtn_);
 
   pnlHelp_ = new QGroupBox(
       QStringLiteral(" Guidance in reading in a correlation matrix from an external file :  "),
       this);
   pnlHelp_->setObjectName(QStringLiteral("pnlHelp"));
-  pnlHelp_->setGeometry(12, 142, 768, 350);
+  pnlHelp_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
   auto* memoHelp = new QPlainTextEdit(QString::fromLatin1(kMatrixHelpText), pnlHelp_);
   memoHelp->setObjectName(QStringLiteral("memoHelp"));
   memoHelp->setReadOnly(true);
   memoHelp->setFont(MemoFont());
-  memoHelp->setGeometry(12, 28, 744, 310);
+  auto* helpLayout = new QVBoxLayout(pnlHelp_);
+  helpLayout->setContentsMargins(12, 12, 12, 12);
+  helpLayout->addWidget(memoHelp);
 
-  setTabOrder(txtInput_[1], txtInput_[2]);
-  setTabOrder(txtInput_[2], Prior_Radio_);
-  setTabOrder(Prior_Radio_, RadioGroup1_);
-  setTabOrder(RadioGroup1_, memoComments_);
-  setTabOrder(memoComments_, cmdCompute_);
-  setTabOrder(cmdCompute_, btnclearData_);
-  setTabOrder(btnclearData_, ExitBtn_);
+  // The window, top to bottom: description, notes, the inputs panel (the
+  // help panel in the same place, over it when shown), the button row. At
+  // the preferred size every control sits where the template puts it.
+  auto* notesRow = new QHBoxLayout;
+  notesRow->setSpacing(3);
+  notesRow->setContentsMargins(0, 0, 2, 0);
+  notesRow->addWidget(Panel3_);
+  notesRow->addWidget(notesPlace_);
+  auto* inputs = new QGridLayout;
+  inputs->setContentsMargins(0, 0, 0, 0);
+  inputs->addWidget(Panel1_, 0, 0);
+  inputs->addWidget(pnlHelp_, 0, 0);
+  // The gaps between them narrow down to 4 pixels in a small window.
+  auto* window = new QVBoxLayout(this);
+  window->setContentsMargins(12, 0, 12, 0);
+  window->setSpacing(0);
+  AddGap(*window, 7, 0);
+  window->addWidget(DescripFld_, kDescriptionStretch);
+  AddGap(*window, 9, 4);
+  window->addLayout(notesRow);
+  AddGap(*window, 8, 4);
+  window->addLayout(inputs, kInputsStretch);
+  AddGap(*window, 11, 4);
+  window->addWidget(pan1_);
+  AddGap(*window, 24, 4);
+  resize(kClientWidth, kClientHeight);
+
+  // Tab order: the window's reading order. The notes, the two choices, the
+  // fields, then the buttons from left to right.
+  QList<QWidget*> order{memoComments_};
+  for (QAbstractButton* b : priorButtons_->buttons()) order << b;
+  for (QAbstractButton* b : limitButtons_->buttons()) order << b;
+  order << cmdHelp_;
+  for (int k = 1; k <= 8; ++k) order << txtInput_[static_cast<std::size_t>(k)];
+  order << grdData_ << cmdCompute_ << btnclearData_ << cmdShowResults_ << cmdReturn_ << ExitBtn_;
+  for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+
+  // Whatever ends a Compute command, the focus goes where the next key press
+  // is safe.
+  connect(this, &TfrmTemplate::computeEnded, this,
+          [this] { FocusAfterCompute(host_.TakeFocusedField()); });
 }
 
 // --- start-up and showing
@@ -323,7 +436,7 @@ void TfrmTemplate::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (event->spontaneous()) return;
   if (!placed_) {
-    CentreOnScreen(*this);
+    FitOnScreen(*this, QSize(kClientWidth, kClientHeight));
     placed_ = true;
   }
   FormShow();
@@ -340,12 +453,20 @@ void TfrmTemplate::FormShow() {
   if (r >= 1 && r <= 7) {
     QLineEdit* next = txtInput_[static_cast<std::size_t>(r + 1)];
     (next->isVisibleTo(this) ? next : txtInput_[static_cast<std::size_t>(r)])->setFocus();
+  } else {
+    FocusAfterCompute(0);  // back from the results viewer, inputs kept: on Compute
   }
 }
 
 void TfrmTemplate::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
-  if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+    if (!framed_) {  // the window manager's frame is known by now
+      KeepOnScreen(*this);
+      framed_ = true;
+    }
+    FormActivate();
+  }
 }
 
 void TfrmTemplate::FormActivate() {
@@ -423,23 +544,29 @@ int TfrmTemplate::NotesLineCount() const {
   return lines;
 }
 
+void TfrmTemplate::SetNotesTall(bool tall) {
+  notesTall_ = tall;
+  PlaceNotes();
+  if (tall) memoComments_->raise();
+}
+
+void TfrmTemplate::PlaceNotes() {
+  const QRect place = notesPlace_->geometry();
+  memoComments_->setGeometry(place.x(), place.y(), place.width(),
+                             notesTall_ ? kNotesTallHeight : kNotesShortHeight);
+}
+
 void TfrmTemplate::memoCommentsKeyUp(QKeyEvent* event) {
   const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-  if (NotesLineCount() > 1 || enter) {
-    memoComments_->resize(memoComments_->width(), kNotesTallHeight);
-    memoComments_->raise();
-  }
+  if (NotesLineCount() > 1 || enter) SetNotesTall(true);
 }
 
 void TfrmTemplate::memoCommentsEnter() {
-  if (NotesLineCount() > 1) {
-    memoComments_->resize(memoComments_->width(), kNotesTallHeight);
-    memoComments_->raise();
-  }
+  if (NotesLineCount() > 1) SetNotesTall(true);
 }
 
 void TfrmTemplate::memoCommentsExit() {
-  memoComments_->resize(memoComments_->width(), kNotesShortHeight);
+  SetNotesTall(false);
 }
 
 void TfrmTemplate::memoCommentsChange() {
@@ -463,7 +590,23 @@ void TfrmTemplate::memoCommentsChange() {
 // --- the input fields
 
 bool TfrmTemplate::txtInputKeyPress(int k, QKeyEvent* event) {
+  if (event->matches(QKeySequence::Paste)) {
+    PasteIntoField(k, false);
+    return true;
+  }
   const QString typed = event->text();
+  // Keys held with Control are the field's editing keys (select all, copy,
+  // cut, undo, redo). Alt and Meta letters are the window's shortcuts: one
+  // that is none types nothing. Control with Alt is the key that types a
+  // keyboard's third character: it is typed.
+  const Qt::KeyboardModifiers held =
+      event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+  const bool printable = typed.size() == 1 && typed[0].isPrint();
+  if (held != Qt::NoModifier && held != (Qt::ControlModifier | Qt::AltModifier)) {
+    return printable && !(held & Qt::ControlModifier);
+  }
+  // Enter, on the main keys or the keypad, starts Compute (returnPressed).
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) return false;
   // Keys that type no character (arrows, Delete, function keys) are the
   // field's own editing keys.
   if (typed.size() != 1 || typed[0].unicode() == 0x7f) return false;
@@ -485,6 +628,59 @@ void TfrmTemplate::txtInputKeyUp(int k, QKeyEvent* event) {
   field->selectAll();
 }
 
+void TfrmTemplate::PasteIntoField(int k, bool selection) {
+  QLineEdit* field = txtInput_[static_cast<std::size_t>(k)];
+  if (field->isReadOnly()) return;
+  const QString pasted =
+      QGuiApplication::clipboard()->text(selection ? QClipboard::Selection : QClipboard::Clipboard);
+  const std::optional<std::string> accepted = FilterNumericPaste(pasted.toStdString(), host_);
+  if (!accepted || accepted->empty()) return;
+  field->insert(QString::fromStdString(*accepted));  // over the selection, as one undo step
+  const std::string text = field->text().toStdString();
+  if (!ExceedsInputLength(text)) return;
+  field->setText(QString::fromStdString(LimitInputLength(text, host_)));
+  field->selectAll();
+}
+
+void TfrmTemplate::ShowFieldMenu(int k, const QPoint& globalPos) {
+  // The usual editing menu, its Paste going through the filter.
+  QLineEdit* field = txtInput_[static_cast<std::size_t>(k)];
+  auto* menu = new QMenu(field);
+  menu->setObjectName(QStringLiteral("fieldMenu"));
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  const auto add = [menu](const char* name, const QString& text, QKeySequence::StandardKey key,
+                          bool enabled, auto&& slot) {
+    QAction* action = menu->addAction(text + QLatin1Char('\t') +
+                                      QKeySequence(key).toString(QKeySequence::NativeText));
+    action->setObjectName(QString::fromLatin1(name));
+    action->setEnabled(enabled);
+    QObject::connect(action, &QAction::triggered, menu, slot);
+  };
+  const bool editable = !field->isReadOnly();
+  const bool selected = field->hasSelectedText();
+  add("edit-undo", tr("&Undo"), QKeySequence::Undo, editable && field->isUndoAvailable(),
+      [field] { field->undo(); });
+  add("edit-redo", tr("&Redo"), QKeySequence::Redo, editable && field->isRedoAvailable(),
+      [field] { field->redo(); });
+  menu->addSeparator();
+  add("edit-cut", tr("Cu&t"), QKeySequence::Cut, editable && selected, [field] { field->cut(); });
+  add("edit-copy", tr("&Copy"), QKeySequence::Copy, selected, [field] { field->copy(); });
+  add("edit-paste", tr("&Paste"), QKeySequence::Paste,
+      editable && !QGuiApplication::clipboard()->text().isEmpty(),
+      [this, k] { PasteIntoField(k, false); });
+  add("edit-delete", tr("Delete"), QKeySequence::Delete, editable && selected, [field] {
+    if (field->hasSelectedText()) field->del();
+  });
+  menu->addSeparator();
+  add("select-all", tr("Select All"), QKeySequence::SelectAll, !field->text().isEmpty(),
+      [field] { field->selectAll(); });
+  menu->popup(globalPos);
+}
+
+void TfrmTemplate::EnterInField() {
+  if (cmdCompute_->isVisible() && cmdCompute_->isEnabled()) cmdCompute_->click();
+}
+
 void TfrmTemplate::txtInput1Exit() {
   if (grdData_->isVisible()) grdData_->setCurrentCell(0, 1);
 }
@@ -498,11 +694,25 @@ bool TfrmTemplate::eventFilter(QObject* watched, QEvent* event) {
   for (int k = 1; k <= 8; ++k) {
     if (watched != txtInput_[static_cast<std::size_t>(k)]) continue;
     if (type == QEvent::KeyPress) return txtInputKeyPress(k, static_cast<QKeyEvent*>(event));
+    if (type == QEvent::ContextMenu) {
+      ShowFieldMenu(k, static_cast<QContextMenuEvent*>(event)->globalPos());
+      return true;
+    }
+    // A middle click pastes the X11 selection: through the filter too.
+    if ((type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease) &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::MiddleButton) {
+      if (type == QEvent::MouseButtonRelease && QGuiApplication::clipboard()->supportsSelection()) {
+        PasteIntoField(k, true);
+      }
+      return true;
+    }
     if (type == QEvent::KeyRelease) txtInputKeyUp(k, static_cast<QKeyEvent*>(event));
     if (type == QEvent::FocusOut && k == 1) txtInput1Exit();
     return QWidget::eventFilter(watched, event);
   }
-  if (watched == memoComments_) {
+  if (watched == notesPlace_ && (type == QEvent::Resize || type == QEvent::Move)) {
+    PlaceNotes();
+  } else if (watched == memoComments_) {
     if (type == QEvent::KeyRelease) memoCommentsKeyUp(static_cast<QKeyEvent*>(event));
     if (type == QEvent::FocusIn) memoCommentsEnter();
     if (type == QEvent::FocusOut) memoCommentsExit();
@@ -517,15 +727,44 @@ bool TfrmTemplate::eventFilter(QObject* watched, QEvent* event) {
 void TfrmTemplate::btnclearDataClick() {
   ModelFromView();
   quorvane::btnclearDataClick(sheet_, host_);
+  host_.TakeFocusedField();  // the focus went to field 1; no Compute is waiting for it
   ViewFromModel();
 }
 
 void TfrmTemplate::ExitBtnClick() {
-  ConfirmExit(dialogs_, this);
+  ConfirmLeaving();
+}
+
+bool TfrmTemplate::ConfirmLeaving() {
+  if (viewer_ != nullptr && !viewer_->MayDiscardResults(this)) return false;
+  return ConfirmExit(dialogs_, this);
+}
+
+void TfrmTemplate::cmdShowResultsClick() {
+  if (viewer_ == nullptr || !viewer_->HoldsResults()) return;
+  viewer_->show();
+  hide();
+}
+
+void TfrmTemplate::UpdateShowResults() {
+  cmdShowResults_->setEnabled(viewer_ != nullptr && viewer_->HoldsResults());
+}
+
+void TfrmTemplate::FocusAfterCompute(int faultField) {
+  if (faultField >= 1 && faultField <= 8) {
+    QLineEdit* field = txtInput_[static_cast<std::size_t>(faultField)];
+    if (field->isVisibleTo(this)) {
+      field->setFocus(Qt::OtherFocusReason);
+      return;
+    }
+  }
+  if (cmdCompute_->isVisibleTo(this) && cmdCompute_->isEnabled()) {
+    cmdCompute_->setFocus(Qt::OtherFocusReason);
+  }
 }
 
 void TfrmTemplate::closeEvent(QCloseEvent* event) {
-  if (dialogs_.Terminating() || ConfirmExit(dialogs_, this)) {
+  if (dialogs_.Terminating() || ConfirmLeaving()) {
     event->accept();
   } else {
     event->ignore();
@@ -533,11 +772,11 @@ void TfrmTemplate::closeEvent(QCloseEvent* event) {
 }
 
 void TfrmTemplate::cmdHelpClick() {
-  pnlHelp_->show();
-  pnlHelp_->move(12, 142);
+  pnlHelp_->show();  // over the inputs panel, in its place
   pnlHelp_->raise();
   cmdCompute_->hide();
   btnclearData_->hide();
+  cmdShowResults_->hide();
   ExitBtn_->hide();
   cmdReturn_->show();
 }
@@ -547,6 +786,7 @@ void TfrmTemplate::cmdReturnClick() {
   pnlHelp_->hide();
   cmdCompute_->show();
   btnclearData_->show();
+  cmdShowResults_->show();
   ExitBtn_->show();
 }
 
@@ -558,52 +798,40 @@ bool TfrmTemplate::ComputeRunning() const {
 
 void TfrmTemplate::cmdComputeClick() {
   if (run_) return;  // one analysis at a time
-  const Worksheet sheet = Model();
-  std::optional<Analysis> analysis;
-  try {
-    analysis = PrepareAnalysis(sheet, host_);
-  } catch (const std::exception& error) {
-    host_.SetBusyCursor(false);
-    host_.ShowMessage(MessageKind::Error, error.what());
+  std::optional<AnalysisRequest> request =
+      BeginCompute(Model(), host_, drawCount_ > 0 ? drawCount_ : kDrawCount);
+  if (!request) {
     emit computeEnded(false);
     return;
   }
-  if (!analysis) {
-    host_.SetBusyCursor(false);
-    emit computeEnded(false);
-    return;
-  }
-  if (drawCount_ > 0) analysis->drawCount = drawCount_;
-  StartEngineRun(sheet, std::move(*analysis));
+  StartEngineRun(std::move(*request));
 }
 
-void TfrmTemplate::StartEngineRun(const Worksheet& sheet, Analysis&& analysis) {
+void TfrmTemplate::StartEngineRun(AnalysisRequest&& request) {
   run_ = std::make_unique<EngineRun>();
   EngineRun* run = run_.get();
-  run->sheet = sheet;
-  run->analysis = std::move(analysis);
-  run->total = run->analysis.drawCount;
+  run->request = std::move(request);
+  run->total = run->request.drawCount;
   run->messenger = std::make_unique<QObject>();
-
-  EngineOptions options;
-  options.progress = [run](std::int64_t done, std::int64_t total) {
+  run->request.progress = [run](std::int64_t done, std::int64_t total) {
     run->done = done;
     run->total = total;
     return !run->cancelled;
   };
-  // Chol's message, should it fire, is shown as a box on the window thread
-  // while the engine waits.
-  options.cholMessage = OnThreadOf(run->messenger.get(), [this, run](const std::string& text) {
-    if (!run->abandoned) host_.ShowCholMessage(text);
+  // A notice (the loaded-data box, a Cholesky message) is shown on the window
+  // thread while the analysis waits for it.
+  run->request.notice = OnThreadOf(run->messenger.get(), [this, run](const std::string& text) {
+    if (!run->abandoned) host_.ShowNotice(text);
   });
 
-  run->thread = QThread::create([run, options = std::move(options)] {
-    try {
-      run->completed = RunAnalysisEngine(run->analysis, options);
-    } catch (const std::bad_alloc&) {
-      run->error = "Not enough memory for the posterior draws of this analysis";
-    } catch (const std::exception& error) {
-      run->error = error.what();
+  // The plots are made once from the draws, on the worker, and the draws
+  // (16 bytes each) freed at once.
+  run->request.keepDraws = true;
+  run->thread = QThread::create([run] {
+    run->outcome.emplace(RunAnalysis(run->request));
+    if (run->outcome->ok() && !run->outcome->result().draws.empty()) {
+      run->plot = BuildPlotData(run->outcome->result());
+      std::vector<long double>().swap(run->outcome->result().draws);
     }
   });
   run->thread->setObjectName(QStringLiteral("engineThread"));
@@ -618,7 +846,7 @@ void TfrmTemplate::StartEngineRun(const Worksheet& sheet, Analysis&& analysis) {
   run->progress->setMinimumDuration(0);
   run->progress->setAutoClose(false);
   run->progress->setAutoReset(false);
-  run->progress->setRange(0, run->analysis.drawCount);
+  run->progress->setRange(0, run->request.drawCount);
   run->progress->setMinimumWidth(420);
   connect(run->progress, &QProgressDialog::canceled, this, [run] { run->cancelled = true; });
   run->timer = new QTimer(this);
@@ -663,22 +891,22 @@ void TfrmTemplate::EngineRunEnded() {
   run->progress->deleteLater();
   cmdCompute_->setEnabled(true);
 
-  if (!run->error.empty()) {
-    host_.SetBusyCursor(false);
-    host_.ShowMessage(MessageKind::Error, run->error);
-    emit computeEnded(false);
-    return;
-  }
-  if (!run->completed || dialogs_.Terminating()) {  // cancelled: the worksheet as it was
+  if (!run->outcome || dialogs_.Terminating()) {  // the program is ending: nothing more
     host_.SetBusyCursor(false);
     emit computeEnded(false);
     return;
   }
   const int firstNewLine = viewer_ != nullptr ? viewer_->Memo().Count() : 0;
-  FinishAnalysis(run->sheet, run->analysis, host_);
-  host_.SetBusyCursor(false);
-  const bool written = viewer_ != nullptr && viewer_->Memo().Count() > firstNewLine;
+  PresentOutcome(*run->outcome, host_);
+  const bool written = run->outcome->ok() && viewer_ != nullptr;
   if (written) viewer_->ShowLineAtTop(firstNewLine);
+  if (written && run->plot) {
+    const Analysis& a = run->outcome->result();
+    viewer_->Plots().AddPlots(QStringLiteral("Analysis %1: %2")
+                                  .arg(viewer_->Plots().Count() + 1)
+                                  .arg(QString::fromStdString(a.dataFileName)),
+                              std::move(*run->plot));
+  }
   emit computeEnded(written);
 }
 

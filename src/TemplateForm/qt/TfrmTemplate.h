@@ -1,7 +1,9 @@
 // The worksheet window: a thin Qt view over the Worksheet model. It shows the
 // two input fields, the prior and credible-limit choices, the notes and the
-// description, filters what is typed into the fields, and runs Compute with
-// the Monte Carlo engine on a worker thread behind a progress dialog.
+// description, filters what is typed or pasted into the fields, and runs
+// Compute with the Monte Carlo engine on a worker thread behind a progress
+// dialog. Its layout stretches with the window: the description and the
+// inputs panel share the extra height, the choices the extra width.
 #pragma once
 
 #include <QString>
@@ -9,8 +11,8 @@
 #include <array>
 #include <memory>
 
+#include "TemplateForm/qt/qt_compute_host.h"
 #include "TemplateForm/worksheet.h"
-#include "gui/qt_compute_host.h"
 
 class QButtonGroup;
 class QFrame;
@@ -19,6 +21,7 @@ class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QPoint;
 class QPushButton;
 class QTableWidget;
 
@@ -63,6 +66,9 @@ class TfrmTemplate : public QWidget {
   void ExitBtnClick();
   void cmdHelpClick();
   void cmdReturnClick();
+  // Shows the results viewer (hiding the worksheet); enabled while the viewer
+  // holds results.
+  void cmdShowResultsClick();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -85,12 +91,27 @@ class TfrmTemplate : public QWidget {
   // KeyPress / KeyUp of fields 1..8; true when the key event is consumed.
   bool txtInputKeyPress(int k, QKeyEvent* event);
   void txtInputKeyUp(int k, QKeyEvent* event);
+  // Pastes the clipboard (or, selection true, the X11 selection) into field k
+  // through the keystroke filter and the length limit.
+  void PasteIntoField(int k, bool selection);
+  void ShowFieldMenu(int k, const QPoint& globalPos);
+  void EnterInField();
+  void SetNotesTall(bool tall);
+  void PlaceNotes();
+  void UpdateShowResults();
+  // Exit's questions: the results viewer's discard question where it holds
+  // results not saved, then "Exit from program?"; true when the program ends.
+  bool ConfirmLeaving();
+  // The focus once a Compute command has ended: the field at fault (1-based;
+  // 0 for none), else the Compute button, so that no key press after a run
+  // can reach Clear Data.
+  void FocusAfterCompute(int faultField);
 
   void ViewFromModel();
   void ModelFromView();
   int NotesLineCount() const;
 
-  void StartEngineRun(const Worksheet& sheet, struct Analysis&& analysis);
+  void StartEngineRun(AnalysisRequest&& request);
   void EngineRunEnded();
   void UpdateProgress();
 
@@ -99,7 +120,9 @@ class TfrmTemplate : public QWidget {
   TfrmTemplateResults* viewer_ = nullptr;
   Worksheet sheet_;
   int drawCount_ = 0;
-  bool placed_ = false;    // centred on the screen at the first show
+  bool placed_ = false;  // sized and centred on its screen at the first show
+  bool framed_ = false;  // kept on the screen at the first activation (frame known)
+  bool notesTall_ = false;
   QString notesAccepted_;  // the notes as last accepted (at most 250 characters)
   std::unique_ptr<EngineRun> run_;
 
@@ -108,6 +131,7 @@ class TfrmTemplate : public QWidget {
   QFrame* Panel3_ = nullptr;
   QLabel* lblComments_ = nullptr;
   QPlainTextEdit* memoComments_ = nullptr;
+  QWidget* notesPlace_ = nullptr;  // the notes' place in the layout; the notes may grow over it
   QFrame* Panel1_ = nullptr;
   QGroupBox* Prior_Radio_ = nullptr;
   QButtonGroup* priorButtons_ = nullptr;
@@ -127,6 +151,7 @@ class TfrmTemplate : public QWidget {
   QPushButton* ExitBtn_ = nullptr;
   QPushButton* cmdHelp_ = nullptr;
   QPushButton* cmdReturn_ = nullptr;
+  QPushButton* cmdShowResults_ = nullptr;
   QGroupBox* pnlHelp_ = nullptr;
 };
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <utility>
 
 #include "TemplateForm/compute_host.h"
 #include "matrix_handling/matrix_print.h"
@@ -39,6 +40,9 @@ class QtComputeHost : public ComputeHost {
   // still answers (the progress dialog's Cancel).
   void SetWorkingCursor();
   bool Busy() const { return busy_; }
+  // The field (1-based) that FocusField last put the focus in since the last
+  // call, 0 for none; the next call returns 0 until FocusField runs again.
+  int TakeFocusedField() { return std::exchange(focusedField_, 0); }
 
  private:
   QWidget* DialogParent() const;
@@ -47,6 +51,7 @@ class QtComputeHost : public ComputeHost {
   QWidget& worksheet_;
   TfrmTemplateResults* viewer_ = nullptr;
   bool busy_ = false;
+  int focusedField_ = 0;
   std::unique_ptr<LineList> noViewer_;  // where a report goes when there is no viewer
 };
 

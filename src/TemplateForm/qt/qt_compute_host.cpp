@@ -1,4 +1,4 @@
-#include "gui/qt_compute_host.h"
+#include "TemplateForm/qt/qt_compute_host.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -65,6 +65,7 @@ void QtComputeHost::ShowResultsViewer(const std::string& caption) {
 }
 
 void QtComputeHost::FocusField(int k) {
+  focusedField_ = k;
   const QString name = k == 8 ? QStringLiteral("txtinput8") : QStringLiteral("txtInput%1").arg(k);
   if (auto* field = worksheet_.findChild<QLineEdit*>(name)) field->setFocus(Qt::OtherFocusReason);
 }

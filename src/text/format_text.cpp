@@ -1,4 +1,4 @@
-#include "TemplateForm/format_text.h"
+#include "text/format_text.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -1,0 +1,419 @@
+#include "TemplateForm/plot_data.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <numbers>
+#include <sstream>
+#include <stdexcept>
+
+#include "text/format_text.h"
+
+namespace quorvane {
+
+namespace {
+
+// The share of the draws the histogram's range covers at least: the central
+// 99.9%, so a few far draws do not squeeze the rest into a handful of bins.
+constexpr long double kCentralShare = 0.999L;
+// Bins of the first, fine pass that finds the central range.
+constexpr int kFineBins = 10000;
+constexpr int kFineRounds = 4;
+// Zero joins the plotted range when it lies within this many widths of the
+// central range; further away it would squeeze the posterior flat.
+constexpr long double kZeroReach = 3;
+// The case among the controls spans at least 4 SDs on each side of zero.
+constexpr long double kControlSpanSDs = 4;
+
+std::string Fixed3(long double value) {
+  return FormatText("%.3Lf", value);
+}
+
+std::string GroupedCount(std::int64_t n) {
+  std::string digits = std::to_string(n);
+  for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3) digits.insert(i, ",");
+  return digits;
+}
+
+// The central kCentralShare of the finite draws, from a fine histogram over
+// their whole range, its edges rounded outwards to the fine bins so that at
+// least that share lies inside. When the central draws fill only a few fine
+// bins (far outliers), the fine histogram is taken again over those bins.
+void CentralRange(std::span<const long double> draws, long double& low, long double& high) {
+  long double lo = std::numeric_limits<long double>::infinity();
+  long double hi = -lo;
+  std::int64_t finite = 0;
+  for (long double z : draws) {
+    if (!std::isfinite(z)) continue;
+    lo = std::min(lo, z);
+    hi = std::max(hi, z);
+    ++finite;
+  }
+  if (finite == 0) {
+    low = -1;
+    high = 1;
+    return;
+  }
+  const auto tail = static_cast<std::int64_t>(
+      std::floor(static_cast<long double>(finite) * (1 - kCentralShare) / 2));
+  std::vector<std::int64_t> fine(kFineBins);
+  for (int round = 0; round < kFineRounds && hi > lo; ++round) {
+    std::fill(fine.begin(), fine.end(), 0);
+    std::int64_t left = 0, right = 0;  // finite draws outside [lo, hi]
+    const long double width = (hi - lo) / kFineBins;
+    for (long double z : draws) {
+      if (!std::isfinite(z)) continue;
+      if (z < lo) {
+        ++left;
+      } else if (z > hi) {
+        ++right;
+      } else {
+        const auto i = static_cast<std::int64_t>((z - lo) / width);
+        ++fine[static_cast<std::size_t>(std::clamp<std::int64_t>(i, 0, kFineBins - 1))];
+      }
+    }
+    int first = 0;
+    while (first < kFineBins - 1 && left + fine[first] <= tail) left += fine[first++];
+    int last = kFineBins - 1;
+    while (last > first && right + fine[last] <= tail) right += fine[last--];
+    const long double newHi = (last == kFineBins - 1) ? hi : lo + width * (last + 1);
+    lo += width * first;
+    hi = newHi;
+    if (last - first + 1 >= kFineBins / 10) break;
+  }
+  low = lo;
+  high = hi;
+}
+
+PosteriorPlot BuildPosterior(const Analysis& a, std::span<const long double> draws) {
+  PosteriorPlot p;
+  const EngineResults& r = a.results;
+  p.drawCount = static_cast<std::int64_t>(draws.size());
+  p.pointEstimate = r.effectSize;
+  switch (a.limit) {
+    case CredibleLimitChoice::TwoSided:
+      p.lower = r.effectSizeLower;
+      p.upper = r.effectSizeUpper;
+      break;
+    case CredibleLimitChoice::OneSidedLower:
+      p.lower = r.effectSizeLower;
+      break;
+    case CredibleLimitChoice::OneSidedUpper:
+      p.upper = r.effectSizeUpper;
+      break;
+  }
+
+  // The range: the central draws, the point estimate and the limits, and zero
+  // when it is near.
+  long double low = 0, high = 0;
+  CentralRange(draws, low, high);
+  if (!(high > low)) {  // all the draws alike: a unit range about them
+    low -= 0.5L;
+    high += 0.5L;
+  }
+  for (long double v : {p.pointEstimate, p.lower.value_or(low), p.upper.value_or(high)}) {
+    if (std::isfinite(v)) {
+      low = std::min(low, v);
+      high = std::max(high, v);
+    }
+  }
+  const long double span = std::max(high - low, 1e-6L);
+  p.zeroShown = low - kZeroReach * span <= 0 && 0 <= high + kZeroReach * span;
+  if (p.zeroShown) {
+    low = std::min(low, 0.0L);
+    high = std::max(high, 0.0L);
+  }
+  // A margin of 2% of the range on each side keeps the marks off the frame.
+  const long double margin = std::max(high - low, 1e-6L) * 0.02L;
+  low -= margin;
+  high += margin;
+
+  const int bins = HistogramBinCount(p.drawCount);
+  p.counts.assign(static_cast<std::size_t>(bins), 0);
+  p.binLow = low;
+  p.binWidth = (high - low) / bins;
+  const long double end = p.binHigh();
+  for (long double z : draws) {
+    if (std::isnan(z)) {
+      ++p.notFinite;
+    } else if (z < low) {
+      ++p.below;
+    } else if (z >= end) {
+      ++p.above;
+    } else {
+      const auto i = static_cast<std::int64_t>((z - low) / p.binWidth);
+      ++p.counts[static_cast<std::size_t>(std::clamp<std::int64_t>(i, 0, bins - 1))];
+    }
+  }
+
+  p.title = "How certain the effect size is: its posterior distribution";
+  p.xTitle = "Effect size (Z-DCCC): the case's standardized difference between the tasks";
+  p.yTitle = "Posterior density";
+  p.legend.push_back({PlotMark::Bars, "Posterior draws (" + GroupedCount(p.drawCount) + ")"});
+  p.legend.push_back(
+      {PlotMark::PointEstimate, "Point estimate = " + FormatText("%2.3Lf", p.pointEstimate)});
+  switch (a.limit) {
+    case CredibleLimitChoice::TwoSided:
+      p.legend.push_back({PlotMark::Interval, FormatText("95%% credible interval: %3.3Lf to %3.3Lf",
+                                                         *p.lower, *p.upper)});
+      break;
+    case CredibleLimitChoice::OneSidedLower:
+      p.legend.push_back(
+          {PlotMark::Interval, FormatText("Above the 95%% lower credible limit %3.3Lf", *p.lower)});
+      break;
+    case CredibleLimitChoice::OneSidedUpper:
+      p.legend.push_back(
+          {PlotMark::Interval, FormatText("Below the 95%% upper credible limit %3.3Lf", *p.upper)});
+      break;
+  }
+  p.legend.push_back({PlotMark::Zero, p.zeroShown ? "Zero: no difference from the controls"
+                                                  : "Zero (no difference) lies off the scale"});
+  return p;
+}
+
+CaseAmongControlsPlot BuildCaseAmongControls(const Analysis& a) {
+  CaseAmongControlsPlot c;
+  c.sdDiff = a.sdDiff;
+  c.caseValue = a.condZ1 - a.condZ2;
+  c.upperTail = c.caseValue >= 0;
+  c.percentMoreExtreme = a.results.percentMoreExtreme;
+  long double half = kControlSpanSDs * c.sdDiff;
+  if (std::isfinite(c.caseValue)) half = std::max(half, std::fabs(c.caseValue) * 1.15L);
+  if (!(half > 0) || !std::isfinite(half)) half = 1;
+  c.xMin = -half;
+  c.xMax = half;
+
+  c.title = "How extreme the case is: the case among the controls";
+  c.xTitle = "Difference between the conditional z scores (Task Y1 minus Task Y2)";
+  c.yTitle = "Density in the control population";
+  const std::string percent = FormatText("%2.3Lf%%", c.percentMoreExtreme);
+  c.tailLabel = percent;
+  c.legend.push_back(
+      {PlotMark::Curve, "Controls: normal, mean 0, SD of the difference " + Fixed3(c.sdDiff)});
+  c.legend.push_back({PlotMark::CaseValue, "The case: " + Fixed3(c.caseValue)});
+  c.legend.push_back({PlotMark::TailArea, percent + " of controls more extreme " +
+                                              (c.upperTail ? "(above" : "(below") +
+                                              " the case; Bayesian point estimate)"});
+  return c;
+}
+
+// Numbers with every digit a long double holds.
+std::string Exact(long double v) {
+  return FormatText("%.21Lg", v);
+}
+
+bool ReadNumber(const std::string& text, long double& v) {
+  if (text == "nan") {
+    v = std::numeric_limits<long double>::quiet_NaN();
+    return true;
+  }
+  char* end = nullptr;
+  v = std::strtold(text.c_str(), &end);
+  return !text.empty() && end == text.c_str() + text.size();
+}
+
+bool ReadCount(const std::string& text, std::int64_t& n) {
+  long double v = 0;
+  if (!ReadNumber(text, v) || !(v >= 0) || v > 9e18L || v != std::floor(v)) return false;
+  n = static_cast<std::int64_t>(v);
+  return true;
+}
+
+const char* MarkName(PlotMark m) {
+  switch (m) {
+    case PlotMark::Bars:
+      return "bars";
+    case PlotMark::Interval:
+      return "interval";
+    case PlotMark::PointEstimate:
+      return "point";
+    case PlotMark::Zero:
+      return "zero";
+    case PlotMark::Curve:
+      return "curve";
+    case PlotMark::TailArea:
+      return "tail";
+    case PlotMark::CaseValue:
+      return "case";
+  }
+  return "bars";
+}
+
+std::optional<PlotMark> MarkFromName(const std::string& name) {
+  for (PlotMark m : {PlotMark::Bars, PlotMark::Interval, PlotMark::PointEstimate, PlotMark::Zero,
+                     PlotMark::Curve, PlotMark::TailArea, PlotMark::CaseValue}) {
+    if (name == MarkName(m)) return m;
+  }
+  return std::nullopt;
+}
+
+constexpr const char* kHeader = "quorvane-plot-data 1";
+
+}  // namespace
+
+long double PosteriorPlot::Density(std::size_t i) const {
+  if (drawCount <= 0 || !(binWidth > 0)) return 0;
+  return static_cast<long double>(counts.at(i)) / (static_cast<long double>(drawCount) * binWidth);
+}
+
+long double CaseAmongControlsPlot::Density(long double x) const {
+  const long double u = x / sdDiff;
+  return std::exp(-0.5L * u * u) / (sdDiff * std::sqrt(2 * std::numbers::pi_v<long double>));
+}
+
+int HistogramBinCount(std::int64_t drawCount) {
+  const long double twiceCubeRoot = 2 * std::cbrt(static_cast<long double>(drawCount));
+  return static_cast<int>(std::clamp<long double>(std::floor(twiceCubeRoot), 10, 100));
+}
+
+PlotData BuildPlotData(const Analysis& a, std::span<const long double> draws) {
+  if (draws.empty()) throw std::invalid_argument("BuildPlotData: the analysis kept no draws");
+  return PlotData{BuildPosterior(a, draws), BuildCaseAmongControls(a)};
+}
+
+// One "key value" line each; a legend entry "legend PLOT MARK text".
+std::string WritePlotData(const PlotData& plot) {
+  const PosteriorPlot& p = plot.posterior;
+  const CaseAmongControlsPlot& c = plot.caseAmongControls;
+  std::ostringstream out;
+  out << kHeader << '\n';
+  out << "binLow " << Exact(p.binLow) << "\nbinWidth " << Exact(p.binWidth) << "\ncounts";
+  for (std::int64_t n : p.counts) out << ' ' << n;
+  out << "\nbelow " << p.below << "\nabove " << p.above << "\nnotFinite " << p.notFinite
+      << "\ndrawCount " << p.drawCount << "\npointEstimate " << Exact(p.pointEstimate) << '\n';
+  if (p.lower) out << "lower " << Exact(*p.lower) << '\n';
+  if (p.upper) out << "upper " << Exact(*p.upper) << '\n';
+  out << "zeroShown " << (p.zeroShown ? 1 : 0) << "\nposteriorTitle " << p.title << "\nposteriorX "
+      << p.xTitle << "\nposteriorY " << p.yTitle << '\n';
+  for (const LegendEntry& e : p.legend)
+    out << "legend posterior " << MarkName(e.mark) << ' ' << e.text << '\n';
+  out << "sdDiff " << Exact(c.sdDiff) << "\ncaseValue " << Exact(c.caseValue) << "\nupperTail "
+      << (c.upperTail ? 1 : 0) << "\npercentMoreExtreme " << Exact(c.percentMoreExtreme)
+      << "\nxMin " << Exact(c.xMin) << "\nxMax " << Exact(c.xMax) << "\ncaseTitle " << c.title
+      << "\ncaseX " << c.xTitle << "\ncaseY " << c.yTitle << "\ntailLabel " << c.tailLabel << '\n';
+  for (const LegendEntry& e : c.legend)
+    out << "legend case " << MarkName(e.mark) << ' ' << e.text << '\n';
+  out << "end\n";
+  return out.str();
+}
+
+std::optional<PlotData> ParsePlotData(const std::string& text, std::string& why) {
+  std::istringstream in(text);
+  std::string line;
+  if (!std::getline(in, line) || line != kHeader) {
+    why = "not plot data (the first line is not \"" + std::string(kHeader) + "\")";
+    return std::nullopt;
+  }
+  PlotData plot;
+  PosteriorPlot& p = plot.posterior;
+  CaseAmongControlsPlot& c = plot.caseAmongControls;
+  int lineNumber = 1;
+  bool ended = false;
+  while (std::getline(in, line)) {
+    ++lineNumber;
+    const std::size_t space = line.find(' ');
+    const std::string key = line.substr(0, space);
+    const std::string value = space == std::string::npos ? "" : line.substr(space + 1);
+    long double v = 0;
+    std::int64_t n = 0;
+    bool ok = true;
+    auto number = [&](long double& target) { ok = ReadNumber(value, target); };
+    auto count = [&](std::int64_t& target) { ok = ReadCount(value, target); };
+    auto flag = [&](bool& target) {
+      ok = value == "0" || value == "1";
+      target = value == "1";
+    };
+    if (key == "end") {
+      ended = true;
+      break;
+    } else if (key == "binLow") {
+      number(p.binLow);
+    } else if (key == "binWidth") {
+      number(p.binWidth);
+    } else if (key == "counts") {
+      std::istringstream items(value);
+      std::string item;
+      p.counts.clear();
+      while (ok && items >> item) {
+        ok = ReadCount(item, n);
+        p.counts.push_back(n);
+      }
+    } else if (key == "below") {
+      count(p.below);
+    } else if (key == "above") {
+      count(p.above);
+    } else if (key == "notFinite") {
+      count(p.notFinite);
+    } else if (key == "drawCount") {
+      count(p.drawCount);
+    } else if (key == "pointEstimate") {
+      number(p.pointEstimate);
+    } else if (key == "lower") {
+      number(v);
+      p.lower = v;
+    } else if (key == "upper") {
+      number(v);
+      p.upper = v;
+    } else if (key == "zeroShown") {
+      flag(p.zeroShown);
+    } else if (key == "posteriorTitle") {
+      p.title = value;
+    } else if (key == "posteriorX") {
+      p.xTitle = value;
+    } else if (key == "posteriorY") {
+      p.yTitle = value;
+    } else if (key == "sdDiff") {
+      number(c.sdDiff);
+    } else if (key == "caseValue") {
+      number(c.caseValue);
+    } else if (key == "upperTail") {
+      flag(c.upperTail);
+    } else if (key == "percentMoreExtreme") {
+      number(c.percentMoreExtreme);
+    } else if (key == "xMin") {
+      number(c.xMin);
+    } else if (key == "xMax") {
+      number(c.xMax);
+    } else if (key == "caseTitle") {
+      c.title = value;
+    } else if (key == "caseX") {
+      c.xTitle = value;
+    } else if (key == "caseY") {
+      c.yTitle = value;
+    } else if (key == "tailLabel") {
+      c.tailLabel = value;
+    } else if (key == "legend") {
+      const std::size_t a = value.find(' ');
+      const std::size_t b = a == std::string::npos ? a : value.find(' ', a + 1);
+      const std::string which = value.substr(0, a);
+      const std::optional<PlotMark> mark =
+          a == std::string::npos ? std::nullopt : MarkFromName(value.substr(a + 1, b - a - 1));
+      ok = mark.has_value() && (which == "posterior" || which == "case");
+      if (ok) {
+        const std::string entry = b == std::string::npos ? "" : value.substr(b + 1);
+        (which == "posterior" ? p.legend : c.legend).push_back({*mark, entry});
+      }
+    } else {
+      ok = false;
+    }
+    if (!ok) {
+      why = "plot data line " + std::to_string(lineNumber) + " cannot be read: \"" + line + "\"";
+      return std::nullopt;
+    }
+  }
+  if (!ended) {
+    why = "the plot data end early (no \"end\" line)";
+    return std::nullopt;
+  }
+  std::int64_t total = p.below + p.above + p.notFinite;
+  for (std::int64_t k : p.counts) total += k;
+  if (p.counts.empty() || !(p.binWidth > 0) || total != p.drawCount || !(c.sdDiff > 0) ||
+      !(c.xMax > c.xMin)) {
+    why = "the plot data do not hold together (bins, draw count or ranges)";
+    return std::nullopt;
+  }
+  return plot;
+}
+
+}  // namespace quorvane

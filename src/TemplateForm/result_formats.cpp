@@ -1,0 +1,183 @@
+#include "TemplateForm/result_formats.h"
+
+#include <cmath>
+
+#include "text/format_text.h"
+
+namespace quorvane {
+
+namespace {
+
+// The report's formats without their widths (the text is trimmed anyway).
+constexpr const char* kStatistic = "%.3Lf";    // means, SDs, scores, z scores, conditional values
+constexpr const char* kCorrelation = "%.5Lf";  // the correlation matrix
+constexpr const char* kProbability = "%.5Lf";  // p values
+constexpr const char* kEstimate = "%.3Lf";     // Z-DCCC, percentages and their limits
+
+Json Pairs(const Vector& v, int from, int to, const char* format) {
+  Json list = Json::array();
+  for (int i = from; i <= to; ++i) list.push_back(NumberPair(v[i], format));
+  return list;
+}
+
+const char* PriorName(PriorChoice prior) {
+  return prior == PriorChoice::StandardTheory ? "standard" : "calibrated";
+}
+
+const char* LimitName(CredibleLimitChoice limit) {
+  switch (limit) {
+    case CredibleLimitChoice::OneSidedLower:
+      return "lower";
+    case CredibleLimitChoice::OneSidedUpper:
+      return "upper";
+    case CredibleLimitChoice::TwoSided:
+      break;
+  }
+  return "two-sided";
+}
+
+Json ProgramJson(const std::string& version) {
+  return Json{{"name", "quorvane-cli"}, {"version", version}};
+}
+
+Json CaseJson(const CaseOrigin& origin) {
+  return Json{{"line", origin.line}, {"id", origin.id}};
+}
+
+void Flatten(const Json& node, const std::string& name,
+             std::vector<std::pair<std::string, std::string>>& out) {
+  if (node.is_object()) {
+    for (const auto& [key, value] : node.items()) {
+      Flatten(value, name.empty() ? key : name + "." + key, out);
+    }
+  } else if (node.is_array()) {
+    for (std::size_t i = 0; i < node.size(); ++i) {
+      Flatten(node[i], name + "." + std::to_string(i + 1), out);
+    }
+  } else if (node.is_string()) {
+    out.emplace_back(name, node.get<std::string>());
+  } else {
+    out.emplace_back(name, node.dump());
+  }
+}
+
+}  // namespace
+
+std::string FullPrecision(long double value) {
+  return FormatText("%.21Lg", value);
+}
+
+Json NumberPair(long double value, const char* format) {
+  return Json{{"value", FullPrecision(value)}, {"text", TrimBlanks(FormatText(format, value))}};
+}
+
+long double OneTailedStandardError(const Analysis& a) {
+  const long double D = static_cast<long double>(a.drawCount);
+  if (a.drawCount < 2) return 0;
+  const long double mean = a.phiSums.sum / D;
+  long double variance = (a.phiSums.squares - D * mean * mean) / (D - 1);
+  if (variance < 0) variance = 0;  // rounding when every Phi is (nearly) the same
+  return std::sqrt(variance / D);
+}
+
+Json AnalysisJson(const Analysis& a, const std::string& version, const CaseOrigin* origin) {
+  Json j;
+  j["program"] = ProgramJson(version);
+  if (origin != nullptr) j["case"] = CaseJson(*origin);
+
+  Json data{{"kind", a.fromSummary ? "summary statistics" : "raw data"}, {"file", a.dataFileName}};
+  j["inputs"] = Json{{"controls", a.N},
+                     {"covariates", a.k},
+                     {"prior", PriorName(a.prior)},
+                     {"limit", LimitName(a.limit)},
+                     {"draws", a.drawCount},
+                     {"seeds", Json::array({kEngineSeed1, kEngineSeed2})},
+                     {"data", data}};
+
+  Json names = Json::array({"Task Y1", "Task Y2"});
+  for (int c = 1; c <= a.k; ++c) names.push_back("Covariate " + std::to_string(c));
+  Json correlations = Json::array();
+  for (int r = 1; r <= a.K; ++r) {
+    Json row = Json::array();
+    for (int c = 1; c <= a.K; ++c) row.push_back(NumberPair(a.R(r, c), kCorrelation));
+    correlations.push_back(row);
+  }
+  j["statistics"] =
+      Json{{"variables", names},
+           {"means", Pairs(a.means, 1, a.K, kStatistic)},
+           {"sds", Pairs(a.sds, 1, a.K, kStatistic)},
+           {"caseScores", Pairs(a.caseScores, 1, a.K, kStatistic)},
+           {"caseZ", Pairs(a.caseRawZ, 1, a.K, kStatistic)},
+           {"correlations", correlations},
+           {"conditionalMeans", Pairs(a.condMeans, 1, 2, kStatistic)},
+           {"conditionalSDs", Pairs(a.condSDs, 1, 2, kStatistic)},
+           {"partialCorrelation", NumberPair(a.partialR, kStatistic)},
+           {"caseConditionalZ",
+            Json::array({NumberPair(a.condZ1, kStatistic), NumberPair(a.condZ2, kStatistic)})},
+           {"sdDiff", NumberPair(a.sdDiff, kStatistic)}};
+
+  const EngineResults& r = a.results;
+  j["results"] = Json{{"twoTailedP", NumberPair(r.twoTailedP, kProbability)},
+                      {"oneTailedP", NumberPair(r.oneTailedP, kProbability)},
+                      {"oneTailedPStandardError", NumberPair(OneTailedStandardError(a), "%.2Le")},
+                      {"effectSize", NumberPair(r.effectSize, kEstimate)},
+                      {"effectSizeLower", NumberPair(r.effectSizeLower, kEstimate)},
+                      {"effectSizeUpper", NumberPair(r.effectSizeUpper, kEstimate)},
+                      {"percentMoreExtreme", NumberPair(r.percentMoreExtreme, kEstimate)},
+                      {"percentLower", NumberPair(r.percentLower, kEstimate)},
+                      {"percentUpper", NumberPair(r.percentUpper, kEstimate)}};
+  return j;
+}
+
+Json CaseErrorJson(const CaseOrigin& origin, const std::string& kind, const std::string& message,
+                   const std::string& version) {
+  Json j;
+  j["program"] = ProgramJson(version);
+  j["case"] = CaseJson(origin);
+  j["error"] = Json{{"kind", kind}, {"message", message}};
+  return j;
+}
+
+std::vector<std::pair<std::string, std::string>> FlattenJson(const Json& object) {
+  std::vector<std::pair<std::string, std::string>> out;
+  Flatten(object, "", out);
+  return out;
+}
+
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (const char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + '"';
+}
+
+std::vector<std::string> CsvTable(
+    const std::vector<std::string>& columns,
+    const std::vector<std::vector<std::pair<std::string, std::string>>>& rows) {
+  std::vector<std::string> records;
+  std::string header;
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    if (c > 0) header += ',';
+    header += CsvField(columns[c]);
+  }
+  records.push_back(header);
+  for (const auto& row : rows) {
+    std::string out;
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+      if (c > 0) out += ',';
+      for (const auto& [name, value] : row) {
+        if (name == columns[c]) {
+          out += CsvField(value);
+          break;
+        }
+      }
+    }
+    records.push_back(out);
+  }
+  return records;
+}
+
+}  // namespace quorvane

@@ -1,0 +1,48 @@
+// quorvane-plot: draws the two plots of an analysis into an image file.
+//
+//   quorvane-plot [--only posterior|case] FILE < plot-data
+//
+// The plot data (TemplateForm/plot_data.h, as quorvane-cli --plot writes it)
+// come on standard input; FILE's extension chooses the format (.png, .svg,
+// .pdf). It always draws on Qt's offscreen platform: it needs no display and
+// takes no notice of $DISPLAY or QT_QPA_PLATFORM.
+#include <QGuiApplication>
+#include <cstdio>
+#include <iostream>
+#include <iterator>
+#include <string>
+
+#include "plots/plot_render.h"
+
+int main(int argc, char** argv) {
+  std::optional<quorvane::PlotKind> only;
+  int fileArg = 1;
+  if (argc == 4 && std::string(argv[1]) == "--only") {
+    const std::string which = argv[2];
+    if (which == "posterior") only = quorvane::PlotKind::Posterior;
+    if (which == "case") only = quorvane::PlotKind::CaseAmongControls;
+    fileArg = only ? 3 : 0;
+  }
+  if (argc != fileArg + 1 || fileArg == 0) {
+    std::cerr << "usage: quorvane-plot [--only posterior|case] FILE < plot-data   (FILE ends in "
+                 ".png, .svg or .pdf)\n";
+    return 2;
+  }
+  const std::string text{std::istreambuf_iterator<char>(std::cin),
+                         std::istreambuf_iterator<char>()};
+  std::string why;
+  const std::optional<quorvane::PlotData> plot = quorvane::ParsePlotData(text, why);
+  if (!plot) {
+    std::cerr << "quorvane-plot: " << why << '\n';
+    return 1;
+  }
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QGuiApplication app(argc, argv);
+  QString failure;
+  const QString path = QString::fromLocal8Bit(argv[fileArg]);
+  if (!quorvane::SavePlots(path, *plot, only, failure)) {
+    std::cerr << "quorvane-plot: " << argv[fileArg] << ": " << failure.toStdString() << '\n';
+    return 3;
+  }
+  return 0;
+}

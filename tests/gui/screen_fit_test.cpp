@@ -1,0 +1,123 @@
+// Both windows on a 1280 x 900 screen at the scale factor the run was started
+// with (CTest runs these tests at QT_SCALE_FACTOR 1, 1.5 and 2): each window's
+// frame, and every button, field and text area in it, lie on the screen.
+#include <QAbstractButton>
+#include <QGroupBox>
+#include <QMenuBar>
+#include <QScreen>
+
+#include "gui/window_placement.h"
+#include "gui_fixture.h"
+
+namespace quorvane::testing {
+namespace {
+
+class ScreenFitTest : public GuiTest {
+ protected:
+  // Every control a user needs, as the screen shows it.
+  void ExpectOnScreen(QWidget* window, const char* name, const QStringList& required) {
+    SCOPED_TRACE(name);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    QApplication::processEvents();
+    const QRect area = window->screen()->availableGeometry();
+    EXPECT_TRUE(area.contains(window->frameGeometry()))
+        << "frame " << Text(window->frameGeometry()) << " area " << Text(area);
+    EXPECT_GE(window->width(), window->minimumWidth());
+    EXPECT_GE(window->height(), window->minimumHeight());
+    QStringList checked;
+    for (QWidget* control : window->findChildren<QWidget*>()) {
+      const bool wanted = qobject_cast<QAbstractButton*>(control) != nullptr ||
+                          qobject_cast<QLineEdit*>(control) != nullptr ||
+                          qobject_cast<QPlainTextEdit*>(control) != nullptr ||
+                          qobject_cast<QGroupBox*>(control) != nullptr ||
+                          qobject_cast<QMenuBar*>(control) != nullptr;
+      if (!wanted || !control->isVisible()) continue;
+      const QRect inWindow(control->mapTo(window, QPoint(0, 0)), control->size());
+      const QRect onScreen(control->mapToGlobal(QPoint(0, 0)), control->size());
+      EXPECT_TRUE(window->rect().contains(inWindow))
+          << control->objectName().toStdString() << " " << Text(inWindow);
+      EXPECT_TRUE(area.contains(onScreen))
+          << control->objectName().toStdString() << " " << Text(onScreen);
+      checked << control->objectName();
+    }
+    for (const QString& control : required) {
+      EXPECT_TRUE(checked.contains(control)) << control.toStdString() << " not shown";
+    }
+  }
+  // Whether the screen has room for the window at its preferred client size.
+  static bool Room(const QWidget* window, const QSize& preferred) {
+    const QSize frame = window->frameGeometry().size() - window->size();
+    const QSize area = window->screen()->availableGeometry().size();
+    return area.width() >= preferred.width() + frame.width() &&
+           area.height() >= preferred.height() + frame.height();
+  }
+  static std::string Text(const QRect& r) {
+    return QStringLiteral("%1,%2 %3x%4")
+        .arg(r.x())
+        .arg(r.y())
+        .arg(r.width())
+        .arg(r.height())
+        .toStdString();
+  }
+};
+
+TEST_F(ScreenFitTest, BothWindowsAndEveryControlLieOnTheScreen) {
+  const QScreen* screen = worksheet_->screen();
+  ASSERT_NE(screen, nullptr);
+  const QByteArray factor = qgetenv("QT_SCALE_FACTOR");
+  const double scale = factor.isEmpty() ? 1.0 : factor.toDouble();
+  ASSERT_DOUBLE_EQ(screen->devicePixelRatio(), scale);
+  ASSERT_EQ(screen->geometry().size() * scale, QSize(1280, 900))
+      << "run on the test screen (QT_QPA_PLATFORM=offscreen:configfile=...)";
+
+  const QStringList worksheetControls = {
+      "DescripFld",    "memoComments",   "Prior_Radio_0", "Prior_Radio_1", "RadioGroup1_0",
+      "RadioGroup1_1", "RadioGroup1_2",  "txtInput1",     "txtInput2",     "cmdCompute",
+      "btnclearData",  "cmdShowResults", "ExitBtn"};
+  ExpectOnScreen(worksheet_.get(), "worksheet", worksheetControls);
+  // Where the screen has room the windows open at their preferred size.
+  EXPECT_EQ(worksheet_->size() == QSize(792, 573), Room(worksheet_.get(), QSize(792, 573)));
+
+  Field(1)->setText(QStringLiteral("10"));
+  Field(2)->setText(QStringLiteral("1"));
+  ASSERT_TRUE(Compute(GuiDataFile("ten-controls-one-covariate.txt")));
+  ExpectOnScreen(viewer_.get(), "results viewer",
+                 {"memoResults", "cmdSaveOutput", "cmdClearResults", "cmdReturn", "cmdExit"});
+  EXPECT_EQ(viewer_->screen(), screen);
+  const QSize menu(0, viewer_->menuBar()->height());
+  EXPECT_EQ(viewer_->centralWidget()->size() == QSize(792, 554),
+            Room(viewer_.get(), QSize(792, 554) + menu));
+
+  Find<QPushButton>(viewer_.get(), "cmdReturn")->click();
+  ExpectOnScreen(worksheet_.get(), "worksheet again", worksheetControls);
+}
+
+}  // namespace
+}  // namespace quorvane::testing
+
+namespace {
+
+using quorvane::FittedClientGeometry;
+
+TEST(WindowPlacement, FittedGeometryCentresShrinksToTheAreaButNotBelowTheMinimum) {
+  const QRect area(100, 50, 1280, 870);  // a screen's area less a task bar at the top
+  const QMargins frame(2, 30, 2, 2);
+  const struct {
+    QSize preferred;
+    QSize minimum;
+    QRect client;
+  } cases[] = {
+      // Room: the preferred size, the frame centred.
+      {{792, 573}, {600, 350}, {100 + 242 + 2, 50 + 132 + 30, 792, 573}},
+      // Too wide and too tall: as large as the area less the frame.
+      {{2000, 1000}, {600, 350}, {100 + 2, 50 + 30, 1276, 838}},
+      // Even the minimum does not fit: the title bar and top left stay on it.
+      {{2000, 1000}, {1400, 900}, {100 + 2, 50 + 30, 1400, 900}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FittedClientGeometry(area, frame, c.preferred, c.minimum), c.client)
+        << c.preferred.width() << "x" << c.preferred.height();
+  }
+}
+
+}  // namespace
