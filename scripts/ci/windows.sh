@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # CI: the core and quorvane-cli for 64-bit Windows, cross-compiled with
 # MinGW-w64 and statically linked, and the program run under Wine: its report
-# of the example must equal the Linux program's byte for byte.
+# of the example, and the results as JSON and CSV, must equal the Linux
+# program's byte for byte.
 #
 # Usage: scripts/ci/windows.sh [LINUX_BUILD_DIR]   (default: build; its
 # quorvane-cli is built there if missing)
@@ -24,16 +25,20 @@ if [ ${#missing[@]} -gt 0 ]; then
     "${missing[@]}" > /dev/null
 fi
 
-# CLI11 is header-only; its package on the build machine points at
-# /usr/include, which must not come before MinGW's own headers. Stage it.
-mkdir -p "$build/cli11/share/cmake" "$build/cli11/include"
-cp -r /usr/share/cmake/CLI11 "$build/cli11/share/cmake/"
-ln -sfn /usr/include/CLI "$build/cli11/include/CLI"
+# CLI11 and nlohmann_json are header-only; their packages on the build
+# machine point at /usr/include, which must not come before MinGW's own
+# headers. Stage them with only their own headers.
+staged="$PWD/$build/header-only"
+mkdir -p "$staged/share/cmake" "$staged/include"
+for package in CLI11:CLI nlohmann_json:nlohmann; do
+  cp -r "/usr/share/cmake/${package%%:*}" "$staged/share/cmake/"
+  ln -sfn "/usr/include/${package#*:}" "$staged/include/${package#*:}"
+done
 
 echo "==> Windows: configuring ($build)"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUORVANE_WERROR=ON \
   -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/x86_64-w64-mingw32.cmake \
-  -DCLI11_DIR="$PWD/$build/cli11/share/cmake/CLI11" \
+  -DCLI11_DIR="$staged/share/cmake/CLI11" -Dnlohmann_json_DIR="$staged/share/cmake/nlohmann_json" \
   -DQUORVANE_BUILD_GUI=OFF -DQUORVANE_BUILD_TESTS=OFF -DQUORVANE_BUILD_BENCH=OFF \
   > "$build.configure.log" 2>&1 || { cat "$build.configure.log"; exit 1; }
 grep -q '^QUORVANE_X87_KERNELS:BOOL=OFF$' "$build/CMakeCache.txt"
@@ -48,12 +53,14 @@ fi
 
 [ -x "$linux_build/quorvane-cli" ] || cmake --build "$linux_build" -j "$(nproc)" --target quorvane-cli
 
-echo "==> Windows: the example's report under Wine equals the Linux one"
+echo "==> Windows: the example's report (and its JSON and CSV) under Wine equals the Linux one"
 export WINEPREFIX="$PWD/$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wine=/usr/lib/wine/wine64
 args=(--controls 20 --covariates 2 examples/controls-and-case.txt)
-"$linux_build/quorvane-cli" "${args[@]}" > "$build/example-report-linux.txt"
-"$wine" "$build/quorvane-cli.exe" "${args[@]}" > "$build/example-report-windows.txt"
-cmp "$build/example-report-windows.txt" "$build/example-report-linux.txt"
-echo "Reports identical ($(wc -c < "$build/example-report-linux.txt") bytes)."
+for format in text json csv; do
+  "$linux_build/quorvane-cli" --format "$format" "${args[@]}" > "$build/example-$format-linux.txt"
+  "$wine" "$build/quorvane-cli.exe" --format "$format" "${args[@]}" > "$build/example-$format-windows.txt"
+  cmp "$build/example-$format-windows.txt" "$build/example-$format-linux.txt"
+  echo "$format: identical ($(wc -c < "$build/example-$format-linux.txt") bytes)."
+done
 "$wine" wineboot --shutdown > /dev/null 2>&1 || true
