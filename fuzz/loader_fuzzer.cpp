@@ -2,6 +2,7 @@
 // file reader on any bytes. Refusals must come as RawDataError (or a
 // problem returned); anything else (a crash, a sanitizer report, another
 // exception, a hang) is a fault.
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <sstream>

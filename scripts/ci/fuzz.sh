@@ -22,7 +22,7 @@ for target in loader compute; do
   mkdir -p "$corpus"
   echo "==> fuzzing the $target for $seconds s"
   UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-    "$build/quorvane-fuzz-$target" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
+    "$build/fuzz/quorvane-fuzz-$target" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
     -max_len=8192 -artifact_prefix="$build/findings/$target-" -print_final_stats=1 \
     "$corpus" "fuzz/corpus/$target" 2>&1 | tail -n 12
 done
