@@ -1051,7 +1051,7 @@ std::optional<SummaryInput> TfrmTemplate::SummaryForCompute(int N, int k) {
   QString message;
   std::optional<SummaryStatistics> statistics = summaryPanel_->Statistics(N, message);
   if (!statistics) {
-    summaryFault_ = QApplication::focusWidget();  // the cell at fault has the focus
+    summaryFault_ = focusWidget();  // the grid of the cell at fault
     host_.ShowMessage(MessageKind::Error, message.toStdString());
     return std::nullopt;
   }
