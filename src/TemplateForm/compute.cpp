@@ -5,12 +5,17 @@
 
 #include "TemplateForm/report.h"
 #include "TemplateForm/saved_inputs.h"
+#include "TemplateForm/saved_summary.h"
 #include "text/format_text.h"
 
 namespace quorvane {
 
-std::optional<AnalysisRequest> BeginCompute(const Worksheet& sheet, ComputeHost& host,
-                                            int drawCount) {
+namespace {
+
+// The request's inputs from the sheet, N and k checked (a refusal: its box
+// and focus, std::nullopt).
+std::optional<AnalysisRequest> CheckedRequest(const Worksheet& sheet, ComputeHost& host,
+                                              int drawCount, int& N, int& k) {
   AnalysisRequest request;
   request.controls = sheet.Field(1).text;
   request.covariates = sheet.Field(2).text;
@@ -18,14 +23,23 @@ std::optional<AnalysisRequest> BeginCompute(const Worksheet& sheet, ComputeHost&
   request.limit = sheet.CredibleLimit();
   request.notes = sheet.notes;
   request.drawCount = drawCount;
-
-  int N = 0, k = 0;
   if (const auto error = CheckCounts(request.controls, request.covariates, request.prior, N, k)) {
     if (error->beep) host.Beep();
     host.ShowMessage(error->box, error->message);
     host.FocusField(error->field);
     return std::nullopt;
   }
+  return request;
+}
+
+}  // namespace
+
+std::optional<AnalysisRequest> BeginCompute(const Worksheet& sheet, ComputeHost& host,
+                                            int drawCount) {
+  int N = 0, k = 0;
+  std::optional<AnalysisRequest> checked = CheckedRequest(sheet, host, drawCount, N, k);
+  if (!checked) return std::nullopt;
+  AnalysisRequest& request = *checked;
 
   // The inputs are kept before the file is asked for, so they are kept even
   // when the load is then cancelled.
@@ -41,6 +55,22 @@ std::optional<AnalysisRequest> BeginCompute(const Worksheet& sheet, ComputeHost&
     return std::nullopt;
   }
   request.data = RawDataFile{*chosen};
+  SaveLastDataKind(DataKind::RawDataFile);
+  return checked;
+}
+
+std::optional<AnalysisRequest> BeginSummaryCompute(const Worksheet& sheet, ComputeHost& host,
+                                                   const SummarySupplier& statistics,
+                                                   int drawCount) {
+  int N = 0, k = 0;
+  std::optional<AnalysisRequest> request = CheckedRequest(sheet, host, drawCount, N, k);
+  if (!request) return std::nullopt;
+  std::optional<SummaryInput> input = statistics(N, k);
+  if (!input) return std::nullopt;
+  SaveCurrentData(sheet);
+  SaveLastSummary(input->statistics, DataKind::SummaryStatistics);
+  host.SetBusyCursor(true);
+  request->data = std::move(*input);
   return request;
 }
 

@@ -9,6 +9,7 @@
 // program runs the middle one on a worker thread.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -26,6 +27,17 @@ namespace quorvane {
 // functions are left for the caller to set.
 std::optional<AnalysisRequest> BeginCompute(const Worksheet& sheet, ComputeHost& host,
                                             int drawCount = kDrawCount);
+
+// Compute from summary statistics: N and k read and checked as BeginCompute
+// checks them (a refusal: its box and focus, std::nullopt); then statistics(N,
+// k) gives the checked statistics, or std::nullopt once it has shown its own
+// refusal. The inputs are saved, the statistics kept as the last ones
+// (saved_summary.h), the busy cursor set, and no file is asked for: the
+// request's data is the statistics.
+using SummarySupplier = std::function<std::optional<SummaryInput>(int N, int k)>;
+std::optional<AnalysisRequest> BeginSummaryCompute(const Worksheet& sheet, ComputeHost& host,
+                                                   const SummarySupplier& statistics,
+                                                   int drawCount = kDrawCount);
 
 // The end of a Compute: restores the cursor; for a result shows the results
 // viewer and appends the report; for an error shows its box (a cancelled run

@@ -81,6 +81,10 @@ void ResetSavedInputsFolders() {
   g_lastWritten.clear();
 }
 
+std::string SavedInputsUserFolder() {
+  return CurrentFolders().fallback;
+}
+
 std::string SavedInputsFile() {
   if (Exists(g_lastWritten)) return g_lastWritten;
   const Folders folders = CurrentFolders();

@@ -28,6 +28,10 @@ std::string UserDataDirectory();
 void SetSavedInputsFolders(const std::string& programFolder, const std::string& fallbackFolder);
 void ResetSavedInputsFolders();
 
+// The user's folder as things stand: UserDataDirectory(), or the fallback
+// folder SetSavedInputsFolders gave (empty: none).
+std::string SavedInputsUserFolder();
+
 // The full path of the saved-inputs file as things stand: where this process
 // last wrote it, else where it exists (program folder first, then the
 // fallback folder), else the program-folder path.

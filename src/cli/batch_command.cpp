@@ -21,9 +21,16 @@ std::optional<AnalysisError> LoadControls(const AnalysisRequest& base, BatchCont
     return error;
   }
   controls.K += 2;
+  if (const auto* summary = std::get_if<SummaryInput>(&base.data)) {
+    // The file's own case scores are replaced by each case's.
+    controls.summary = *summary;
+    controls.name = summary->fileName;
+    return std::nullopt;
+  }
   const auto* file = std::get_if<RawDataFile>(&base.data);
   if (file == nullptr) {
-    return Failure(ErrorKind::Internal, "Cases can be analysed against a raw data file only.");
+    return Failure(ErrorKind::Internal,
+                   "Cases can be analysed against a raw data file or summary statistics only.");
   }
   try {
     ReadRawDataFile(file->path, controls.N, controls.K, controls.rows);
@@ -45,6 +52,20 @@ std::optional<AnalysisError> LoadControls(const AnalysisRequest& base, BatchCont
 }
 
 }  // namespace
+
+std::optional<std::string> CasesArgumentProblem(const std::string& cases, const std::string& plot,
+                                                const std::string& writeSummary) {
+  if (cases.empty()) return std::nullopt;
+  if (!plot.empty()) {
+    return "--plot draws the plots of one analysis and cannot be used with --cases; run the case "
+           "alone to plot it";
+  }
+  if (!writeSummary.empty()) {
+    return "--write-summary writes a data file's statistics instead of an analysis and cannot be "
+           "used with --cases";
+  }
+  return std::nullopt;
+}
 
 BatchOutcome RunCaseBatch(const AnalysisRequest& base, const std::string& casesFile,
                           OutputFormat format, const std::string& version,

@@ -28,7 +28,14 @@ struct BatchOutcome {
 
 // base holds the inputs (counts, prior, limit, draws, notes); its data is the
 // controls: the first N rows of a raw data file (any further rows are not
-// read). The cases run on every core.
+// read), or summary statistics (their case scores are replaced by each
+// case's). The cases run on every core.
+// The text for --cases given with an option that makes no sense for many
+// cases (exit code 2), or std::nullopt: --plot (one image for many cases) and
+// --write-summary (it writes statistics instead of running the cases).
+std::optional<std::string> CasesArgumentProblem(const std::string& cases, const std::string& plot,
+                                                const std::string& writeSummary);
+
 BatchOutcome RunCaseBatch(const AnalysisRequest& base, const std::string& casesFile,
                           OutputFormat format, const std::string& version,
                           const std::function<void(std::int64_t, std::int64_t)>& progress,

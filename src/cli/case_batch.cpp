@@ -101,6 +101,17 @@ std::vector<CaseRow> ReadCaseRows(std::istream& in, int K) {
 AnalysisRequest CaseRequest(const AnalysisRequest& base, const BatchControls& controls,
                             const CaseRow& row) {
   AnalysisRequest request = base;
+  request.threads = 1;
+  request.keepDraws = false;
+  request.notice = nullptr;
+  if (controls.summary) {
+    SummaryInput input = *controls.summary;
+    for (int j = 1; j <= controls.K && j <= static_cast<int>(row.scores.size()); ++j) {
+      input.statistics.caseScores[j] = row.scores[static_cast<std::size_t>(j - 1)];
+    }
+    request.data = std::move(input);
+    return request;
+  }
   const int N = controls.N;
   RawDataTable table;
   table.rows = DataMatrix(std::max(N + 1, controls.rows.Rows()));
@@ -112,9 +123,6 @@ AnalysisRequest CaseRequest(const AnalysisRequest& base, const BatchControls& co
   }
   table.name = controls.name;
   request.data = std::move(table);
-  request.threads = 1;
-  request.keepDraws = false;
-  request.notice = nullptr;
   return request;
 }
 

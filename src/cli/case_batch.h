@@ -30,18 +30,22 @@ struct CaseRow {
 // The case rows of a stream for K = k + 2 numbers per case.
 std::vector<CaseRow> ReadCaseRows(std::istream& in, int K);
 
-// The controls every case is analysed against: rows 1..N of a raw data table
-// and the name the report gives the data file.
+// The controls every case is analysed against: rows 1..N of a raw data table,
+// or summary statistics (whose case scores are not used), and the name the
+// report gives the data or summary file.
 struct BatchControls {
   DataMatrix rows{0};
+  std::optional<SummaryInput> summary;  // set: the controls are these statistics
   int N = 0;
   int K = 0;
   std::string name;
 };
 
-// The request for one case: base with its data replaced by the controls
-// followed by the case as row N + 1 (what a raw data file with that case as
-// its last row gives), run on one thread.
+// The request for one case, run on one thread: base with its data replaced by
+// the controls followed by the case as row N + 1 (what a raw data file with
+// that case as its last row gives), or by the summary statistics with the
+// case's scores as their case scores (what a summary file with that case's
+// scores gives).
 AnalysisRequest CaseRequest(const AnalysisRequest& base, const BatchControls& controls,
                             const CaseRow& row);
 

@@ -316,7 +316,8 @@ int main(int argc, char** argv) {
       ->capture_default_str();
   app.add_option("--cases", options.cases,
                  "Analyse every case of FILE (one per line: an optional ID, then Y1 Y2 and the "
-                 "covariates) against the controls, the first N rows of DATAFILE");
+                 "covariates) against the controls: the first N rows of DATAFILE, or the "
+                 "--summary statistics");
   app.add_option("--summary", options.summary.summaryFile,
                  "Analyse the summary statistics in FILE instead of raw data (N and the number "
                  "of covariates come from FILE)");
@@ -336,6 +337,11 @@ int main(int argc, char** argv) {
   options.summary.controlsGiven = app.count("--controls") > 0;
   options.summary.covariatesGiven = app.count("--covariates") > 0;
   if (auto problem = SummaryArgumentProblem(options.summary)) {
+    std::cerr << *problem << "\nRun with --help for more information.\n";
+    return kBadArguments;
+  }
+  if (auto problem =
+          CasesArgumentProblem(options.cases, options.plot, options.summary.writeSummary)) {
     std::cerr << *problem << "\nRun with --help for more information.\n";
     return kBadArguments;
   }

@@ -1,10 +1,12 @@
 // quorvane-screenshots: renders the two windows of the desktop program to PNG
 // files without a display (run it on Qt's offscreen platform), for the
-// documentation: the worksheet as it starts, and the results viewer after a
-// real analysis of a data file, scrolled down to the results.
+// documentation: the worksheet as it starts, the worksheet with summary
+// statistics typed in, and the results viewer after a real analysis of a data
+// file, scrolled down to the results.
 //
 // Usage: quorvane-screenshots OUTDIR DATAFILE CONTROLS COVARIATES
-// Writes OUTDIR/worksheet.png and OUTDIR/results-viewer.png.
+// Writes OUTDIR/worksheet.png, OUTDIR/summary-worksheet.png and
+// OUTDIR/results-viewer.png.
 //
 // Usage: quorvane-screenshots --on-screen FILE
 // Writes FILE: the whole screen, in device pixels, with the worksheet where
@@ -25,7 +27,11 @@
 #include <QTimer>
 #include <cstdio>
 
+#include <QRadioButton>
+#include <QTableWidget>
+
 #include "TemplateForm/qt/TfrmTemplate.h"
+#include "TemplateForm/qt/summary_panel.h"
 #include "TemplateForm/saved_inputs.h"
 #include "TemplateResults/TfrmTemplateResults.h"
 #include "gui/numeric_locale.h"
@@ -65,6 +71,24 @@ bool SaveOnScreen(QWidget& window, const QString& path) {
   return true;
 }
 
+// Published norms as a user types them: 20 controls, two covariates.
+bool SaveSummaryWorksheet(quorvane::TfrmTemplate& worksheet, const QString& path) {
+  worksheet.findChild<QRadioButton*>(QStringLiteral("DataKind_Radio_1"))->click();
+  worksheet.Field(1)->setText(QStringLiteral("20"));
+  worksheet.Field(2)->setText(QStringLiteral("2"));
+  quorvane::SummaryTexts t = quorvane::SummaryTexts::Empty(20, 2);
+  t.means = {"20.35", "26.90", "101.80", "13.55"};
+  t.sds = {"4.22", "3.81", "13.76", "2.54"};
+  t.caseScores = {"9", "27", "84", "11"};
+  t.correlations = {{"0.55"}, {"0.67", "0.71"}, {"0.30", "0.09", "-0.07"}};
+  worksheet.Summary()->SetTexts(t);
+  worksheet.Summary()->StatisticsGrid()->setCurrentCell(2, 0);
+  worksheet.Summary()->StatisticsGrid()->setFocus();
+  const bool saved = Save(worksheet, path);
+  worksheet.findChild<QRadioButton*>(QStringLiteral("DataKind_Radio_0"))->click();
+  return saved;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -96,6 +120,9 @@ int main(int argc, char** argv) {
   const QDir out(args[1]);
   const QString dataFile = args[2];  // shown in the report as given
   if (!Save(worksheet, out.filePath(QStringLiteral("worksheet.png")))) return 1;
+  if (!SaveSummaryWorksheet(worksheet, out.filePath(QStringLiteral("summary-worksheet.png")))) {
+    return 1;
+  }
 
   worksheet.Field(1)->setText(args[3]);
   worksheet.Field(2)->setText(args[4]);

@@ -513,3 +513,52 @@ TEST(EngineAgreementAtExtremeScales, OrdinaryDataStaysOnTheFastPath) {
 
 }  // namespace
 }  // namespace quorvane
+
+namespace quorvane {
+namespace {
+
+// Steps 10 to 14 on their own, from a sum and a list of draws chosen so that
+// the outcome can be worked by hand.
+TEST(SummariseDraws, PercentageFlipAndLimitsFromTheDraws) {
+  const tNormal_distribution normal(0, 1);
+  // Exactly 50: not turned. The sum of Phi over 4 draws is 2, so P = 50.
+  std::vector<long double> draws = {0.5L, -1.0L, 2.0L, -0.25L};
+  EngineResults r;
+  SummariseDraws(2.0L, draws, 95, true, r);
+  EXPECT_EQ(r.percentMoreExtreme, 50.0L);
+  EXPECT_EQ(r.oneTailedP, 0.5L);
+  EXPECT_EQ(r.twoTailedP, 1.0L);
+  // D = 4, L = 95: positions round(0.1) = 0 -> 1 and round(3.9) + 1 = 5 -> 4.
+  EXPECT_EQ(r.effectSizeLower, -1.0L);
+  EXPECT_EQ(r.effectSizeUpper, 2.0L);
+  EXPECT_EQ(r.percentLower, normal.Distribution_function(-1.0L) * 100);
+  EXPECT_EQ(r.percentUpper, normal.Distribution_function(2.0L) * 100);
+
+  // Just above 50: turned to the case's side, the limits from the other ends.
+  draws = {0.5L, -1.0L, 2.0L, -0.25L};
+  SummariseDraws(2.0L + 4e-6L, draws, 95, true, r);
+  EXPECT_LT(r.percentMoreExtreme, 50.0L);
+  EXPECT_NEAR(static_cast<double>(r.percentMoreExtreme), 50 - 1e-4, 1e-12);
+  EXPECT_EQ(r.twoTailedP, r.percentMoreExtreme / 50);
+  EXPECT_EQ(r.percentLower, (1 - normal.Distribution_function(2.0L)) * 100);
+  EXPECT_EQ(r.percentUpper, (1 - normal.Distribution_function(-1.0L)) * 100);
+  EXPECT_LE(r.percentLower, r.percentUpper);
+
+  // One draw: both limits are that draw, whatever the positions say.
+  std::vector<long double> one = {0.75L};
+  SummariseDraws(normal.Distribution_function(0.75L), one, 95, false, r);
+  EXPECT_EQ(r.effectSizeLower, 0.75L);
+  EXPECT_EQ(r.effectSizeUpper, 0.75L);
+  EXPECT_GT(r.percentMoreExtreme, 0);
+
+  // 40 draws, one-sided: positions round(2) = 2 and round(38) + 1 = 39.
+  std::vector<long double> many;
+  for (int i = 40; i >= 1; --i) many.push_back(i);
+  SummariseDraws(10.0L, many, 95, false, r);
+  EXPECT_EQ(r.effectSizeLower, 2.0L);
+  EXPECT_EQ(r.effectSizeUpper, 39.0L);
+  EXPECT_EQ(r.percentMoreExtreme, 25.0L);
+}
+
+}  // namespace
+}  // namespace quorvane

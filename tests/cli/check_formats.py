@@ -1,7 +1,7 @@
 """End-to-end checks of quorvane-cli's JSON and CSV output and of --cases.
 
 Usage: check_formats.py CLI README EXAMPLE TEMPDIR TEST
-TEST is one of: json, csv, batch, bad_row.
+TEST is one of: json, csv, batch, bad_row, summary_batch.
 """
 
 import csv
@@ -193,4 +193,59 @@ def check_bad_row():
         sys.exit(f"standard error: {err}")
 
 
-{"json": check_json, "csv": check_csv, "batch": check_batch, "bad_row": check_bad_row}[TEST]()
+def texts(node):
+    """The rounded texts of every value/text pair, by name."""
+    return {name: pair["text"] for name, pair in leaves_of_pairs(node)}
+
+
+def check_summary_batch():
+    """Cases against a summary file written from the example's controls print
+    what the same cases print against the raw data, case by case; the bad row
+    gets its error entry in both runs."""
+    summary = os.path.join(TEMP, "example-summary.txt")
+    if os.path.exists(summary):
+        os.remove(summary)
+    run(BASE + ["--write-summary", summary, EXAMPLE])
+    lines = case_lines(50)
+    lines[17] = "id-17 9 27 eighty-four 11\n"
+    cases = os.path.join(TEMP, "cases-summary.txt")
+    write(cases, lines)
+    for choices in (["--prior", "calibrated", "--limit", "two-sided"],
+                    ["--prior", "standard", "--limit", "lower"]):
+        common = choices + ["--draws", "2000", "--format", "json", "--cases", cases]
+        raw_out, _ = run(BASE + common + [EXAMPLE], expect_rc=4)
+        sum_out, sum_err = run(["--summary", summary] + common, expect_rc=4)
+        raw, from_summary = json.loads(raw_out), json.loads(sum_out)
+        if len(raw) != 50 or len(from_summary) != 50:
+            sys.exit(f"{choices}: {len(raw)} and {len(from_summary)} entries for 50 cases")
+        for i, (r, s) in enumerate(zip(raw, from_summary)):
+            if r["case"] != s["case"]:
+                sys.exit(f"{choices} entry {i}: case {r['case']} against {s['case']}")
+            if "error" in r or "error" in s:
+                if i != 17 or r.get("error") != s.get("error"):
+                    sys.exit(f"{choices} entry {i}: errors {r.get('error')} {s.get('error')}")
+                continue
+            body = {key: value for key, value in s.items() if key != "case"}
+            if shape(body) != shape(readme_example()):
+                sys.exit("the summary input's JSON fields differ from the README's example")
+            if s["inputs"]["data"] != {"kind": "summary statistics", "file": summary}:
+                sys.exit(f"{choices} entry {i}: inputs.data {s['inputs']['data']}")
+            for key in ("controls", "covariates", "prior", "limit", "draws"):
+                if r["inputs"][key] != s["inputs"][key]:
+                    sys.exit(f"{choices} entry {i}: inputs.{key} differs")
+            want, got = texts(r), texts(s)
+            if want != got:
+                diff = {k: (want[k], got.get(k)) for k in want if want[k] != got.get(k)}
+                sys.exit(f"{choices} case {i}: printed values differ (raw, summary): {diff}")
+        if "Case at line 18 (id-17): Invalid numeric input" not in sum_err:
+            sys.exit(f"standard error: {sum_err}")
+    # The text reports name the summary file, one per case with results.
+    out, _ = run(["--summary", summary, "--draws", "2000", "--cases", cases], expect_rc=4)
+    named = ("Summary statistics for the control sample and the case's scores were loaded from "
+             "the following file: \n " + summary + "\n")
+    if out.count(named) != 49 or out.count(" OUTPUTS:") != 49:
+        sys.exit(f"{out.count(named)} reports name the summary file, wanted 49")
+
+
+{"json": check_json, "csv": check_csv, "batch": check_batch, "bad_row": check_bad_row,
+ "summary_batch": check_summary_batch}[TEST]()

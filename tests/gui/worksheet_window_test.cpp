@@ -380,6 +380,7 @@ TEST_F(WorksheetKeysTest, TabFollowsTheReadingOrderFromTheNotesToExitAndTheFocus
       Notes(),
       Find<QWidget>(w, "Prior_Radio_0"),
       Find<QWidget>(w, "RadioGroup1_0"),
+      Find<QWidget>(w, "DataKind_Radio_0"),
       Field(1),
       Field(2),
       Button("cmdCompute"),
@@ -402,7 +403,7 @@ TEST_F(WorksheetKeysTest, TabFollowsTheReadingOrderFromTheNotesToExitAndTheFocus
   // Back-tab from N goes up to the choices.
   Field(1)->setFocus();
   QTest::keyClick(Field(1), Qt::Key_Tab, Qt::ShiftModifier);
-  EXPECT_EQ(QApplication::focusWidget(), Find<QWidget>(w, "RadioGroup1_0"))
+  EXPECT_EQ(QApplication::focusWidget(), Find<QWidget>(w, "DataKind_Radio_0"))
       << QApplication::focusWidget()->objectName().toStdString();
 }
 
@@ -448,7 +449,7 @@ TEST_F(WorksheetKeysTest, EveryButtonHasItsOwnAltLetterAndTheLetterPressesIt) {
     EXPECT_FALSE(letters.contains(letter)) << button->objectName().toStdString();
     letters << letter;
   }
-  for (const char* group : {"Prior_Radio", "RadioGroup1"}) {
+  for (const char* group : {"Prior_Radio", "RadioGroup1", "DataKind_Radio"}) {
     const QKeySequence letter =
         QKeySequence::mnemonic(Find<QGroupBox>(worksheet_.get(), group)->title());
     EXPECT_FALSE(letter.isEmpty()) << group;

@@ -1,6 +1,7 @@
 #include "TemplateForm/qt/TfrmTemplate.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -22,6 +23,8 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QTableWidget>
 #include <QTextBlock>
@@ -35,10 +38,14 @@
 #include <exception>
 #include <new>
 #include <optional>
+#include <utility>
+#include <variant>
 
 #include "TemplateForm/compute.h"
 #include "TemplateForm/plot_data.h"
+#include "TemplateForm/qt/summary_panel.h"
 #include "TemplateForm/saved_inputs.h"
+#include "TemplateForm/saved_summary.h"
 #include "TemplateResults/TfrmTemplateResults.h"
 #include "TemplateResults/plot_panel.h"
 #include "gui/dialogs.h"
@@ -224,6 +231,9 @@ void TfrmTemplate::BuildControls() {
                      {QStringLiteral("Two-sided"), QStringLiteral("One-sided lower"),
                       QStringLiteral("One-sided upper")},
                      limitButtons_);
+  DataKind_Radio_ = MakeRadioGroup(
+      Panel1_, "DataKind_Radio", QStringLiteral("&Kind of data..."),
+      {QStringLiteral("Raw data file"), QStringLiteral("Summary statistics")}, dataKindButtons_);
   cmdHelp_ =
       MakeButton(Panel1_, "cmdHelp", QStringLiteral("&Help with matrix..."), QSize(165, 25), false);
   connect(cmdHelp_, &QPushButton::clicked, this, &TfrmTemplate::cmdHelpClick);
@@ -273,7 +283,16 @@ void TfrmTemplate::BuildControls() {
   panelLayout->setContentsMargins(7, 15, 7, 7);
   panelLayout->setSpacing(16);
   panelLayout->addLayout(choices, 1);
-  panelLayout->addLayout(fields, 0);
+  // The fields, the kind of data below them, and below that the
+  // summary-statistics entry when it is chosen.
+  BuildSummaryControls();
+  auto* rightColumn = new QVBoxLayout;
+  rightColumn->setSpacing(12);
+  fields->addWidget(DataKind_Radio_, 8, 0, 1, 3,
+                    Qt::AlignLeft | Qt::AlignTop);  // below the fields shown
+  rightColumn->addLayout(fields, 0);
+  rightColumn->addWidget(summaryArea_, 1);
+  panelLayout->addLayout(rightColumn, 0);
 
   // The data grid and its column heads (not used by this program; placed as
   // the worksheet template places them).
@@ -393,9 +412,12 @@ void TfrmTemplate::BuildControls() {
   QList<QWidget*> order{memoComments_};
   for (QAbstractButton* b : priorButtons_->buttons()) order << b;
   for (QAbstractButton* b : limitButtons_->buttons()) order << b;
+  for (QAbstractButton* b : dataKindButtons_->buttons()) order << b;
   order << cmdHelp_;
   for (int k = 1; k <= 8; ++k) order << txtInput_[static_cast<std::size_t>(k)];
-  order << grdData_ << cmdCompute_ << btnclearData_ << cmdShowResults_ << cmdReturn_ << ExitBtn_;
+  order << summaryPanel_->StatisticsGrid() << summaryPanel_->CorrelationGrid() << cmdLoadSummary_
+        << cmdSaveSummary_ << grdData_ << cmdCompute_ << btnclearData_ << cmdShowResults_
+        << cmdReturn_ << ExitBtn_;
   for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 
   // Whatever ends a Compute command, the focus goes where the next key press
@@ -430,6 +452,8 @@ void TfrmTemplate::FormCreate() {
     grdData_->hide();
   }
   ViewFromModel();
+  RestoreLastSummary();
+  ShowDataKind();
 }
 
 void TfrmTemplate::showEvent(QShowEvent* event) {
@@ -438,6 +462,7 @@ void TfrmTemplate::showEvent(QShowEvent* event) {
   if (!placed_) {
     FitOnScreen(*this, QSize(kClientWidth, kClientHeight));
     placed_ = true;
+    if (SummaryMode()) GrowForSummary();
   }
   FormShow();
 }
@@ -729,6 +754,12 @@ void TfrmTemplate::btnclearDataClick() {
   quorvane::btnclearDataClick(sheet_, host_);
   host_.TakeFocusedField();  // the focus went to field 1; no Compute is waiting for it
   ViewFromModel();
+  // The statistics too, and their kept copy; the kind of data stays chosen.
+  fillingSummary_ = true;
+  summaryPanel_->SetTexts(SummaryTexts::Empty(0, summaryPanel_->Covariates()));
+  fillingSummary_ = false;
+  summaryFile_.clear();
+  DeleteLastSummary();
 }
 
 void TfrmTemplate::ExitBtnClick() {
@@ -751,6 +782,11 @@ void TfrmTemplate::UpdateShowResults() {
 }
 
 void TfrmTemplate::FocusAfterCompute(int faultField) {
+  QWidget* summaryFault = std::exchange(summaryFault_, nullptr);
+  if (faultField == 0 && summaryFault != nullptr && summaryFault->isVisibleTo(this)) {
+    summaryFault->setFocus(Qt::OtherFocusReason);
+    return;
+  }
   if (faultField >= 1 && faultField <= 8) {
     QLineEdit* field = txtInput_[static_cast<std::size_t>(faultField)];
     if (field->isVisibleTo(this)) {
@@ -798,8 +834,12 @@ bool TfrmTemplate::ComputeRunning() const {
 
 void TfrmTemplate::cmdComputeClick() {
   if (run_) return;  // one analysis at a time
+  const int draws = drawCount_ > 0 ? drawCount_ : kDrawCount;
   std::optional<AnalysisRequest> request =
-      BeginCompute(Model(), host_, drawCount_ > 0 ? drawCount_ : kDrawCount);
+      SummaryMode()
+          ? BeginSummaryCompute(
+                Model(), host_, [this](int N, int k) { return SummaryForCompute(N, k); }, draws)
+          : BeginCompute(Model(), host_, draws);
   if (!request) {
     emit computeEnded(false);
     return;
@@ -898,16 +938,194 @@ void TfrmTemplate::EngineRunEnded() {
   }
   const int firstNewLine = viewer_ != nullptr ? viewer_->Memo().Count() : 0;
   PresentOutcome(*run->outcome, host_);
+  // Statistics that make no positive definite matrix: the correlations are at
+  // fault, not N.
+  if (!run->outcome->ok() && std::holds_alternative<SummaryInput>(run->request.data) &&
+      run->outcome->error().message ==
+          std::string(kNotPositiveDefiniteMessage) + kSummaryNotPositiveDefiniteAdvice) {
+    host_.TakeFocusedField();
+    summaryPanel_->CorrelationGrid()->setCurrentCell(1, 0);
+    summaryFault_ = summaryPanel_->CorrelationGrid();
+  }
   const bool written = run->outcome->ok() && viewer_ != nullptr;
   if (written) viewer_->ShowLineAtTop(firstNewLine);
   if (written && run->plot) {
     const Analysis& a = run->outcome->result();
     viewer_->Plots().AddPlots(QStringLiteral("Analysis %1: %2")
                                   .arg(viewer_->Plots().Count() + 1)
-                                  .arg(QString::fromStdString(a.dataFileName)),
+                                  .arg(a.fromSummary && a.dataFileName.empty()
+                                           ? QStringLiteral("summary statistics entered")
+                                           : QString::fromStdString(a.dataFileName)),
                               std::move(*run->plot));
   }
   emit computeEnded(written);
+}
+
+// --- summary statistics
+
+bool TfrmTemplate::SummaryMode() const {
+  return dataKindButtons_->checkedId() == static_cast<int>(DataKind::SummaryStatistics);
+}
+
+void TfrmTemplate::BuildSummaryControls() {
+  auto* box = new QWidget;
+  box->setObjectName(QStringLiteral("summaryBox"));
+  summaryPanel_ = new SummaryPanel(box);
+  // Each grid as large as its cells, no larger.
+  for (QTableWidget* grid : {summaryPanel_->StatisticsGrid(), summaryPanel_->CorrelationGrid()}) {
+    grid->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    grid->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Maximum);
+    grid->verticalHeader()->setDefaultSectionSize(22);
+    grid->horizontalHeader()->setDefaultSectionSize(72);
+    grid->setTabKeyNavigation(false);  // Tab leaves the grid; arrows move in it
+    connect(grid, &QTableWidget::itemChanged, this, [this] {
+      if (!fillingSummary_) summaryFile_.clear();  // edited: no longer the file's statistics
+    });
+  }
+  cmdLoadSummary_ = MakeButton(box, "cmdLoadSummary", QStringLiteral("Load from f&ile..."),
+                               QSize(140, 25), false);
+  cmdSaveSummary_ =
+      MakeButton(box, "cmdSaveSummary", QStringLiteral("&Save to file..."), QSize(140, 25), false);
+  connect(cmdLoadSummary_, &QPushButton::clicked, this, &TfrmTemplate::LoadSummaryClick);
+  connect(cmdSaveSummary_, &QPushButton::clicked, this, &TfrmTemplate::SaveSummaryClick);
+  auto* files = new QHBoxLayout;
+  files->addWidget(cmdLoadSummary_);
+  files->addWidget(cmdSaveSummary_);
+  files->addStretch(1);
+  auto* layout = new QVBoxLayout(box);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(summaryPanel_);
+  layout->addLayout(files);
+  layout->addStretch(1);
+
+  summaryArea_ = new QScrollArea(Panel1_);
+  summaryArea_->setObjectName(QStringLiteral("summaryArea"));
+  summaryArea_->setFrameShape(QFrame::NoFrame);
+  summaryArea_->setWidgetResizable(true);
+  summaryArea_->setWidget(box);
+  summaryArea_->hide();
+
+  connect(dataKindButtons_, &QButtonGroup::idToggled, this, [this](int, bool checked) {
+    if (checked) ShowDataKind();
+  });
+  connect(txtInput_[2], &QLineEdit::textChanged, this, &TfrmTemplate::SizeSummaryPanel);
+}
+
+void TfrmTemplate::ShowDataKind() {
+  const bool summary = SummaryMode();
+  if (summary) SizeSummaryPanel();
+  summaryArea_->setVisible(summary);
+  if (summary && isVisible()) GrowForSummary();
+}
+
+void TfrmTemplate::SizeSummaryPanel() {
+  bool number = false;
+  const int k = txtInput_[2]->text().trimmed().toInt(&number);
+  if (!number || k < 1 || k > 5 || k == summaryPanel_->Covariates()) return;
+  summaryPanel_->SetCovariates(k);
+  if (SummaryMode() && isVisible()) GrowForSummary();
+}
+
+void TfrmTemplate::GrowForSummary() {
+  if (layout() == nullptr) return;
+  QSize room(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  if (const QScreen* place = screen()) {
+    room = place->availableGeometry().size() - (frameGeometry().size() - size());
+  }
+  // The description shares any extra height: a few rounds until the panel fits.
+  for (int round = 0; round < 4; ++round) {
+    layout()->activate();
+    const QSize wanted = summaryArea_->widget()->sizeHint();
+    const QSize shown = summaryArea_->viewport()->size();
+    const QSize grow(std::max(0, wanted.width() - shown.width()),
+                     std::max(0, wanted.height() - shown.height()));
+    const QSize target = (size() + grow).boundedTo(room).expandedTo(size());
+    if (target == size()) break;
+    resize(target);
+  }
+  KeepOnScreen(*this);
+}
+
+std::optional<SummaryInput> TfrmTemplate::SummaryForCompute(int N, int k) {
+  if (summaryPanel_->Covariates() != k) summaryPanel_->SetCovariates(k);
+  QString message;
+  std::optional<SummaryStatistics> statistics = summaryPanel_->Statistics(N, message);
+  if (!statistics) {
+    summaryFault_ = focusWidget();  // the grid of the cell at fault
+    host_.ShowMessage(MessageKind::Error, message.toStdString());
+    return std::nullopt;
+  }
+  // Named by the file only while the statistics are that file's.
+  const bool fromFile = !summaryFile_.isEmpty() && summaryFileN_ == N;
+  return SummaryInput{*statistics, fromFile ? summaryFile_.toStdString() : std::string()};
+}
+
+void TfrmTemplate::LoadSummaryClick() {
+  OpenFileRequest request;
+  request.filterDescription = "Summary statistics files";
+  const std::optional<QString> chosen = dialogs_.ChooseOpenFile(this, request);
+  if (!chosen || chosen->trimmed().isEmpty()) return;
+  SummaryStatistics statistics;
+  if (const auto problem = ReadSummaryFile(chosen->toStdString(), statistics)) {
+    host_.ShowMessage(MessageKind::Error, problem->message);
+    return;
+  }
+  // The values in their fewest digits that read back the same.
+  fillingSummary_ = true;
+  summaryPanel_->SetTexts(ShortestSummaryTexts(statistics));
+  fillingSummary_ = false;
+  const int N = statistics.N;
+  txtInput_[1]->setText(QString::number(N));
+  txtInput_[2]->setText(QString::number(statistics.k));
+  summaryFile_ = *chosen;
+  summaryFileN_ = N;
+  summaryPanel_->StatisticsGrid()->setFocus(Qt::OtherFocusReason);
+}
+
+void TfrmTemplate::SaveSummaryClick() {
+  ModelFromView();
+  int N = 0, k = 0;
+  if (const auto error =
+          CheckCounts(sheet_.Field(1).text, sheet_.Field(2).text, sheet_.Prior(), N, k)) {
+    if (error->beep) host_.Beep();
+    host_.ShowMessage(error->box, error->message);
+    txtInput_[static_cast<std::size_t>(error->field)]->setFocus(Qt::OtherFocusReason);
+    return;
+  }
+  if (summaryPanel_->Covariates() != k) summaryPanel_->SetCovariates(k);
+  QString message;
+  const std::optional<SummaryStatistics> statistics = summaryPanel_->Statistics(N, message);
+  if (!statistics) {
+    host_.ShowMessage(MessageKind::Error, message.toStdString());
+    return;
+  }
+  SaveFileRequest request;
+  request.proposedName = summaryFile_.isEmpty() ? QStringLiteral("summary.txt") : summaryFile_;
+  const std::optional<QString> chosen = dialogs_.ChooseSaveFile(this, request);
+  if (!chosen || chosen->trimmed().isEmpty()) return;
+  std::string why;
+  if (!WriteSummaryFile(chosen->toStdString(), *statistics, why)) {
+    host_.ShowMessage(MessageKind::Error,
+                      "The summary statistics could not be written to the file " +
+                          chosen->toStdString() + ": " + why);
+    return;
+  }
+  summaryFile_ = *chosen;
+  summaryFileN_ = N;
+}
+
+void TfrmTemplate::RestoreLastSummary() {
+  const std::optional<LastSummary> last = LoadLastSummary();
+  if (!last) return;
+  fillingSummary_ = true;
+  summaryPanel_->SetTexts(ShortestSummaryTexts(last->statistics));
+  fillingSummary_ = false;
+  if (last->kind != DataKind::SummaryStatistics) return;
+  dataKindButtons_->button(static_cast<int>(DataKind::SummaryStatistics))->setChecked(true);
+  if (txtInput_[1]->text().isEmpty() && txtInput_[2]->text().isEmpty()) {
+    txtInput_[1]->setText(QString::number(last->statistics.N));
+    txtInput_[2]->setText(QString::number(last->statistics.k));
+  }
 }
 
 }  // namespace quorvane

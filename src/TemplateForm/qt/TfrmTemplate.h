@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <array>
 #include <memory>
+#include <optional>
 
 #include "TemplateForm/qt/qt_compute_host.h"
 #include "TemplateForm/worksheet.h"
@@ -23,11 +24,13 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPoint;
 class QPushButton;
+class QScrollArea;
 class QTableWidget;
 
 namespace quorvane {
 
 class DialogSeam;
+class SummaryPanel;
 class TfrmTemplateResults;
 struct EngineRun;
 
@@ -54,6 +57,9 @@ class TfrmTemplate : public QWidget {
   void SetDrawCount(int draws) { drawCount_ = draws; }
 
   QLineEdit* Field(int k) const { return txtInput_[static_cast<std::size_t>(k)]; }
+  // The summary-statistics entry, shown when "Summary statistics" is chosen.
+  SummaryPanel* Summary() const { return summaryPanel_; }
+  bool SummaryMode() const;
 
  signals:
   // A Compute command has ended; reportWritten is false when it stopped at a
@@ -107,6 +113,20 @@ class TfrmTemplate : public QWidget {
   // can reach Clear Data.
   void FocusAfterCompute(int faultField);
 
+  // --- summary statistics (the DataKind_Radio choice)
+  void BuildSummaryControls();
+  void ShowDataKind();
+  // Sizes the panel by the covariates field once it holds 1..5.
+  void SizeSummaryPanel();
+  // Makes the window tall and wide enough for the panel where the screen has room.
+  void GrowForSummary();
+  // The checked statistics for Compute; a refusal shows its box and marks
+  // the cell at fault for the focus.
+  std::optional<SummaryInput> SummaryForCompute(int N, int k);
+  void LoadSummaryClick();
+  void SaveSummaryClick();
+  void RestoreLastSummary();
+
   void ViewFromModel();
   void ModelFromView();
   int NotesLineCount() const;
@@ -153,6 +173,18 @@ class TfrmTemplate : public QWidget {
   QPushButton* cmdReturn_ = nullptr;
   QPushButton* cmdShowResults_ = nullptr;
   QGroupBox* pnlHelp_ = nullptr;
+  QGroupBox* DataKind_Radio_ = nullptr;
+  QButtonGroup* dataKindButtons_ = nullptr;
+  QScrollArea* summaryArea_ = nullptr;
+  SummaryPanel* summaryPanel_ = nullptr;
+  QPushButton* cmdLoadSummary_ = nullptr;
+  QPushButton* cmdSaveSummary_ = nullptr;
+  // The summary file the panel's statistics were last loaded from or saved
+  // to, and its N; cleared when a cell is edited.
+  QString summaryFile_;
+  int summaryFileN_ = 0;
+  bool fillingSummary_ = false;      // the panel is filled by the program, not typed into
+  QWidget* summaryFault_ = nullptr;  // the grid at fault, for the focus once Compute ends
 };
 
 }  // namespace quorvane

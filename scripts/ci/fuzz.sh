@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds the two libFuzzer targets with clang, AddressSanitizer and
+# UndefinedBehaviorSanitizer, and runs each from its committed seed corpus.
+#   scripts/ci/fuzz.sh [SECONDS]   (default 60 per target)
+# Any crash, sanitizer report, "nan"/"inf" in a report or hang (an input that
+# takes more than 20 s) fails. Findings are written to build-fuzz/findings/.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+seconds=${1:-60}
+build=build-fuzz
+sanitizers="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined"
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DCMAKE_CXX_FLAGS="$sanitizers" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
+  -DQUORVANE_FUZZERS=ON -DQUORVANE_BUILD_GUI=OFF -DQUORVANE_BUILD_TESTS=OFF \
+  -DQUORVANE_BUILD_BENCH=OFF -DQUORVANE_X87_KERNELS=OFF > "$build.configure.log" 2>&1 \
+  || { cat "$build.configure.log"; exit 1; }
+cmake --build "$build" -j "$(nproc)" --target quorvane-fuzz-loader quorvane-fuzz-compute
+mkdir -p "$build/findings"
+for target in loader compute; do
+  corpus="$build/corpus-$target"
+  mkdir -p "$corpus"
+  echo "==> fuzzing the $target for $seconds s"
+  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+    "$build/fuzz/quorvane-fuzz-$target" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
+    -max_len=8192 -artifact_prefix="$build/findings/$target-" -print_final_stats=1 \
+    "$corpus" "fuzz/corpus/$target" 2>&1 | tail -n 12
+done

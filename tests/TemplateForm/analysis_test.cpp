@@ -1,0 +1,142 @@
+// The analysis as one call: typed errors, the draws on request, and several
+// analyses at once in one process, each equal to its run alone.
+#include "TemplateForm/analysis.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Bayes_Engines/engine_fixture.h"
+#include "TemplateForm/report.h"
+#include "text/line_sink.h"
+
+namespace quorvane {
+namespace {
+
+// The engine tests' fixture: 12 controls and the case, with k covariates.
+AnalysisRequest FixtureRequest(int k, PriorChoice prior, CredibleLimitChoice limit, int draws) {
+  AnalysisRequest request;
+  request.SetCounts(testing::kFixtureControls, k);
+  request.prior = prior;
+  request.limit = limit;
+  request.drawCount = draws;
+  DataMatrix rows(13, k + 2);
+  for (int i = 1; i <= 13; ++i) {
+    for (int j = 1; j <= k + 2; ++j) rows(i, j) = testing::kFixtureRows[i - 1][j - 1];
+  }
+  request.data = RawDataTable{rows, "fixture.txt"};
+  return request;
+}
+
+std::vector<std::string> Report(const AnalysisOutcome& outcome) {
+  LineList lines;
+  if (outcome.ok()) {
+    WriteReport(outcome.result(), lines);
+  } else {
+    lines.Add(outcome.error().message);
+  }
+  return lines.Lines();
+}
+
+// Four (and more) analyses with different inputs on parallel threads, each
+// itself on one or two threads, give byte for byte the reports of their runs
+// alone: nothing on the analysis path is shared.
+TEST(RunAnalysis, ConcurrentAnalysesEqualTheirSoloRuns) {
+  std::vector<AnalysisRequest> requests = {
+      FixtureRequest(1, PriorChoice::Calibrated, CredibleLimitChoice::TwoSided, 30000),
+      FixtureRequest(2, PriorChoice::StandardTheory, CredibleLimitChoice::OneSidedLower, 30000),
+      FixtureRequest(5, PriorChoice::Calibrated, CredibleLimitChoice::OneSidedUpper, 30000),
+      FixtureRequest(3, PriorChoice::StandardTheory, CredibleLimitChoice::TwoSided, 30000),
+      FixtureRequest(2, PriorChoice::Calibrated, CredibleLimitChoice::TwoSided, 30000),
+      FixtureRequest(4, PriorChoice::Calibrated, CredibleLimitChoice::TwoSided, 30000),
+  };
+  requests[4].notes = {"a note"};
+  for (std::size_t i = 0; i < requests.size(); ++i) requests[i].threads = i % 2 == 0 ? 1 : 2;
+
+  std::vector<std::vector<std::string>> solo;
+  for (const AnalysisRequest& request : requests) solo.push_back(Report(RunAnalysis(request)));
+
+  std::vector<std::vector<std::string>> together(requests.size());
+  std::vector<std::thread> threads;
+  for (std::size_t i = 0; i < requests.size(); ++i) {
+    threads.emplace_back([&, i] { together[i] = Report(RunAnalysis(requests[i])); });
+  }
+  for (std::thread& t : threads) t.join();
+  for (std::size_t i = 0; i < requests.size(); ++i) {
+    ASSERT_GT(solo[i].size(), 60u) << i << ": " << solo[i].front();
+    EXPECT_EQ(together[i], solo[i]) << "analysis " << i;
+  }
+}
+
+// The draws come back on request, in draw order, and do not change the
+// results; the order statistics are taken from a copy.
+TEST(RunAnalysis, DrawsOnRequestLeaveTheResultsAlone) {
+  AnalysisRequest request =
+      FixtureRequest(2, PriorChoice::Calibrated, CredibleLimitChoice::TwoSided, 4000);
+  const AnalysisOutcome plain = RunAnalysis(request);
+  request.keepDraws = true;
+  const AnalysisOutcome kept = RunAnalysis(request);
+  ASSERT_TRUE(plain.ok() && kept.ok());
+  EXPECT_TRUE(plain.result().draws.empty());
+  ASSERT_EQ(kept.result().draws.size(), 4000u);
+  EXPECT_EQ(kept.result().results, plain.result().results);
+  std::vector<long double> sorted = kept.result().draws;
+  EXPECT_FALSE(std::is_sorted(sorted.begin(), sorted.end()));  // draw order, not sorted
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_EQ(sorted[99], kept.result().results.effectSizeLower);    // position 100 of 4000
+  EXPECT_EQ(sorted[3900], kept.result().results.effectSizeUpper);  // position 3901
+}
+
+// Each kind of failure comes back as its kind, with the field at fault.
+TEST(RunAnalysis, FailuresComeBackTyped) {
+  struct Row {
+    const char* what;
+    std::string controls, covariates;
+    ErrorKind kind;
+    int field;
+  };
+  const Row rows[] = {
+      {"N not a number", "1x", "2", ErrorKind::BadFieldValue, 1},
+      {"k out of range", "12", "6", ErrorKind::BadFieldValue, 2},
+      {"k beyond N's limit", "6", "3", ErrorKind::BadFieldValue, 2},
+      {"more rows asked than given", "40", "2", ErrorKind::DataFileContent, 0},
+  };
+  for (const Row& row : rows) {
+    AnalysisRequest request =
+        FixtureRequest(2, PriorChoice::Calibrated, CredibleLimitChoice::TwoSided, 1000);
+    request.controls = row.controls;
+    request.covariates = row.covariates;
+    const AnalysisOutcome outcome = RunAnalysis(request);
+    ASSERT_FALSE(outcome.ok()) << row.what;
+    EXPECT_EQ(outcome.error().kind, row.kind) << row.what;
+    EXPECT_EQ(outcome.error().field, row.field) << row.what;
+    EXPECT_FALSE(outcome.error().message.empty());
+  }
+
+  AnalysisRequest missing =
+      FixtureRequest(1, PriorChoice::Calibrated, CredibleLimitChoice::TwoSided, 1000);
+  missing.data = RawDataFile{"/no/such/folder/data.txt"};
+  EXPECT_EQ(RunAnalysis(missing).error().kind, ErrorKind::DataFileUnreadable);
+
+  AnalysisRequest cancelled =
+      FixtureRequest(1, PriorChoice::Calibrated, CredibleLimitChoice::TwoSided, 50000);
+  cancelled.progress = [](std::int64_t, std::int64_t) { return false; };
+  EXPECT_EQ(RunAnalysis(cancelled).error().kind, ErrorKind::Cancelled);
+
+  AnalysisRequest collinear =
+      FixtureRequest(2, PriorChoice::Calibrated, CredibleLimitChoice::TwoSided, 1000);
+  auto& table = std::get<RawDataTable>(collinear.data).rows;
+  for (int i = 1; i <= 13; ++i) table(i, 4) = 2 * table(i, 3) + 1;  // covariate 2 from 1
+  const AnalysisOutcome refused = RunAnalysis(collinear);
+  ASSERT_FALSE(refused.ok());
+  EXPECT_EQ(refused.error().kind, ErrorKind::NotAnalysable);
+  EXPECT_EQ(refused.error().field, 1);
+  EXPECT_EQ(refused.error().message, kNotPositiveDefiniteMessage);
+}
+
+}  // namespace
+}  // namespace quorvane
