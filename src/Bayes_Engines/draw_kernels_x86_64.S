@@ -6,8 +6,9 @@
 # for k = 1 .. 5 covariates. Returns false (eax = 0) when a pivot is below
 # 1e-12 or NaN, or when an x87 exception other than precision was raised.
 # Frame: (X'X)^-1 at 0, bHat at 576, score at 768, 1e-12 at 864,
-# Sigma* at 880, running mu at 928, mu1 and mu2 (80-bit) at 944,
-# the factor at 976; 3280 bytes.
+# Sigma* at 880, running mu at 928, mu1 and mu2 (80-bit) at 944 and 960,
+# the factor at 976; 3280 bytes (DrawKernelFrame in draw_kernel_frame.h).
+# Indices in the comments are 0-based; Lambda = Sigma* (x) (X'X)^-1.
 
   .intel_syntax noprefix
   .text
@@ -36,6 +37,9 @@ quorvane_draw_kernel_1:
   fstp qword ptr [rdi+920]
   fstp st(0)
   fldz
+  # Row 0 of the factor L (0-based), and Cf u along it into acc
+  # L[0][0] = sqrt(Lambda[0][0]), unless below 1e-12 or NaN
+  #   Lambda[0][0] = Sigma*[0][0] (X'X)^-1[0][0]; then acc = L[0][0] u[0] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+0]
@@ -55,6 +59,7 @@ quorvane_draw_kernel_1:
   fsub qword ptr [rdx+8]
   fmulp st(1), st
   faddp st(1), st
+  # when acc == 0: acc = 0 u[j] + acc for u[1] .. u[3], the zeros above the diagonal
   fldz
   fucomip st, st(1)
   jp .Lnonzero_1_2
@@ -75,6 +80,7 @@ quorvane_draw_kernel_1:
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_1_2:
+  # b[0] = bHat[0] + acc; mu1 = b[0] score[0] + 0
   fld qword ptr [rdi+576]
   fsub qword ptr [rdi+584]
   faddp st(1), st
@@ -89,6 +95,9 @@ quorvane_draw_kernel_1:
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
+  # Row 1 of the factor L (0-based), and Cf u along it into acc
+  # L[1][0] = Lambda[1][0] / L[0][0]
+  #   Lambda[1][0] = Sigma*[0][0] (X'X)^-1[1][0]; then acc = L[1][0] u[0] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+96]
@@ -105,6 +114,8 @@ quorvane_draw_kernel_1:
   fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
+  # L[1][1] = sqrt(Lambda[1][1] - sum over k < 1 of L[1][k]^2), unless below 1e-12 or NaN
+  #   Lambda[1][1] = Sigma*[0][0] (X'X)^-1[1][1]; then acc = L[1][1] u[1] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+112]
@@ -128,6 +139,7 @@ quorvane_draw_kernel_1:
   fsub qword ptr [rdx+24]
   fmulp st(1), st
   faddp st(1), st
+  # when acc == 0: acc = 0 u[j] + acc for u[2] .. u[3], the zeros above the diagonal
   fldz
   fucomip st, st(1)
   jp .Lnonzero_1_4
@@ -143,6 +155,7 @@ quorvane_draw_kernel_1:
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_1_4:
+  # b[1] = bHat[1] + acc; mu1 = b[1] score[1] + mu1
   fld qword ptr [rdi+592]
   fsub qword ptr [rdi+600]
   faddp st(1), st
@@ -154,6 +167,9 @@ quorvane_draw_kernel_1:
   faddp st(1), st
   fstp tbyte ptr [rdi+944]
   fldz
+  # Row 2 of the factor L (0-based), and Cf u along it into acc
+  # L[2][0] = Lambda[2][0] / L[0][0]
+  #   Lambda[2][0] = Sigma*[1][0] (X'X)^-1[0][0]; then acc = L[2][0] u[0] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+0]
@@ -170,6 +186,8 @@ quorvane_draw_kernel_1:
   fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
+  # L[2][1] = (Lambda[2][1] - sum over k < 1 of L[1][k] L[2][k]) / L[1][1]
+  #   Lambda[2][1] = Sigma*[1][0] (X'X)^-1[0][1]; then acc = L[2][1] u[1] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+16]
@@ -190,6 +208,8 @@ quorvane_draw_kernel_1:
   fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
+  # L[2][2] = sqrt(Lambda[2][2] - sum over k < 2 of L[2][k]^2), unless below 1e-12 or NaN
+  #   Lambda[2][2] = Sigma*[1][1] (X'X)^-1[0][0]; then acc = L[2][2] u[2] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+0]
@@ -217,6 +237,7 @@ quorvane_draw_kernel_1:
   fsub qword ptr [rdx+40]
   fmulp st(1), st
   faddp st(1), st
+  # when acc == 0: acc = 0 u[j] + acc for u[3], the zeros above the diagonal
   fldz
   fucomip st, st(1)
   jp .Lnonzero_1_6
@@ -227,6 +248,7 @@ quorvane_draw_kernel_1:
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_1_6:
+  # b[2] = bHat[2] + acc; mu2 = b[2] score[0] + 0
   fld qword ptr [rdi+608]
   fsub qword ptr [rdi+616]
   faddp st(1), st
@@ -241,6 +263,9 @@ quorvane_draw_kernel_1:
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
+  # Row 3 of the factor L (0-based), and Cf u along it into acc
+  # L[3][0] = Lambda[3][0] / L[0][0]
+  #   Lambda[3][0] = Sigma*[1][0] (X'X)^-1[1][0]; then acc = L[3][0] u[0] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+96]
@@ -257,6 +282,8 @@ quorvane_draw_kernel_1:
   fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
+  # L[3][1] = (Lambda[3][1] - sum over k < 1 of L[1][k] L[3][k]) / L[1][1]
+  #   Lambda[3][1] = Sigma*[1][0] (X'X)^-1[1][1]; then acc = L[3][1] u[1] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+112]
@@ -277,6 +304,8 @@ quorvane_draw_kernel_1:
   fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
+  # L[3][2] = (Lambda[3][2] - sum over k < 2 of L[2][k] L[3][k]) / L[2][2]
+  #   Lambda[3][2] = Sigma*[1][1] (X'X)^-1[1][0]; then acc = L[3][2] u[2] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+96]
@@ -301,6 +330,8 @@ quorvane_draw_kernel_1:
   fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
+  # L[3][3] = sqrt(Lambda[3][3] - sum over k < 3 of L[3][k]^2), unless below 1e-12 or NaN
+  #   Lambda[3][3] = Sigma*[1][1] (X'X)^-1[1][1]; then acc = L[3][3] u[3] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+112]
@@ -332,6 +363,7 @@ quorvane_draw_kernel_1:
   fsub qword ptr [rdx+56]
   fmulp st(1), st
   faddp st(1), st
+  # b[3] = bHat[3] + acc; mu2 = b[3] score[1] + mu2
   fld qword ptr [rdi+624]
   fsub qword ptr [rdi+632]
   faddp st(1), st
@@ -393,6 +425,9 @@ quorvane_draw_kernel_2:
   fstp qword ptr [rdi+920]
   fstp st(0)
   fldz
+  # Row 0 of the factor L (0-based), and Cf u along it into acc
+  # L[0][0] = sqrt(Lambda[0][0]), unless below 1e-12 or NaN
+  #   Lambda[0][0] = Sigma*[0][0] (X'X)^-1[0][0]; then acc = L[0][0] u[0] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+0]
@@ -412,6 +447,7 @@ quorvane_draw_kernel_2:
   fsub qword ptr [rdx+8]
   fmulp st(1), st
   faddp st(1), st
+  # when acc == 0: acc = 0 u[j] + acc for u[1] .. u[5], the zeros above the diagonal
   fldz
   fucomip st, st(1)
   jp .Lnonzero_2_2
@@ -442,6 +478,7 @@ quorvane_draw_kernel_2:
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_2_2:
+  # b[0] = bHat[0] + acc; mu1 = b[0] score[0] + 0
   fld qword ptr [rdi+576]
   fsub qword ptr [rdi+584]
   faddp st(1), st
@@ -456,6 +493,9 @@ quorvane_draw_kernel_2:
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
+  # Row 1 of the factor L (0-based), and Cf u along it into acc
+  # L[1][0] = Lambda[1][0] / L[0][0]
+  #   Lambda[1][0] = Sigma*[0][0] (X'X)^-1[1][0]; then acc = L[1][0] u[0] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+96]
@@ -472,6 +512,8 @@ quorvane_draw_kernel_2:
   fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
+  # L[1][1] = sqrt(Lambda[1][1] - sum over k < 1 of L[1][k]^2), unless below 1e-12 or NaN
+  #   Lambda[1][1] = Sigma*[0][0] (X'X)^-1[1][1]; then acc = L[1][1] u[1] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+112]
@@ -495,6 +537,7 @@ quorvane_draw_kernel_2:
   fsub qword ptr [rdx+24]
   fmulp st(1), st
   faddp st(1), st
+  # when acc == 0: acc = 0 u[j] + acc for u[2] .. u[5], the zeros above the diagonal
   fldz
   fucomip st, st(1)
   jp .Lnonzero_2_4
@@ -520,6 +563,7 @@ quorvane_draw_kernel_2:
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_2_4:
+  # b[1] = bHat[1] + acc; mu1 = b[1] score[1] + mu1
   fld qword ptr [rdi+592]
   fsub qword ptr [rdi+600]
   faddp st(1), st
@@ -535,6 +579,9 @@ quorvane_draw_kernel_2:
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
+  # Row 2 of the factor L (0-based), and Cf u along it into acc
+  # L[2][0] = Lambda[2][0] / L[0][0]
+  #   Lambda[2][0] = Sigma*[0][0] (X'X)^-1[2][0]; then acc = L[2][0] u[0] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+192]
@@ -551,6 +598,8 @@ quorvane_draw_kernel_2:
   fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
+  # L[2][1] = (Lambda[2][1] - sum over k < 1 of L[1][k] L[2][k]) / L[1][1]
+  #   Lambda[2][1] = Sigma*[0][0] (X'X)^-1[2][1]; then acc = L[2][1] u[1] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+208]
@@ -571,6 +620,8 @@ quorvane_draw_kernel_2:
   fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
+  # L[2][2] = sqrt(Lambda[2][2] - sum over k < 2 of L[2][k]^2), unless below 1e-12 or NaN
+  #   Lambda[2][2] = Sigma*[0][0] (X'X)^-1[2][2]; then acc = L[2][2] u[2] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+224]
@@ -598,6 +649,7 @@ quorvane_draw_kernel_2:
   fsub qword ptr [rdx+40]
   fmulp st(1), st
   faddp st(1), st
+  # when acc == 0: acc = 0 u[j] + acc for u[3] .. u[5], the zeros above the diagonal
   fldz
   fucomip st, st(1)
   jp .Lnonzero_2_6
@@ -618,6 +670,7 @@ quorvane_draw_kernel_2:
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_2_6:
+  # b[2] = bHat[2] + acc; mu1 = b[2] score[2] + mu1
   fld qword ptr [rdi+608]
   fsub qword ptr [rdi+616]
   faddp st(1), st
@@ -629,6 +682,9 @@ quorvane_draw_kernel_2:
   faddp st(1), st
   fstp tbyte ptr [rdi+944]
   fldz
+  # Row 3 of the factor L (0-based), and Cf u along it into acc
+  # L[3][0] = Lambda[3][0] / L[0][0]
+  #   Lambda[3][0] = Sigma*[1][0] (X'X)^-1[0][0]; then acc = L[3][0] u[0] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+0]
@@ -645,6 +701,8 @@ quorvane_draw_kernel_2:
   fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
+  # L[3][1] = (Lambda[3][1] - sum over k < 1 of L[1][k] L[3][k]) / L[1][1]
+  #   Lambda[3][1] = Sigma*[1][0] (X'X)^-1[0][1]; then acc = L[3][1] u[1] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+16]
@@ -665,6 +723,8 @@ quorvane_draw_kernel_2:
   fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
+  # L[3][2] = (Lambda[3][2] - sum over k < 2 of L[2][k] L[3][k]) / L[2][2]
+  #   Lambda[3][2] = Sigma*[1][0] (X'X)^-1[0][2]; then acc = L[3][2] u[2] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+32]
@@ -689,6 +749,8 @@ quorvane_draw_kernel_2:
   fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
+  # L[3][3] = sqrt(Lambda[3][3] - sum over k < 3 of L[3][k]^2), unless below 1e-12 or NaN
+  #   Lambda[3][3] = Sigma*[1][1] (X'X)^-1[0][0]; then acc = L[3][3] u[3] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+0]
@@ -720,6 +782,7 @@ quorvane_draw_kernel_2:
   fsub qword ptr [rdx+56]
   fmulp st(1), st
   faddp st(1), st
+  # when acc == 0: acc = 0 u[j] + acc for u[4] .. u[5], the zeros above the diagonal
   fldz
   fucomip st, st(1)
   jp .Lnonzero_2_8
@@ -735,6 +798,7 @@ quorvane_draw_kernel_2:
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_2_8:
+  # b[3] = bHat[3] + acc; mu2 = b[3] score[0] + 0
   fld qword ptr [rdi+624]
   fsub qword ptr [rdi+632]
   faddp st(1), st
@@ -749,6 +813,9 @@ quorvane_draw_kernel_2:
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
+  # Row 4 of the factor L (0-based), and Cf u along it into acc
+  # L[4][0] = Lambda[4][0] / L[0][0]
+  #   Lambda[4][0] = Sigma*[1][0] (X'X)^-1[1][0]; then acc = L[4][0] u[0] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+96]
@@ -765,6 +832,8 @@ quorvane_draw_kernel_2:
   fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
+  # L[4][1] = (Lambda[4][1] - sum over k < 1 of L[1][k] L[4][k]) / L[1][1]
+  #   Lambda[4][1] = Sigma*[1][0] (X'X)^-1[1][1]; then acc = L[4][1] u[1] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+112]
@@ -785,6 +854,8 @@ quorvane_draw_kernel_2:
   fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
+  # L[4][2] = (Lambda[4][2] - sum over k < 2 of L[2][k] L[4][k]) / L[2][2]
+  #   Lambda[4][2] = Sigma*[1][0] (X'X)^-1[1][2]; then acc = L[4][2] u[2] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+128]
@@ -809,6 +880,8 @@ quorvane_draw_kernel_2:
   fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
+  # L[4][3] = (Lambda[4][3] - sum over k < 3 of L[3][k] L[4][k]) / L[3][3]
+  #   Lambda[4][3] = Sigma*[1][1] (X'X)^-1[1][0]; then acc = L[4][3] u[3] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+96]
@@ -837,6 +910,8 @@ quorvane_draw_kernel_2:
   fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
+  # L[4][4] = sqrt(Lambda[4][4] - sum over k < 4 of L[4][k]^2), unless below 1e-12 or NaN
+  #   Lambda[4][4] = Sigma*[1][1] (X'X)^-1[1][1]; then acc = L[4][4] u[4] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+112]
@@ -872,6 +947,7 @@ quorvane_draw_kernel_2:
   fsub qword ptr [rdx+72]
   fmulp st(1), st
   faddp st(1), st
+  # when acc == 0: acc = 0 u[j] + acc for u[5], the zeros above the diagonal
   fldz
   fucomip st, st(1)
   jp .Lnonzero_2_10
@@ -882,6 +958,7 @@ quorvane_draw_kernel_2:
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_2_10:
+  # b[4] = bHat[4] + acc; mu2 = b[4] score[1] + mu2
   fld qword ptr [rdi+640]
   fsub qword ptr [rdi+648]
   faddp st(1), st
@@ -897,6 +974,9 @@ quorvane_draw_kernel_2:
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
+  # Row 5 of the factor L (0-based), and Cf u along it into acc
+  # L[5][0] = Lambda[5][0] / L[0][0]
+  #   Lambda[5][0] = Sigma*[1][0] (X'X)^-1[2][0]; then acc = L[5][0] u[0] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+192]
@@ -913,6 +993,8 @@ quorvane_draw_kernel_2:
   fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
+  # L[5][1] = (Lambda[5][1] - sum over k < 1 of L[1][k] L[5][k]) / L[1][1]
+  #   Lambda[5][1] = Sigma*[1][0] (X'X)^-1[2][1]; then acc = L[5][1] u[1] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+208]
@@ -933,6 +1015,8 @@ quorvane_draw_kernel_2:
   fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
+  # L[5][2] = (Lambda[5][2] - sum over k < 2 of L[2][k] L[5][k]) / L[2][2]
+  #   Lambda[5][2] = Sigma*[1][0] (X'X)^-1[2][2]; then acc = L[5][2] u[2] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+224]
@@ -957,6 +1041,8 @@ quorvane_draw_kernel_2:
   fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
+  # L[5][3] = (Lambda[5][3] - sum over k < 3 of L[3][k] L[5][k]) / L[3][3]
+  #   Lambda[5][3] = Sigma*[1][1] (X'X)^-1[2][0]; then acc = L[5][3] u[3] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+192]
@@ -985,6 +1071,8 @@ quorvane_draw_kernel_2:
   fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
+  # L[5][4] = (Lambda[5][4] - sum over k < 4 of L[4][k] L[5][k]) / L[4][4]
+  #   Lambda[5][4] = Sigma*[1][1] (X'X)^-1[2][1]; then acc = L[5][4] u[4] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+208]
@@ -1018,6 +1106,8 @@ quorvane_draw_kernel_2:
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
+  # L[5][5] = sqrt(Lambda[5][5] - sum over k < 5 of L[5][k]^2), unless below 1e-12 or NaN
+  #   Lambda[5][5] = Sigma*[1][1] (X'X)^-1[2][2]; then acc = L[5][5] u[5] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+224]
@@ -1057,6 +1147,7 @@ quorvane_draw_kernel_2:
   fsub qword ptr [rdx+88]
   fmulp st(1), st
   faddp st(1), st
+  # b[5] = bHat[5] + acc; mu2 = b[5] score[2] + mu2
   fld qword ptr [rdi+656]
   fsub qword ptr [rdi+664]
   faddp st(1), st
@@ -1128,6 +1219,9 @@ quorvane_draw_kernel_3:
   fstp qword ptr [rdi+920]
   fstp st(0)
   fldz
+  # Row 0 of the factor L (0-based), and Cf u along it into acc
+  # L[0][0] = sqrt(Lambda[0][0]), unless below 1e-12 or NaN
+  #   Lambda[0][0] = Sigma*[0][0] (X'X)^-1[0][0]; then acc = L[0][0] u[0] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+0]
@@ -1147,6 +1241,7 @@ quorvane_draw_kernel_3:
   fsub qword ptr [rdx+8]
   fmulp st(1), st
   faddp st(1), st
+  # when acc == 0: acc = 0 u[j] + acc for u[1] .. u[7], the zeros above the diagonal
   fldz
   fucomip st, st(1)
   jp .Lnonzero_3_2
@@ -1187,6 +1282,7 @@ quorvane_draw_kernel_3:
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_3_2:
+  # b[0] = bHat[0] + acc; mu1 = b[0] score[0] + 0
   fld qword ptr [rdi+576]
   fsub qword ptr [rdi+584]
   faddp st(1), st
@@ -1201,6 +1297,9 @@ quorvane_draw_kernel_3:
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
+  # Row 1 of the factor L (0-based), and Cf u along it into acc
+  # L[1][0] = Lambda[1][0] / L[0][0]
+  #   Lambda[1][0] = Sigma*[0][0] (X'X)^-1[1][0]; then acc = L[1][0] u[0] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+96]
@@ -1217,6 +1316,8 @@ quorvane_draw_kernel_3:
   fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
+  # L[1][1] = sqrt(Lambda[1][1] - sum over k < 1 of L[1][k]^2), unless below 1e-12 or NaN
+  #   Lambda[1][1] = Sigma*[0][0] (X'X)^-1[1][1]; then acc = L[1][1] u[1] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+112]
@@ -1240,6 +1341,7 @@ quorvane_draw_kernel_3:
   fsub qword ptr [rdx+24]
   fmulp st(1), st
   faddp st(1), st
+  # when acc == 0: acc = 0 u[j] + acc for u[2] .. u[7], the zeros above the diagonal
   fldz
   fucomip st, st(1)
   jp .Lnonzero_3_4
@@ -1275,6 +1377,7 @@ quorvane_draw_kernel_3:
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_3_4:
+  # b[1] = bHat[1] + acc; mu1 = b[1] score[1] + mu1
   fld qword ptr [rdi+592]
   fsub qword ptr [rdi+600]
   faddp st(1), st
@@ -1290,6 +1393,9 @@ quorvane_draw_kernel_3:
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
+  # Row 2 of the factor L (0-based), and Cf u along it into acc
+  # L[2][0] = Lambda[2][0] / L[0][0]
+  #   Lambda[2][0] = Sigma*[0][0] (X'X)^-1[2][0]; then acc = L[2][0] u[0] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+192]
@@ -1306,6 +1412,8 @@ quorvane_draw_kernel_3:
   fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
+  # L[2][1] = (Lambda[2][1] - sum over k < 1 of L[1][k] L[2][k]) / L[1][1]
+  #   Lambda[2][1] = Sigma*[0][0] (X'X)^-1[2][1]; then acc = L[2][1] u[1] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+208]
@@ -1326,6 +1434,8 @@ quorvane_draw_kernel_3:
   fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
+  # L[2][2] = sqrt(Lambda[2][2] - sum over k < 2 of L[2][k]^2), unless below 1e-12 or NaN
+  #   Lambda[2][2] = Sigma*[0][0] (X'X)^-1[2][2]; then acc = L[2][2] u[2] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+224]
@@ -1353,6 +1463,7 @@ quorvane_draw_kernel_3:
   fsub qword ptr [rdx+40]
   fmulp st(1), st
   faddp st(1), st
+  # when acc == 0: acc = 0 u[j] + acc for u[3] .. u[7], the zeros above the diagonal
   fldz
   fucomip st, st(1)
   jp .Lnonzero_3_6
@@ -1383,6 +1494,7 @@ quorvane_draw_kernel_3:
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_3_6:
+  # b[2] = bHat[2] + acc; mu1 = b[2] score[2] + mu1
   fld qword ptr [rdi+608]
   fsub qword ptr [rdi+616]
   faddp st(1), st
@@ -1398,6 +1510,9 @@ quorvane_draw_kernel_3:
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
+  # Row 3 of the factor L (0-based), and Cf u along it into acc
+  # L[3][0] = Lambda[3][0] / L[0][0]
+  #   Lambda[3][0] = Sigma*[0][0] (X'X)^-1[3][0]; then acc = L[3][0] u[0] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+288]
@@ -1414,6 +1529,8 @@ quorvane_draw_kernel_3:
   fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
+  # L[3][1] = (Lambda[3][1] - sum over k < 1 of L[1][k] L[3][k]) / L[1][1]
+  #   Lambda[3][1] = Sigma*[0][0] (X'X)^-1[3][1]; then acc = L[3][1] u[1] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+304]
@@ -1434,6 +1551,8 @@ quorvane_draw_kernel_3:
   fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
+  # L[3][2] = (Lambda[3][2] - sum over k < 2 of L[2][k] L[3][k]) / L[2][2]
+  #   Lambda[3][2] = Sigma*[0][0] (X'X)^-1[3][2]; then acc = L[3][2] u[2] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+320]
@@ -1458,6 +1577,8 @@ quorvane_draw_kernel_3:
   fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
+  # L[3][3] = sqrt(Lambda[3][3] - sum over k < 3 of L[3][k]^2), unless below 1e-12 or NaN
+  #   Lambda[3][3] = Sigma*[0][0] (X'X)^-1[3][3]; then acc = L[3][3] u[3] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+336]
@@ -1489,6 +1610,7 @@ quorvane_draw_kernel_3:
   fsub qword ptr [rdx+56]
   fmulp st(1), st
   faddp st(1), st
+  # when acc == 0: acc = 0 u[j] + acc for u[4] .. u[7], the zeros above the diagonal
   fldz
   fucomip st, st(1)
   jp .Lnonzero_3_8
@@ -1514,6 +1636,7 @@ quorvane_draw_kernel_3:
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_3_8:
+  # b[3] = bHat[3] + acc; mu1 = b[3] score[3] + mu1
   fld qword ptr [rdi+624]
   fsub qword ptr [rdi+632]
   faddp st(1), st
@@ -1525,6 +1648,9 @@ quorvane_draw_kernel_3:
   faddp st(1), st
   fstp tbyte ptr [rdi+944]
   fldz
+  # Row 4 of the factor L (0-based), and Cf u along it into acc
+  # L[4][0] = Lambda[4][0] / L[0][0]
+  #   Lambda[4][0] = Sigma*[1][0] (X'X)^-1[0][0]; then acc = L[4][0] u[0] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+0]
@@ -1541,6 +1667,8 @@ quorvane_draw_kernel_3:
   fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
+  # L[4][1] = (Lambda[4][1] - sum over k < 1 of L[1][k] L[4][k]) / L[1][1]
+  #   Lambda[4][1] = Sigma*[1][0] (X'X)^-1[0][1]; then acc = L[4][1] u[1] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+16]
@@ -1561,6 +1689,8 @@ quorvane_draw_kernel_3:
   fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
+  # L[4][2] = (Lambda[4][2] - sum over k < 2 of L[2][k] L[4][k]) / L[2][2]
+  #   Lambda[4][2] = Sigma*[1][0] (X'X)^-1[0][2]; then acc = L[4][2] u[2] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+32]
@@ -1585,6 +1715,8 @@ quorvane_draw_kernel_3:
   fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
+  # L[4][3] = (Lambda[4][3] - sum over k < 3 of L[3][k] L[4][k]) / L[3][3]
+  #   Lambda[4][3] = Sigma*[1][0] (X'X)^-1[0][3]; then acc = L[4][3] u[3] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+48]
@@ -1613,6 +1745,8 @@ quorvane_draw_kernel_3:
   fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
+  # L[4][4] = sqrt(Lambda[4][4] - sum over k < 4 of L[4][k]^2), unless below 1e-12 or NaN
+  #   Lambda[4][4] = Sigma*[1][1] (X'X)^-1[0][0]; then acc = L[4][4] u[4] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+0]
@@ -1648,6 +1782,7 @@ quorvane_draw_kernel_3:
   fsub qword ptr [rdx+72]
   fmulp st(1), st
   faddp st(1), st
+  # when acc == 0: acc = 0 u[j] + acc for u[5] .. u[7], the zeros above the diagonal
   fldz
   fucomip st, st(1)
   jp .Lnonzero_3_10
@@ -1668,6 +1803,7 @@ quorvane_draw_kernel_3:
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_3_10:
+  # b[4] = bHat[4] + acc; mu2 = b[4] score[0] + 0
   fld qword ptr [rdi+640]
   fsub qword ptr [rdi+648]
   faddp st(1), st
@@ -1682,6 +1818,9 @@ quorvane_draw_kernel_3:
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
+  # Row 5 of the factor L (0-based), and Cf u along it into acc
+  # L[5][0] = Lambda[5][0] / L[0][0]
+  #   Lambda[5][0] = Sigma*[1][0] (X'X)^-1[1][0]; then acc = L[5][0] u[0] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+96]
@@ -1698,6 +1837,8 @@ quorvane_draw_kernel_3:
   fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
+  # L[5][1] = (Lambda[5][1] - sum over k < 1 of L[1][k] L[5][k]) / L[1][1]
+  #   Lambda[5][1] = Sigma*[1][0] (X'X)^-1[1][1]; then acc = L[5][1] u[1] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+112]
@@ -1718,6 +1859,8 @@ quorvane_draw_kernel_3:
   fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
+  # L[5][2] = (Lambda[5][2] - sum over k < 2 of L[2][k] L[5][k]) / L[2][2]
+  #   Lambda[5][2] = Sigma*[1][0] (X'X)^-1[1][2]; then acc = L[5][2] u[2] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+128]
@@ -1742,6 +1885,8 @@ quorvane_draw_kernel_3:
   fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
+  # L[5][3] = (Lambda[5][3] - sum over k < 3 of L[3][k] L[5][k]) / L[3][3]
+  #   Lambda[5][3] = Sigma*[1][0] (X'X)^-1[1][3]; then acc = L[5][3] u[3] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+144]
@@ -1770,6 +1915,8 @@ quorvane_draw_kernel_3:
   fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
+  # L[5][4] = (Lambda[5][4] - sum over k < 4 of L[4][k] L[5][k]) / L[4][4]
+  #   Lambda[5][4] = Sigma*[1][1] (X'X)^-1[1][0]; then acc = L[5][4] u[4] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+96]
@@ -1803,6 +1950,8 @@ quorvane_draw_kernel_3:
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
+  # L[5][5] = sqrt(Lambda[5][5] - sum over k < 5 of L[5][k]^2), unless below 1e-12 or NaN
+  #   Lambda[5][5] = Sigma*[1][1] (X'X)^-1[1][1]; then acc = L[5][5] u[5] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+112]
@@ -1842,6 +1991,7 @@ quorvane_draw_kernel_3:
   fsub qword ptr [rdx+88]
   fmulp st(1), st
   faddp st(1), st
+  # when acc == 0: acc = 0 u[j] + acc for u[6] .. u[7], the zeros above the diagonal
   fldz
   fucomip st, st(1)
   jp .Lnonzero_3_12
@@ -1857,6 +2007,7 @@ quorvane_draw_kernel_3:
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_3_12:
+  # b[5] = bHat[5] + acc; mu2 = b[5] score[1] + mu2
   fld qword ptr [rdi+656]
   fsub qword ptr [rdi+664]
   faddp st(1), st
@@ -1872,6 +2023,9 @@ quorvane_draw_kernel_3:
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
+  # Row 6 of the factor L (0-based), and Cf u along it into acc
+  # L[6][0] = Lambda[6][0] / L[0][0]
+  #   Lambda[6][0] = Sigma*[1][0] (X'X)^-1[2][0]; then acc = L[6][0] u[0] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+192]
@@ -1888,6 +2042,8 @@ quorvane_draw_kernel_3:
   fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
+  # L[6][1] = (Lambda[6][1] - sum over k < 1 of L[1][k] L[6][k]) / L[1][1]
+  #   Lambda[6][1] = Sigma*[1][0] (X'X)^-1[2][1]; then acc = L[6][1] u[1] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+208]
@@ -1908,6 +2064,8 @@ quorvane_draw_kernel_3:
   fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
+  # L[6][2] = (Lambda[6][2] - sum over k < 2 of L[2][k] L[6][k]) / L[2][2]
+  #   Lambda[6][2] = Sigma*[1][0] (X'X)^-1[2][2]; then acc = L[6][2] u[2] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+224]
@@ -1932,6 +2090,8 @@ quorvane_draw_kernel_3:
   fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
+  # L[6][3] = (Lambda[6][3] - sum over k < 3 of L[3][k] L[6][k]) / L[3][3]
+  #   Lambda[6][3] = Sigma*[1][0] (X'X)^-1[2][3]; then acc = L[6][3] u[3] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+240]
@@ -1960,6 +2120,8 @@ quorvane_draw_kernel_3:
   fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
+  # L[6][4] = (Lambda[6][4] - sum over k < 4 of L[4][k] L[6][k]) / L[4][4]
+  #   Lambda[6][4] = Sigma*[1][1] (X'X)^-1[2][0]; then acc = L[6][4] u[4] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+192]
@@ -1993,6 +2155,8 @@ quorvane_draw_kernel_3:
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
+  # L[6][5] = (Lambda[6][5] - sum over k < 5 of L[5][k] L[6][k]) / L[5][5]
+  #   Lambda[6][5] = Sigma*[1][1] (X'X)^-1[2][1]; then acc = L[6][5] u[5] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+208]
@@ -2032,6 +2196,8 @@ quorvane_draw_kernel_3:
   fmul st, st(1)
   faddp st(6), st
   fstp st(3)
+  # L[6][6] = sqrt(Lambda[6][6] - sum over k < 6 of L[6][k]^2), unless below 1e-12 or NaN
+  #   Lambda[6][6] = Sigma*[1][1] (X'X)^-1[2][2]; then acc = L[6][6] u[6] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+224]
@@ -2075,6 +2241,7 @@ quorvane_draw_kernel_3:
   fsub qword ptr [rdx+104]
   fmulp st(1), st
   faddp st(1), st
+  # when acc == 0: acc = 0 u[j] + acc for u[7], the zeros above the diagonal
   fldz
   fucomip st, st(1)
   jp .Lnonzero_3_14
@@ -2085,6 +2252,7 @@ quorvane_draw_kernel_3:
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_3_14:
+  # b[6] = bHat[6] + acc; mu2 = b[6] score[2] + mu2
   fld qword ptr [rdi+672]
   fsub qword ptr [rdi+680]
   faddp st(1), st
@@ -2100,6 +2268,9 @@ quorvane_draw_kernel_3:
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
+  # Row 7 of the factor L (0-based), and Cf u along it into acc
+  # L[7][0] = Lambda[7][0] / L[0][0]
+  #   Lambda[7][0] = Sigma*[1][0] (X'X)^-1[3][0]; then acc = L[7][0] u[0] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+288]
@@ -2116,6 +2287,8 @@ quorvane_draw_kernel_3:
   fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
+  # L[7][1] = (Lambda[7][1] - sum over k < 1 of L[1][k] L[7][k]) / L[1][1]
+  #   Lambda[7][1] = Sigma*[1][0] (X'X)^-1[3][1]; then acc = L[7][1] u[1] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+304]
@@ -2136,6 +2309,8 @@ quorvane_draw_kernel_3:
   fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
+  # L[7][2] = (Lambda[7][2] - sum over k < 2 of L[2][k] L[7][k]) / L[2][2]
+  #   Lambda[7][2] = Sigma*[1][0] (X'X)^-1[3][2]; then acc = L[7][2] u[2] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+320]
@@ -2160,6 +2335,8 @@ quorvane_draw_kernel_3:
   fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
+  # L[7][3] = (Lambda[7][3] - sum over k < 3 of L[3][k] L[7][k]) / L[3][3]
+  #   Lambda[7][3] = Sigma*[1][0] (X'X)^-1[3][3]; then acc = L[7][3] u[3] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+336]
@@ -2188,6 +2365,8 @@ quorvane_draw_kernel_3:
   fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
+  # L[7][4] = (Lambda[7][4] - sum over k < 4 of L[4][k] L[7][k]) / L[4][4]
+  #   Lambda[7][4] = Sigma*[1][1] (X'X)^-1[3][0]; then acc = L[7][4] u[4] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+288]
@@ -2221,6 +2400,8 @@ quorvane_draw_kernel_3:
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
+  # L[7][5] = (Lambda[7][5] - sum over k < 5 of L[5][k] L[7][k]) / L[5][5]
+  #   Lambda[7][5] = Sigma*[1][1] (X'X)^-1[3][1]; then acc = L[7][5] u[5] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+304]
@@ -2260,6 +2441,8 @@ quorvane_draw_kernel_3:
   fmul st, st(1)
   faddp st(6), st
   fstp st(3)
+  # L[7][6] = (Lambda[7][6] - sum over k < 6 of L[6][k] L[7][k]) / L[6][6]
+  #   Lambda[7][6] = Sigma*[1][1] (X'X)^-1[3][2]; then acc = L[7][6] u[6] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+320]
@@ -2305,6 +2488,8 @@ quorvane_draw_kernel_3:
   fmul st, st(1)
   faddp st(6), st
   fstp st(2)
+  # L[7][7] = sqrt(Lambda[7][7] - sum over k < 7 of L[7][k]^2), unless below 1e-12 or NaN
+  #   Lambda[7][7] = Sigma*[1][1] (X'X)^-1[3][3]; then acc = L[7][7] u[7] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+336]
@@ -2352,6 +2537,7 @@ quorvane_draw_kernel_3:
   fsub qword ptr [rdx+120]
   fmulp st(1), st
   faddp st(1), st
+  # b[7] = bHat[7] + acc; mu2 = b[7] score[3] + mu2
   fld qword ptr [rdi+688]
   fsub qword ptr [rdi+696]
   faddp st(1), st
@@ -2433,6 +2619,9 @@ quorvane_draw_kernel_4:
   fstp qword ptr [rdi+920]
   fstp st(0)
   fldz
+  # Row 0 of the factor L (0-based), and Cf u along it into acc
+  # L[0][0] = sqrt(Lambda[0][0]), unless below 1e-12 or NaN
+  #   Lambda[0][0] = Sigma*[0][0] (X'X)^-1[0][0]; then acc = L[0][0] u[0] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+0]
@@ -2452,6 +2641,7 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+8]
   fmulp st(1), st
   faddp st(1), st
+  # when acc == 0: acc = 0 u[j] + acc for u[1] .. u[9], the zeros above the diagonal
   fldz
   fucomip st, st(1)
   jp .Lnonzero_4_2
@@ -2502,6 +2692,7 @@ quorvane_draw_kernel_4:
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_4_2:
+  # b[0] = bHat[0] + acc; mu1 = b[0] score[0] + 0
   fld qword ptr [rdi+576]
   fsub qword ptr [rdi+584]
   faddp st(1), st
@@ -2516,6 +2707,9 @@ quorvane_draw_kernel_4:
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
+  # Row 1 of the factor L (0-based), and Cf u along it into acc
+  # L[1][0] = Lambda[1][0] / L[0][0]
+  #   Lambda[1][0] = Sigma*[0][0] (X'X)^-1[1][0]; then acc = L[1][0] u[0] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+96]
@@ -2532,6 +2726,8 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
+  # L[1][1] = sqrt(Lambda[1][1] - sum over k < 1 of L[1][k]^2), unless below 1e-12 or NaN
+  #   Lambda[1][1] = Sigma*[0][0] (X'X)^-1[1][1]; then acc = L[1][1] u[1] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+112]
@@ -2555,6 +2751,7 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+24]
   fmulp st(1), st
   faddp st(1), st
+  # when acc == 0: acc = 0 u[j] + acc for u[2] .. u[9], the zeros above the diagonal
   fldz
   fucomip st, st(1)
   jp .Lnonzero_4_4
@@ -2600,6 +2797,7 @@ quorvane_draw_kernel_4:
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_4_4:
+  # b[1] = bHat[1] + acc; mu1 = b[1] score[1] + mu1
   fld qword ptr [rdi+592]
   fsub qword ptr [rdi+600]
   faddp st(1), st
@@ -2615,6 +2813,9 @@ quorvane_draw_kernel_4:
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
+  # Row 2 of the factor L (0-based), and Cf u along it into acc
+  # L[2][0] = Lambda[2][0] / L[0][0]
+  #   Lambda[2][0] = Sigma*[0][0] (X'X)^-1[2][0]; then acc = L[2][0] u[0] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+192]
@@ -2631,6 +2832,8 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
+  # L[2][1] = (Lambda[2][1] - sum over k < 1 of L[1][k] L[2][k]) / L[1][1]
+  #   Lambda[2][1] = Sigma*[0][0] (X'X)^-1[2][1]; then acc = L[2][1] u[1] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+208]
@@ -2651,6 +2854,8 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
+  # L[2][2] = sqrt(Lambda[2][2] - sum over k < 2 of L[2][k]^2), unless below 1e-12 or NaN
+  #   Lambda[2][2] = Sigma*[0][0] (X'X)^-1[2][2]; then acc = L[2][2] u[2] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+224]
@@ -2678,6 +2883,7 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+40]
   fmulp st(1), st
   faddp st(1), st
+  # when acc == 0: acc = 0 u[j] + acc for u[3] .. u[9], the zeros above the diagonal
   fldz
   fucomip st, st(1)
   jp .Lnonzero_4_6
@@ -2718,6 +2924,7 @@ quorvane_draw_kernel_4:
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_4_6:
+  # b[2] = bHat[2] + acc; mu1 = b[2] score[2] + mu1
   fld qword ptr [rdi+608]
   fsub qword ptr [rdi+616]
   faddp st(1), st
@@ -2733,6 +2940,9 @@ quorvane_draw_kernel_4:
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
+  # Row 3 of the factor L (0-based), and Cf u along it into acc
+  # L[3][0] = Lambda[3][0] / L[0][0]
+  #   Lambda[3][0] = Sigma*[0][0] (X'X)^-1[3][0]; then acc = L[3][0] u[0] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+288]
@@ -2749,6 +2959,8 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
+  # L[3][1] = (Lambda[3][1] - sum over k < 1 of L[1][k] L[3][k]) / L[1][1]
+  #   Lambda[3][1] = Sigma*[0][0] (X'X)^-1[3][1]; then acc = L[3][1] u[1] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+304]
@@ -2769,6 +2981,8 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
+  # L[3][2] = (Lambda[3][2] - sum over k < 2 of L[2][k] L[3][k]) / L[2][2]
+  #   Lambda[3][2] = Sigma*[0][0] (X'X)^-1[3][2]; then acc = L[3][2] u[2] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+320]
@@ -2793,6 +3007,8 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
+  # L[3][3] = sqrt(Lambda[3][3] - sum over k < 3 of L[3][k]^2), unless below 1e-12 or NaN
+  #   Lambda[3][3] = Sigma*[0][0] (X'X)^-1[3][3]; then acc = L[3][3] u[3] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+336]
@@ -2824,6 +3040,7 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+56]
   fmulp st(1), st
   faddp st(1), st
+  # when acc == 0: acc = 0 u[j] + acc for u[4] .. u[9], the zeros above the diagonal
   fldz
   fucomip st, st(1)
   jp .Lnonzero_4_8
@@ -2859,6 +3076,7 @@ quorvane_draw_kernel_4:
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_4_8:
+  # b[3] = bHat[3] + acc; mu1 = b[3] score[3] + mu1
   fld qword ptr [rdi+624]
   fsub qword ptr [rdi+632]
   faddp st(1), st
@@ -2874,6 +3092,9 @@ quorvane_draw_kernel_4:
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
+  # Row 4 of the factor L (0-based), and Cf u along it into acc
+  # L[4][0] = Lambda[4][0] / L[0][0]
+  #   Lambda[4][0] = Sigma*[0][0] (X'X)^-1[4][0]; then acc = L[4][0] u[0] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+384]
@@ -2890,6 +3111,8 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
+  # L[4][1] = (Lambda[4][1] - sum over k < 1 of L[1][k] L[4][k]) / L[1][1]
+  #   Lambda[4][1] = Sigma*[0][0] (X'X)^-1[4][1]; then acc = L[4][1] u[1] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+400]
@@ -2910,6 +3133,8 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
+  # L[4][2] = (Lambda[4][2] - sum over k < 2 of L[2][k] L[4][k]) / L[2][2]
+  #   Lambda[4][2] = Sigma*[0][0] (X'X)^-1[4][2]; then acc = L[4][2] u[2] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+416]
@@ -2934,6 +3159,8 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
+  # L[4][3] = (Lambda[4][3] - sum over k < 3 of L[3][k] L[4][k]) / L[3][3]
+  #   Lambda[4][3] = Sigma*[0][0] (X'X)^-1[4][3]; then acc = L[4][3] u[3] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+432]
@@ -2962,6 +3189,8 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
+  # L[4][4] = sqrt(Lambda[4][4] - sum over k < 4 of L[4][k]^2), unless below 1e-12 or NaN
+  #   Lambda[4][4] = Sigma*[0][0] (X'X)^-1[4][4]; then acc = L[4][4] u[4] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+448]
@@ -2997,6 +3226,7 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+72]
   fmulp st(1), st
   faddp st(1), st
+  # when acc == 0: acc = 0 u[j] + acc for u[5] .. u[9], the zeros above the diagonal
   fldz
   fucomip st, st(1)
   jp .Lnonzero_4_10
@@ -3027,6 +3257,7 @@ quorvane_draw_kernel_4:
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_4_10:
+  # b[4] = bHat[4] + acc; mu1 = b[4] score[4] + mu1
   fld qword ptr [rdi+640]
   fsub qword ptr [rdi+648]
   faddp st(1), st
@@ -3038,6 +3269,9 @@ quorvane_draw_kernel_4:
   faddp st(1), st
   fstp tbyte ptr [rdi+944]
   fldz
+  # Row 5 of the factor L (0-based), and Cf u along it into acc
+  # L[5][0] = Lambda[5][0] / L[0][0]
+  #   Lambda[5][0] = Sigma*[1][0] (X'X)^-1[0][0]; then acc = L[5][0] u[0] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+0]
@@ -3054,6 +3288,8 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
+  # L[5][1] = (Lambda[5][1] - sum over k < 1 of L[1][k] L[5][k]) / L[1][1]
+  #   Lambda[5][1] = Sigma*[1][0] (X'X)^-1[0][1]; then acc = L[5][1] u[1] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+16]
@@ -3074,6 +3310,8 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
+  # L[5][2] = (Lambda[5][2] - sum over k < 2 of L[2][k] L[5][k]) / L[2][2]
+  #   Lambda[5][2] = Sigma*[1][0] (X'X)^-1[0][2]; then acc = L[5][2] u[2] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+32]
@@ -3098,6 +3336,8 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
+  # L[5][3] = (Lambda[5][3] - sum over k < 3 of L[3][k] L[5][k]) / L[3][3]
+  #   Lambda[5][3] = Sigma*[1][0] (X'X)^-1[0][3]; then acc = L[5][3] u[3] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+48]
@@ -3126,6 +3366,8 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
+  # L[5][4] = (Lambda[5][4] - sum over k < 4 of L[4][k] L[5][k]) / L[4][4]
+  #   Lambda[5][4] = Sigma*[1][0] (X'X)^-1[0][4]; then acc = L[5][4] u[4] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+64]
@@ -3159,6 +3401,8 @@ quorvane_draw_kernel_4:
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
+  # L[5][5] = sqrt(Lambda[5][5] - sum over k < 5 of L[5][k]^2), unless below 1e-12 or NaN
+  #   Lambda[5][5] = Sigma*[1][1] (X'X)^-1[0][0]; then acc = L[5][5] u[5] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+0]
@@ -3198,6 +3442,7 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+88]
   fmulp st(1), st
   faddp st(1), st
+  # when acc == 0: acc = 0 u[j] + acc for u[6] .. u[9], the zeros above the diagonal
   fldz
   fucomip st, st(1)
   jp .Lnonzero_4_12
@@ -3223,6 +3468,7 @@ quorvane_draw_kernel_4:
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_4_12:
+  # b[5] = bHat[5] + acc; mu2 = b[5] score[0] + 0
   fld qword ptr [rdi+656]
   fsub qword ptr [rdi+664]
   faddp st(1), st
@@ -3237,6 +3483,9 @@ quorvane_draw_kernel_4:
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
+  # Row 6 of the factor L (0-based), and Cf u along it into acc
+  # L[6][0] = Lambda[6][0] / L[0][0]
+  #   Lambda[6][0] = Sigma*[1][0] (X'X)^-1[1][0]; then acc = L[6][0] u[0] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+96]
@@ -3253,6 +3502,8 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
+  # L[6][1] = (Lambda[6][1] - sum over k < 1 of L[1][k] L[6][k]) / L[1][1]
+  #   Lambda[6][1] = Sigma*[1][0] (X'X)^-1[1][1]; then acc = L[6][1] u[1] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+112]
@@ -3273,6 +3524,8 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
+  # L[6][2] = (Lambda[6][2] - sum over k < 2 of L[2][k] L[6][k]) / L[2][2]
+  #   Lambda[6][2] = Sigma*[1][0] (X'X)^-1[1][2]; then acc = L[6][2] u[2] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+128]
@@ -3297,6 +3550,8 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
+  # L[6][3] = (Lambda[6][3] - sum over k < 3 of L[3][k] L[6][k]) / L[3][3]
+  #   Lambda[6][3] = Sigma*[1][0] (X'X)^-1[1][3]; then acc = L[6][3] u[3] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+144]
@@ -3325,6 +3580,8 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
+  # L[6][4] = (Lambda[6][4] - sum over k < 4 of L[4][k] L[6][k]) / L[4][4]
+  #   Lambda[6][4] = Sigma*[1][0] (X'X)^-1[1][4]; then acc = L[6][4] u[4] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+160]
@@ -3358,6 +3615,8 @@ quorvane_draw_kernel_4:
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
+  # L[6][5] = (Lambda[6][5] - sum over k < 5 of L[5][k] L[6][k]) / L[5][5]
+  #   Lambda[6][5] = Sigma*[1][1] (X'X)^-1[1][0]; then acc = L[6][5] u[5] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+96]
@@ -3397,6 +3656,8 @@ quorvane_draw_kernel_4:
   fmul st, st(1)
   faddp st(6), st
   fstp st(3)
+  # L[6][6] = sqrt(Lambda[6][6] - sum over k < 6 of L[6][k]^2), unless below 1e-12 or NaN
+  #   Lambda[6][6] = Sigma*[1][1] (X'X)^-1[1][1]; then acc = L[6][6] u[6] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+112]
@@ -3440,6 +3701,7 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+104]
   fmulp st(1), st
   faddp st(1), st
+  # when acc == 0: acc = 0 u[j] + acc for u[7] .. u[9], the zeros above the diagonal
   fldz
   fucomip st, st(1)
   jp .Lnonzero_4_14
@@ -3460,6 +3722,7 @@ quorvane_draw_kernel_4:
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_4_14:
+  # b[6] = bHat[6] + acc; mu2 = b[6] score[1] + mu2
   fld qword ptr [rdi+672]
   fsub qword ptr [rdi+680]
   faddp st(1), st
@@ -3475,6 +3738,9 @@ quorvane_draw_kernel_4:
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
+  # Row 7 of the factor L (0-based), and Cf u along it into acc
+  # L[7][0] = Lambda[7][0] / L[0][0]
+  #   Lambda[7][0] = Sigma*[1][0] (X'X)^-1[2][0]; then acc = L[7][0] u[0] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+192]
@@ -3491,6 +3757,8 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
+  # L[7][1] = (Lambda[7][1] - sum over k < 1 of L[1][k] L[7][k]) / L[1][1]
+  #   Lambda[7][1] = Sigma*[1][0] (X'X)^-1[2][1]; then acc = L[7][1] u[1] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+208]
@@ -3511,6 +3779,8 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
+  # L[7][2] = (Lambda[7][2] - sum over k < 2 of L[2][k] L[7][k]) / L[2][2]
+  #   Lambda[7][2] = Sigma*[1][0] (X'X)^-1[2][2]; then acc = L[7][2] u[2] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+224]
@@ -3535,6 +3805,8 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
+  # L[7][3] = (Lambda[7][3] - sum over k < 3 of L[3][k] L[7][k]) / L[3][3]
+  #   Lambda[7][3] = Sigma*[1][0] (X'X)^-1[2][3]; then acc = L[7][3] u[3] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+240]
@@ -3563,6 +3835,8 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
+  # L[7][4] = (Lambda[7][4] - sum over k < 4 of L[4][k] L[7][k]) / L[4][4]
+  #   Lambda[7][4] = Sigma*[1][0] (X'X)^-1[2][4]; then acc = L[7][4] u[4] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+256]
@@ -3596,6 +3870,8 @@ quorvane_draw_kernel_4:
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
+  # L[7][5] = (Lambda[7][5] - sum over k < 5 of L[5][k] L[7][k]) / L[5][5]
+  #   Lambda[7][5] = Sigma*[1][1] (X'X)^-1[2][0]; then acc = L[7][5] u[5] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+192]
@@ -3635,6 +3911,8 @@ quorvane_draw_kernel_4:
   fmul st, st(1)
   faddp st(6), st
   fstp st(3)
+  # L[7][6] = (Lambda[7][6] - sum over k < 6 of L[6][k] L[7][k]) / L[6][6]
+  #   Lambda[7][6] = Sigma*[1][1] (X'X)^-1[2][1]; then acc = L[7][6] u[6] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+208]
@@ -3680,6 +3958,8 @@ quorvane_draw_kernel_4:
   fmul st, st(1)
   faddp st(6), st
   fstp st(2)
+  # L[7][7] = sqrt(Lambda[7][7] - sum over k < 7 of L[7][k]^2), unless below 1e-12 or NaN
+  #   Lambda[7][7] = Sigma*[1][1] (X'X)^-1[2][2]; then acc = L[7][7] u[7] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+224]
@@ -3727,6 +4007,7 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+120]
   fmulp st(1), st
   faddp st(1), st
+  # when acc == 0: acc = 0 u[j] + acc for u[8] .. u[9], the zeros above the diagonal
   fldz
   fucomip st, st(1)
   jp .Lnonzero_4_16
@@ -3742,6 +4023,7 @@ quorvane_draw_kernel_4:
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_4_16:
+  # b[7] = bHat[7] + acc; mu2 = b[7] score[2] + mu2
   fld qword ptr [rdi+688]
   fsub qword ptr [rdi+696]
   faddp st(1), st
@@ -3757,6 +4039,9 @@ quorvane_draw_kernel_4:
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
+  # Row 8 of the factor L (0-based), and Cf u along it into acc
+  # L[8][0] = Lambda[8][0] / L[0][0]
+  #   Lambda[8][0] = Sigma*[1][0] (X'X)^-1[3][0]; then acc = L[8][0] u[0] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+288]
@@ -3773,6 +4058,8 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
+  # L[8][1] = (Lambda[8][1] - sum over k < 1 of L[1][k] L[8][k]) / L[1][1]
+  #   Lambda[8][1] = Sigma*[1][0] (X'X)^-1[3][1]; then acc = L[8][1] u[1] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+304]
@@ -3793,6 +4080,8 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
+  # L[8][2] = (Lambda[8][2] - sum over k < 2 of L[2][k] L[8][k]) / L[2][2]
+  #   Lambda[8][2] = Sigma*[1][0] (X'X)^-1[3][2]; then acc = L[8][2] u[2] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+320]
@@ -3817,6 +4106,8 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
+  # L[8][3] = (Lambda[8][3] - sum over k < 3 of L[3][k] L[8][k]) / L[3][3]
+  #   Lambda[8][3] = Sigma*[1][0] (X'X)^-1[3][3]; then acc = L[8][3] u[3] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+336]
@@ -3845,6 +4136,8 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
+  # L[8][4] = (Lambda[8][4] - sum over k < 4 of L[4][k] L[8][k]) / L[4][4]
+  #   Lambda[8][4] = Sigma*[1][0] (X'X)^-1[3][4]; then acc = L[8][4] u[4] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+352]
@@ -3878,6 +4171,8 @@ quorvane_draw_kernel_4:
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
+  # L[8][5] = (Lambda[8][5] - sum over k < 5 of L[5][k] L[8][k]) / L[5][5]
+  #   Lambda[8][5] = Sigma*[1][1] (X'X)^-1[3][0]; then acc = L[8][5] u[5] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+288]
@@ -3917,6 +4212,8 @@ quorvane_draw_kernel_4:
   fmul st, st(1)
   faddp st(6), st
   fstp st(3)
+  # L[8][6] = (Lambda[8][6] - sum over k < 6 of L[6][k] L[8][k]) / L[6][6]
+  #   Lambda[8][6] = Sigma*[1][1] (X'X)^-1[3][1]; then acc = L[8][6] u[6] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+304]
@@ -3962,6 +4259,8 @@ quorvane_draw_kernel_4:
   fmul st, st(1)
   faddp st(6), st
   fstp st(2)
+  # L[8][7] = (Lambda[8][7] - sum over k < 7 of L[7][k] L[8][k]) / L[7][7]
+  #   Lambda[8][7] = Sigma*[1][1] (X'X)^-1[3][2]; then acc = L[8][7] u[7] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+320]
@@ -4013,6 +4312,8 @@ quorvane_draw_kernel_4:
   fmul st, st(1)
   faddp st(6), st
   fstp st(1)
+  # L[8][8] = sqrt(Lambda[8][8] - sum over k < 8 of L[8][k]^2), unless below 1e-12 or NaN
+  #   Lambda[8][8] = Sigma*[1][1] (X'X)^-1[3][3]; then acc = L[8][8] u[8] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+336]
@@ -4064,6 +4365,7 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+136]
   fmulp st(1), st
   faddp st(1), st
+  # when acc == 0: acc = 0 u[j] + acc for u[9], the zeros above the diagonal
   fldz
   fucomip st, st(1)
   jp .Lnonzero_4_18
@@ -4074,6 +4376,7 @@ quorvane_draw_kernel_4:
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_4_18:
+  # b[8] = bHat[8] + acc; mu2 = b[8] score[3] + mu2
   fld qword ptr [rdi+704]
   fsub qword ptr [rdi+712]
   faddp st(1), st
@@ -4089,6 +4392,9 @@ quorvane_draw_kernel_4:
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
+  # Row 9 of the factor L (0-based), and Cf u along it into acc
+  # L[9][0] = Lambda[9][0] / L[0][0]
+  #   Lambda[9][0] = Sigma*[1][0] (X'X)^-1[4][0]; then acc = L[9][0] u[0] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+384]
@@ -4105,6 +4411,8 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
+  # L[9][1] = (Lambda[9][1] - sum over k < 1 of L[1][k] L[9][k]) / L[1][1]
+  #   Lambda[9][1] = Sigma*[1][0] (X'X)^-1[4][1]; then acc = L[9][1] u[1] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+400]
@@ -4125,6 +4433,8 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
+  # L[9][2] = (Lambda[9][2] - sum over k < 2 of L[2][k] L[9][k]) / L[2][2]
+  #   Lambda[9][2] = Sigma*[1][0] (X'X)^-1[4][2]; then acc = L[9][2] u[2] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+416]
@@ -4149,6 +4459,8 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
+  # L[9][3] = (Lambda[9][3] - sum over k < 3 of L[3][k] L[9][k]) / L[3][3]
+  #   Lambda[9][3] = Sigma*[1][0] (X'X)^-1[4][3]; then acc = L[9][3] u[3] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+432]
@@ -4177,6 +4489,8 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
+  # L[9][4] = (Lambda[9][4] - sum over k < 4 of L[4][k] L[9][k]) / L[4][4]
+  #   Lambda[9][4] = Sigma*[1][0] (X'X)^-1[4][4]; then acc = L[9][4] u[4] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+448]
@@ -4210,6 +4524,8 @@ quorvane_draw_kernel_4:
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
+  # L[9][5] = (Lambda[9][5] - sum over k < 5 of L[5][k] L[9][k]) / L[5][5]
+  #   Lambda[9][5] = Sigma*[1][1] (X'X)^-1[4][0]; then acc = L[9][5] u[5] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+384]
@@ -4249,6 +4565,8 @@ quorvane_draw_kernel_4:
   fmul st, st(1)
   faddp st(6), st
   fstp st(3)
+  # L[9][6] = (Lambda[9][6] - sum over k < 6 of L[6][k] L[9][k]) / L[6][6]
+  #   Lambda[9][6] = Sigma*[1][1] (X'X)^-1[4][1]; then acc = L[9][6] u[6] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+400]
@@ -4294,6 +4612,8 @@ quorvane_draw_kernel_4:
   fmul st, st(1)
   faddp st(6), st
   fstp st(2)
+  # L[9][7] = (Lambda[9][7] - sum over k < 7 of L[7][k] L[9][k]) / L[7][7]
+  #   Lambda[9][7] = Sigma*[1][1] (X'X)^-1[4][2]; then acc = L[9][7] u[7] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+416]
@@ -4345,6 +4665,8 @@ quorvane_draw_kernel_4:
   fmul st, st(1)
   faddp st(6), st
   fstp st(1)
+  # L[9][8] = (Lambda[9][8] - sum over k < 8 of L[8][k] L[9][k]) / L[8][8]
+  #   Lambda[9][8] = Sigma*[1][1] (X'X)^-1[4][3]; then acc = L[9][8] u[8] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+432]
@@ -4402,6 +4724,8 @@ quorvane_draw_kernel_4:
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
+  # L[9][9] = sqrt(Lambda[9][9] - sum over k < 9 of L[9][k]^2), unless below 1e-12 or NaN
+  #   Lambda[9][9] = Sigma*[1][1] (X'X)^-1[4][4]; then acc = L[9][9] u[9] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+448]
@@ -4457,6 +4781,7 @@ quorvane_draw_kernel_4:
   fsub qword ptr [rdx+152]
   fmulp st(1), st
   faddp st(1), st
+  # b[9] = bHat[9] + acc; mu2 = b[9] score[4] + mu2
   fld qword ptr [rdi+720]
   fsub qword ptr [rdi+728]
   faddp st(1), st
@@ -4548,6 +4873,9 @@ quorvane_draw_kernel_5:
   fstp qword ptr [rdi+920]
   fstp st(0)
   fldz
+  # Row 0 of the factor L (0-based), and Cf u along it into acc
+  # L[0][0] = sqrt(Lambda[0][0]), unless below 1e-12 or NaN
+  #   Lambda[0][0] = Sigma*[0][0] (X'X)^-1[0][0]; then acc = L[0][0] u[0] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+0]
@@ -4567,6 +4895,7 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+8]
   fmulp st(1), st
   faddp st(1), st
+  # when acc == 0: acc = 0 u[j] + acc for u[1] .. u[11], the zeros above the diagonal
   fldz
   fucomip st, st(1)
   jp .Lnonzero_5_2
@@ -4627,6 +4956,7 @@ quorvane_draw_kernel_5:
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_5_2:
+  # b[0] = bHat[0] + acc; mu1 = b[0] score[0] + 0
   fld qword ptr [rdi+576]
   fsub qword ptr [rdi+584]
   faddp st(1), st
@@ -4641,6 +4971,9 @@ quorvane_draw_kernel_5:
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
+  # Row 1 of the factor L (0-based), and Cf u along it into acc
+  # L[1][0] = Lambda[1][0] / L[0][0]
+  #   Lambda[1][0] = Sigma*[0][0] (X'X)^-1[1][0]; then acc = L[1][0] u[0] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+96]
@@ -4657,6 +4990,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
+  # L[1][1] = sqrt(Lambda[1][1] - sum over k < 1 of L[1][k]^2), unless below 1e-12 or NaN
+  #   Lambda[1][1] = Sigma*[0][0] (X'X)^-1[1][1]; then acc = L[1][1] u[1] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+112]
@@ -4680,6 +5015,7 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+24]
   fmulp st(1), st
   faddp st(1), st
+  # when acc == 0: acc = 0 u[j] + acc for u[2] .. u[11], the zeros above the diagonal
   fldz
   fucomip st, st(1)
   jp .Lnonzero_5_4
@@ -4735,6 +5071,7 @@ quorvane_draw_kernel_5:
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_5_4:
+  # b[1] = bHat[1] + acc; mu1 = b[1] score[1] + mu1
   fld qword ptr [rdi+592]
   fsub qword ptr [rdi+600]
   faddp st(1), st
@@ -4750,6 +5087,9 @@ quorvane_draw_kernel_5:
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
+  # Row 2 of the factor L (0-based), and Cf u along it into acc
+  # L[2][0] = Lambda[2][0] / L[0][0]
+  #   Lambda[2][0] = Sigma*[0][0] (X'X)^-1[2][0]; then acc = L[2][0] u[0] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+192]
@@ -4766,6 +5106,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
+  # L[2][1] = (Lambda[2][1] - sum over k < 1 of L[1][k] L[2][k]) / L[1][1]
+  #   Lambda[2][1] = Sigma*[0][0] (X'X)^-1[2][1]; then acc = L[2][1] u[1] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+208]
@@ -4786,6 +5128,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
+  # L[2][2] = sqrt(Lambda[2][2] - sum over k < 2 of L[2][k]^2), unless below 1e-12 or NaN
+  #   Lambda[2][2] = Sigma*[0][0] (X'X)^-1[2][2]; then acc = L[2][2] u[2] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+224]
@@ -4813,6 +5157,7 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+40]
   fmulp st(1), st
   faddp st(1), st
+  # when acc == 0: acc = 0 u[j] + acc for u[3] .. u[11], the zeros above the diagonal
   fldz
   fucomip st, st(1)
   jp .Lnonzero_5_6
@@ -4863,6 +5208,7 @@ quorvane_draw_kernel_5:
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_5_6:
+  # b[2] = bHat[2] + acc; mu1 = b[2] score[2] + mu1
   fld qword ptr [rdi+608]
   fsub qword ptr [rdi+616]
   faddp st(1), st
@@ -4878,6 +5224,9 @@ quorvane_draw_kernel_5:
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
+  # Row 3 of the factor L (0-based), and Cf u along it into acc
+  # L[3][0] = Lambda[3][0] / L[0][0]
+  #   Lambda[3][0] = Sigma*[0][0] (X'X)^-1[3][0]; then acc = L[3][0] u[0] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+288]
@@ -4894,6 +5243,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
+  # L[3][1] = (Lambda[3][1] - sum over k < 1 of L[1][k] L[3][k]) / L[1][1]
+  #   Lambda[3][1] = Sigma*[0][0] (X'X)^-1[3][1]; then acc = L[3][1] u[1] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+304]
@@ -4914,6 +5265,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
+  # L[3][2] = (Lambda[3][2] - sum over k < 2 of L[2][k] L[3][k]) / L[2][2]
+  #   Lambda[3][2] = Sigma*[0][0] (X'X)^-1[3][2]; then acc = L[3][2] u[2] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+320]
@@ -4938,6 +5291,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
+  # L[3][3] = sqrt(Lambda[3][3] - sum over k < 3 of L[3][k]^2), unless below 1e-12 or NaN
+  #   Lambda[3][3] = Sigma*[0][0] (X'X)^-1[3][3]; then acc = L[3][3] u[3] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+336]
@@ -4969,6 +5324,7 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+56]
   fmulp st(1), st
   faddp st(1), st
+  # when acc == 0: acc = 0 u[j] + acc for u[4] .. u[11], the zeros above the diagonal
   fldz
   fucomip st, st(1)
   jp .Lnonzero_5_8
@@ -5014,6 +5370,7 @@ quorvane_draw_kernel_5:
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_5_8:
+  # b[3] = bHat[3] + acc; mu1 = b[3] score[3] + mu1
   fld qword ptr [rdi+624]
   fsub qword ptr [rdi+632]
   faddp st(1), st
@@ -5029,6 +5386,9 @@ quorvane_draw_kernel_5:
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
+  # Row 4 of the factor L (0-based), and Cf u along it into acc
+  # L[4][0] = Lambda[4][0] / L[0][0]
+  #   Lambda[4][0] = Sigma*[0][0] (X'X)^-1[4][0]; then acc = L[4][0] u[0] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+384]
@@ -5045,6 +5405,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
+  # L[4][1] = (Lambda[4][1] - sum over k < 1 of L[1][k] L[4][k]) / L[1][1]
+  #   Lambda[4][1] = Sigma*[0][0] (X'X)^-1[4][1]; then acc = L[4][1] u[1] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+400]
@@ -5065,6 +5427,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
+  # L[4][2] = (Lambda[4][2] - sum over k < 2 of L[2][k] L[4][k]) / L[2][2]
+  #   Lambda[4][2] = Sigma*[0][0] (X'X)^-1[4][2]; then acc = L[4][2] u[2] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+416]
@@ -5089,6 +5453,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
+  # L[4][3] = (Lambda[4][3] - sum over k < 3 of L[3][k] L[4][k]) / L[3][3]
+  #   Lambda[4][3] = Sigma*[0][0] (X'X)^-1[4][3]; then acc = L[4][3] u[3] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+432]
@@ -5117,6 +5483,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
+  # L[4][4] = sqrt(Lambda[4][4] - sum over k < 4 of L[4][k]^2), unless below 1e-12 or NaN
+  #   Lambda[4][4] = Sigma*[0][0] (X'X)^-1[4][4]; then acc = L[4][4] u[4] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+448]
@@ -5152,6 +5520,7 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+72]
   fmulp st(1), st
   faddp st(1), st
+  # when acc == 0: acc = 0 u[j] + acc for u[5] .. u[11], the zeros above the diagonal
   fldz
   fucomip st, st(1)
   jp .Lnonzero_5_10
@@ -5192,6 +5561,7 @@ quorvane_draw_kernel_5:
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_5_10:
+  # b[4] = bHat[4] + acc; mu1 = b[4] score[4] + mu1
   fld qword ptr [rdi+640]
   fsub qword ptr [rdi+648]
   faddp st(1), st
@@ -5207,6 +5577,9 @@ quorvane_draw_kernel_5:
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
+  # Row 5 of the factor L (0-based), and Cf u along it into acc
+  # L[5][0] = Lambda[5][0] / L[0][0]
+  #   Lambda[5][0] = Sigma*[0][0] (X'X)^-1[5][0]; then acc = L[5][0] u[0] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+480]
@@ -5223,6 +5596,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
+  # L[5][1] = (Lambda[5][1] - sum over k < 1 of L[1][k] L[5][k]) / L[1][1]
+  #   Lambda[5][1] = Sigma*[0][0] (X'X)^-1[5][1]; then acc = L[5][1] u[1] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+496]
@@ -5243,6 +5618,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
+  # L[5][2] = (Lambda[5][2] - sum over k < 2 of L[2][k] L[5][k]) / L[2][2]
+  #   Lambda[5][2] = Sigma*[0][0] (X'X)^-1[5][2]; then acc = L[5][2] u[2] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+512]
@@ -5267,6 +5644,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
+  # L[5][3] = (Lambda[5][3] - sum over k < 3 of L[3][k] L[5][k]) / L[3][3]
+  #   Lambda[5][3] = Sigma*[0][0] (X'X)^-1[5][3]; then acc = L[5][3] u[3] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+528]
@@ -5295,6 +5674,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
+  # L[5][4] = (Lambda[5][4] - sum over k < 4 of L[4][k] L[5][k]) / L[4][4]
+  #   Lambda[5][4] = Sigma*[0][0] (X'X)^-1[5][4]; then acc = L[5][4] u[4] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+544]
@@ -5328,6 +5709,8 @@ quorvane_draw_kernel_5:
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
+  # L[5][5] = sqrt(Lambda[5][5] - sum over k < 5 of L[5][k]^2), unless below 1e-12 or NaN
+  #   Lambda[5][5] = Sigma*[0][0] (X'X)^-1[5][5]; then acc = L[5][5] u[5] + acc
   fld qword ptr [rdi+880]
   fsub qword ptr [rdi+888]
   fld qword ptr [rdi+560]
@@ -5367,6 +5750,7 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+88]
   fmulp st(1), st
   faddp st(1), st
+  # when acc == 0: acc = 0 u[j] + acc for u[6] .. u[11], the zeros above the diagonal
   fldz
   fucomip st, st(1)
   jp .Lnonzero_5_12
@@ -5402,6 +5786,7 @@ quorvane_draw_kernel_5:
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_5_12:
+  # b[5] = bHat[5] + acc; mu1 = b[5] score[5] + mu1
   fld qword ptr [rdi+656]
   fsub qword ptr [rdi+664]
   faddp st(1), st
@@ -5413,6 +5798,9 @@ quorvane_draw_kernel_5:
   faddp st(1), st
   fstp tbyte ptr [rdi+944]
   fldz
+  # Row 6 of the factor L (0-based), and Cf u along it into acc
+  # L[6][0] = Lambda[6][0] / L[0][0]
+  #   Lambda[6][0] = Sigma*[1][0] (X'X)^-1[0][0]; then acc = L[6][0] u[0] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+0]
@@ -5429,6 +5817,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
+  # L[6][1] = (Lambda[6][1] - sum over k < 1 of L[1][k] L[6][k]) / L[1][1]
+  #   Lambda[6][1] = Sigma*[1][0] (X'X)^-1[0][1]; then acc = L[6][1] u[1] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+16]
@@ -5449,6 +5839,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
+  # L[6][2] = (Lambda[6][2] - sum over k < 2 of L[2][k] L[6][k]) / L[2][2]
+  #   Lambda[6][2] = Sigma*[1][0] (X'X)^-1[0][2]; then acc = L[6][2] u[2] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+32]
@@ -5473,6 +5865,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
+  # L[6][3] = (Lambda[6][3] - sum over k < 3 of L[3][k] L[6][k]) / L[3][3]
+  #   Lambda[6][3] = Sigma*[1][0] (X'X)^-1[0][3]; then acc = L[6][3] u[3] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+48]
@@ -5501,6 +5895,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
+  # L[6][4] = (Lambda[6][4] - sum over k < 4 of L[4][k] L[6][k]) / L[4][4]
+  #   Lambda[6][4] = Sigma*[1][0] (X'X)^-1[0][4]; then acc = L[6][4] u[4] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+64]
@@ -5534,6 +5930,8 @@ quorvane_draw_kernel_5:
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
+  # L[6][5] = (Lambda[6][5] - sum over k < 5 of L[5][k] L[6][k]) / L[5][5]
+  #   Lambda[6][5] = Sigma*[1][0] (X'X)^-1[0][5]; then acc = L[6][5] u[5] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+80]
@@ -5573,6 +5971,8 @@ quorvane_draw_kernel_5:
   fmul st, st(1)
   faddp st(6), st
   fstp st(3)
+  # L[6][6] = sqrt(Lambda[6][6] - sum over k < 6 of L[6][k]^2), unless below 1e-12 or NaN
+  #   Lambda[6][6] = Sigma*[1][1] (X'X)^-1[0][0]; then acc = L[6][6] u[6] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+0]
@@ -5616,6 +6016,7 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+104]
   fmulp st(1), st
   faddp st(1), st
+  # when acc == 0: acc = 0 u[j] + acc for u[7] .. u[11], the zeros above the diagonal
   fldz
   fucomip st, st(1)
   jp .Lnonzero_5_14
@@ -5646,6 +6047,7 @@ quorvane_draw_kernel_5:
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_5_14:
+  # b[6] = bHat[6] + acc; mu2 = b[6] score[0] + 0
   fld qword ptr [rdi+672]
   fsub qword ptr [rdi+680]
   faddp st(1), st
@@ -5660,6 +6062,9 @@ quorvane_draw_kernel_5:
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
+  # Row 7 of the factor L (0-based), and Cf u along it into acc
+  # L[7][0] = Lambda[7][0] / L[0][0]
+  #   Lambda[7][0] = Sigma*[1][0] (X'X)^-1[1][0]; then acc = L[7][0] u[0] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+96]
@@ -5676,6 +6081,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
+  # L[7][1] = (Lambda[7][1] - sum over k < 1 of L[1][k] L[7][k]) / L[1][1]
+  #   Lambda[7][1] = Sigma*[1][0] (X'X)^-1[1][1]; then acc = L[7][1] u[1] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+112]
@@ -5696,6 +6103,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
+  # L[7][2] = (Lambda[7][2] - sum over k < 2 of L[2][k] L[7][k]) / L[2][2]
+  #   Lambda[7][2] = Sigma*[1][0] (X'X)^-1[1][2]; then acc = L[7][2] u[2] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+128]
@@ -5720,6 +6129,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
+  # L[7][3] = (Lambda[7][3] - sum over k < 3 of L[3][k] L[7][k]) / L[3][3]
+  #   Lambda[7][3] = Sigma*[1][0] (X'X)^-1[1][3]; then acc = L[7][3] u[3] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+144]
@@ -5748,6 +6159,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
+  # L[7][4] = (Lambda[7][4] - sum over k < 4 of L[4][k] L[7][k]) / L[4][4]
+  #   Lambda[7][4] = Sigma*[1][0] (X'X)^-1[1][4]; then acc = L[7][4] u[4] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+160]
@@ -5781,6 +6194,8 @@ quorvane_draw_kernel_5:
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
+  # L[7][5] = (Lambda[7][5] - sum over k < 5 of L[5][k] L[7][k]) / L[5][5]
+  #   Lambda[7][5] = Sigma*[1][0] (X'X)^-1[1][5]; then acc = L[7][5] u[5] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+176]
@@ -5820,6 +6235,8 @@ quorvane_draw_kernel_5:
   fmul st, st(1)
   faddp st(6), st
   fstp st(3)
+  # L[7][6] = (Lambda[7][6] - sum over k < 6 of L[6][k] L[7][k]) / L[6][6]
+  #   Lambda[7][6] = Sigma*[1][1] (X'X)^-1[1][0]; then acc = L[7][6] u[6] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+96]
@@ -5865,6 +6282,8 @@ quorvane_draw_kernel_5:
   fmul st, st(1)
   faddp st(6), st
   fstp st(2)
+  # L[7][7] = sqrt(Lambda[7][7] - sum over k < 7 of L[7][k]^2), unless below 1e-12 or NaN
+  #   Lambda[7][7] = Sigma*[1][1] (X'X)^-1[1][1]; then acc = L[7][7] u[7] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+112]
@@ -5912,6 +6331,7 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+120]
   fmulp st(1), st
   faddp st(1), st
+  # when acc == 0: acc = 0 u[j] + acc for u[8] .. u[11], the zeros above the diagonal
   fldz
   fucomip st, st(1)
   jp .Lnonzero_5_16
@@ -5937,6 +6357,7 @@ quorvane_draw_kernel_5:
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_5_16:
+  # b[7] = bHat[7] + acc; mu2 = b[7] score[1] + mu2
   fld qword ptr [rdi+688]
   fsub qword ptr [rdi+696]
   faddp st(1), st
@@ -5952,6 +6373,9 @@ quorvane_draw_kernel_5:
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
+  # Row 8 of the factor L (0-based), and Cf u along it into acc
+  # L[8][0] = Lambda[8][0] / L[0][0]
+  #   Lambda[8][0] = Sigma*[1][0] (X'X)^-1[2][0]; then acc = L[8][0] u[0] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+192]
@@ -5968,6 +6392,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
+  # L[8][1] = (Lambda[8][1] - sum over k < 1 of L[1][k] L[8][k]) / L[1][1]
+  #   Lambda[8][1] = Sigma*[1][0] (X'X)^-1[2][1]; then acc = L[8][1] u[1] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+208]
@@ -5988,6 +6414,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
+  # L[8][2] = (Lambda[8][2] - sum over k < 2 of L[2][k] L[8][k]) / L[2][2]
+  #   Lambda[8][2] = Sigma*[1][0] (X'X)^-1[2][2]; then acc = L[8][2] u[2] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+224]
@@ -6012,6 +6440,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
+  # L[8][3] = (Lambda[8][3] - sum over k < 3 of L[3][k] L[8][k]) / L[3][3]
+  #   Lambda[8][3] = Sigma*[1][0] (X'X)^-1[2][3]; then acc = L[8][3] u[3] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+240]
@@ -6040,6 +6470,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
+  # L[8][4] = (Lambda[8][4] - sum over k < 4 of L[4][k] L[8][k]) / L[4][4]
+  #   Lambda[8][4] = Sigma*[1][0] (X'X)^-1[2][4]; then acc = L[8][4] u[4] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+256]
@@ -6073,6 +6505,8 @@ quorvane_draw_kernel_5:
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
+  # L[8][5] = (Lambda[8][5] - sum over k < 5 of L[5][k] L[8][k]) / L[5][5]
+  #   Lambda[8][5] = Sigma*[1][0] (X'X)^-1[2][5]; then acc = L[8][5] u[5] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+272]
@@ -6112,6 +6546,8 @@ quorvane_draw_kernel_5:
   fmul st, st(1)
   faddp st(6), st
   fstp st(3)
+  # L[8][6] = (Lambda[8][6] - sum over k < 6 of L[6][k] L[8][k]) / L[6][6]
+  #   Lambda[8][6] = Sigma*[1][1] (X'X)^-1[2][0]; then acc = L[8][6] u[6] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+192]
@@ -6157,6 +6593,8 @@ quorvane_draw_kernel_5:
   fmul st, st(1)
   faddp st(6), st
   fstp st(2)
+  # L[8][7] = (Lambda[8][7] - sum over k < 7 of L[7][k] L[8][k]) / L[7][7]
+  #   Lambda[8][7] = Sigma*[1][1] (X'X)^-1[2][1]; then acc = L[8][7] u[7] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+208]
@@ -6208,6 +6646,8 @@ quorvane_draw_kernel_5:
   fmul st, st(1)
   faddp st(6), st
   fstp st(1)
+  # L[8][8] = sqrt(Lambda[8][8] - sum over k < 8 of L[8][k]^2), unless below 1e-12 or NaN
+  #   Lambda[8][8] = Sigma*[1][1] (X'X)^-1[2][2]; then acc = L[8][8] u[8] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+224]
@@ -6259,6 +6699,7 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+136]
   fmulp st(1), st
   faddp st(1), st
+  # when acc == 0: acc = 0 u[j] + acc for u[9] .. u[11], the zeros above the diagonal
   fldz
   fucomip st, st(1)
   jp .Lnonzero_5_18
@@ -6279,6 +6720,7 @@ quorvane_draw_kernel_5:
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_5_18:
+  # b[8] = bHat[8] + acc; mu2 = b[8] score[2] + mu2
   fld qword ptr [rdi+704]
   fsub qword ptr [rdi+712]
   faddp st(1), st
@@ -6294,6 +6736,9 @@ quorvane_draw_kernel_5:
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
+  # Row 9 of the factor L (0-based), and Cf u along it into acc
+  # L[9][0] = Lambda[9][0] / L[0][0]
+  #   Lambda[9][0] = Sigma*[1][0] (X'X)^-1[3][0]; then acc = L[9][0] u[0] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+288]
@@ -6310,6 +6755,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
+  # L[9][1] = (Lambda[9][1] - sum over k < 1 of L[1][k] L[9][k]) / L[1][1]
+  #   Lambda[9][1] = Sigma*[1][0] (X'X)^-1[3][1]; then acc = L[9][1] u[1] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+304]
@@ -6330,6 +6777,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
+  # L[9][2] = (Lambda[9][2] - sum over k < 2 of L[2][k] L[9][k]) / L[2][2]
+  #   Lambda[9][2] = Sigma*[1][0] (X'X)^-1[3][2]; then acc = L[9][2] u[2] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+320]
@@ -6354,6 +6803,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
+  # L[9][3] = (Lambda[9][3] - sum over k < 3 of L[3][k] L[9][k]) / L[3][3]
+  #   Lambda[9][3] = Sigma*[1][0] (X'X)^-1[3][3]; then acc = L[9][3] u[3] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+336]
@@ -6382,6 +6833,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
+  # L[9][4] = (Lambda[9][4] - sum over k < 4 of L[4][k] L[9][k]) / L[4][4]
+  #   Lambda[9][4] = Sigma*[1][0] (X'X)^-1[3][4]; then acc = L[9][4] u[4] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+352]
@@ -6415,6 +6868,8 @@ quorvane_draw_kernel_5:
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
+  # L[9][5] = (Lambda[9][5] - sum over k < 5 of L[5][k] L[9][k]) / L[5][5]
+  #   Lambda[9][5] = Sigma*[1][0] (X'X)^-1[3][5]; then acc = L[9][5] u[5] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+368]
@@ -6454,6 +6909,8 @@ quorvane_draw_kernel_5:
   fmul st, st(1)
   faddp st(6), st
   fstp st(3)
+  # L[9][6] = (Lambda[9][6] - sum over k < 6 of L[6][k] L[9][k]) / L[6][6]
+  #   Lambda[9][6] = Sigma*[1][1] (X'X)^-1[3][0]; then acc = L[9][6] u[6] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+288]
@@ -6499,6 +6956,8 @@ quorvane_draw_kernel_5:
   fmul st, st(1)
   faddp st(6), st
   fstp st(2)
+  # L[9][7] = (Lambda[9][7] - sum over k < 7 of L[7][k] L[9][k]) / L[7][7]
+  #   Lambda[9][7] = Sigma*[1][1] (X'X)^-1[3][1]; then acc = L[9][7] u[7] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+304]
@@ -6550,6 +7009,8 @@ quorvane_draw_kernel_5:
   fmul st, st(1)
   faddp st(6), st
   fstp st(1)
+  # L[9][8] = (Lambda[9][8] - sum over k < 8 of L[8][k] L[9][k]) / L[8][8]
+  #   Lambda[9][8] = Sigma*[1][1] (X'X)^-1[3][2]; then acc = L[9][8] u[8] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+320]
@@ -6607,6 +7068,8 @@ quorvane_draw_kernel_5:
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
+  # L[9][9] = sqrt(Lambda[9][9] - sum over k < 9 of L[9][k]^2), unless below 1e-12 or NaN
+  #   Lambda[9][9] = Sigma*[1][1] (X'X)^-1[3][3]; then acc = L[9][9] u[9] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+336]
@@ -6662,6 +7125,7 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+152]
   fmulp st(1), st
   faddp st(1), st
+  # when acc == 0: acc = 0 u[j] + acc for u[10] .. u[11], the zeros above the diagonal
   fldz
   fucomip st, st(1)
   jp .Lnonzero_5_20
@@ -6677,6 +7141,7 @@ quorvane_draw_kernel_5:
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_5_20:
+  # b[9] = bHat[9] + acc; mu2 = b[9] score[3] + mu2
   fld qword ptr [rdi+720]
   fsub qword ptr [rdi+728]
   faddp st(1), st
@@ -6692,6 +7157,9 @@ quorvane_draw_kernel_5:
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
+  # Row 10 of the factor L (0-based), and Cf u along it into acc
+  # L[10][0] = Lambda[10][0] / L[0][0]
+  #   Lambda[10][0] = Sigma*[1][0] (X'X)^-1[4][0]; then acc = L[10][0] u[0] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+384]
@@ -6708,6 +7176,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
+  # L[10][1] = (Lambda[10][1] - sum over k < 1 of L[1][k] L[10][k]) / L[1][1]
+  #   Lambda[10][1] = Sigma*[1][0] (X'X)^-1[4][1]; then acc = L[10][1] u[1] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+400]
@@ -6728,6 +7198,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
+  # L[10][2] = (Lambda[10][2] - sum over k < 2 of L[2][k] L[10][k]) / L[2][2]
+  #   Lambda[10][2] = Sigma*[1][0] (X'X)^-1[4][2]; then acc = L[10][2] u[2] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+416]
@@ -6752,6 +7224,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
+  # L[10][3] = (Lambda[10][3] - sum over k < 3 of L[3][k] L[10][k]) / L[3][3]
+  #   Lambda[10][3] = Sigma*[1][0] (X'X)^-1[4][3]; then acc = L[10][3] u[3] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+432]
@@ -6780,6 +7254,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
+  # L[10][4] = (Lambda[10][4] - sum over k < 4 of L[4][k] L[10][k]) / L[4][4]
+  #   Lambda[10][4] = Sigma*[1][0] (X'X)^-1[4][4]; then acc = L[10][4] u[4] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+448]
@@ -6813,6 +7289,8 @@ quorvane_draw_kernel_5:
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
+  # L[10][5] = (Lambda[10][5] - sum over k < 5 of L[5][k] L[10][k]) / L[5][5]
+  #   Lambda[10][5] = Sigma*[1][0] (X'X)^-1[4][5]; then acc = L[10][5] u[5] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+464]
@@ -6852,6 +7330,8 @@ quorvane_draw_kernel_5:
   fmul st, st(1)
   faddp st(6), st
   fstp st(3)
+  # L[10][6] = (Lambda[10][6] - sum over k < 6 of L[6][k] L[10][k]) / L[6][6]
+  #   Lambda[10][6] = Sigma*[1][1] (X'X)^-1[4][0]; then acc = L[10][6] u[6] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+384]
@@ -6897,6 +7377,8 @@ quorvane_draw_kernel_5:
   fmul st, st(1)
   faddp st(6), st
   fstp st(2)
+  # L[10][7] = (Lambda[10][7] - sum over k < 7 of L[7][k] L[10][k]) / L[7][7]
+  #   Lambda[10][7] = Sigma*[1][1] (X'X)^-1[4][1]; then acc = L[10][7] u[7] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+400]
@@ -6948,6 +7430,8 @@ quorvane_draw_kernel_5:
   fmul st, st(1)
   faddp st(6), st
   fstp st(1)
+  # L[10][8] = (Lambda[10][8] - sum over k < 8 of L[8][k] L[10][k]) / L[8][8]
+  #   Lambda[10][8] = Sigma*[1][1] (X'X)^-1[4][2]; then acc = L[10][8] u[8] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+416]
@@ -7005,6 +7489,8 @@ quorvane_draw_kernel_5:
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
+  # L[10][9] = (Lambda[10][9] - sum over k < 9 of L[9][k] L[10][k]) / L[9][9]
+  #   Lambda[10][9] = Sigma*[1][1] (X'X)^-1[4][3]; then acc = L[10][9] u[9] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+432]
@@ -7068,6 +7554,8 @@ quorvane_draw_kernel_5:
   fmul st, st(1)
   faddp st(6), st
   fstp st(3)
+  # L[10][10] = sqrt(Lambda[10][10] - sum over k < 10 of L[10][k]^2), unless below 1e-12 or NaN
+  #   Lambda[10][10] = Sigma*[1][1] (X'X)^-1[4][4]; then acc = L[10][10] u[10] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+448]
@@ -7127,6 +7615,7 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+168]
   fmulp st(1), st
   faddp st(1), st
+  # when acc == 0: acc = 0 u[j] + acc for u[11], the zeros above the diagonal
   fldz
   fucomip st, st(1)
   jp .Lnonzero_5_22
@@ -7137,6 +7626,7 @@ quorvane_draw_kernel_5:
   fmulp st(1), st
   faddp st(1), st
 .Lnonzero_5_22:
+  # b[10] = bHat[10] + acc; mu2 = b[10] score[4] + mu2
   fld qword ptr [rdi+736]
   fsub qword ptr [rdi+744]
   faddp st(1), st
@@ -7152,6 +7642,9 @@ quorvane_draw_kernel_5:
   fstp qword ptr [rdi+936]
   fstp st(0)
   fldz
+  # Row 11 of the factor L (0-based), and Cf u along it into acc
+  # L[11][0] = Lambda[11][0] / L[0][0]
+  #   Lambda[11][0] = Sigma*[1][0] (X'X)^-1[5][0]; then acc = L[11][0] u[0] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+480]
@@ -7168,6 +7661,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+8]
   fmul st, st(1)
   faddp st(2), st
+  # L[11][1] = (Lambda[11][1] - sum over k < 1 of L[1][k] L[11][k]) / L[1][1]
+  #   Lambda[11][1] = Sigma*[1][0] (X'X)^-1[5][1]; then acc = L[11][1] u[1] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+496]
@@ -7188,6 +7683,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+24]
   fmul st, st(1)
   faddp st(3), st
+  # L[11][2] = (Lambda[11][2] - sum over k < 2 of L[2][k] L[11][k]) / L[2][2]
+  #   Lambda[11][2] = Sigma*[1][0] (X'X)^-1[5][2]; then acc = L[11][2] u[2] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+512]
@@ -7212,6 +7709,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+40]
   fmul st, st(1)
   faddp st(4), st
+  # L[11][3] = (Lambda[11][3] - sum over k < 3 of L[3][k] L[11][k]) / L[3][3]
+  #   Lambda[11][3] = Sigma*[1][0] (X'X)^-1[5][3]; then acc = L[11][3] u[3] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+528]
@@ -7240,6 +7739,8 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+56]
   fmul st, st(1)
   faddp st(5), st
+  # L[11][4] = (Lambda[11][4] - sum over k < 4 of L[4][k] L[11][k]) / L[4][4]
+  #   Lambda[11][4] = Sigma*[1][0] (X'X)^-1[5][4]; then acc = L[11][4] u[4] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+544]
@@ -7273,6 +7774,8 @@ quorvane_draw_kernel_5:
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
+  # L[11][5] = (Lambda[11][5] - sum over k < 5 of L[5][k] L[11][k]) / L[5][5]
+  #   Lambda[11][5] = Sigma*[1][0] (X'X)^-1[5][5]; then acc = L[11][5] u[5] + acc
   fld qword ptr [rdi+896]
   fsub qword ptr [rdi+904]
   fld qword ptr [rdi+560]
@@ -7312,6 +7815,8 @@ quorvane_draw_kernel_5:
   fmul st, st(1)
   faddp st(6), st
   fstp st(3)
+  # L[11][6] = (Lambda[11][6] - sum over k < 6 of L[6][k] L[11][k]) / L[6][6]
+  #   Lambda[11][6] = Sigma*[1][1] (X'X)^-1[5][0]; then acc = L[11][6] u[6] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+480]
@@ -7357,6 +7862,8 @@ quorvane_draw_kernel_5:
   fmul st, st(1)
   faddp st(6), st
   fstp st(2)
+  # L[11][7] = (Lambda[11][7] - sum over k < 7 of L[7][k] L[11][k]) / L[7][7]
+  #   Lambda[11][7] = Sigma*[1][1] (X'X)^-1[5][1]; then acc = L[11][7] u[7] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+496]
@@ -7408,6 +7915,8 @@ quorvane_draw_kernel_5:
   fmul st, st(1)
   faddp st(6), st
   fstp st(1)
+  # L[11][8] = (Lambda[11][8] - sum over k < 8 of L[8][k] L[11][k]) / L[8][8]
+  #   Lambda[11][8] = Sigma*[1][1] (X'X)^-1[5][2]; then acc = L[11][8] u[8] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+512]
@@ -7465,6 +7974,8 @@ quorvane_draw_kernel_5:
   fmul st, st(1)
   faddp st(6), st
   fstp st(4)
+  # L[11][9] = (Lambda[11][9] - sum over k < 9 of L[9][k] L[11][k]) / L[9][9]
+  #   Lambda[11][9] = Sigma*[1][1] (X'X)^-1[5][3]; then acc = L[11][9] u[9] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+528]
@@ -7528,6 +8039,8 @@ quorvane_draw_kernel_5:
   fmul st, st(1)
   faddp st(6), st
   fstp st(3)
+  # L[11][10] = (Lambda[11][10] - sum over k < 10 of L[10][k] L[11][k]) / L[10][10]
+  #   Lambda[11][10] = Sigma*[1][1] (X'X)^-1[5][4]; then acc = L[11][10] u[10] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+544]
@@ -7597,6 +8110,8 @@ quorvane_draw_kernel_5:
   fmul st, st(1)
   faddp st(6), st
   fstp st(2)
+  # L[11][11] = sqrt(Lambda[11][11] - sum over k < 11 of L[11][k]^2), unless below 1e-12 or NaN
+  #   Lambda[11][11] = Sigma*[1][1] (X'X)^-1[5][5]; then acc = L[11][11] u[11] + acc
   fld qword ptr [rdi+912]
   fsub qword ptr [rdi+920]
   fld qword ptr [rdi+560]
@@ -7660,6 +8175,7 @@ quorvane_draw_kernel_5:
   fsub qword ptr [rdx+184]
   fmulp st(1), st
   faddp st(1), st
+  # b[11] = bHat[11] + acc; mu2 = b[11] score[5] + mu2
   fld qword ptr [rdi+752]
   fsub qword ptr [rdi+760]
   faddp st(1), st

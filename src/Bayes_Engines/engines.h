@@ -70,6 +70,15 @@ struct PhiSums {
   long double squares = 0;
 };
 
+// Which draws the x87 kernels evaluate, where they are built (Linux x86-64);
+// elsewhere every draw takes the portable evaluation. The results are
+// identical bit for bit whatever the choice.
+enum class DrawKernelUse {
+  WhereFaster,  // for the numbers of covariates where they are measurably faster
+  Never,        // every draw on the portable evaluation
+  Always,       // for every number of covariates (benchmarks and tests)
+};
+
 struct EngineOptions {
   EngineProgressFn progress;  // optional
   // Threads to use: 1 runs everything on the calling thread; 2 draws the
@@ -87,6 +96,7 @@ struct EngineOptions {
   // Optional: receives the sums of Phi(z*) and of Phi(z*)^2 over the draws,
   // each taken in draw order (for the Monte Carlo error of the p value).
   PhiSums* phiSums = nullptr;
+  DrawKernelUse drawKernels = DrawKernelUse::WhereFaster;
 };
 
 // The seeds every run starts from.
@@ -105,7 +115,7 @@ inline constexpr std::int32_t kEngineSeed2 = 2056071926;
 // drawCount may be any positive count (the list of draws grows with it).
 // Returns false, leaving the outputs unspecified, when the run did not reach
 // its end: the progress callback cancelled it, or it stopped for a reason given
-// in the diagnostics (EngineStop).
+// in the diagnostics (EngineStop); or when k or drawCount is outside the domain.
 bool Run_Standard_Theory_Engine(int covariateCount, int controlCount, int drawCount, bool twoSided,
                                 int crediblePercent, const Vector& sds, const Vector& means,
                                 const Vector& caseScores, const Matrix& R, Vector& condMeans,

@@ -27,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "Bayes_Engines/draw_evaluation.h"
 #include "Bayes_Engines/draw_kernels.h"
 #include "Bayes_Engines/engines.h"
 #include "Bayes_Engines/regression_from_summary.h"
@@ -48,6 +49,12 @@ constexpr int kHelpAtBacklog = 4;
 // A draw of the calibrated engine that keeps rejecting candidates asks the
 // progress callback this often whether to go on.
 constexpr std::uint32_t kTrialsBetweenChecks = 1u << 16;
+// The engines' domain: 1 <= k <= 5 covariates.
+constexpr int kMaxCovariates = 5;
+// The x87 kernels are measurably faster than the portable evaluation from
+// this many covariates on; below, they are as fast or slower (README, "For
+// developers").
+constexpr int kFewestCovariatesForKernels = 3;
 
 using detail::kCholThreshold;
 using detail::kPivotThreshold;
@@ -169,10 +176,10 @@ inline long double ZStar(const RunConstants& rc, long double s11, long double s2
   return (z1 - z2) / std::sqrt(2.0L - 2.0L * rho);
 }
 
-// z* of one draw from its residual covariance Sigma*, its correlation rho and
-// its 2 (k + 1) standard normal variates u. Returns false (z untouched) when the
-// Cholesky factorisation of Lambda meets a pivot sum that is not a positive
-// finite number.
+// The conditional means mu1, mu2 at the case's covariates of one draw, from
+// its residual covariance Sigma* and its 2 (k + 1) standard normal variates u.
+// Returns false (mu1, mu2 untouched) when the Cholesky factorisation of Lambda
+// meets a pivot sum that is not a positive finite number.
 //
 // The arithmetic is the library's, element by element: Lambda's entries as the
 // Kronecker product forms them, every entry of the factor with its sum taken
@@ -182,15 +189,14 @@ inline long double ZStar(const RunConstants& rc, long double s11, long double s2
 // Cf u accumulates along a row while its entries are still at hand. Every
 // draw whose pivots reach the library's threshold gets the library's bits; a
 // smaller positive pivot is used as well, where the library's factorisation
-// would have stopped. KP1 is k + 1 when known at compile time (the loops then
-// unroll fully) and 0 otherwise.
+// would have stopped. KP1 is k + 1 (the loops unroll fully).
 template <int KP1>
-bool EvaluateDrawFast(const RunConstants& rc, const M2& sigma, long double rho,
-                      const long double* u, long double& z) {
-  const int kp1 = KP1 > 0 ? KP1 : rc.kp1;
-  const int d = 2 * kp1;
-  constexpr int kOrder = KP1 > 0 ? 2 * KP1 : kMaxOrder;
-  long double L[kOrder][kOrder];  // the factor, lower triangle only
+bool EvaluateDrawFast(const RunConstants& rc, const M2& sigma, const long double* u,
+                      long double& mu1Out, long double& mu2Out) {
+  static_assert(KP1 >= 2 && KP1 <= kMaxCovariates + 1);
+  constexpr int kp1 = KP1;
+  constexpr int d = 2 * kp1;
+  long double L[d][d];  // the factor, lower triangle only
   const long double s[2][2] = {{sigma.e[1][1], sigma.e[1][2]}, {sigma.e[2][1], sigma.e[2][2]}};
 
   // Row by row: each entry is the library's (k ascending in every sum, the
@@ -226,13 +232,15 @@ bool EvaluateDrawFast(const RunConstants& rc, const M2& sigma, long double rho,
       mu2 = b * rc.score[i - kp1 + 1] + mu2;
     }
   }
-  z = ZStar(rc, s[0][0], s[1][1], rho, mu1, mu2);
+  mu1Out = mu1;
+  mu2Out = mu2;
   return true;
 }
 
-using EvaluateFn = bool (*)(const RunConstants&, const M2&, long double, const long double*,
+using EvaluateFn = bool (*)(const RunConstants&, const M2&, const long double*, long double&,
                             long double&);
 
+// The evaluation for k + 1; k is 1 to kMaxCovariates.
 EvaluateFn PickEvaluator(int kp1) {
   switch (kp1) {
     case 2:
@@ -243,19 +251,20 @@ EvaluateFn PickEvaluator(int kp1) {
       return EvaluateDrawFast<4>;
     case 5:
       return EvaluateDrawFast<5>;
-    case 6:
-      return EvaluateDrawFast<6>;
     default:
-      return EvaluateDrawFast<0>;
+      return EvaluateDrawFast<6>;
   }
 }
 
 #if QUORVANE_X87_KERNELS
 // Chooses the kernel for k and splits the run's constants into its frame; no
 // kernel when a constant does not split exactly.
-void PrepareKernel(RunConstants& rc) {
+void PrepareKernel(RunConstants& rc, const EngineOptions& options) {
   rc.kernel = nullptr;
-  const DrawKernel kernel = DrawKernelFor(rc.kp1 - 1);
+  const int k = rc.kp1 - 1;
+  if (options.drawKernels == DrawKernelUse::Never) return;
+  if (options.drawKernels == DrawKernelUse::WhereFaster && k < kFewestCovariatesForKernels) return;
+  const DrawKernel kernel = DrawKernelFor(k);
   if (kernel == nullptr) return;
   bool exact = SplitsExactly(kCholThreshold);
   rc.frame.threshold = SplitOf(kCholThreshold);
@@ -457,7 +466,10 @@ void Run<prior>::EvaluateChunk(int c) {
 #endif
     long double u[kMaxOrder];
     for (int i = 0; i < rc_.d; ++i) u[i] = FromSlot(slots[i]);
-    if (!evaluate_(rc_, sigma, chunk.rho[ts], u, z) || !std::isfinite(z)) {
+    long double mu1 = 0, mu2 = 0;
+    const bool evaluated = evaluate_(rc_, sigma, u, mu1, mu2);
+    if (evaluated) z = ZStar(rc_, sigma.e[1][1], sigma.e[2][2], chunk.rho[ts], mu1, mu2);
+    if (!evaluated || !std::isfinite(z)) {
       StopFor(EngineStop::NotFinite);
       break;
     }
@@ -622,7 +634,7 @@ bool RunEngine(int covariateCount, int controlCount, int drawCount, bool twoSide
   const int n = controlCount;
   const int m = k + 2;
   const int D = drawCount;
-  if (D < 1) return false;
+  if (D < 1 || k < 1 || k > kMaxCovariates) return false;
 
   const PivotFailureCounts failuresBefore = ThreadPivotFailures();
 
@@ -646,7 +658,7 @@ bool RunEngine(int covariateCount, int controlCount, int drawCount, bool twoSide
     for (int c = 0; c <= k; ++c) rc.xtx[r][c] = rc.xtxInv(r + 1, c + 1);
   }
 #if QUORVANE_X87_KERNELS
-  PrepareKernel(rc);
+  PrepareKernel(rc, options);
 #endif
 
   // 6: every run draws the same sequence: Run::Execute starts its own uniform
@@ -758,6 +770,31 @@ void SummariseDraws(long double phiSum, std::span<long double> zlist, int credib
     results.percentUpper = (1 - normal.Distribution_function(results.effectSizeLower)) * 100;
   }
 }
+
+namespace detail {
+
+bool EvaluateDrawPortably(int k, const Matrix& xtxInv, const Vector& bHat, const Vector& score,
+                          const long double sigmaLower[3], const long double* u, long double& mu1,
+                          long double& mu2) {
+  if (k < 1 || k > kMaxCovariates) return false;
+  RunConstants rc;
+  rc.kp1 = k + 1;
+  rc.d = 2 * (k + 1);
+  rc.xtxInv = xtxInv;
+  rc.bHat = bHat;
+  rc.score = score;
+  for (int r = 0; r <= k; ++r) {
+    for (int c = 0; c <= k; ++c) rc.xtx[r][c] = xtxInv(r + 1, c + 1);
+  }
+  M2 sigma{};
+  sigma.e[1][1] = sigmaLower[0];
+  sigma.e[2][1] = sigmaLower[1];
+  sigma.e[1][2] = sigmaLower[1];
+  sigma.e[2][2] = sigmaLower[2];
+  return PickEvaluator(rc.kp1)(rc, sigma, u, mu1, mu2);
+}
+
+}  // namespace detail
 
 void CredibleLimitPositions(int crediblePercent, int drawCount, bool twoSided, int& lower,
                             int& upper) {

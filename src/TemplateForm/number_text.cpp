@@ -41,7 +41,11 @@ bool IsPlainDecimal(std::string_view s) {
 
 // strtold as in the "C" locale, whatever locale the program runs in.
 long double StrToLongDoubleC(const char* text, char** end) {
-#if defined(_WIN32)
+#if defined(__MINGW32__)
+  // MinGW's own strtold: the Microsoft C library has none for 80-bit reals.
+  // The programs built there never leave the "C" locale.
+  return std::strtold(text, end);
+#elif defined(_WIN32)
   static const _locale_t c = _create_locale(LC_NUMERIC, "C");
   return _strtold_l(text, end, c);
 #else

@@ -275,6 +275,7 @@ int Run(const Options& options) {
 
 int main(int argc, char** argv) {
   using namespace quorvane::cli;
+  WriteStandardOutputAsIs();
   Options options;
   CLI::App app{
       "Bayesian test for a standardized difference in a single case, controlling for "

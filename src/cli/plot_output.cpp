@@ -1,9 +1,11 @@
 #include "cli/plot_output.h"
 
+#if !defined(_WIN32)
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cctype>
@@ -14,7 +16,9 @@
 #include <system_error>
 #include <vector>
 
+#if !defined(_WIN32)
 extern char** environ;
+#endif
 
 namespace quorvane::cli {
 
@@ -26,6 +30,9 @@ bool IsPlotFileName(const std::string& path) {
 }
 
 std::string PlotProgram() {
+#if defined(_WIN32)
+  return "quorvane-plot";
+#else
   std::error_code error;
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
   if (!error) {
@@ -33,10 +40,19 @@ std::string PlotProgram() {
     if (::access(beside.c_str(), X_OK) == 0) return beside.string();
   }
   return "quorvane-plot";
+#endif
 }
 
 bool WritePlotImage(const std::string& program, const std::string& path, const PlotData& plot,
                     std::string& why) {
+#if defined(_WIN32)
+  // The plot program is a Qt program, and there is no Qt for the Windows build.
+  (void)program;
+  (void)path;
+  (void)plot;
+  why = "plots are not available in the Windows build";
+  return false;
+#else
   int pipeEnds[2];
   if (::pipe2(pipeEnds, O_CLOEXEC) != 0) {
     why = std::string("no pipe to the plot program: ") + std::strerror(errno);
@@ -82,6 +98,7 @@ bool WritePlotImage(const std::string& program, const std::string& path, const P
     why = "the plot program " + program + " failed";
   }
   return false;
+#endif
 }
 
 }  // namespace quorvane::cli

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #if defined(_WIN32)
+#include <fcntl.h>
 #include <io.h>
 #else
 #include <unistd.h>
@@ -15,6 +16,12 @@ bool StandardErrorIsTerminal() {
   return _isatty(_fileno(stderr)) != 0;
 #else
   return isatty(fileno(stderr)) == 1;
+#endif
+}
+
+void WriteStandardOutputAsIs() {
+#if defined(_WIN32)
+  _setmode(_fileno(stdout), _O_BINARY);
 #endif
 }
 

@@ -9,6 +9,11 @@ namespace quorvane::cli {
 
 bool StandardErrorIsTerminal();
 
+// Standard output takes the bytes as written: on Windows it would otherwise
+// turn each line feed into CR LF (and CSV's CR LF into CR CR LF), and the
+// output would differ from the other systems'. Call before writing to it.
+void WriteStandardOutputAsIs();
+
 // "Running 1,000,000 draws [#####     ]  50%" redrawn in place on standard
 // error; nothing at all when shown is false.
 class ProgressBar {

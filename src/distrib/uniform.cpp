@@ -3,6 +3,8 @@
 
 #include <array>
 
+#include "distrib/cpu_dispatch.h"
+
 namespace quorvane {
 
 std::int32_t Seed1 = kStartSeed1;
@@ -39,12 +41,8 @@ constexpr auto kPowers2 = Powers(40692, 249, kModulus2);
 
 }  // namespace
 
-// ThreadSanitizer cannot run a clone resolver before it has started.
-#if !defined(__SANITIZE_THREAD__)
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
-#endif
-bool RefillUniformBlock(
-    UniformBlock& b, std::int32_t seed1, std::int32_t seed2) {
+QUORVANE_X86_64_CLONES bool RefillUniformBlock(UniformBlock& b, std::int32_t seed1,
+                                               std::int32_t seed2) {
   b.next = kUniformBlockSize;
   if (seed1 < 1 || seed1 >= kModulus1 || seed2 < 1 || seed2 >= kModulus2) return false;
   const auto s1 = static_cast<std::uint64_t>(seed1);

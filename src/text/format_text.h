@@ -7,8 +7,17 @@
 
 namespace quorvane {
 
+// MinGW's printf family (with __USE_MINGW_ANSI_STDIO) is the GNU one, which
+// takes long double with L; the checks must know it is not Microsoft's.
+#if defined(__MINGW32__)
+#define QUORVANE_PRINTF_FORMAT gnu_printf
+#else
+#define QUORVANE_PRINTF_FORMAT printf
+#endif
+
 // The text snprintf would write for the format and arguments, of any length.
-std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string FormatText(const char* format, ...)
+    __attribute__((format(QUORVANE_PRINTF_FORMAT, 1, 2)));
 
 // s with its leading and trailing blanks (and other characters up to the
 // blank, such as tabs and line ends) removed.

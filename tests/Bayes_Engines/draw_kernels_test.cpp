@@ -1,4 +1,5 @@
-// The x87 kernels against the library's own operations, draw by draw.
+// The per-draw evaluation (the portable one, and the x87 kernels where they are
+// built) against the library's own operations, draw by draw.
 #include "Bayes_Engines/draw_kernels.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <random>
 #include <string>
 
+#include "Bayes_Engines/draw_evaluation.h"
 #include "Bayes_Engines/regression_from_summary.h"
 #include "engine_fixture.h"
 #include "matrix_handling/decompositions.h"
@@ -18,26 +20,28 @@
 namespace quorvane {
 namespace {
 
-#if QUORVANE_X87_KERNELS
-
 std::string Hex(long double x) {
   char buf[64];
   std::snprintf(buf, sizeof buf, "%La", x);
   return buf;
 }
 
+#if QUORVANE_X87_KERNELS
 // The x87 tag word: 0xFFFF when every register is empty.
 std::uint16_t X87TagWord() {
   unsigned char env[28];
   asm volatile("fnstenv %0\n\tfldenv %0" : "=m"(env));
   return static_cast<std::uint16_t>(env[8] | (env[9] << 8));
 }
+#endif
 
 struct Constants {
   int k = 0;
   Matrix xtxInv;
   Vector bHat, score;
+#if QUORVANE_X87_KERNELS
   DrawKernelFrame frame{};
+#endif
 };
 
 Constants ConstantsFor(int k) {
@@ -53,12 +57,14 @@ Constants ConstantsFor(int k) {
     c.bHat[i] = betas(i, 1);
     c.bHat[k + 1 + i] = betas(i, 2);
   }
+#if QUORVANE_X87_KERNELS
   c.frame.threshold = SplitOf(1e-12L);
   for (int r = 0; r <= k; ++r) {
     for (int col = 0; col <= k; ++col) c.frame.xtx[r][col] = SplitOf(c.xtxInv(r + 1, col + 1));
     c.frame.score[r] = SplitOf(c.score[r + 1]);
   }
   for (int i = 0; i < 2 * (k + 1); ++i) c.frame.bHat[i] = SplitOf(c.bHat[i + 1]);
+#endif
   return c;
 }
 
@@ -87,16 +93,38 @@ void LibraryMeans(const Constants& c, const Matrix& sigma, const Vector& u, long
   mu2 = mu[2];
 }
 
+// One draw by the portable evaluation and, where built, the kernel: the
+// conditional means are the library's bit for bit.
+void ExpectLibraryMeans(Constants& c, const Matrix& sigma, const Vector& u,
+                        const std::string& what) {
+  long double mu1 = 0, mu2 = 0;
+  LibraryMeans(c, sigma, u, mu1, mu2);
+  const long double lower[3] = {sigma(1, 1), sigma(2, 1), sigma(2, 2)};
+  long double portable1 = 0, portable2 = 0;
+  ASSERT_TRUE(detail::EvaluateDrawPortably(c.k, c.xtxInv, c.bHat, c.score, lower, &u[1], portable1,
+                                           portable2))
+      << what;
+  EXPECT_EQ(Hex(portable1), Hex(mu1)) << "portable, " << what;
+  EXPECT_EQ(Hex(portable2), Hex(mu2)) << "portable, " << what;
+#if QUORVANE_X87_KERNELS
+  Split slots[12];
+  for (int i = 0; i < 2 * (c.k + 1); ++i) slots[i] = SplitOf(u[i + 1]);
+  ASSERT_TRUE(DrawKernelFor(c.k)(&c.frame, lower, slots)) << "kernel, " << what;
+  EXPECT_EQ(Hex(c.frame.mu1), Hex(mu1)) << "kernel, " << what;
+  EXPECT_EQ(Hex(c.frame.mu2), Hex(mu2)) << "kernel, " << what;
+#endif
+}
+
 // Random draws of Sigma* (both signs of the covariance, and exactly 0, which
-// leaves exact zeros in the factor) and of u: the kernels' conditional means
-// are the library's bit for bit, for every number of covariates.
-TEST(DrawKernels, MatchTheLibraryOperationsBitForBit) {
+// leaves exact zeros in the factor) and of u, for every number of covariates.
+// Each draw is also taken with its first variates zero (+0 or -0): the rows
+// whose sum Cf u is still 0 then add the products of the zeros above the
+// diagonal with the later variates, as the full product does.
+TEST(DrawEvaluation, BothPathsMatchTheLibraryOperationsBitForBit) {
   std::mt19937_64 generator(20261210);
   std::normal_distribution<double> normal;
   for (int k = 1; k <= 5; ++k) {
     Constants c = ConstantsFor(k);
-    const DrawKernel kernel = DrawKernelFor(k);
-    ASSERT_NE(kernel, nullptr);
     const int d = 2 * (k + 1);
     for (int draw = 0; draw < 400; ++draw) {
       const long double a = 1 + 0.4L * normal(generator), b = normal(generator) / 3;
@@ -106,21 +134,21 @@ TEST(DrawKernels, MatchTheLibraryOperationsBitForBit) {
       sigma(1, 2) = sigma(2, 1);
       sigma(2, 2) = b * b + 0.7L + std::fabs(normal(generator) * normal(generator)) / 5;
       Vector u;
-      Split slots[12];
-      for (int i = 1; i <= d; ++i) {
-        u[i] = normal(generator) * (1 + 1e-13L * draw);
-        slots[i - 1] = SplitOf(u[i]);
-      }
-      const long double lower[3] = {sigma(1, 1), sigma(2, 1), sigma(2, 2)};
-      ASSERT_TRUE(kernel(&c.frame, lower, slots)) << "k " << k << ", draw " << draw;
-      long double mu1 = 0, mu2 = 0;
-      LibraryMeans(c, sigma, u, mu1, mu2);
-      EXPECT_EQ(Hex(c.frame.mu1), Hex(mu1)) << "k " << k << ", draw " << draw;
-      EXPECT_EQ(Hex(c.frame.mu2), Hex(mu2)) << "k " << k << ", draw " << draw;
+      for (int i = 1; i <= d; ++i) u[i] = normal(generator) * (1 + 1e-13L * draw);
+      const std::string what = "k " + std::to_string(k) + ", draw " + std::to_string(draw);
+      ExpectLibraryMeans(c, sigma, u, what);
+      // The first 1 .. d variates zero, every other draw with the sign bit set.
+      const int zeros = draw % d + 1;
+      for (int i = 1; i <= zeros; ++i) u[i] = draw % 2 == 0 ? 0.0L : -0.0L;
+      ExpectLibraryMeans(c, sigma, u, what + ", " + std::to_string(zeros) + " zero variates");
     }
   }
+#if QUORVANE_X87_KERNELS
   EXPECT_EQ(X87TagWord(), 0xFFFF);
+#endif
 }
+
+#if QUORVANE_X87_KERNELS
 
 // What a kernel cannot take exactly, it hands back (false), leaving the x87
 // register stack empty: pivots below 1e-12, NaN, and values outside the range
@@ -162,8 +190,8 @@ TEST(DrawKernels, SplitsAreExactInTheDoubleRangeOnly) {
 
 #else
 
-TEST(DrawKernels, NotBuiltOnThisProcessor) {
-  GTEST_SKIP() << "x87 kernels are x86-64 only";
+TEST(DrawKernels, NotBuiltOnThisPlatform) {
+  GTEST_SKIP() << "the x87 kernels are built on Linux x86-64 only (QUORVANE_X87_KERNELS)";
 }
 
 #endif

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Bayes_Engines/regression_from_summary.h"
@@ -61,20 +62,26 @@ struct AgreementCase {
 
 class EngineAgreement : public ::testing::TestWithParam<AgreementCase> {};
 
-// The production engine (one thread and two) gives exactly the numbers of the
-// plain reference run built from library calls.
+// The production engine (one thread and two; the x87 kernels where built, and
+// the portable evaluation) gives exactly the numbers of the plain reference
+// run built from library calls.
 TEST_P(EngineAgreement, MatchesReferenceRunBitForBit) {
   const AgreementCase& c = GetParam();
   const FixtureSummary s = SummariseFixture(c.k, c.n);
   const int D = 12000;
   const auto ref = RunReferenceEngine(c.engine == Engine::Calibrated, c.k, c.n, D, c.twoSided, 95,
                                       s.sds, s.means, s.caseScores, s.R);
-  for (int threads : {1, 2}) {
+  for (const auto& [threads, kernels] : {std::pair{1, DrawKernelUse::Always},
+                                         {2, DrawKernelUse::Always},
+                                         {1, DrawKernelUse::Never},
+                                         {2, DrawKernelUse::Never}}) {
     EngineOptions options;
     options.threads = threads;
+    options.drawKernels = kernels;
     const EngineRun r = RunEngine(c.engine, c.k, c.n, D, c.twoSided, s, options);
     ASSERT_TRUE(r.finished);
-    EXPECT_EQ(Fields(r.results), Fields(ref.results)) << "threads " << threads;
+    EXPECT_EQ(Fields(r.results), Fields(ref.results))
+        << "threads " << threads << ", kernels " << (kernels == DrawKernelUse::Always);
     EXPECT_EQ(Hex(r.partialR), Hex(ref.partialR));
     EXPECT_EQ(Hex(r.condZ1), Hex(ref.condZ1));
     EXPECT_EQ(Hex(r.condZ2), Hex(ref.condZ2));
@@ -480,6 +487,7 @@ TEST(EngineAgreementAtExtremeScales, DrawsHandedBackMatchTheReference) {
       EngineDiagnostics diagnostics;
       EngineOptions options;
       options.diagnostics = &diagnostics;
+      options.drawKernels = DrawKernelUse::Always;
       const EngineRun r = RunEngine(calibrated ? Engine::Calibrated : Engine::Standard, 3, 12, 3000,
                                     true, s, options);
       EXPECT_EQ(r.finished, !setupFails) << static_cast<double>(scale);
