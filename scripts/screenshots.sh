@@ -2,9 +2,10 @@
 # Renders the desktop program's windows on Qt's offscreen platform (no
 # display needed), on a 1280 x 900 screen: docs/worksheet.png, the worksheet
 # as it starts, docs/summary-worksheet.png, the worksheet with summary
-# statistics typed in, and docs/results-viewer.png, the results viewer after
-# a real analysis of examples/controls-and-case.txt (20 controls, 2
-# covariates, 1,000,000 draws), all at 100%; and docs/worksheet-on-screen-200.png, the
+# statistics typed in, docs/results-viewer.png, the results viewer after a real
+# analysis of examples/controls-and-case.txt (20 controls, 2 covariates,
+# 1,000,000 draws), and docs/results-viewer-plots.png, the same with its plot
+# panel beside the report, all at 100%; and docs/worksheet-on-screen-200.png, the
 # whole screen at 200% with the worksheet where the program places it.
 set -euo pipefail
 cd "$(dirname "$0")/.."

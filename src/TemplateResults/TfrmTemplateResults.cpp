@@ -3,21 +3,27 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDir>
+#include <QDockWidget>
 #include <QFile>
+#include <QFontMetricsF>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QShowEvent>
+#include <QStyle>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "TemplateResults/plot_panel.h"
 #include "gui/dialogs.h"
@@ -34,6 +40,10 @@ namespace {
 constexpr int kClientWidth = 792;
 constexpr int kClientHeight = 554;
 const QSize kButtonSize(161, 37);
+// The plot panel's width beside the report: both plots, one above the other,
+// fill about the report's height; with the report at its preferred width the
+// window still fits a 1280-pixel-wide screen.
+constexpr int kPlotDockWidth = 430;
 
 // memoResults seen as the append-only list of lines the report is written to.
 // The memo's text is kept as lines each followed by a line feed, so that an
@@ -171,17 +181,38 @@ TfrmTemplateResults::TfrmTemplateResults(DialogSeam& dialogs, QWidget* parent)
   setTabOrder(cmdClearResults_, cmdReturn_);
   setTabOrder(cmdReturn_, cmdExit_);
 
-  // The plot panel (see plot_panel.h): shown with the first plots, hidden and
-  // shown again from the "Plots" menu.
-  plotPanel_ = new PlotPanel(dialogs_, this);
-  plotPanel_->setWindowFlag(Qt::Tool);
-  plotPanel_->setWindowTitle(QStringLiteral("Plots"));
-  plotPanel_->resize(kPlotWidth * 3 / 4, kPlotHeight * 3 / 2);
-  QAction* showPlots =
-      menuBar()->addMenu(QStringLiteral("P&lots"))->addAction(QStringLiteral("Show Plots"));
-  showPlots->setObjectName(QStringLiteral("mnuShowPlots"));
-  showPlots->setCheckable(true);
-  connect(showPlots, &QAction::toggled, plotPanel_, &QWidget::setVisible);
+  // The plot panel (see the header), docked beside the report; hidden until
+  // there are plots.
+  plotPanel_ = new PlotPanel(dialogs_);
+  plotDock_ = new QDockWidget(QStringLiteral("Plots"), this);
+  plotDock_->setObjectName(QStringLiteral("plotDock"));
+  plotDock_->setAllowedAreas(Qt::RightDockWidgetArea | Qt::BottomDockWidgetArea);
+  plotDock_->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
+                         QDockWidget::DockWidgetFloatable);
+  plotDock_->setWidget(plotPanel_);
+  addDockWidget(Qt::RightDockWidgetArea, plotDock_);
+  plotDock_->hide();
+  QMenu* plotsMenu = menuBar()->addMenu(QStringLiteral("P&lots"));
+  plotsMenu->setObjectName(QStringLiteral("mnuPlots"));
+  mnuShowPlots_ = plotDock_->toggleViewAction();
+  mnuShowPlots_->setText(QStringLiteral("&Show Plots"));
+  mnuShowPlots_->setObjectName(QStringLiteral("mnuShowPlots"));
+  plotsMenu->addAction(mnuShowPlots_);
+  mnuSavePlot_ =
+      plotsMenu->addAction(QStringLiteral("Sa&ve Plot..."), plotPanel_, &PlotPanel::SavePlotClick);
+  mnuSavePlot_->setObjectName(QStringLiteral("mnuSavePlot"));
+  mnuSavePlot_->setEnabled(false);
+  connect(plotPanel_, &PlotPanel::selectionChanged, mnuSavePlot_, &QAction::setEnabled);
+  connect(plotPanel_, &PlotPanel::plotsAdded, this, &TfrmTemplateResults::PlotsAdded);
+  // The menu (or the panel's close button) is the user's choice, kept for
+  // the next analyses.
+  connect(mnuShowPlots_, &QAction::triggered, this, [this](bool shown) {
+    plotsHiddenByUser_ = !shown;
+    if (shown) WidenForPlots();
+  });
+  connect(plotDock_, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+    if (!visible && plotDock_->isHidden() && isVisible()) plotsHiddenByUser_ = true;
+  });
 
   sink_ = std::make_unique<MemoSink>(memoResults_);
   resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
@@ -241,7 +272,8 @@ void TfrmTemplateResults::FormShow() {
     if (worksheet_ != nullptr && worksheet_->screen() != nullptr) {
       setScreen(worksheet_->screen());  // the worksheet's screen
     }
-    FitOnScreen(*this, QSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height()));
+    FitOnScreen(*this, QSize(kClientWidth + PlotDockExtent(),
+                             kClientHeight + menuBar()->sizeHint().height()));
     placed_ = true;
   }
   raise();
@@ -317,7 +349,7 @@ void TfrmTemplateResults::cmdSaveOutputClick() {
 }
 
 void TfrmTemplateResults::mnuPrintClick() {
-  PrintLines(WholeText() + QStringLiteral("\r\n"));
+  PrintLines(WholeText() + QStringLiteral("\r\n"), true);
 }
 
 void TfrmTemplateResults::mnuPrintSelectionClick() {
@@ -332,12 +364,102 @@ void TfrmTemplateResults::mnuPrintSelectionClick() {
   PrintLines(selected + QStringLiteral("\n"));
 }
 
-void TfrmTemplateResults::PrintLines(const QString& text) {
+void TfrmTemplateResults::PrintLines(const QString& text, bool withPlots) {
   if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
   printer_->setDocName(QStringLiteral("Quorvane results"));
   if (!dialogs_.SetUpPrinter(this, *printer_)) return;
+  // After the text, the plots of each analysis, both on one page with the
+  // analysis's name above them.
+  std::vector<PrintedPage> plotPages;
+  for (int i = 0; withPlots && i < plotPanel_->Count(); ++i) {
+    plotPages.push_back([this, i](QPainter& painter, const QRectF& page) {
+      QFont font = PrintFont();
+      font.setBold(true);
+      painter.setFont(QFont(font, painter.device()));
+      painter.setPen(Qt::black);
+      const QFontMetricsF metrics(painter.font());
+      painter.drawText(QPointF(0, metrics.ascent()), plotPanel_->NameAt(i));
+      const double top = 2 * metrics.lineSpacing();
+      PaintBothPlots(painter, QRectF(0, top, page.width(), page.height() - top),
+                     plotPanel_->PlotAt(i));
+    });
+  }
   QString error;
-  if (!PrintText(*printer_, text, error)) dialogs_.ShowMessage(this, MessageKind::Error, error);
+  if (!PrintText(*printer_, text, error, plotPages)) {
+    dialogs_.ShowMessage(this, MessageKind::Error, error);
+  }
+}
+
+bool TfrmTemplateResults::PlotsShown() const {
+  return !plotDock_->isHidden();
+}
+
+void TfrmTemplateResults::ShowPlots(bool shown) {
+  if (shown == PlotsShown()) return;
+  mnuShowPlots_->trigger();  // as the user does it
+}
+
+void TfrmTemplateResults::PlotsAdded() {
+  if (PlotsShown() || plotsHiddenByUser_) return;
+  // Opened by itself only where the report keeps its preferred width beside it.
+  const QScreen* shownOn = screen();
+  if (shownOn == nullptr) return;
+  const int frameWidth = frameGeometry().width() - width();
+  if (shownOn->availableGeometry().width() - frameWidth < kClientWidth + PlotDockExtent(true)) {
+    return;
+  }
+  plotDock_->show();
+  WidenForPlots();
+}
+
+int TfrmTemplateResults::PlotDockExtent(bool evenIfHidden) const {
+  if ((!evenIfHidden && plotDock_->isHidden()) || plotDock_->isFloating() ||
+      dockWidgetArea(plotDock_) != Qt::RightDockWidgetArea) {
+    return 0;
+  }
+  return kPlotDockWidth + style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent, nullptr, this);
+}
+
+void TfrmTemplateResults::WidenForPlots() {
+  if (plotDock_->isHidden()) return;
+  // Where the screen cannot hold the window with the panel docked even at
+  // their least sizes, the panel becomes a window of its own on that screen.
+  if (const QScreen* shownOn = screen(); shownOn != nullptr && !plotDock_->isFloating()) {
+    layout()->invalidate();
+    const QSize frame = frameGeometry().size() - size();
+    const QSize room = shownOn->availableGeometry().size() - frame;
+    const QSize least = layout()->totalMinimumSize().expandedTo(minimumSize());
+    if (least.width() > room.width() || least.height() > room.height()) {
+      plotDock_->setFloating(true);
+      FitOnScreen(*plotDock_, QSize(kPlotWidth, kPlotHeight + 120));
+      layout()->invalidate();
+      layout()->activate();  // the window's least size without the panel
+      KeepOnScreen(*this);
+      return;
+    }
+  }
+  const int extent = PlotDockExtent();
+  if (extent == 0 || isMaximized() || isFullScreen()) return;
+  // Wide enough for the report at its preferred width beside the panel, as far
+  // as the screen allows.
+  int wanted = std::max(width(), kClientWidth + extent);
+  if (const QScreen* shownOn = screen()) {
+    const int frameWidth = frameGeometry().width() - width();
+    wanted = std::min(wanted, std::max(width(), shownOn->availableGeometry().width() - frameWidth));
+  }
+  resize(wanted, height());
+  // Where even so the screen is too narrow, the report keeps two thirds.
+  const int room = wanted - kClientWidth - (extent - kPlotDockWidth);
+  resizeDocks({plotDock_}, {room >= kPlotDockWidth ? kPlotDockWidth : std::max(room, wanted / 3)},
+              Qt::Horizontal);
+  // The dock's frame and title are the style's: the report's width as laid
+  // out is corrected to the preferred one where the panel can give the room.
+  layout()->activate();
+  const int over = centralWidget()->width() - kClientWidth;
+  if (room >= kPlotDockWidth && over != 0) {
+    resizeDocks({plotDock_}, {plotDock_->width() + over}, Qt::Horizontal);
+  }
+  KeepOnScreen(*this);
 }
 
 }  // namespace quorvane

@@ -14,6 +14,7 @@
 #include "matrix_handling/matrix_print.h"
 
 class QAction;
+class QDockWidget;
 class QFrame;
 class QMenu;
 class QPlainTextEdit;
@@ -56,9 +57,15 @@ class TfrmTemplateResults : public QMainWindow {
   // discard question (asked with parent's window in front, default No).
   bool MayDiscardResults(QWidget* parent);
 
-  // --- Plots: a panel of its own (a tool window the "Plots" menu shows or
-  // hides) with the plots of each analysis; the latest is selected.
+  // --- Plots: a panel docked beside the report (the user may move it below
+  // or float it) with the plots of each analysis; the latest is selected.
+  // "Plots > Show Plots" shows and hides it. It opens by itself with new
+  // plots unless the user has hidden it or the screen has no room for it
+  // beside the report at the report's preferred width. Showing it widens the
+  // window, as far as the screen allows, so that the report keeps its width.
   PlotPanel& Plots() { return *plotPanel_; }
+  bool PlotsShown() const;
+  void ShowPlots(bool shown);
 
  signals:
   // The memo's text has changed (a report added, an edit, Clear Results).
@@ -80,7 +87,11 @@ class TfrmTemplateResults : public QMainWindow {
  private:
   void FormCreate();
   void FormShow();
-  void PrintLines(const QString& text);
+  void PrintLines(const QString& text, bool withPlots = false);
+  void PlotsAdded();
+  void WidenForPlots();
+  // The room the docked panel takes beside the report (0 when it is not there).
+  int PlotDockExtent(bool evenIfHidden = false) const;
   bool ConfirmLeaving();
 
   DialogSeam& dialogs_;
@@ -95,6 +106,10 @@ class TfrmTemplateResults : public QMainWindow {
   QMenu* File1_ = nullptr;
   QAction* mnuPrint_ = nullptr;
   PlotPanel* plotPanel_ = nullptr;
+  QDockWidget* plotDock_ = nullptr;
+  QAction* mnuShowPlots_ = nullptr;
+  QAction* mnuSavePlot_ = nullptr;
+  bool plotsHiddenByUser_ = false;
   QAction* mnuPrintSelection_ = nullptr;
   QAction* actSaveOutput_ = nullptr;  // Ctrl+S
   bool placed_ = false;

@@ -19,8 +19,11 @@ class PlotCanvas : public QWidget {
  public:
   explicit PlotCanvas(const PlotPanel& panel, QWidget* parent) : QWidget(parent), panel_(panel) {
     setObjectName(QStringLiteral("plotCanvas"));
-    setMinimumSize(kPlotWidth / 2, kPlotHeight);
+    // Small enough to fit beside the report on a small screen; the plots are
+    // scaled to whatever room there is.
+    setMinimumSize(160, 200);
   }
+  QSize sizeHint() const override { return QSize(kPlotWidth / 2, kPlotHeight); }
 
  protected:
   void paintEvent(QPaintEvent* /*event*/) override {
@@ -54,7 +57,11 @@ PlotPanel::PlotPanel(DialogSeam& dialogs, QWidget* parent) : QWidget(parent), di
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(bar);
   layout->addWidget(canvas_, 1);
-  connect(choice_, &QComboBox::currentIndexChanged, canvas_, qOverload<>(&QWidget::update));
+  connect(choice_, &QComboBox::currentIndexChanged, this, [this] {
+    save_->setEnabled(Selected() != nullptr);
+    canvas_->update();
+    emit selectionChanged(Selected() != nullptr);
+  });
   connect(save_, &QPushButton::clicked, this, &PlotPanel::SavePlotClick);
 }
 
@@ -62,6 +69,7 @@ void PlotPanel::AddPlots(const QString& name, PlotData plot) {
   plots_.push_back({name, std::move(plot)});
   choice_->addItem(name);
   Select(Count() - 1);
+  emit plotsAdded();
 }
 
 void PlotPanel::Clear() {
@@ -69,6 +77,7 @@ void PlotPanel::Clear() {
   choice_->clear();
   save_->setEnabled(false);
   canvas_->update();
+  emit selectionChanged(false);
 }
 
 const PlotData* PlotPanel::Selected() const {
@@ -78,12 +87,10 @@ const PlotData* PlotPanel::Selected() const {
 
 void PlotPanel::Select(int index) {
   choice_->setCurrentIndex(index);
-  save_->setEnabled(Selected() != nullptr);
-  canvas_->update();
 }
 
-void PlotPanel::PaintSelected(QPainter& painter, const QRectF& page) const {
-  if (const PlotData* plot = Selected()) PaintBothPlots(painter, page, *plot);
+void PlotPanel::PaintSelected(QPainter& painter, const QRectF& area) const {
+  if (const PlotData* plot = Selected()) PaintBothPlotsToFit(painter, area, *plot);
 }
 
 void PlotPanel::SavePlotClick() {

@@ -1,7 +1,9 @@
 // The results viewer's plot panel: the two plots of one analysis of the
 // session (by default the latest), a choice of analysis, and "Save Plot..."
-// (PNG, SVG or PDF). Self-contained: the viewer hands it each analysis's plot
-// data and shows or hides it.
+// (PNG, SVG or PDF). Self-contained: the viewer docks it beside its report,
+// hands it each analysis's plot data and shows or hides it. The two plots are
+// drawn one above the other or side by side, whichever shows them larger in
+// the room the panel has.
 #pragma once
 
 #include <QString>
@@ -33,10 +35,20 @@ class PlotPanel : public QWidget {
   const PlotData* Selected() const;
   void Select(int index);
 
-  // The selected plots, both, fitted into `page` (for printing).
-  void PaintSelected(QPainter& painter, const QRectF& page) const;
+  // The analysis at index (0-based, in the order added).
+  const PlotData& PlotAt(int index) const { return plots_[static_cast<std::size_t>(index)].plot; }
+  QString NameAt(int index) const { return plots_[static_cast<std::size_t>(index)].name; }
+
+  // The selected plots, both, fitted into `area` (stacked or side by side).
+  void PaintSelected(QPainter& painter, const QRectF& area) const;
   // "Save Plot...": asks for a file and writes the selected plots there.
   void SavePlotClick();
+
+ signals:
+  // Plots of a new analysis have been added (and selected).
+  void plotsAdded();
+  // Whether there is a selected analysis to save or print has changed.
+  void selectionChanged(bool any);
 
  private:
   struct Entry {

@@ -5,8 +5,9 @@
 // file, scrolled down to the results.
 //
 // Usage: quorvane-screenshots OUTDIR DATAFILE CONTROLS COVARIATES
-// Writes OUTDIR/worksheet.png, OUTDIR/summary-worksheet.png and
-// OUTDIR/results-viewer.png.
+// Writes OUTDIR/worksheet.png, OUTDIR/summary-worksheet.png,
+// OUTDIR/results-viewer.png (the report alone) and
+// OUTDIR/results-viewer-plots.png (with the plot panel beside it).
 //
 // Usage: quorvane-screenshots --on-screen FILE
 // Writes FILE: the whole screen, in device pixels, with the worksheet where
@@ -34,6 +35,7 @@
 #include "TemplateForm/qt/summary_panel.h"
 #include "TemplateForm/saved_inputs.h"
 #include "TemplateResults/TfrmTemplateResults.h"
+#include "TemplateResults/plot_panel.h"
 #include "gui/numeric_locale.h"
 #include "gui/scripted_dialogs.h"
 #include "gui/window_placement.h"
@@ -145,5 +147,13 @@ int main(int argc, char** argv) {
   // Scrolled down to the results of the analysis, as a reader would.
   QScrollBar* scroll = viewer.memoResults()->verticalScrollBar();
   scroll->setValue(scroll->maximum());
-  return Save(viewer, out.filePath(QStringLiteral("results-viewer.png"))) ? 0 : 1;
+  // The report alone (the panel hidden), then with the plot panel beside it.
+  const int reportWidth = viewer.centralWidget()->width();
+  viewer.ShowPlots(false);
+  viewer.resize(reportWidth, viewer.height());
+  scroll->setValue(scroll->maximum());
+  if (!Save(viewer, out.filePath(QStringLiteral("results-viewer.png")))) return 1;
+  viewer.ShowPlots(true);
+  scroll->setValue(scroll->maximum());
+  return Save(viewer, out.filePath(QStringLiteral("results-viewer-plots.png"))) ? 0 : 1;
 }

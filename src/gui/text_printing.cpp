@@ -76,7 +76,8 @@ std::vector<QStringList> LayOutTextPages(const QString& text, const TextPageMetr
   return pages;
 }
 
-bool PrintText(QPrinter& printer, const QString& text, QString& errorText) {
+bool PrintText(QPrinter& printer, const QString& text, QString& errorText,
+               const std::vector<PrintedPage>& pagesAfter) {
   const QFont font(PrintFont(), &printer);
   const QFontMetricsF fm(font, &printer);
   const QRectF page = printer.pageLayout().paintRectPixels(printer.resolution());
@@ -106,6 +107,14 @@ bool PrintText(QPrinter& printer, const QString& text, QString& errorText) {
       painter.drawText(QPointF(0, y + fm.ascent()), line);
       y += metrics.lineHeight;
     }
+  }
+  bool started = !pages.empty();
+  for (const PrintedPage& paint : pagesAfter) {
+    if (started) printer.newPage();
+    started = true;
+    painter.save();
+    paint(painter, QRectF(QPointF(0, 0), page.size()));
+    painter.restore();
   }
   painter.end();
   return true;

@@ -10,7 +10,9 @@
 #include <functional>
 #include <vector>
 
+class QPainter;
 class QPrinter;
+class QRectF;
 
 namespace quorvane {
 
@@ -29,8 +31,14 @@ struct TextPageMetrics {
 // stop. Every page holds at least one line.
 std::vector<QStringList> LayOutTextPages(const QString& text, const TextPageMetrics& metrics);
 
-// Prints text on printer as one job in PrintFont() (8 points). Returns false
-// when the printer could not be started (the message is in errorText).
-bool PrintText(QPrinter& printer, const QString& text, QString& errorText);
+// A page printed after the text: paints into `page`, the printable area in
+// the painter's coordinates (its top left at 0, 0).
+using PrintedPage = std::function<void(QPainter& painter, const QRectF& page)>;
+
+// Prints text on printer as one job in PrintFont() (8 points), then each of
+// pagesAfter on a page of its own. Returns false when the printer could not be
+// started (the message is in errorText).
+bool PrintText(QPrinter& printer, const QString& text, QString& errorText,
+               const std::vector<PrintedPage>& pagesAfter = {});
 
 }  // namespace quorvane

@@ -28,6 +28,11 @@ inline constexpr int kPlotHeight = 520;
 void PaintPlot(QPainter& painter, const QRectF& area, const PlotData& plot, PlotKind kind);
 // Both plots, the posterior above the case among the controls, scaled to fit.
 void PaintBothPlots(QPainter& painter, const QRectF& area, const PlotData& plot);
+// Both plots, one above the other or side by side, whichever draws them larger
+// in `area` (stacked when the two are equal).
+void PaintBothPlotsToFit(QPainter& painter, const QRectF& area, const PlotData& plot);
+// Whether PaintBothPlotsToFit puts the plots side by side in an area of this size.
+bool PlotsSideBySide(const QSizeF& area);
 
 // The x position (logical canvas units, 0..kPlotWidth) where value v falls in
 // the posterior plot: the same mapping draws the bins and the interval.

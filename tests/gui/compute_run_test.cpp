@@ -196,12 +196,18 @@ TEST_F(ComputeRunTest, SuccessfulRunShowsTheViewerWithTheCommandLineProgramsRepo
   EXPECT_EQ(viewer_->Lines(),
             CliReport({"--controls", "10", "--covariates", "1", "--notes", "first\nsecond", data}));
 
-  // Print All: one job whose printout holds the whole report.
+  // Print All: one job whose printout holds the whole report, then a last
+  // page with the run's plots.
   const QString pdf = ScratchFile("report.pdf");
   dialogs_.pdfAnswers = {pdf};
   viewer_->findChild<QAction*>("mnuPrint")->trigger();
   EXPECT_EQ(dialogs_.printJobs, 1);
-  EXPECT_EQ(WithoutBlanks(PdfText(pdf)), WithoutBlanks(viewer_->Lines().join('\n')));
+  QStringList pages = PdfText(pdf).split(QLatin1Char('\f'));
+  if (!pages.isEmpty() && pages.constLast().isEmpty()) pages.removeLast();
+  ASSERT_GE(pages.size(), 2);
+  const QString plotPage = pages.takeLast();
+  EXPECT_TRUE(plotPage.startsWith("Analysis 1: ")) << plotPage.left(80).toStdString();
+  EXPECT_EQ(WithoutBlanks(pages.join(QString())), WithoutBlanks(viewer_->Lines().join('\n')));
 
   // The saved inputs: the eight field texts, each followed by a blank.
   EXPECT_EQ(ReadFile(QString::fromStdString(SavedInputsFile())), QByteArray("10 1       "));

@@ -6,6 +6,7 @@
 #include <QMenuBar>
 #include <QScreen>
 
+#include "TemplateResults/plot_panel.h"
 #include "gui/window_placement.h"
 #include "gui_fixture.h"
 
@@ -31,7 +32,7 @@ class ScreenFitTest : public GuiTest {
                           qobject_cast<QPlainTextEdit*>(control) != nullptr ||
                           qobject_cast<QGroupBox*>(control) != nullptr ||
                           qobject_cast<QMenuBar*>(control) != nullptr;
-      if (!wanted || !control->isVisible()) continue;
+      if (!wanted || !control->isVisible() || control->window() != window) continue;
       const QRect inWindow(control->mapTo(window, QPoint(0, 0)), control->size());
       const QRect onScreen(control->mapToGlobal(QPoint(0, 0)), control->size());
       EXPECT_TRUE(window->rect().contains(inWindow))
@@ -87,6 +88,27 @@ TEST_F(ScreenFitTest, BothWindowsAndEveryControlLieOnTheScreen) {
   const QSize menu(0, viewer_->menuBar()->height());
   EXPECT_EQ(viewer_->centralWidget()->size() == QSize(792, 554),
             Room(viewer_.get(), QSize(792, 554) + menu));
+  // With the plot panel shown (where there was no room it did not open by
+  // itself), the window still lies on the screen with every control.
+  // Docked beside the report where the screen has room for both, else a
+  // window of its own.
+  viewer_->ShowPlots(true);
+  QWidget* plots = &viewer_->Plots();
+  QStringList viewerControls = {"memoResults", "cmdSaveOutput", "cmdClearResults", "cmdReturn",
+                                "cmdExit"};
+  if (plots->window() == viewer_.get()) {
+    viewerControls << "cmdSavePlot";
+    EXPECT_GT(viewer_->memoResults()->width(), plots->width());
+  } else {
+    ExpectOnScreen(plots->window(), "plot panel", {"cmdSavePlot"});
+    EXPECT_EQ(plots->window()->screen(), screen);
+  }
+  ExpectOnScreen(viewer_.get(), "results viewer with its plots", viewerControls);
+  if (scale == 1.0) {
+    EXPECT_EQ(plots->window(), viewer_.get());
+  } else if (scale == 2.0) {
+    EXPECT_NE(plots->window(), viewer_.get());
+  }
 
   Find<QPushButton>(viewer_.get(), "cmdReturn")->click();
   ExpectOnScreen(worksheet_.get(), "worksheet again", worksheetControls);

@@ -1,0 +1,250 @@
+// The results viewer's plot panel after real runs: docked beside the report
+// with the latest analysis's plots, Save Plot... through the dialog seam in
+// each format, Clear Results, hiding and showing, and the plots' page in
+// Print All (a PDF read back with pdftotext).
+#include <QComboBox>
+#include <QDockWidget>
+#include <QFile>
+#include <QImage>
+#include <QMainWindow>
+#include <QMenu>
+#include <QPrinter>
+#include <QScreen>
+
+#include "TemplateResults/plot_panel.h"
+#include "gui/text_printing.h"
+#include "gui_fixture.h"
+
+namespace quorvane::testing {
+namespace {
+
+class PlotPanelTest : public GuiTest {
+ protected:
+  bool Run() {
+    Field(1)->setText(QStringLiteral("10"));
+    Field(2)->setText(QStringLiteral("1"));
+    return Compute(GuiDataFile("ten-controls-one-covariate.txt"));
+  }
+  QAction* Action(const char* name) {
+    auto* action = viewer_->findChild<QAction*>(QString::fromLatin1(name));
+    EXPECT_NE(action, nullptr) << name;
+    return action;
+  }
+  QDockWidget* Dock() { return Find<QDockWidget>(viewer_.get(), "plotDock"); }
+  QByteArray Head(const QString& path, int bytes) {
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    return file.read(bytes);
+  }
+  // The screen has room for the report at its preferred width beside the panel.
+  bool RoomBeside() const {
+    return viewer_->screen()->availableGeometry().width() >= 792 + 430 + 20;
+  }
+};
+
+TEST_F(PlotPanelTest, ARunShowsItsPlotsBesideTheReportAndTheLatestIsSelected) {
+  ASSERT_TRUE(Run());
+  ASSERT_TRUE(viewer_->isVisible());
+  PlotPanel& panel = viewer_->Plots();
+  ASSERT_EQ(panel.Count(), 1);
+  ASSERT_NE(panel.Selected(), nullptr);
+  EXPECT_EQ(panel.Selected()->posterior.drawCount, kTestDraws);
+  if (!RoomBeside()) GTEST_SKIP() << "the test screen is too narrow for the panel beside";
+  EXPECT_TRUE(viewer_->PlotsShown());
+  EXPECT_EQ(viewer_->dockWidgetArea(Dock()), Qt::RightDockWidgetArea);
+  // Beside the report, which keeps its preferred size and most of the window.
+  QWidget* client = viewer_->centralWidget();
+  EXPECT_EQ(client->size(), QSize(792, 554));
+  EXPECT_GE(Dock()->geometry().left(), client->geometry().right());
+  EXPECT_GT(viewer_->memoResults()->width(), Dock()->width());
+  EXPECT_TRUE(viewer_->screen()->availableGeometry().contains(viewer_->frameGeometry()));
+  // The canvas draws the plots (not the empty panel's line).
+  QWidget* canvas = Find<QWidget>(viewer_.get(), "plotCanvas");
+  const QImage shown = canvas->grab().toImage();
+  int coloured = 0;
+  for (int y = 0; y < shown.height(); y += 2) {
+    for (int x = 0; x < shown.width(); x += 2) {
+      const QColor c = shown.pixelColor(x, y);
+      coloured += c.red() != c.green() || c.green() != c.blue() ? 1 : 0;
+    }
+  }
+  EXPECT_GT(coloured, 200);
+
+  // A second run: its plots are added and selected; the first stay listed.
+  const PlotData first = *panel.Selected();
+  ASSERT_TRUE(Compute(GuiDataFile("ten-controls-one-covariate.txt")));
+  ASSERT_EQ(panel.Count(), 2);
+  EXPECT_EQ(panel.Selected(), &panel.PlotAt(1));
+  EXPECT_EQ(panel.PlotAt(0), first);
+  auto* choice = Find<QComboBox>(viewer_.get(), "plotChoice");
+  EXPECT_EQ(choice->currentIndex(), 1);
+  EXPECT_TRUE(choice->currentText().startsWith("Analysis 2: "))
+      << choice->currentText().toStdString();
+  EXPECT_EQ(client->size(), QSize(792, 554));  // the window was not widened twice
+}
+
+TEST_F(PlotPanelTest, SavePlotWritesEachFormatThroughTheDialogAndRefusesOthers) {
+  ASSERT_TRUE(Run());
+  const QString intervalText =
+      QString::fromStdString(viewer_->Plots().Selected()->posterior.legend.at(2).text);
+  ASSERT_TRUE(intervalText.contains("credible")) << intervalText.toStdString();
+  const struct {
+    const char* file;
+    const char* how;  // "button" or "menu"
+    QByteArray head;  // the file's first bytes; empty: nothing written, an error shown
+  } cases[] = {
+      {"plots.png", "button", QByteArray("\x89PNG\r\n\x1a\n", 8)},
+      {"plots.svg", "menu", QByteArray("<?xml")},
+      {"plots.PDF", "button", QByteArray("%PDF-")},
+      {"plots.bmp", "menu", QByteArray()},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    dialogs_.messages.clear();
+    const QString path = ScratchFile(c.file);
+    dialogs_.saveAnswers = {path};
+    if (std::string(c.how) == "button") {
+      Find<QPushButton>(viewer_.get(), "cmdSavePlot")->click();
+    } else {
+      Action("mnuSavePlot")->trigger();
+    }
+    if (c.head.isEmpty()) {
+      EXPECT_FALSE(QFile::exists(path));
+      ASSERT_EQ(dialogs_.messages.size(), 1u);
+      EXPECT_EQ(dialogs_.messages[0].kind, MessageKind::Error);
+      EXPECT_TRUE(dialogs_.messages[0].text.contains(".png, .svg or .pdf"));
+      continue;
+    }
+    EXPECT_TRUE(dialogs_.messages.empty());
+    EXPECT_EQ(Head(path, static_cast<int>(c.head.size())), c.head);
+  }
+  // The drawings hold the plots' own texts: the interval as the legend gives it.
+  QFile svg(ScratchFile("plots.svg"));
+  ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(QString::fromUtf8(svg.readAll()).contains(intervalText.toHtmlEscaped()));
+  EXPECT_TRUE(PdfText(ScratchFile("plots.PDF")).contains(intervalText));
+  // The dialog offers the three formats, proposing the last file chosen.
+  ASSERT_EQ(dialogs_.saveRequests.size(), 4u);
+  EXPECT_EQ(dialogs_.saveRequests[0].proposedName, "plots.png");
+  EXPECT_EQ(dialogs_.saveRequests[0].filter,
+            "PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)");
+  EXPECT_EQ(dialogs_.saveRequests[1].proposedName, ScratchFile("plots.png"));
+  // Cancelled: nothing written, no message.
+  dialogs_.messages.clear();
+  dialogs_.saveAnswers = {std::nullopt};
+  Find<QPushButton>(viewer_.get(), "cmdSavePlot")->click();
+  EXPECT_EQ(dialogs_.saveRequests.size(), 5u);
+  EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+TEST_F(PlotPanelTest, ClearResultsClearsThePlotsAndSavePlotIsOff) {
+  ASSERT_TRUE(Run());
+  ASSERT_EQ(viewer_->Plots().Count(), 1);
+  EXPECT_TRUE(Find<QPushButton>(viewer_.get(), "cmdSavePlot")->isEnabled());
+  EXPECT_TRUE(Action("mnuSavePlot")->isEnabled());
+  // Answering No to the discard question keeps the plots with the report.
+  dialogs_.confirmAnswers = {MessageButton::No};
+  Find<QPushButton>(viewer_.get(), "cmdClearResults")->click();
+  EXPECT_EQ(viewer_->Plots().Count(), 1);
+  dialogs_.confirmAnswers = {MessageButton::Yes};
+  Find<QPushButton>(viewer_.get(), "cmdClearResults")->click();
+  EXPECT_TRUE(viewer_->Lines().isEmpty());
+  EXPECT_EQ(viewer_->Plots().Count(), 0);
+  EXPECT_EQ(viewer_->Plots().Selected(), nullptr);
+  EXPECT_FALSE(Find<QPushButton>(viewer_.get(), "cmdSavePlot")->isEnabled());
+  EXPECT_FALSE(Action("mnuSavePlot")->isEnabled());
+  dialogs_.saveAnswers = {ScratchFile("none.png")};
+  Action("mnuSavePlot")->trigger();  // even if reached: nothing asked, nothing written
+  EXPECT_TRUE(dialogs_.saveRequests.empty());
+  EXPECT_FALSE(QFile::exists(ScratchFile("none.png")));
+}
+
+TEST_F(PlotPanelTest, HidingGivesTheReportTheRoomAndTheChoiceIsKeptForLaterRuns) {
+  ASSERT_TRUE(Run());
+  QAction* toggle = Action("mnuShowPlots");
+  EXPECT_FALSE(QKeySequence::mnemonic(toggle->text()).isEmpty());
+  EXPECT_FALSE(QKeySequence::mnemonic(Find<QMenu>(viewer_.get(), "mnuPlots")->title()).isEmpty());
+  viewer_->ShowPlots(true);  // shown (also where it did not open by itself)
+  ASSERT_TRUE(viewer_->PlotsShown());
+  EXPECT_TRUE(toggle->isChecked());
+  QWidget* client = viewer_->centralWidget();
+  const int windowWidth = viewer_->width();
+  const int besideWidth = client->width();
+
+  toggle->trigger();  // hidden, as from the menu
+  QApplication::processEvents();
+  EXPECT_FALSE(viewer_->PlotsShown());
+  EXPECT_FALSE(Dock()->isVisible());
+  EXPECT_EQ(viewer_->width(), windowWidth);  // the window stays; the report takes the room
+  EXPECT_EQ(client->width(), windowWidth);
+  EXPECT_GT(client->width(), besideWidth);
+
+  // A later run keeps the panel hidden; its plots are there when shown again.
+  ASSERT_TRUE(Compute(GuiDataFile("ten-controls-one-covariate.txt")));
+  EXPECT_FALSE(viewer_->PlotsShown());
+  EXPECT_EQ(viewer_->Plots().Count(), 2);
+  toggle->trigger();
+  QApplication::processEvents();
+  EXPECT_TRUE(viewer_->PlotsShown());
+  EXPECT_TRUE(Dock()->isVisible());
+  EXPECT_EQ(viewer_->width(), windowWidth);
+  EXPECT_EQ(client->width(), besideWidth);
+  EXPECT_TRUE(viewer_->screen()->availableGeometry().contains(viewer_->frameGeometry()));
+  EXPECT_GT(viewer_->memoResults()->width(), Dock()->width());
+
+  // Closed by its own title bar button: the menu says so, and it stays hidden.
+  Dock()->close();
+  QApplication::processEvents();
+  EXPECT_FALSE(toggle->isChecked());
+  ASSERT_TRUE(Compute(GuiDataFile("ten-controls-one-covariate.txt")));
+  EXPECT_FALSE(viewer_->PlotsShown());
+}
+
+TEST_F(PlotPanelTest, PrintAllAddsAPlotPageForEachAnalysisAfterTheUnchangedText) {
+  ASSERT_TRUE(Run());
+  ASSERT_TRUE(Compute(GuiDataFile("ten-controls-one-covariate.txt")));
+  ASSERT_EQ(viewer_->Plots().Count(), 2);
+  const QString all = ScratchFile("all.pdf");
+  dialogs_.pdfAnswers = {all};
+  Action("mnuPrint")->trigger();
+  ASSERT_TRUE(QFile::exists(all));
+
+  // The same text printed alone, as Print All printed it before there were plots.
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  const QString textOnly = ScratchFile("text.pdf");
+  printer.setOutputFileName(textOnly);
+  QString error;
+  ASSERT_TRUE(PrintText(printer, viewer_->WholeText() + QStringLiteral("\r\n"), error));
+  const QString expected = PdfText(textOnly);
+  const int textPages = PdfPages(textOnly);
+  ASSERT_GE(textPages, 1);
+
+  const QString printed = PdfText(all);
+  ASSERT_EQ(PdfPages(all), textPages + 2);
+  const QStringList pages = printed.split(QLatin1Char('\f'));
+  EXPECT_EQ(pages.mid(0, textPages), expected.split(QLatin1Char('\f')).mid(0, textPages));
+  for (int i = 0; i < 2; ++i) {
+    SCOPED_TRACE(i);
+    const QString page = pages.value(textPages + i);
+    const PlotData& plot = viewer_->Plots().PlotAt(i);
+    EXPECT_TRUE(page.contains(QStringLiteral("Analysis %1: ").arg(i + 1)));
+    EXPECT_TRUE(page.contains(QString::fromStdString(plot.posterior.legend.at(2).text)));
+    EXPECT_TRUE(WithoutBlanks(page).contains(
+        WithoutBlanks(QString::fromStdString(plot.caseAmongControls.xTitle))));
+    EXPECT_FALSE(page.contains("Two-tailed"));  // no report text on the plots' page
+  }
+
+  // Print Selection prints the selection alone.
+  viewer_->memoResults()->selectAll();
+  const QString selection = ScratchFile("selection.pdf");
+  dialogs_.pdfAnswers = {selection};
+  Action("mnuPrintSelection")->trigger();
+  ASSERT_TRUE(QFile::exists(selection));
+  EXPECT_LE(PdfPages(selection), textPages);
+  EXPECT_FALSE(PdfText(selection).contains(
+      QString::fromStdString(viewer_->Plots().PlotAt(0).posterior.legend.at(2).text)));
+}
+
+}  // namespace
+}  // namespace quorvane::testing
