@@ -4,8 +4,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=build-asan
-flags="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_WERROR=ON \
+# GCC warns of false "maybe uninitialized" inside std::regex and std::function
+# when sanitizing; the default build keeps warnings as errors.
+flags="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -Wno-maybe-uninitialized"
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
   -DQUORVANE_BUILD_GUI=OFF -DQUORVANE_BUILD_BENCH=OFF > "$build.configure.log" 2>&1 \
   || { cat "$build.configure.log"; exit 1; }
