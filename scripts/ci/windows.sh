@@ -11,19 +11,7 @@ cd "$(dirname "$0")/../.."
 linux_build=${1:-build}
 build=build-ci-windows
 
-packages=(g++-mingw-w64-x86-64-posix wine64)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo_cmd=()
-  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-  echo "==> Windows: installing ${missing[*]}"
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
-    "${missing[@]}" > /dev/null
-fi
+scripts/ci/install-packages.sh Windows g++-mingw-w64-x86-64-posix wine64
 
 # CLI11 and nlohmann_json are header-only; their packages on the build
 # machine point at /usr/include, which must not come before MinGW's own
