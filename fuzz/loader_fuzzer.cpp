@@ -9,9 +9,9 @@
 #include <string>
 #include <string_view>
 
-#include "TemplateForm/number_text.h"
 #include "TemplateForm/raw_data_loader.h"
 #include "TemplateForm/summary_file.h"
+#include "file_io/number_text.h"
 #include "matrix_handling/matrix_ops.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

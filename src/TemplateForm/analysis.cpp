@@ -7,61 +7,37 @@
 #include <string>
 #include <utility>
 
-#include "Bayes_Engines/regression_from_summary.h"
+#include "Bayes_Engines/conditioning.h"
 #include "TemplateForm/control_statistics.h"
 #include "TemplateForm/raw_data_loader.h"
 #include "TemplateForm/summary_file.h"
 #include "input_checks/input_validation.h"
-#include "input_checks/standardize.h"
 #include "matrix_handling/decompositions.h"
 #include "matrix_handling/matrix_ops.h"
+#include "matrix_handling/standardize.h"
 #include "text/format_text.h"
 
 namespace quorvane {
 
 namespace {
 
-// Keeps the first message a check shows (the checks stop at the first).
-class FirstMessage : public MessageSink {
- public:
-  MessageButton ShowMessage(MessageKind boxKind, const std::string& boxText) override {
-    if (!shown) {
-      shown = true;
-      kind = boxKind;
-      text = boxText;
-    }
-    return MessageButton::Ok;
-  }
-  void Beep() override {
-    if (!shown) beep = true;
-  }
-  AnalysisError Error(int field) const {
-    return {ErrorKind::BadFieldValue, field, kind, text, beep};
-  }
-  bool shown = false;
-  bool beep = false;
-  MessageKind kind = MessageKind::Warning;
-  std::string text;
-};
+using RangeCheck = std::optional<Refusal> (*)(const std::string&, double);
 
 // The worksheet's field 1 or 2: its length, its parse and its range check.
-std::optional<AnalysisError> CheckField(const std::string& text, const char* label, int field,
-                                        bool (*rangeCheck)(const std::string&, double,
-                                                           MessageSink&),
-                                        int& value) {
-  FirstMessage messages;
+Checked<int> CheckField(const std::string& text, const char* label, int field,
+                        RangeCheck rangeCheck) {
+  const auto atField = [field](Refusal refusal) {
+    refusal.field = field;
+    return refusal;
+  };
   // A text longer than the field lets anyone type comes from a caller that
   // skipped the key-release check (the command line): it is refused as that
   // check would have refused it, before it is parsed.
-  if (ExceedsInputLength(text)) {
-    LimitInputLength(text, messages);
-    return messages.Error(field);
-  }
-  bool invalid = false;
-  const double parsed = ParseFieldValue(text, label, messages, invalid);
-  if (invalid || !rangeCheck(label, parsed, messages)) return messages.Error(field);
-  value = static_cast<int>(parsed);  // checked: a whole number of at most 6 digits
-  return std::nullopt;
+  if (auto limited = LimitInputLength(text); limited.refusal) return atField(*limited.refusal);
+  const Checked<double> parsed = ParseFieldValue(text, label);
+  if (!parsed.ok()) return atField(parsed.refusal());
+  if (auto refusal = rangeCheck(label, parsed.value())) return atField(*refusal);
+  return static_cast<int>(parsed.value());  // checked: a whole number of at most 6 digits
 }
 
 const std::string kMissingDataMessage =
@@ -69,53 +45,149 @@ const std::string kMissingDataMessage =
     "have the correct number of rows (controls plus the case) and columns (Y1, Y2, and "
     "covariate[s]) of data in the text file and that there are no blank entries. ";
 
-AnalysisError Error(ErrorKind kind, std::string message, int field = 0) {
-  return {kind, field, MessageKind::Error, std::move(message), false};
+AnalysisError Error(ErrorKind kind, Reason reason, std::string message, int field = 0) {
+  return AnalysisError(kind, reason, std::move(message), field);
 }
 
-// The raw data of the request, read and checked: rows 1..N + 1, columns 1..K.
-std::optional<AnalysisError> LoadRawData(const AnalysisRequest& request, Analysis& a) {
-  if (const auto* file = std::get_if<RawDataFile>(&request.data)) {
-    try {
-      ReadRawDataFile(file->path, a.N + 1, a.K, a.rawData);
-    } catch (const RawDataError& e) {
-      return Error(e.problem() == RawDataError::Problem::Unreadable ? ErrorKind::DataFileUnreadable
-                                                                    : ErrorKind::DataFileContent,
-                   e.what());
-    } catch (const std::bad_alloc&) {
-      return Error(ErrorKind::OutOfMemory,
-                   FormatText("Not enough memory to hold the raw data of %d controls", a.N));
+AnalysisError FromRawDataError(const RawDataError& e) {
+  switch (e.problem()) {
+    case RawDataError::Problem::Unreadable:
+      return Error(ErrorKind::DataFileUnreadable, Reason::DataFileUnreadable, e.what());
+    case RawDataError::Problem::Cancelled:
+      return Error(ErrorKind::Cancelled, Reason::Cancelled, "The analysis was cancelled.");
+    case RawDataError::Problem::Content:
+      break;
+  }
+  const std::string what = e.what();
+  const bool number = what.rfind("Invalid numeric input at", 0) == 0 &&
+                      what.find("control character") == std::string::npos;
+  return Error(ErrorKind::DataFileContent, number ? Reason::InvalidNumber : Reason::NotText, what);
+}
+
+// Where a raw data file falls short of its rows: the first line short of
+// numbers, an empty line, or the end of the data.
+std::string ShortLine(const RawDataShape& shape, int K) {
+  const int line = shape.firstShortLine;
+  if (line == 0) return {};
+  if (line > shape.lines) {
+    return shape.lines == 0 ? " The file holds no data."
+                            : FormatText(" The data end after line %d.", shape.lines);
+  }
+  if (shape.numbersOnShortLine == 0) {
+    return FormatText(" Line %d is empty: the rows must follow one another without empty lines.",
+                      line);
+  }
+  return FormatText(" Line %d holds %d number%s; each row needs %d.", line,
+                    shape.numbersOnShortLine, shape.numbersOnShortLine == 1 ? "" : "s", K);
+}
+
+// What the user should know of a raw data file that loaded: rows and numbers
+// it holds that the analysis does not use (often a wrong N or number of
+// covariates), and numbers that lost digits on reading.
+std::vector<std::string> RawDataWarnings(const RawDataShape& shape, int N, int K, bool withCase) {
+  std::vector<std::string> warnings;
+  const char* atLeast = shape.completeRowsAtLeast ? "at least " : "";
+  if (shape.completeRows > N + 1 && withCase) {
+    warnings.push_back(FormatText(
+        "The case is taken from row %d; the file holds %s%d rows. Only the first %d rows (%d "
+        "controls and the case) are analysed: check the number of control participants.",
+        N + 1, atLeast, shape.completeRows, N + 1, N));
+  } else if (shape.completeRows > N + 1) {
+    warnings.push_back(FormatText(
+        "The controls are rows 1 to %d of the data file, which holds %s%d rows: the rows after "
+        "row %d are not used. Check the number of control participants.",
+        N, atLeast, shape.completeRows, N + 1));
+  }
+  if (shape.widerLines > 0) {
+    const std::string others =
+        shape.widerLines > 1
+            ? FormatText(" (and %d more rows hold more than %d)", shape.widerLines - 1, K)
+            : std::string();
+    warnings.push_back(FormatText(
+        "Row %d holds %d numbers%s; only the first %d of each row (Task Y1, Task Y2 and %d "
+        "covariate%s) are analysed: check the number of covariates.",
+        shape.firstWiderLine, shape.itemsOnFirstWiderLine, others.c_str(), K, K - 2,
+        K == 3 ? "" : "s"));
+  }
+  if (!shape.impreciseLines.empty()) {
+    std::string lines;
+    for (const int line : shape.impreciseLines) {
+      lines += (lines.empty() ? "" : ", ") + std::to_string(line);
     }
+    warnings.push_back(
+        "Line" + std::string(shape.impreciseLines.size() > 1 ? "s " : " ") + lines +
+        " of the raw data file hold" + (shape.impreciseLines.size() > 1 ? "" : "s") +
+        " a number with more significant digits than are kept at its size (about 19): it "
+        "was read with fewer, so no result can be trusted to the places printed. Subtract a "
+        "constant from that column (or change its unit) and analyse again.");
+  }
+  return warnings;
+}
+
+std::string WithWarnings(std::string notice, const std::vector<std::string>& warnings) {
+  for (const std::string& warning : warnings) notice += "\r\r" + warning;
+  return notice;
+}
+
+AnalysisError MissingData(int complete, int N, int K, bool withCase, const RawDataShape& shape) {
+  return Error(ErrorKind::DataFileContent, Reason::MissingData,
+               kMissingDataMessage +
+                   (withCase ? FormatText("(%d complete rows of %d numbers were found; %d are "
+                                          "needed: %d controls and the case.)",
+                                          complete, K, N + 1, N)
+                             : FormatText("(%d complete rows of %d numbers were found; %d are "
+                                          "needed: the %d controls.)",
+                                          complete, K, N, N)) +
+                   ShortLine(shape, K));
+}
+
+std::string LoadedNotice(int N, int K, const std::vector<std::string>& warnings) {
+  return WithWarnings(FormatText("Data file consisting of %2d controls plus a case (rows) and %2d "
+                                 "variables (columns) was loaded successfully ",
+                                 N, K),
+                      warnings);
+}
+
+// The raw data of the request, read and checked: rows 1..N + 1, columns 1..K
+// (or rows 1..N and the case's scores given apart).
+std::optional<AnalysisError> LoadRawData(const AnalysisRequest& request, Analysis& a) {
+  const std::vector<long double>* caseScores = nullptr;
+  if (const auto* file = std::get_if<RawDataFile>(&request.data)) {
+    auto loaded = LoadRawDataFile(file->path, a.N, a.K, true, request.stop);
+    if (auto* error = std::get_if<AnalysisError>(&loaded)) return std::move(*error);
+    auto& data = std::get<LoadedRawData>(loaded);
+    a.rawData = std::move(data.table);
+    a.warnings = std::move(data.warnings);
     a.dataFileName = file->path;
   } else {
     const auto& table = std::get<RawDataTable>(request.data);
-    a.rawData = table.rows;
+    a.rawData = table.rows != nullptr ? table.rows : std::make_shared<const DataMatrix>(0);
     a.dataFileName = table.name;
+    if (!table.caseScores.empty()) caseScores = &table.caseScores;
+    const DataMatrix& data = *a.rawData;
+    const int rows = caseScores != nullptr ? a.N : a.N + 1;
+    const bool caseComplete = caseScores == nullptr || static_cast<int>(caseScores->size()) >= a.K;
+    if (data.Rows() < rows || data.Cols() < a.K || Data_Has_Missing(rows, a.K, data) ||
+        !caseComplete) {
+      const int complete = data.Cols() < a.K ? 0 : CompleteRows(data, rows, a.K);
+      return MissingData(complete, a.N, a.K, true, RawDataShape{});
+    }
   }
-  const int rows = a.N + 1;
-  if (a.rawData.Rows() < rows || a.rawData.Cols() < a.K || Data_Has_Missing(rows, a.K, a.rawData)) {
-    const int complete = a.rawData.Cols() < a.K ? 0 : CompleteRows(a.rawData, rows, a.K);
-    return Error(ErrorKind::DataFileContent,
-                 kMissingDataMessage +
-                     FormatText("(%d complete rows of %d numbers were found; %d are needed: %d "
-                                "controls and the case.)",
-                                complete, a.K, rows, a.N));
+  if (request.notice) request.notice(LoadedNotice(a.N, a.K, a.warnings));
+  const DataMatrix& data = *a.rawData;
+  Data_Summary(data, a.N, a.K, a.R, a.means, a.sds);
+  if (caseScores != nullptr) {
+    for (int j = 1; j <= a.K; ++j) a.caseScores[j] = (*caseScores)[static_cast<std::size_t>(j - 1)];
+  } else {
+    Data_Get_Row(data, a.N + 1, a.K, a.caseScores);
   }
-  if (request.notice) {
-    request.notice(FormatText(
-        "Data file consisting of %2d controls plus a case (rows) and %2d variables (columns) was "
-        "loaded successfully ",
-        a.N, a.K));
-  }
-  Data_Summary(a.rawData, a.N, a.K, a.R, a.means, a.sds);
-  Data_Get_Row(a.rawData, a.N + 1, a.K, a.caseScores);
   return std::nullopt;
 }
 
 std::optional<AnalysisError> TakeSummary(const SummaryInput& input, Analysis& a) {
   const SummaryStatistics& s = input.statistics;
   if (s.N != a.N || s.k != a.k) {
-    return Error(ErrorKind::DataFileContent,
+    return Error(ErrorKind::DataFileContent, Reason::SummaryCountsDiffer,
                  FormatText("The summary statistics are for %d controls and %d covariates, not "
                             "for %d controls and %d covariates.",
                             s.N, s.k, a.N, a.k),
@@ -124,7 +196,7 @@ std::optional<AnalysisError> TakeSummary(const SummaryInput& input, Analysis& a)
   // Statistics from a caller that skipped the entry checks are refused as
   // those checks would refuse them.
   if (auto problem = CheckSummaryStatistics(s)) {
-    return Error(ErrorKind::DataFileContent, problem->message);
+    return Error(ErrorKind::DataFileContent, Reason::SummaryEntry, problem->message);
   }
   a.fromSummary = true;
   a.dataFileName = input.fileName;
@@ -135,154 +207,21 @@ std::optional<AnalysisError> TakeSummary(const SummaryInput& input, Analysis& a)
   return std::nullopt;
 }
 
-// --- Scores on any scale and at any origin.
-//
-// The analysis does not depend on the unit or the origin of any variable, but
-// the engines rebuild the regression from uncentred cross-products
-// (Y'Y - 2 B'X'Y + B'X'X B), which cancel catastrophically when a variable's
-// mean is large against its SD, and their pivot thresholds are absolute. So:
-//
-// 1. Every variable is rescaled by the power of two that brings its SD into
-//    [1, 2) before the engine sees it, and the conditional means and SDs are
-//    scaled back. Multiplying by a power of two is exact, and so is every
-//    operation of the engines on such rescaled values: for ordinary data the
-//    results are the very bits of the unscaled run, and any unit (1e-12 or
-//    1e12 times the scores) gives the same report.
-// 2. The engine's regression is then measured against the same regression
-//    worked from centred cross-products, which cannot cancel (Residuals). Where
-//    they differ by more than kRegressionTolerance, the engine runs on centred
-//    scores (every mean 0, the case's scores as deviations from the means) and
-//    the conditional means are shifted back. A shift moves which posterior
-//    draw each random number makes, so such a run agrees with the unshifted
-//    one within Monte Carlo error, not to the last digit.
-
-// Largest relative discrepancy accepted between the two regressions (the
-// entries of the residual covariance relative to the SDs it implies, the
-// case's fitted values relative to the residual SDs, the case's leverage).
-// Ordinary data differ by about 1e-17; a report is moved by 1e-6 or more.
-constexpr long double kRegressionTolerance = 1e-11L;
-
-// What the draws are built from: the residual covariance, the case's fitted
-// values and its leverage score' (X'X)^-1 score.
-struct Residuals {
-  long double sigma[2][2] = {};
-  long double fitted[2] = {};
-  long double leverage = 0;
-};
-
-// As the engines compute them (uncentred cross-products).
-Residuals EngineResiduals(const SummaryStatistics& s) {
-  Matrix betas, sigmaHat, xtxInv;
-  Regression_From_Summary(s.R, s.sds, s.means, 2, s.k, s.N, betas, sigmaHat, xtxInv);
-  Vector score;
-  score[1] = 1;
-  for (int i = 2; i <= s.k + 1; ++i) score[i] = s.caseScores[i + 1];
-  Residuals r;
-  for (int a = 0; a < 2; ++a) {
-    for (int b = 0; b < 2; ++b) r.sigma[a][b] = sigmaHat(a + 1, b + 1);
-  }
-  for (int i = 1; i <= s.k + 1; ++i) {
-    r.fitted[0] += betas(i, 1) * score[i];
-    r.fitted[1] += betas(i, 2) * score[i];
-    for (int j = 1; j <= s.k + 1; ++j) r.leverage += score[i] * xtxInv(i, j) * score[j];
-  }
-  return r;
-}
-
-// From centred cross-products: C = (n - 1) diag(sd) R diag(sd),
-// Sigma = (C_YY - C_YX C_XX^-1 C_XY) / (n - k - 1), fitted = ybar + C_YX C_XX^-1 d
-// and leverage = 1 / n + d' C_XX^-1 d with d the case's deviations from the
-// covariates' means.
-Residuals CentredResiduals(const SummaryStatistics& s) {
-  const int k = s.k;
-  const long double n1 = s.N - 1;
-  Matrix C;
-  for (int i = 1; i <= k + 2; ++i) {
-    for (int j = 1; j <= k + 2; ++j) C(i, j) = n1 * s.sds[i] * s.R(i, j) * s.sds[j];
-  }
-  Matrix Cxx, CxxInv;
-  for (int i = 1; i <= k; ++i) {
-    for (int j = 1; j <= k; ++j) Cxx(i, j) = C(i + 2, j + 2);
-  }
-  Mat_Inverse(Cxx, k, CxxInv);
-  Vector d;
-  for (int i = 1; i <= k; ++i) d[i] = s.caseScores[i + 2] - s.means[i + 2];
-  Residuals r;
-  long double slopes[2][kMaxOrder + 1] = {};  // C_XX^-1 C_XY, column by column
-  for (int a = 0; a < 2; ++a) {
-    for (int i = 1; i <= k; ++i) {
-      for (int j = 1; j <= k; ++j) slopes[a][i] += CxxInv(i, j) * C(j + 2, a + 1);
-    }
-  }
-  for (int a = 0; a < 2; ++a) {
-    for (int b = 0; b < 2; ++b) {
-      long double explained = 0;
-      for (int i = 1; i <= k; ++i) explained += C(a + 1, i + 2) * slopes[b][i];
-      r.sigma[a][b] = (C(a + 1, b + 1) - explained) / (s.N - k - 1);
-    }
-    r.fitted[a] = s.means[a + 1];
-    for (int i = 1; i <= k; ++i) r.fitted[a] += slopes[a][i] * d[i];
-  }
-  r.leverage = 1.0L / s.N;
-  for (int i = 1; i <= k; ++i) {
-    for (int j = 1; j <= k; ++j) r.leverage += d[i] * CxxInv(i, j) * d[j];
-  }
-  return r;
-}
-
-// Whether the engines' uncentred regression holds for these statistics.
-bool EngineRegressionAccurate(const SummaryStatistics& s) {
-  const PivotFailureCounts before = ThreadPivotFailures();
-  const Residuals engine = EngineResiduals(s);
-  const Residuals centred = CentredResiduals(s);
-  if (ThreadPivotFailures().inversions != before.inversions) return false;
-  long double worst = 0;
-  const long double sd[2] = {std::sqrt(centred.sigma[0][0]), std::sqrt(centred.sigma[1][1])};
-  for (int a = 0; a < 2; ++a) {
-    for (int b = 0; b < 2; ++b) {
-      worst =
-          std::max(worst, std::fabs(engine.sigma[a][b] - centred.sigma[a][b]) / (sd[a] * sd[b]));
-    }
-    worst = std::max(worst, std::fabs(engine.fitted[a] - centred.fitted[a]) / sd[a]);
-  }
-  worst = std::max(worst, std::fabs(engine.leverage - centred.leverage) / centred.leverage);
-  return worst <= kRegressionTolerance;  // false for NaN too
-}
-
-// The engine's view of the statistics: every variable in units that bring its
-// SD into [1, 2), and, when the uncentred regression would not hold, centred.
-struct EngineInputs {
-  SummaryStatistics statistics;
-  int exponent[kMaxOrder + 1] = {};  // variable j was divided by 2^exponent[j]
-  bool centred = false;
-};
-
-EngineInputs PrepareEngineInputs(const Analysis& a) {
-  EngineInputs in;
-  SummaryStatistics& s = in.statistics;
+SummaryStatistics StatisticsOf(const Analysis& a) {
+  SummaryStatistics s;
   s.N = a.N;
   s.k = a.k;
+  s.means = a.means;
+  s.sds = a.sds;
+  s.caseScores = a.caseScores;
   s.R = a.R;
-  for (int j = 1; j <= a.K; ++j) {
-    const int e = std::ilogb(a.sds[j]);
-    in.exponent[j] = e;
-    s.sds[j] = std::ldexp(a.sds[j], -e);
-    s.means[j] = std::ldexp(a.means[j], -e);
-    s.caseScores[j] = std::ldexp(a.caseScores[j], -e);
-  }
-  if (!EngineRegressionAccurate(s)) {
-    in.centred = true;
-    for (int j = 1; j <= a.K; ++j) {
-      s.means[j] = 0;
-      s.caseScores[j] = std::ldexp(a.caseScores[j] - a.means[j], -in.exponent[j]);
-    }
-  }
-  return in;
+  return s;
 }
 
 // The engine the prior selects on the statistics in a.
 std::optional<AnalysisError> RunEngineFor(const AnalysisRequest& request, Analysis& a) {
-  const EngineInputs in = PrepareEngineInputs(a);
+  const SummaryStatistics original = StatisticsOf(a);
+  const EngineInputs in = PrepareEngineInputs(original);
   const SummaryStatistics& s = in.statistics;
   a.centred = in.centred;
   EngineOptions options;
@@ -291,7 +230,7 @@ std::optional<AnalysisError> RunEngineFor(const AnalysisRequest& request, Analys
   options.threads = request.threads;
   EngineDiagnostics diagnostics;
   options.diagnostics = &diagnostics;
-  if (request.keepDraws) options.draws = &a.draws;
+  if (request.keepDraws || request.plots) options.draws = &a.draws;
   options.phiSums = &a.phiSums;
   const bool twoSided = a.limit == CredibleLimitChoice::TwoSided;
   const auto run =
@@ -299,20 +238,16 @@ std::optional<AnalysisError> RunEngineFor(const AnalysisRequest& request, Analys
   const bool completed =
       run(a.k, a.N, a.drawCount, twoSided, kCrediblePercent, s.sds, s.means, s.caseScores, s.R,
           a.condMeans, a.condSDs, a.partialR, a.condZ1, a.condZ2, a.results, options);
-  // Back to the variables' own units (and origins).
-  for (int j = 1; j <= 2; ++j) {
-    a.condMeans[j] = std::ldexp(a.condMeans[j], in.exponent[j]);
-    if (in.centred) a.condMeans[j] = a.means[j] + a.condMeans[j];
-    a.condSDs[j] = std::ldexp(a.condSDs[j], in.exponent[j]);
-  }
+  RestoreUnits(in, original, a.condMeans, a.condSDs);
   a.trials = diagnostics.trials;
   if (!diagnostics.Reliable()) {
+    const bool rare = diagnostics.stop == EngineStop::RarelyAccepted;
     return Error(ErrorKind::NotAnalysable,
-                 diagnostics.stop == EngineStop::RarelyAccepted ? kRarelyAcceptedMessage
-                                                                : kUnreliableResultsMessage,
-                 1);
+                 rare ? Reason::RarelyAccepted : Reason::UnreliableNumerics,
+                 rare ? kRarelyAcceptedMessage : kUnreliableResultsMessage, 1);
   }
-  if (!completed) return Error(ErrorKind::Cancelled, "The analysis was cancelled.");
+  if (!completed)
+    return Error(ErrorKind::Cancelled, Reason::Cancelled, "The analysis was cancelled.");
   a.sdDiff = SdDiff(a.partialR);
   return std::nullopt;
 }
@@ -322,7 +257,7 @@ std::optional<AnalysisError> RunEngineFor(const AnalysisRequest& request, Analys
 // statistics are not adjusted: the user is asked to check them.
 std::optional<AnalysisError> CheckAnalysable(const Analysis& a) {
   if (!ControlStatisticsUsable(a.R, a.means, a.sds, a.caseScores, a.K) || !Is_Pos_Def(a.K, a.R)) {
-    return Error(ErrorKind::NotAnalysable,
+    return Error(ErrorKind::NotAnalysable, Reason::NotPositiveDefinite,
                  a.fromSummary
                      ? std::string(kNotPositiveDefiniteMessage) + kSummaryNotPositiveDefiniteAdvice
                      : std::string(kNotPositiveDefiniteMessage),
@@ -339,11 +274,14 @@ std::optional<AnalysisError> Prepare(const AnalysisRequest& request, Analysis& a
   a.prior = request.prior;
   a.limit = request.limit;
   a.drawCount = request.drawCount;
-  if (a.drawCount < 1) return Error(ErrorKind::Internal, "The number of draws must be positive.");
-
-  if (auto error = CheckCounts(request.controls, request.covariates, a.prior, a.N, a.k)) {
-    return *error;
+  if (a.drawCount < 1) {
+    return Error(ErrorKind::Internal, Reason::Internal, "The number of draws must be positive.");
   }
+
+  const Checked<Counts> counts = CheckCounts(request.controls, request.covariates, a.prior);
+  if (!counts.ok()) return AnalysisError(ErrorKind::BadFieldValue, counts.refusal());
+  a.N = counts.value().N;
+  a.k = counts.value().k;
   a.K = a.k + 2;
 
   const auto* summary = std::get_if<SummaryInput>(&request.data);
@@ -359,10 +297,62 @@ AnalysisOutcome Analyse(const AnalysisRequest& request) {
   StandardizeScores(a.caseScores, a.means, a.sds, a.K, 0.0L, 1.0L, a.caseRawZ);
 
   if (auto error = RunEngineFor(request, a)) return *error;
+  if (request.plots) {
+    // The plots need the binned draws only: the draws go once they are binned.
+    a.plot = BuildPlotData(a);
+    if (!request.keepDraws) std::vector<long double>().swap(a.draws);
+  }
   return a;
 }
 
+AnalysisError OutOfMemory() {
+  return Error(ErrorKind::OutOfMemory, Reason::OutOfMemory, kOutOfMemoryMessage);
+}
+
 }  // namespace
+
+const char* PriorKeyword(PriorChoice prior) {
+  return prior == PriorChoice::StandardTheory ? "standard" : "calibrated";
+}
+
+const char* LimitKeyword(CredibleLimitChoice limit) {
+  switch (limit) {
+    case CredibleLimitChoice::OneSidedLower:
+      return "lower";
+    case CredibleLimitChoice::OneSidedUpper:
+      return "upper";
+    case CredibleLimitChoice::TwoSided:
+      break;
+  }
+  return "two-sided";
+}
+
+std::optional<PriorChoice> ParsePriorKeyword(const std::string& word) {
+  for (const PriorChoice prior : {PriorChoice::Calibrated, PriorChoice::StandardTheory}) {
+    if (word == PriorKeyword(prior)) return prior;
+  }
+  return std::nullopt;
+}
+
+std::optional<CredibleLimitChoice> ParseLimitKeyword(const std::string& word) {
+  for (const CredibleLimitChoice limit :
+       {CredibleLimitChoice::TwoSided, CredibleLimitChoice::OneSidedLower,
+        CredibleLimitChoice::OneSidedUpper}) {
+    if (word == LimitKeyword(limit)) return limit;
+  }
+  return std::nullopt;
+}
+
+std::size_t NotesLength(const std::vector<std::string>& lines) {
+  std::size_t length = 0;
+  for (const std::string& line : lines) {
+    for (const char c : line) {
+      if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++length;  // not a continuation byte
+    }
+  }
+  if (!lines.empty()) length += 2 * (lines.size() - 1);
+  return length;
+}
 
 void AnalysisRequest::SetCounts(int N, int k) {
   controls = std::to_string(N);
@@ -380,38 +370,54 @@ std::string CovariateLimitMessage(int N, int limit) {
       N, limit);
 }
 
-std::optional<AnalysisError> CheckCounts(const std::string& controls, const std::string& covariates,
-                                         PriorChoice prior, int& N, int& k) {
-  const auto sampleCheck =
+Checked<Counts> CheckCounts(const std::string& controls, const std::string& covariates,
+                            PriorChoice prior) {
+  const RangeCheck sampleCheck =
       prior == PriorChoice::Calibrated ? CheckSampleSizeAbove4 : CheckSampleSizeAbove2;
-  if (auto error = CheckField(controls, kControlsLabel, 1, sampleCheck, N)) return error;
-  if (auto error = CheckField(covariates, kCovariatesLabel, 2, CheckCovariateCount, k)) {
-    return error;
+  const Checked<int> N = CheckField(controls, kControlsLabel, 1, sampleCheck);
+  if (!N.ok()) return N.refusal();
+  const Checked<int> k = CheckField(covariates, kCovariatesLabel, 2, CheckCovariateCount);
+  if (!k.ok()) return k.refusal();
+  const int limit = CovariateLimit(prior, N.value());
+  if (k.value() > limit) {
+    return Refusal{Reason::TooManyCovariates, CovariateLimitMessage(N.value(), limit),
+                   MessageKind::Error, false, 2};
   }
-  const int limit = CovariateLimit(prior, N);
-  if (k > limit) {
-    return AnalysisError{ErrorKind::BadFieldValue, 2, MessageKind::Error,
-                         CovariateLimitMessage(N, limit), false};
+  return Counts{N.value(), k.value()};
+}
+
+std::variant<LoadedRawData, AnalysisError> LoadRawDataFile(const std::string& path, int N, int K,
+                                                           bool withCase,
+                                                           const std::function<bool()>& stop) {
+  const int rows = withCase ? N + 1 : N;
+  RawDataShape shape;
+  DataMatrix table;
+  try {
+    ReadRawDataFile(path, rows, K, table, &shape, stop);
+  } catch (const RawDataError& e) {
+    return FromRawDataError(e);
+  } catch (const std::bad_alloc&) {
+    return Error(ErrorKind::OutOfMemory, Reason::OutOfMemory,
+                 FormatText("Not enough memory to hold the raw data of %d controls", N));
   }
-  return std::nullopt;
+  if (table.Rows() < rows || table.Cols() < K || Data_Has_Missing(rows, K, table)) {
+    const int complete = table.Cols() < K ? 0 : CompleteRows(table, rows, K);
+    return MissingData(complete, N, K, withCase, shape);
+  }
+  // A batch's file may hold a case after its controls, as any data file does.
+  return LoadedRawData{std::make_shared<const DataMatrix>(std::move(table)),
+                       RawDataWarnings(shape, N, K, withCase)};
 }
 
 std::variant<SummaryStatistics, AnalysisError> SummariseData(const AnalysisRequest& request) {
   try {
     Analysis a;
     if (auto error = Prepare(request, a)) return *error;
-    SummaryStatistics s;
-    s.N = a.N;
-    s.k = a.k;
-    s.means = a.means;
-    s.sds = a.sds;
-    s.caseScores = a.caseScores;
-    s.R = a.R;
-    return s;
+    return StatisticsOf(a);
   } catch (const std::bad_alloc&) {
-    return Error(ErrorKind::OutOfMemory, kOutOfMemoryMessage);
+    return OutOfMemory();
   } catch (const std::exception& e) {
-    return Error(ErrorKind::Internal, e.what());
+    return Error(ErrorKind::Internal, Reason::Internal, e.what());
   }
 }
 
@@ -419,9 +425,9 @@ AnalysisOutcome RunAnalysis(const AnalysisRequest& request) {
   try {
     return Analyse(request);
   } catch (const std::bad_alloc&) {
-    return Error(ErrorKind::OutOfMemory, kOutOfMemoryMessage);
+    return OutOfMemory();
   } catch (const std::exception& e) {
-    return Error(ErrorKind::Internal, e.what());
+    return Error(ErrorKind::Internal, Reason::Internal, e.what());
   }
 }
 

@@ -1,23 +1,28 @@
 // One analysis as one call: an AnalysisRequest in, an AnalysisOutcome out (the
-// result, or a typed error with the text the worksheet shows for it).
+// result, or a typed error with its reason and the text the worksheet shows
+// for it).
 //
 // The call shows nothing, writes no file and keeps no state between calls; it
 // may run on any thread, and several may run at once. What a user is told
-// along the way (the loaded-data notice, a Cholesky message) goes to the
-// request's notice function; progress goes to its progress function, which can
-// cancel the run.
+// along the way (the loaded-data notice with any warnings, a Cholesky
+// message) goes to the request's notice function; progress goes to its
+// progress function, which can cancel the run.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <variant>
 #include <vector>
 
 #include "Bayes_Engines/engines.h"
+#include "Bayes_Engines/summary_statistics.h"
+#include "TemplateForm/plot_data.h"
 #include "matrix_handling/matrix_types.h"
-#include "text/messages.h"
+#include "text/refusal.h"
 
 namespace quorvane {
 
@@ -31,29 +36,41 @@ enum class CredibleLimitChoice {
   OneSidedUpper = 2
 };  // RadioGroup1
 
+// The one-word names scripts use for the choices ("calibrated", "standard";
+// "two-sided", "lower", "upper"), and back (std::nullopt for any other word).
+const char* PriorKeyword(PriorChoice prior);
+const char* LimitKeyword(CredibleLimitChoice limit);
+std::optional<PriorChoice> ParsePriorKeyword(const std::string& word);
+std::optional<CredibleLimitChoice> ParseLimitKeyword(const std::string& word);
+
 // Captions of the worksheet's two fields; the checks' messages and the
 // report's input lines name them.
 inline constexpr const char* kControlsLabel = "Number of control participants (N) :";
 inline constexpr const char* kCovariatesLabel = "Number of covariates :";
 
-// The controls' summary statistics and the case's scores, as the engines take
-// them: variables Task Y1, Task Y2, covariate 1..k (K = k + 2); SDs with
-// divisor N - 1; R the K x K correlation matrix.
-struct SummaryStatistics {
-  int N = 0;
-  int k = 0;
-  Vector means, sds, caseScores;
-  Matrix R;
-};
+// The user's notes hold at most this many characters (as the worksheet
+// shows them: a character is a Unicode character, whatever its encoding),
+// each line break counting as two (a carriage return and a line feed).
+inline constexpr std::size_t kMaxNotesLength = 250;
+// The length of notes held as lines of UTF-8 text, counted so.
+std::size_t NotesLength(const std::vector<std::string>& lines);
 
 // A raw data file to read: N control rows, then the case (see raw_data_loader.h).
 struct RawDataFile {
   std::string path;  // opened as given; the report names it as given
 };
-// Raw data already read: rows 1..N the controls, row N + 1 the case.
+// Raw data already read: rows 1..N the controls, row N + 1 the case, or the
+// case's scores given apart (a batch's controls are shared by its cases).
 struct RawDataTable {
-  DataMatrix rows{0};
-  std::string name;  // what the report names as the data file
+  std::shared_ptr<const DataMatrix> rows;
+  std::string name;                     // what the report names as the data file
+  std::vector<long double> caseScores;  // when not empty: the case's K scores, not row N + 1
+  RawDataTable() = default;
+  RawDataTable(DataMatrix table, std::string fileName)
+      : rows(std::make_shared<const DataMatrix>(std::move(table))), name(std::move(fileName)) {}
+  RawDataTable(std::shared_ptr<const DataMatrix> controls, std::string fileName,
+               std::vector<long double> scores)
+      : rows(std::move(controls)), name(std::move(fileName)), caseScores(std::move(scores)) {}
 };
 // Published summary statistics instead of raw data.
 struct SummaryInput {
@@ -72,12 +89,16 @@ struct AnalysisRequest {
   int drawCount = kDrawCount;
   std::vector<std::string> notes;  // the user's notes, one entry per line
   DataSource data;
+  bool plots = false;      // bin the draws for the plots (Analysis::plot); the draws are freed
   bool keepDraws = false;  // return every draw's z* (Analysis::draws)
   int threads = 0;         // as EngineOptions::threads
 
   // Optional. Called on the thread that runs the analysis.
   EngineProgressFn progress;                       // returning false cancels
   std::function<void(const std::string&)> notice;  // information for the user
+  // Asked while the data file keeps the reader waiting (a pipe, a FIFO):
+  // returning true cancels the analysis.
+  std::function<bool()> stop;
 
   // The two fields' texts for whole numbers.
   void SetCounts(int N, int k);
@@ -96,7 +117,12 @@ struct Analysis {
   int drawCount = kDrawCount;
   bool fromSummary = false;  // summary statistics were entered, not raw data
   std::string dataFileName;  // raw data file (or summary file) as named; may be empty
-  DataMatrix rawData{0};     // the raw data (empty for summary input)
+  // The raw data read (rows 1..N the controls; null for summary input).
+  std::shared_ptr<const DataMatrix> rawData;
+  // What the user is warned of: rows or numbers of the file not used, digits
+  // a number lost on reading, a prior known to be unreliable at this N. Each
+  // warning is also in the loaded-data notice.
+  std::vector<std::string> warnings;
   // --- the sample statistics
   Matrix R;
   Vector means, sds, caseScores, caseRawZ;
@@ -109,6 +135,7 @@ struct Analysis {
   PhiSums phiSums;                 // sums of Phi(z*) and Phi(z*)^2 over the draws
   bool centred = false;            // run on centred scores (see RunAnalysis)
   std::vector<long double> draws;  // every draw's z*, in draw order, when asked for
+  std::optional<PlotData> plot;    // the plots' data, when asked for
 };
 
 enum class ErrorKind {
@@ -121,12 +148,16 @@ enum class ErrorKind {
   Internal,
 };
 
-struct AnalysisError {
+// Why an analysis gave no result: its kind (which the command-line program's
+// exit code follows), and the refusal (reason, text, box, beep, field at
+// fault) the worksheet shows for it.
+struct AnalysisError : Refusal {
   ErrorKind kind = ErrorKind::Internal;
-  int field = 0;                         // the worksheet field at fault: 1 N, 2 covariates, 0 none
-  MessageKind box = MessageKind::Error;  // how the worksheet shows it
-  std::string message;                   // the text (carriage returns as line breaks)
-  bool beep = false;                     // the worksheet beeps first
+  AnalysisError() = default;
+  AnalysisError(ErrorKind errorKind, Refusal refusal)
+      : Refusal(std::move(refusal)), kind(errorKind) {}
+  AnalysisError(ErrorKind errorKind, Reason why, std::string text, int atField = 0)
+      : Refusal{why, std::move(text), MessageKind::Error, false, atField}, kind(errorKind) {}
 };
 
 class AnalysisOutcome {
@@ -151,11 +182,26 @@ AnalysisOutcome RunAnalysis(const AnalysisRequest& request);
 // would start from: to save a raw data file's statistics as a summary.
 std::variant<SummaryStatistics, AnalysisError> SummariseData(const AnalysisRequest& request);
 
+// A raw data file read as an analysis reads it: rows rows (the controls, and
+// the case when withCase) of K numbers, the missing-data check with its
+// message, and the warnings of rows or numbers not used and digits lost.
+struct LoadedRawData {
+  std::shared_ptr<const DataMatrix> table;
+  std::vector<std::string> warnings;
+};
+std::variant<LoadedRawData, AnalysisError> LoadRawDataFile(const std::string& path, int N, int K,
+                                                           bool withCase,
+                                                           const std::function<bool()>& stop);
+
 // N and k from the fields' texts with the worksheet's rules and messages (in
-// order: N, the number of covariates, the prior's covariate limit). On success
-// returns std::nullopt and sets N and k.
-std::optional<AnalysisError> CheckCounts(const std::string& controls, const std::string& covariates,
-                                         PriorChoice prior, int& N, int& k);
+// order: N, the number of covariates, the prior's covariate limit), or the
+// first refusal, with the field at fault.
+struct Counts {
+  int N = 0;
+  int k = 0;
+};
+Checked<Counts> CheckCounts(const std::string& controls, const std::string& covariates,
+                            PriorChoice prior);
 
 // The largest number of covariates the prior admits for N controls: N - 4
 // calibrated, N - 3 standard theory.

@@ -8,6 +8,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "TemplateForm/analysis.h"
+#include "file_io/number_text.h"
 #include "text/format_text.h"
 
 namespace quorvane {
@@ -28,12 +30,6 @@ constexpr long double kControlSpanSDs = 4;
 
 std::string Fixed3(long double value) {
   return FormatText("%.3Lf", value);
-}
-
-std::string GroupedCount(std::int64_t n) {
-  std::string digits = std::to_string(n);
-  for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3) digits.insert(i, ",");
-  return digits;
 }
 
 // The central kCentralShare of the finite draws, from a fine histogram over
@@ -150,7 +146,7 @@ PosteriorPlot BuildPosterior(const Analysis& a, std::span<const long double> dra
   p.title = "How certain the effect size is: its posterior distribution";
   p.xTitle = "Effect size (Z-DCCC): the case's standardized difference between the tasks";
   p.yTitle = "Posterior density";
-  p.legend.push_back({PlotMark::Bars, "Posterior draws (" + GroupedCount(p.drawCount) + ")"});
+  p.legend.push_back({PlotMark::Bars, "Posterior draws (" + GroupDigits(p.drawCount) + ")"});
   p.legend.push_back(
       {PlotMark::PointEstimate, "Point estimate = " + FormatText("%2.3Lf", p.pointEstimate)});
   switch (a.limit) {
@@ -198,19 +194,15 @@ CaseAmongControlsPlot BuildCaseAmongControls(const Analysis& a) {
   return c;
 }
 
-// Numbers with every digit a long double holds.
-std::string Exact(long double v) {
-  return FormatText("%.21Lg", v);
-}
-
 bool ReadNumber(const std::string& text, long double& v) {
   if (text == "nan") {
     v = std::numeric_limits<long double>::quiet_NaN();
     return true;
   }
-  char* end = nullptr;
-  v = std::strtold(text.c_str(), &end);
-  return !text.empty() && end == text.c_str() + text.size();
+  // Read as the C locale reads it, whatever locale the plot program runs in.
+  const std::optional<long double> value = ParsePlainDecimal(text);
+  if (value) v = *value;
+  return value.has_value();
 }
 
 bool ReadCount(const std::string& text, std::int64_t& n) {
@@ -267,6 +259,10 @@ int HistogramBinCount(std::int64_t drawCount) {
   return static_cast<int>(std::clamp<long double>(std::floor(twiceCubeRoot), 10, 100));
 }
 
+PlotData BuildPlotData(const Analysis& a) {
+  return BuildPlotData(a, a.draws);
+}
+
 PlotData BuildPlotData(const Analysis& a, std::span<const long double> draws) {
   if (draws.empty()) throw std::invalid_argument("BuildPlotData: the analysis kept no draws");
   return PlotData{BuildPosterior(a, draws), BuildCaseAmongControls(a)};
@@ -278,20 +274,23 @@ std::string WritePlotData(const PlotData& plot) {
   const CaseAmongControlsPlot& c = plot.caseAmongControls;
   std::ostringstream out;
   out << kHeader << '\n';
-  out << "binLow " << Exact(p.binLow) << "\nbinWidth " << Exact(p.binWidth) << "\ncounts";
+  out << "binLow " << FullPrecision(p.binLow) << "\nbinWidth " << FullPrecision(p.binWidth)
+      << "\ncounts";
   for (std::int64_t n : p.counts) out << ' ' << n;
   out << "\nbelow " << p.below << "\nabove " << p.above << "\nnotFinite " << p.notFinite
-      << "\ndrawCount " << p.drawCount << "\npointEstimate " << Exact(p.pointEstimate) << '\n';
-  if (p.lower) out << "lower " << Exact(*p.lower) << '\n';
-  if (p.upper) out << "upper " << Exact(*p.upper) << '\n';
+      << "\ndrawCount " << p.drawCount << "\npointEstimate " << FullPrecision(p.pointEstimate)
+      << '\n';
+  if (p.lower) out << "lower " << FullPrecision(*p.lower) << '\n';
+  if (p.upper) out << "upper " << FullPrecision(*p.upper) << '\n';
   out << "zeroShown " << (p.zeroShown ? 1 : 0) << "\nposteriorTitle " << p.title << "\nposteriorX "
       << p.xTitle << "\nposteriorY " << p.yTitle << '\n';
   for (const LegendEntry& e : p.legend)
     out << "legend posterior " << MarkName(e.mark) << ' ' << e.text << '\n';
-  out << "sdDiff " << Exact(c.sdDiff) << "\ncaseValue " << Exact(c.caseValue) << "\nupperTail "
-      << (c.upperTail ? 1 : 0) << "\npercentMoreExtreme " << Exact(c.percentMoreExtreme)
-      << "\nxMin " << Exact(c.xMin) << "\nxMax " << Exact(c.xMax) << "\ncaseTitle " << c.title
-      << "\ncaseX " << c.xTitle << "\ncaseY " << c.yTitle << "\ntailLabel " << c.tailLabel << '\n';
+  out << "sdDiff " << FullPrecision(c.sdDiff) << "\ncaseValue " << FullPrecision(c.caseValue)
+      << "\nupperTail " << (c.upperTail ? 1 : 0) << "\npercentMoreExtreme "
+      << FullPrecision(c.percentMoreExtreme) << "\nxMin " << FullPrecision(c.xMin) << "\nxMax "
+      << FullPrecision(c.xMax) << "\ncaseTitle " << c.title << "\ncaseX " << c.xTitle << "\ncaseY "
+      << c.yTitle << "\ntailLabel " << c.tailLabel << '\n';
   for (const LegendEntry& e : c.legend)
     out << "legend case " << MarkName(e.mark) << ' ' << e.text << '\n';
   out << "end\n";

@@ -20,9 +20,9 @@
 #include <string>
 #include <vector>
 
-#include "TemplateForm/analysis.h"
-
 namespace quorvane {
+
+struct Analysis;
 
 // One entry of a plot's legend; `kind` tells the renderer which mark it is.
 enum class PlotMark { Bars, Interval, PointEstimate, Zero, Curve, TailArea, CaseValue };
@@ -83,9 +83,7 @@ int HistogramBinCount(std::int64_t drawCount);
 // The plots of an analysis from its draws (Analysis::draws, or another span of
 // the same draws). Throws std::invalid_argument when draws is empty.
 PlotData BuildPlotData(const Analysis& a, std::span<const long double> draws);
-inline PlotData BuildPlotData(const Analysis& a) {
-  return BuildPlotData(a, a.draws);
-}
+PlotData BuildPlotData(const Analysis& a);  // from a.draws
 
 // The plot data as text lines (numbers with every digit of a long double), and
 // back. ParsePlotData returns std::nullopt and says why for text it cannot read.

@@ -1,25 +1,28 @@
-// The raw data file loader: asks the user for a plain text file of scores and
-// reads rows x cols numbers from it into a DataMatrix.
+// The raw data file loader: reads rows x cols numbers from a plain text file
+// of scores into a DataMatrix (the worksheet's open dialog chooses the file).
 //
-// File format: one row per line (controls first, then the case); numbers
-// separated by blanks, tabs or other control characters; a line ends at a
-// carriage return, a carriage return + line feed, or a line feed alone; a
-// Ctrl-Z (0x1A) or the end of the file ends the data. Numbers beyond the
-// first cols of a line, and lines beyond the first rows, are ignored. A row
-// short of numbers, or an empty line, leaves its cells missing
-// (MissingValueMarker); a number is never taken from the next line.
+// File format (read with the program's one text reader, file_io/text_reader.h):
+// one row per line (controls first, then the case); numbers separated by blanks
+// or tabs; a line ends at a carriage return, a carriage return + line feed, or
+// a line feed alone; a Ctrl-Z (0x1A) or the end of the file ends the data.
+// Numbers beyond the first cols of a line, and lines beyond the first rows,
+// are not used (they are counted, so that a caller can say so). A row short of
+// numbers, or an empty line, leaves its cells missing (MissingValueMarker); a
+// number is never taken from the next line.
 //
 // A number is plain decimal text of at most 64 characters: optional sign,
 // digits with an optional point and fraction (at least one digit), optional
 // exponent (e or E, optional sign, digits); its value must be finite. Commas,
-// hexadecimal, "nan", "inf" and the like are invalid.
+// hexadecimal, "nan", "inf" and the like are invalid, and so is any control
+// character, which is not text.
 #pragma once
 
-#include <cstddef>
-#include <istream>
+#include <functional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
+#include "file_io/text_reader.h"
 #include "matrix_handling/matrix_types.h"
 
 namespace quorvane {
@@ -30,7 +33,7 @@ namespace quorvane {
 // For a file that cannot be opened or read, what() names the file.
 class RawDataError : public std::runtime_error {
  public:
-  enum class Problem { Unreadable, Content };
+  enum class Problem { Unreadable, Content, Cancelled };
   RawDataError(Problem problem, const std::string& what)
       : std::runtime_error(what), problem_(problem) {}
   Problem problem() const { return problem_; }
@@ -41,34 +44,60 @@ class RawDataError : public std::runtime_error {
 
 // Longest text accepted as one number.
 inline constexpr std::size_t kMaxNumberLength = 64;
-// Longest line, and longest run of blanks or control characters within a
-// line, that a raw data file may hold (a file beyond them is not text).
-inline constexpr std::size_t kMaxLineLength = 1 << 20;
-inline constexpr std::size_t kMaxSeparatorRun = 1 << 16;
+
+// What the loader saw of the file besides the cells it filled.
+struct RawDataShape {
+  int lines = 0;  // lines of data read (up to the end of the data or of the counting)
+  // The first of lines 1..rows holding fewer than cols numbers (0: none), and
+  // how many it holds (0 for an empty line; a line after the end of the data,
+  // when lines < rows, holds none).
+  int firstShortLine = 0;
+  int numbersOnShortLine = 0;
+  // Lines of the whole file, to the end of its data, whose first cols items
+  // are numbers: more than rows says that rows beyond the asked-for ones
+  // were not used. Counting stops after kMaxCountedLines lines
+  // (completeRowsAtLeast).
+  int completeRows = 0;
+  bool completeRowsAtLeast = false;
+  // Lines among 1..rows with more than cols items, the first such line and
+  // its item count.
+  int widerLines = 0;
+  int firstWiderLine = 0;
+  int itemsOnFirstWiderLine = 0;
+  // Lines among 1..rows with a number that keeps fewer significant digits
+  // than its text gave (see KeepsItsDigits), in order, at most the first 5.
+  std::vector<int> impreciseLines;
+};
+inline constexpr int kMaxCountedLines = 10'000'000;
 
 // The reading core. rawData := a new table of cols columns, every cell
-// MissingValueMarker;
-// then rows 1..rows, columns 1..cols are filled from the stream as described
-// above (cells not found stay missing). The table starts with capacity rows
-// (at most rows) and grows with the rows present in the stream up to rows;
-// when the data end before row rows it may have fewer than rows rows, and
-// every row beyond its end counts as missing.
-// @throws RawDataError for a number that cannot be converted (line and column
-//   1-based: the row and the position of the number in its row), for a stream
-//   read error, or for cols outside 1..20.
-// capacity: the rows to make room for at once (0: 500), when the caller knows
-// how many the stream can hold at most.
-// @throws RawDataError also for a line longer than kMaxLineLength characters
-//   or with more than kMaxSeparatorRun separators in a row.
-void ReadRawData(std::istream& in, int rows, int cols, DataMatrix& rawData, int capacity = 0);
+// MissingValueMarker; then rows 1..rows, columns 1..cols are filled from the
+// reader as described above (cells not found stay missing); the rest of the
+// data is read to fill shape. The table holds at most rows rows: when the
+// data end before row rows it may have fewer, and every row beyond its end
+// counts as missing. capacity: the rows to make room for at once (0: 500).
+// @throws RawDataError (Content) for a number that cannot be converted among
+//   lines 1..rows (line and column 1-based: the row and the position of the
+//   number in its row), for cols outside 1..20, or for text the reader
+//   refuses; (Unreadable) for a read error; (Cancelled) when the reader's stop
+//   function ended the wait for input.
+void ReadRawData(TextReader& in, int rows, int cols, DataMatrix& rawData, int capacity = 0,
+                 RawDataShape* shape = nullptr);
 
-// Reads the file at path (opened as given) with ReadRawData.
-// @throws RawDataError (Unreadable) when the file cannot be opened or read, is
-//   a folder, or is UTF-16 text; (Content) for a number that cannot be
-//   converted or a line that is not text.
-void ReadRawDataFile(const std::string& path, int rows, int cols, DataMatrix& rawData);
+// Reads the file at path (opened as given) with ReadRawData, the table made
+// large enough at once from the file's size. stop is asked while the file
+// (a pipe, say) keeps the reader waiting.
+// @throws RawDataError (Unreadable) when the file cannot be opened or read or
+//   is a folder; (Content) for a number that cannot be converted or text that
+//   is not text (UTF-16, control characters, endless lines).
+void ReadRawDataFile(const std::string& path, int rows, int cols, DataMatrix& rawData,
+                     RawDataShape* shape = nullptr, const std::function<bool()>& stop = {});
 
 // The number of leading rows among 1..rows whose cols cells are all filled.
 int CompleteRows(const DataMatrix& rawData, int rows, int cols);
+
+// The reader's refusal as a raw data error: a control character as an
+// invalid number with its line and column, the other problems as they are.
+RawDataError ToRawDataError(const TextFileError& e);
 
 }  // namespace quorvane

@@ -1,10 +1,20 @@
 #include "TemplateForm/report.h"
 
-#include "TemplateForm/worksheet.h"
 #include "matrix_handling/matrix_print.h"
 #include "text/format_text.h"
 
 namespace quorvane {
+
+const std::string ProgramTitle =
+    "Quorvane.exe: Bayesian test for a standardized difference in the sngle case controlling "
+    "for covariate(s)";
+
+std::string FormatInputLine(const std::string& label, const std::string& value) {
+  const std::string t = TrimBlanks(label);
+  const std::size_t colon = t.rfind(':');
+  if (colon != std::string::npos) return " " + t.substr(0, colon) + "= " + value;
+  return " Unnamed input X = " + label + value;
+}
 
 const std::array<std::string, 3> CitationLines = {
     " A Bayesian Monte Carlo test of whether a single case's standardized difference between two",
@@ -224,7 +234,9 @@ void WriteReport(const Analysis& analysis, LineSink& memo) {
     memo.Add(" Raw data were loaded from the following file: ");
     memo.Add(" " + ShowableText(a.dataFileName));
     memo.Add("");
-    Print_Data_Matrix(a.rawData, a.N, a.K, "Raw data for control cases:", memo);
+    if (a.rawData != nullptr) {
+      Print_Data_Matrix(*a.rawData, a.N, a.K, "Raw data for control cases:", memo);
+    }
     memo.Add("");
   }
 

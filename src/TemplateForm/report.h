@@ -10,6 +10,16 @@
 
 namespace quorvane {
 
+// Caption of the worksheet and head of every report.
+extern const std::string ProgramTitle;
+
+// Caption of the notes (lblComments); the report names the notes with it.
+inline constexpr const char* kNotesCaption = "User's Notes:";
+
+// One echo line of the report's inputs section, e.g.
+// FormatInputLine("Number of covariates :", "2") == " Number of covariates = 2".
+std::string FormatInputLine(const std::string& label, const std::string& value);
+
 // The three lines under " THIS PROGRAM IMPLEMENTS STATISTICAL METHODS
 // DEVELOPED IN THE FOLLOWING PAPER:", each beginning with a blank. They
 // describe the method in neutral words.

@@ -20,22 +20,6 @@ Json Pairs(const Vector& v, int from, int to, const char* format) {
   return list;
 }
 
-const char* PriorName(PriorChoice prior) {
-  return prior == PriorChoice::StandardTheory ? "standard" : "calibrated";
-}
-
-const char* LimitName(CredibleLimitChoice limit) {
-  switch (limit) {
-    case CredibleLimitChoice::OneSidedLower:
-      return "lower";
-    case CredibleLimitChoice::OneSidedUpper:
-      return "upper";
-    case CredibleLimitChoice::TwoSided:
-      break;
-  }
-  return "two-sided";
-}
-
 Json ProgramJson(const std::string& version) {
   return Json{{"name", "quorvane-cli"}, {"version", version}};
 }
@@ -63,10 +47,6 @@ void Flatten(const Json& node, const std::string& name,
 
 }  // namespace
 
-std::string FullPrecision(long double value) {
-  return FormatText("%.21Lg", value);
-}
-
 Json NumberPair(long double value, const char* format) {
   return Json{{"value", FullPrecision(value)}, {"text", TrimBlanks(FormatText(format, value))}};
 }
@@ -88,8 +68,8 @@ Json AnalysisJson(const Analysis& a, const std::string& version, const CaseOrigi
   Json data{{"kind", a.fromSummary ? "summary statistics" : "raw data"}, {"file", a.dataFileName}};
   j["inputs"] = Json{{"controls", a.N},
                      {"covariates", a.k},
-                     {"prior", PriorName(a.prior)},
-                     {"limit", LimitName(a.limit)},
+                     {"prior", PriorKeyword(a.prior)},
+                     {"limit", LimitKeyword(a.limit)},
                      {"draws", a.drawCount},
                      {"seeds", Json::array({kEngineSeed1, kEngineSeed2})},
                      {"data", data}};
@@ -126,6 +106,7 @@ Json AnalysisJson(const Analysis& a, const std::string& version, const CaseOrigi
                       {"percentMoreExtreme", NumberPair(r.percentMoreExtreme, kEstimate)},
                       {"percentLower", NumberPair(r.percentLower, kEstimate)},
                       {"percentUpper", NumberPair(r.percentUpper, kEstimate)}};
+  if (!a.warnings.empty()) j["warnings"] = a.warnings;
   return j;
 }
 

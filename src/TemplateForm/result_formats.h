@@ -11,20 +11,12 @@
 #include <vector>
 
 #include "TemplateForm/analysis.h"
+#include "TemplateForm/case_batch.h"
+#include "text/format_text.h"
 
 namespace quorvane {
 
 using Json = nlohmann::ordered_json;
-
-// Where a batch's case came from: its line in the cases file and its ID
-// (empty when the row has none).
-struct CaseOrigin {
-  int line = 0;
-  std::string id;
-};
-
-// A long double as decimal text with 21 significant digits ("%.21Lg").
-std::string FullPrecision(long double value);
 
 // {"value": FullPrecision(value), "text": the value in printf format, blanks trimmed}.
 Json NumberPair(long double value, const char* format);
@@ -35,7 +27,8 @@ Json NumberPair(long double value, const char* format);
 long double OneTailedStandardError(const Analysis& a);
 
 // The whole analysis (see the README for the fields). version is the
-// program's version; origin, when given, adds the "case" member.
+// program's version; origin, when given, adds the "case" member; the
+// analysis's warnings, when it has any, come last as "warnings".
 Json AnalysisJson(const Analysis& a, const std::string& version,
                   const CaseOrigin* origin = nullptr);
 

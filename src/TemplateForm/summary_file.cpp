@@ -1,12 +1,11 @@
 #include "TemplateForm/summary_file.h"
 
 #include <cmath>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string_view>
 
-#include "TemplateForm/number_text.h"
+#include "file_io/number_text.h"
+#include "file_io/safe_file.h"
 #include "text/format_text.h"
 
 namespace quorvane {
@@ -69,16 +68,22 @@ std::optional<SummaryProblem> CheckCorrelation(long double r, const std::string&
 }
 
 std::string Digits(long double v) {
-  return FormatText("%.21Lg", v);
+  return FullPrecision(v);
 }
 
 // N and k as texts through the worksheet's checks, for the prior that admits
 // the most.
 std::optional<SummaryProblem> CheckCountTexts(const std::string& controls,
-                                              const std::string& covariates, int& N, int& k) {
-  if (auto error = CheckCounts(controls, covariates, PriorChoice::StandardTheory, N, k)) {
-    return Problem({error->field == 1 ? Field::Controls : Field::Covariates, 0, 0}, error->message);
+                                              const std::string& covariates, PriorChoice prior,
+                                              int& N, int& k) {
+  const Checked<Counts> counts = CheckCounts(controls, covariates, prior);
+  if (!counts.ok()) {
+    const Refusal& refusal = counts.refusal();
+    return Problem({refusal.field == 1 ? Field::Controls : Field::Covariates, 0, 0},
+                   refusal.message);
   }
+  N = counts.value().N;
+  k = counts.value().k;
   return std::nullopt;
 }
 
@@ -90,30 +95,11 @@ struct Line {
 };
 
 // The lines that hold something, comments removed, split into tokens.
-std::vector<Line> SplitLines(const std::string& text) {
+std::vector<Line> ReadLines(TextReader& in) {
   std::vector<Line> lines;
-  std::size_t i = 0;
-  int number = 0;
-  if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) i = 3;  // a UTF-8 byte order mark
-  while (i <= text.size()) {
-    ++number;
-    std::size_t end = i;
-    while (end < text.size() && text[end] != '\n' && text[end] != '\r') ++end;
-    std::string_view content(text.data() + i, end - i);
-    if (const auto hash = content.find('#'); hash != std::string_view::npos) {
-      content = content.substr(0, hash);
-    }
-    Line line{number, {}};
-    std::size_t p = 0;
-    while (p < content.size()) {
-      while (p < content.size() && static_cast<unsigned char>(content[p]) < 33) ++p;
-      const std::size_t start = p;
-      while (p < content.size() && static_cast<unsigned char>(content[p]) >= 33) ++p;
-      if (p > start) line.tokens.emplace_back(content.substr(start, p - start));
-    }
-    if (!line.tokens.empty()) lines.push_back(std::move(line));
-    if (end >= text.size()) break;
-    i = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
+  TextLine line;
+  while (in.NextLine(line)) {
+    if (!line.items.empty()) lines.push_back(Line{line.number, std::move(line.items)});
   }
   return lines;
 }
@@ -136,7 +122,8 @@ std::string NameList(int from, int to) {
 
 class SummaryReader {
  public:
-  explicit SummaryReader(std::vector<Line> lines) : lines_(std::move(lines)) {}
+  SummaryReader(std::vector<Line> lines, PriorChoice prior)
+      : lines_(std::move(lines)), prior_(prior) {}
 
   std::optional<SummaryProblem> Read(SummaryStatistics& statistics) {
     std::string controls, covariates;
@@ -145,7 +132,7 @@ class SummaryReader {
     int covariatesLine = 0;
     if (auto p = Single("covariates", covariates, covariatesLine)) return p;
     int N = 0, k = 0;
-    if (auto p = CheckCountTexts(controls, covariates, N, k)) {
+    if (auto p = CheckCountTexts(controls, covariates, prior_, N, k)) {
       return At(p->entry.field == Field::Controls ? countsLine : covariatesLine, *p);
     }
     SummaryTexts texts = SummaryTexts::Empty(N, k);
@@ -254,6 +241,7 @@ class SummaryReader {
   }
 
   std::vector<Line> lines_;
+  PriorChoice prior_;
   std::size_t next_ = 0;
   std::vector<int> rowLines_;
 };
@@ -316,7 +304,10 @@ std::optional<SummaryProblem> ConvertSummaryTexts(const SummaryTexts& texts,
 
 std::optional<SummaryProblem> CheckSummaryStatistics(const SummaryStatistics& s) {
   int N = 0, k = 0;
-  if (auto p = CheckCountTexts(std::to_string(s.N), std::to_string(s.k), N, k)) return p;
+  if (auto p = CheckCountTexts(std::to_string(s.N), std::to_string(s.k),
+                               PriorChoice::StandardTheory, N, k)) {
+    return p;
+  }
   const int K = s.k + 2;
   const auto finite = [](long double v, SummaryEntry entry) -> std::optional<SummaryProblem> {
     if (std::isfinite(v)) return std::nullopt;
@@ -350,21 +341,58 @@ std::optional<SummaryProblem> CheckSummaryStatistics(const SummaryStatistics& s)
   return std::nullopt;
 }
 
-std::optional<SummaryProblem> ReadSummary(std::istream& in, SummaryStatistics& statistics) {
-  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  if (in.bad()) return SummaryProblem{{}, 0, "The summary file could not be read."};
-  return SummaryReader(SplitLines(text)).Read(statistics);
+std::optional<SummaryProblem> ReadSummary(TextReader& in, SummaryStatistics& statistics,
+                                          PriorChoice prior) {
+  std::vector<Line> lines;
+  try {
+    lines = ReadLines(in);
+  } catch (const TextFileError& e) {
+    SummaryProblem problem{{}, e.line(), e.what()};
+    problem.cancelled = e.problem() == TextFileError::Problem::Cancelled;
+    problem.unreadable = e.problem() == TextFileError::Problem::Unreadable;
+    if (problem.unreadable) problem.message = "The summary file could not be read.";
+    if (e.line() > 0) {
+      problem.message = FormatText("Summary file, line %d: item %d holds a control character: \"",
+                                   e.line(), e.column()) +
+                        e.item() + "\"; the file does not look like plain text.";
+    }
+    return problem;
+  }
+  return SummaryReader(std::move(lines), prior).Read(statistics);
+}
+
+std::optional<SummaryProblem> ReadSummaryText(const std::string& text,
+                                              SummaryStatistics& statistics) {
+  TextReader in = TextReader::FromText(text, SummaryReadOptions({}));
+  return ReadSummary(in, statistics);
 }
 
 std::optional<SummaryProblem> ReadSummaryFile(const std::string& path,
-                                              SummaryStatistics& statistics) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return SummaryProblem{{}, 0, "The summary file " + path + " could not be opened."};
-  auto problem = ReadSummary(in, statistics);
-  if (problem && problem->line == 0 && problem->message.rfind("Summary file", 0) != 0) {
+                                              SummaryStatistics& statistics,
+                                              const std::function<bool()>& stop,
+                                              PriorChoice prior) {
+  std::optional<SummaryProblem> problem;
+  try {
+    TextReader in(path, SummaryReadOptions(stop));
+    problem = ReadSummary(in, statistics, prior);
+  } catch (const TextFileError& e) {
+    // Opening it failed.
+    problem = SummaryProblem{{},
+                             0,
+                             e.problem() == TextFileError::Problem::Folder
+                                 ? std::string(e.what())
+                                 : "The summary file " + path + " could not be opened."};
+    problem->unreadable = true;
+  }
+  if (problem && problem->unreadable && problem->line == 0 &&
+      problem->message == "The summary file could not be read.") {
     problem->message = "The summary file " + path + " could not be read.";
   }
   return problem;
+}
+
+TextReadOptions SummaryReadOptions(const std::function<bool()>& stop) {
+  return TextReadOptions{"summary file", '#', stop};
 }
 
 SummaryTexts SummaryToTexts(const SummaryStatistics& s) {
@@ -409,22 +437,11 @@ void WriteSummary(std::ostream& out, const SummaryStatistics& s) {
   }
 }
 
-bool WriteSummaryFile(const std::string& path, const SummaryStatistics& statistics,
-                      std::string& why) {
+std::optional<std::string> WriteSummaryFile(const std::string& path,
+                                            const SummaryStatistics& statistics) {
   std::ostringstream text;
   WriteSummary(text, statistics);
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) {
-    why = "the file cannot be created";
-    return false;
-  }
-  out << text.str();
-  out.close();
-  if (!out) {
-    why = "the file could not be written completely";
-    return false;
-  }
-  return true;
+  return WriteFileSafely(path, text.str());
 }
 
 }  // namespace quorvane

@@ -20,13 +20,14 @@
 // correlation matrix without its diagonal (row i holds i numbers).
 #pragma once
 
-#include <istream>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "TemplateForm/analysis.h"
+#include "file_io/text_reader.h"
 
 namespace quorvane {
 
@@ -44,6 +45,8 @@ struct SummaryProblem {
   SummaryEntry entry;
   int line = 0;  // the summary file's line (1-based), 0 for typed statistics
   std::string message;
+  bool unreadable = false;  // the file cannot be opened or read
+  bool cancelled = false;   // the stop function ended the wait for input
   // True for N or the number of covariates refused as the worksheet's fields
   // would refuse them; false for a problem with the statistics or the file.
   bool countProblem() const {
@@ -79,21 +82,30 @@ std::optional<SummaryProblem> ConvertSummaryTexts(const SummaryTexts& texts,
 // finiteness, a unit diagonal and a symmetric R).
 std::optional<SummaryProblem> CheckSummaryStatistics(const SummaryStatistics& statistics);
 
-// Reads a summary file. N and k are checked as the worksheet checks its
-// fields for the standard-theory prior (the prior that admits the most); an
-// analysis checks them again for the prior it runs.
+// Reads a summary file (with the program's text reader: its guards apply).
+// N and k are checked as the worksheet checks its fields for the prior given
+// (by default the standard-theory prior, which admits the most; an analysis
+// checks them again for the prior it runs), the problem named by its line.
+// stop is asked while the file (a pipe) keeps the reader waiting.
 // @returns the problem, the first found, with its line; std::nullopt on success.
-std::optional<SummaryProblem> ReadSummary(std::istream& in, SummaryStatistics& statistics);
-std::optional<SummaryProblem> ReadSummaryFile(const std::string& path,
+std::optional<SummaryProblem> ReadSummary(TextReader& in, SummaryStatistics& statistics,
+                                          PriorChoice prior = PriorChoice::StandardTheory);
+std::optional<SummaryProblem> ReadSummaryText(const std::string& text,
                                               SummaryStatistics& statistics);
+std::optional<SummaryProblem> ReadSummaryFile(const std::string& path,
+                                              SummaryStatistics& statistics,
+                                              const std::function<bool()>& stop = {},
+                                              PriorChoice prior = PriorChoice::StandardTheory);
+// How the reader reads a summary file: '#' starts a comment.
+TextReadOptions SummaryReadOptions(const std::function<bool()>& stop);
 
 // Writes the statistics in the summary file format, every number with 21
 // significant digits (enough to read back the same 80-bit value), LF line
 // ends.
 void WriteSummary(std::ostream& out, const SummaryStatistics& statistics);
-// Writes the file anew; false with the reason when it cannot be written.
-bool WriteSummaryFile(const std::string& path, const SummaryStatistics& statistics,
-                      std::string& why);
+// Writes the file through the safe writer; the reason when it cannot be written.
+std::optional<std::string> WriteSummaryFile(const std::string& path,
+                                            const SummaryStatistics& statistics);
 
 // The texts of the statistics (WriteSummary's numbers), e.g. to fill grids.
 SummaryTexts SummaryToTexts(const SummaryStatistics& statistics);

@@ -26,12 +26,13 @@
 #include <algorithm>
 
 #include "TemplateResults/plot_panel.h"
+#include "file_io/safe_file.h"
 #include "gui/dialogs.h"
 #include "gui/fonts.h"
 #include "gui/layout_button.h"
+#include "gui/plots/plot_render.h"
 #include "gui/text_printing.h"
 #include "gui/window_placement.h"
-#include "plots/plot_render.h"
 
 namespace quorvane {
 
@@ -329,20 +330,13 @@ void TfrmTemplateResults::cmdSaveOutputClick() {
   if (!chosen || chosen->trimmed().isEmpty()) return;
   saveName_ = *chosen;
 
-  QFile file(*chosen);
-  const QByteArray bytes = WholeText().toUtf8();
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+  // Through the safe writer: a failed or full-disk write leaves an earlier
+  // file as it was.
+  if (auto why = WriteFileSafely(QFile::encodeName(*chosen).toStdString(),
+                                 WholeText().toUtf8().toStdString())) {
     dialogs_.ShowMessage(this, MessageKind::Error,
-                         QStringLiteral("Cannot create file \"%1\". %2")
-                             .arg(QDir::toNativeSeparators(*chosen), file.errorString()));
-    return;
-  }
-  const bool written = file.write(bytes) == bytes.size();
-  file.close();
-  if (!written || file.error() != QFileDevice::NoError) {
-    dialogs_.ShowMessage(this, MessageKind::Error,
-                         QStringLiteral("The file \"%1\" could not be written. %2")
-                             .arg(QDir::toNativeSeparators(*chosen), file.errorString()));
+                         QStringLiteral("The file \"%1\" could not be written: %2")
+                             .arg(QDir::toNativeSeparators(*chosen), QString::fromStdString(*why)));
     return;
   }
   memoResults_->document()->setModified(false);  // saved as it stands

@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 
 #include "gui/dialogs.h"
-#include "plots/plot_render.h"
+#include "gui/plots/plot_render.h"
 
 namespace quorvane {
 

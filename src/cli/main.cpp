@@ -1,4 +1,5 @@
-// quorvane-cli: one analysis without a window.
+// quorvane-cli: one analysis without a window, or many cases against one
+// control sample.
 //
 // The options are the worksheet's inputs, typed as text; the data file is the
 // file the open dialog would return. The report goes to standard output, line
@@ -7,24 +8,24 @@
 // The exit code tells the kind of failure (see kExitCodeHelp).
 
 #include <CLI/CLI.hpp>
-#include <atomic>
-#include <csignal>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <iostream>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "TemplateForm/analysis.h"
+#include "TemplateForm/case_batch.h"
 #include "TemplateForm/plot_data.h"
-#include "TemplateForm/report.h"
-#include "cli/batch_command.h"
+#include "cli/output.h"
 #include "cli/plot_output.h"
-#include "cli/report_file.h"
 #include "cli/result_output.h"
 #include "cli/summary_options.h"
 #include "cli/terminal.h"
-#include "text/line_sink.h"
+#include "file_io/safe_file.h"
+#include "text/format_text.h"
 
 #ifndef QUORVANE_VERSION
 #define QUORVANE_VERSION "unknown"
@@ -40,7 +41,7 @@ enum ExitCode : int {
   kBadInputValue = 3,      // N or the number of covariates refused by the worksheet's checks
   kDataFileProblem = 4,    // data file missing, unreadable, a bad number, or missing data
   kDataNotAnalysable = 5,  // not positive definite, a constant column, or unreliable numerics
-  kOutputNotWritten = 6,   // --output or --plot file could not be written
+  kOutputNotWritten = 6,   // --output or --plot file (or standard output) could not be written
   kOutOfMemory = 7,        // not enough memory for the data or the draws
   kInterrupted = 8,        // stopped by Ctrl-C (SIGINT) or SIGTERM
 };
@@ -56,33 +57,24 @@ constexpr const char* kExitCodeHelp =
     "  5  the data cannot be analysed (the controls' correlation matrix is not\n"
     "     positive definite, a control column is constant, or the computation\n"
     "     cannot be carried out reliably)\n"
-    "  6  the --output or --plot file could not be written\n"
+    "  6  the --output or --plot file, or standard output, could not be written\n"
     "  7  not enough memory\n"
     "  8  interrupted (Ctrl-C)\n";
-
-constexpr std::size_t kMaxNotesLength = 250;  // what the worksheet's notes field holds
 
 struct Options {
   std::string controls;
   std::string covariates;
-  std::string prior = "calibrated";
-  std::string limit = "two-sided";
+  std::string prior = PriorKeyword(PriorChoice::Calibrated);
+  std::string limit = LimitKeyword(CredibleLimitChoice::TwoSided);
   std::string notes;
   std::string output;
   std::string plot;  // --plot: the plots' image file
   std::string dataFile;
-  int draws = kDrawCount;
+  std::string draws = std::to_string(kDrawCount);
   SummaryArguments summary;  // --summary, --write-summary, which inputs were given
   std::string format = "text";
   std::string cases;
 };
-
-std::atomic<bool> interrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
-
-extern "C" void OnInterrupt(int /*signal*/) {
-  interrupted.store(true);
-}
 
 // The notes as the worksheet's notes field would hold them: one line per real
 // line break or "\n" escape ("\\" stands for one backslash). A trailing line
@@ -112,18 +104,16 @@ std::vector<std::string> SplitNotes(const std::string& text) {
   return lines;
 }
 
-// Length of the notes as the field counts it: characters (not bytes of their
-// UTF-8 encoding), each line break counting as two (a carriage return and a
-// line feed).
-std::size_t NotesLength(const std::vector<std::string>& lines) {
-  std::size_t length = 0;
-  for (const std::string& line : lines) {
-    for (const char c : line) {
-      if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++length;  // not a continuation byte
-    }
+// --draws: decimal digits only, 1 to the largest count an analysis holds.
+std::optional<int> ParseDrawCount(const std::string& text) {
+  if (text.empty() || text.size() > 10) return std::nullopt;
+  long long value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
   }
-  if (!lines.empty()) length += 2 * (lines.size() - 1);
-  return length;
+  if (value < 1 || value > INT_MAX) return std::nullopt;
+  return static_cast<int>(value);
 }
 
 int ExitCodeFor(ErrorKind kind) {
@@ -147,87 +137,158 @@ int ExitCodeFor(ErrorKind kind) {
 
 // A box's text on standard error: its carriage returns as line breaks.
 void ShowOnStandardError(const std::string& text) {
-  std::string shown = text;
-  for (char& c : shown) {
-    if (c == '\r') c = '\n';
-  }
-  std::cerr << shown << '\n' << std::flush;
+  std::cerr << WithLineFeeds(text) << '\n' << std::flush;
 }
 
-// The lines to standard output and, with --output, to the file.
-int WriteOutput(const Options& options, const std::vector<std::string>& lines) {
-  const char* end = LineEnd(ParseOutputFormat(options.format));
-  for (const std::string& line : lines) std::cout << line << end;
-  std::cout.flush();
+// Every file the command line names for output, against every input and
+// every other output: no output may replace an input, nor two outputs be one
+// file. The reason (exit code 2), or std::nullopt.
+std::optional<std::string> SamePathProblem(const Options& options) {
+  const std::vector<std::pair<const char*, const std::string*>> inputs = {
+      {"the data file", &options.dataFile},
+      {"the summary file", &options.summary.summaryFile},
+      {"the cases file", &options.cases}};
+  const std::vector<std::pair<const char*, const std::string*>> outputs = {
+      {"--output", &options.output},
+      {"--plot", &options.plot},
+      {"--write-summary", &options.summary.writeSummary}};
+  for (std::size_t o = 0; o < outputs.size(); ++o) {
+    const std::string& out = *outputs[o].second;
+    if (out.empty()) continue;
+    for (const auto& [name, in] : inputs) {
+      if (!in->empty() && SameFile(out, *in)) {
+        if (outputs[o].second == &options.summary.writeSummary && in == &options.dataFile) {
+          return "--write-summary names the data file " + *in +
+                 ": the summary would replace the data; choose another file";
+        }
+        return std::string(outputs[o].first) + " names the input file " + *in + " (" + name +
+               "): the output would replace it; choose another file";
+      }
+    }
+    for (std::size_t p = o + 1; p < outputs.size(); ++p) {
+      const std::string& other = *outputs[p].second;
+      if (!other.empty() && SameFile(out, other)) {
+        return std::string(outputs[o].first) + " and " + outputs[p].first + " name the same file " +
+               out + "; choose two files";
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> CasesArgumentProblem(const Options& options) {
+  if (options.cases.empty()) return std::nullopt;
+  if (!options.plot.empty()) {
+    return "--plot draws the plots of one analysis and cannot be used with --cases; run the case "
+           "alone to plot it";
+  }
+  if (!options.summary.writeSummary.empty()) {
+    return "--write-summary writes a data file's statistics instead of an analysis and cannot be "
+           "used with --cases";
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> WriteSummaryArgumentProblem(const Options& options) {
+  if (options.summary.writeSummary.empty()) return std::nullopt;
+  for (const auto& [name, value] :
+       {std::pair{"--output", &options.output}, std::pair{"--plot", &options.plot}}) {
+    if (!value->empty()) {
+      return std::string("--write-summary writes only the summary file and runs no analysis, so ") +
+             name + " has nothing to write; leave it out";
+    }
+  }
+  return std::nullopt;
+}
+
+// The outcome's warnings on standard error, each on a line of its own.
+void ShowWarnings(const std::vector<std::string>& warnings) {
+  for (const std::string& warning : warnings) ShowOnStandardError("Warning: " + warning);
+}
+
+int Finish(ResultsOut& out, int code) {
+  const std::vector<std::string> problems = out.Finish();
+  for (const std::string& problem : problems) std::cerr << problem << '\n';
+  return problems.empty() ? code : code == kSuccess ? kOutputNotWritten : code;
+}
+
+int RunBatch(const Options& options, const AnalysisRequest& base) {
+  const OutputFormat format = ParseOutputFormat(options.format);
+  ResultsOut out(LineEnd(format));
   if (!options.output.empty()) {
-    std::string why;
-    if (!SaveReportFile(options.output, lines, why)) {
-      std::cerr << "The report could not be written to the file " << options.output << ": " << why
+    if (auto problem = out.OpenFile(options.output)) {
+      std::cerr << "The report could not be written to the file " << options.output << ": "
+                << *problem << '\n';
+      return kOutputNotWritten;
+    }
+  }
+  ProgressBar bar(StandardErrorIsTerminal());
+  const int K = [&] {
+    const Checked<Counts> counts = CheckCounts(base.controls, base.covariates, base.prior);
+    return counts.ok() ? counts.value().k + 2 : 0;
+  }();
+  BatchOutput lines(format, QUORVANE_VERSION, K);
+  BatchRequest request;
+  request.base = base;
+  request.casesFile = options.cases;
+  request.progress = [&bar](std::int64_t done, std::int64_t total) { bar.Show(done, total); };
+  request.stop = [] { return Interrupted(); };
+  request.onCase = [&](const CaseRow& row, const AnalysisOutcome* outcome) {
+    std::vector<std::string> errors;
+    const std::vector<std::string> ready = lines.Add(row, outcome, errors);
+    if (!errors.empty() || !row.warnings.empty()) bar.End();
+    for (const std::string& line : errors) ShowOnStandardError(line);
+    ShowWarnings(row.warnings);
+    out.Write(ready);
+  };
+  const BatchSummary batch = RunBatch(request);
+  bar.End();
+  if (batch.failure) {
+    if (batch.failure->kind == ErrorKind::Cancelled) {
+      std::cerr << "Interrupted: no case was analysed\n";
+    } else {
+      ShowOnStandardError(batch.failure->message);
+    }
+    return ExitCodeFor(batch.failure->kind);
+  }
+  ShowWarnings(batch.warnings);
+  if (batch.cases == 0) {
+    std::cerr << "The cases file " << options.cases
+              << " holds no case: each line holds an optional ID, then Y1, Y2 and the "
+                 "covariates\n";
+    return kDataFileProblem;
+  }
+  out.Write(lines.Finish());
+  if (batch.caseFailure && batch.caseFailure->kind == ErrorKind::Cancelled) {
+    std::cerr << "Interrupted: " << batch.finished << " of " << batch.cases
+              << " cases finished; their results were written\n";
+  }
+  return Finish(out, batch.caseFailure ? ExitCodeFor(batch.caseFailure->kind) : kSuccess);
+}
+
+int RunSingle(const Options& options, AnalysisRequest request) {
+  const OutputFormat format = ParseOutputFormat(options.format);
+  ResultsOut out(LineEnd(format));
+  // The output files are looked at before the analysis: a run of a million
+  // draws is not spent on a report that cannot be saved.
+  if (!options.output.empty()) {
+    if (auto problem = out.OpenFile(options.output)) {
+      std::cerr << "The report could not be written to the file " << options.output << ": "
+                << *problem << '\n';
+      return kOutputNotWritten;
+    }
+  }
+  if (!options.plot.empty()) {
+    if (auto problem = OutputFileProblem(options.plot)) {
+      std::cerr << "The plots could not be written to the file " << options.plot << ": " << *problem
                 << '\n';
       return kOutputNotWritten;
     }
   }
-  return kSuccess;
-}
-
-int RunBatch(const Options& options, const AnalysisRequest& request) {
-  ProgressBar bar(StandardErrorIsTerminal());
-  const BatchOutcome batch = RunCaseBatch(
-      request, options.cases, ParseOutputFormat(options.format), QUORVANE_VERSION,
-      [&bar](std::int64_t done, std::int64_t total) { bar.Show(done, total); },
-      [] { return interrupted.load(); });
-  bar.End();
-  for (const std::string& line : batch.errorLines) ShowOnStandardError(line);
-  if (!batch.anyRun) {
-    ShowOnStandardError(batch.failure->message);
-    return ExitCodeFor(batch.failure->kind);
-  }
-  if (batch.failure && batch.failure->kind == ErrorKind::Cancelled) {
-    std::cerr << "Interrupted: " << batch.finished << " of " << batch.cases
-              << " cases finished; their results were written\n";
-  }
-  const int written = WriteOutput(options, batch.lines);
-  if (written != kSuccess) return written;
-  return batch.failure ? ExitCodeFor(batch.failure->kind) : kSuccess;
-}
-
-int Run(const Options& options) {
-  const std::string& input =
-      options.summary.summaryFile.empty() ? options.dataFile : options.summary.summaryFile;
-  for (const std::string& named : {input, options.cases}) {
-    if (!options.output.empty() && !named.empty() && SameFile(options.output, named)) {
-      std::cerr << "--output names the input file " << named
-                << ": the output would replace it; choose another file\n";
-      return kBadArguments;
-    }
-  }
-  if (!options.plot.empty() &&
-      (SameFile(options.plot, options.dataFile) ||
-       (!options.output.empty() && SameFile(options.plot, options.output)))) {
-    std::cerr << "--plot names the data file or the --output file; choose another file\n";
-    return kBadArguments;
-  }
-
-  AnalysisRequest request;
-  request.controls = options.controls;
-  request.covariates = options.covariates;
-  request.prior =
-      options.prior == "standard" ? PriorChoice::StandardTheory : PriorChoice::Calibrated;
-  request.limit = options.limit == "lower"   ? CredibleLimitChoice::OneSidedLower
-                  : options.limit == "upper" ? CredibleLimitChoice::OneSidedUpper
-                                             : CredibleLimitChoice::TwoSided;
-  request.notes = SplitNotes(options.notes);
-  request.drawCount = options.draws;
-  if (auto failure = SetRequestData(options.summary, request)) {
-    ShowOnStandardError(failure->message);
-    return ExitCodeFor(*failure->kind);
-  }
-  if (!options.cases.empty()) return RunBatch(options, request);
-  request.keepDraws = !options.plot.empty();
-
+  request.plots = !options.plot.empty();
   ProgressBar bar(StandardErrorIsTerminal());
   request.progress = [&bar](std::int64_t done, std::int64_t total) {
-    if (interrupted.load()) return false;
+    if (Interrupted()) return false;
     bar.Show(done, total);
     return true;
   };
@@ -235,14 +296,7 @@ int Run(const Options& options) {
     bar.End();
     ShowOnStandardError(text);
   };
-
-  if (!options.summary.writeSummary.empty()) {
-    auto failure = WriteSummaryOfData(request, options.summary.writeSummary);
-    if (failure) ShowOnStandardError(failure->message);
-    return !failure ? kSuccess : failure->kind ? ExitCodeFor(*failure->kind) : kOutputNotWritten;
-  }
-
-  AnalysisOutcome outcome = RunAnalysis(request);
+  const AnalysisOutcome outcome = RunAnalysis(request);
   bar.End();
   if (!outcome.ok()) {
     const AnalysisError& error = outcome.error();
@@ -253,22 +307,48 @@ int Run(const Options& options) {
     }
     return ExitCodeFor(error.kind);
   }
-
-  const int written = WriteOutput(
-      options, SingleOutput(ParseOutputFormat(options.format), outcome.result(), QUORVANE_VERSION));
-  if (written != kSuccess) return written;
-  if (!options.plot.empty()) {
-    // The plots need the binned draws only: the draws go before the drawing.
-    const PlotData plot = BuildPlotData(outcome.result());
-    std::vector<long double>().swap(outcome.result().draws);
+  const Analysis& analysis = outcome.result();
+  // Raw data warnings were in the loaded-data notice; a summary's come here.
+  if (analysis.fromSummary) ShowWarnings(analysis.warnings);
+  int code = kSuccess;
+  if (analysis.plot) {
     std::string why;
-    if (!WritePlotImage(PlotProgram(), options.plot, plot, why)) {
+    if (!WritePlotImage(PlotProgram(), options.plot, *analysis.plot, why)) {
       std::cerr << "The plots could not be written to the file " << options.plot << ": " << why
                 << '\n';
-      return kOutputNotWritten;
+      code = kOutputNotWritten;
     }
   }
-  return kSuccess;
+  out.Write(SingleOutput(format, analysis, QUORVANE_VERSION));
+  return Finish(out, code);
+}
+
+int Run(const Options& options) {
+  if (auto problem = SamePathProblem(options)) {
+    std::cerr << *problem << '\n';
+    return kBadArguments;
+  }
+  AnalysisRequest request;
+  request.controls = options.controls;
+  request.covariates = options.covariates;
+  request.prior = ParsePriorKeyword(options.prior).value_or(PriorChoice::Calibrated);
+  request.limit = ParseLimitKeyword(options.limit).value_or(CredibleLimitChoice::TwoSided);
+  request.notes = SplitNotes(options.notes);
+  request.drawCount = ParseDrawCount(options.draws).value_or(kDrawCount);
+  request.stop = [] { return Interrupted(); };
+  if (auto failure = SetRequestData(options.summary, request)) {
+    ShowOnStandardError(failure->message);
+    return ExitCodeFor(*failure->kind);
+  }
+  if (!options.cases.empty()) return RunBatch(options, request);
+
+  if (!options.summary.writeSummary.empty()) {
+    request.notice = [](const std::string& text) { ShowOnStandardError(text); };
+    auto failure = WriteSummaryOfData(request, options.summary.writeSummary);
+    if (failure) ShowOnStandardError(failure->message);
+    return !failure ? kSuccess : failure->kind ? ExitCodeFor(*failure->kind) : kOutputNotWritten;
+  }
+  return RunSingle(options, std::move(request));
 }
 
 }  // namespace quorvane::cli
@@ -288,10 +368,13 @@ int main(int argc, char** argv) {
   app.add_option("--covariates", options.covariates,
                  "Number of covariates (1 to 5), as typed into the worksheet");
   app.add_option("--prior", options.prior, "Form of the prior")
-      ->check(CLI::IsMember({"calibrated", "standard"}))
+      ->check(CLI::IsMember({quorvane::PriorKeyword(quorvane::PriorChoice::Calibrated),
+                             quorvane::PriorKeyword(quorvane::PriorChoice::StandardTheory)}))
       ->capture_default_str();
   app.add_option("--limit", options.limit, "95% credible limit required")
-      ->check(CLI::IsMember({"two-sided", "lower", "upper"}))
+      ->check(CLI::IsMember({quorvane::LimitKeyword(quorvane::CredibleLimitChoice::TwoSided),
+                             quorvane::LimitKeyword(quorvane::CredibleLimitChoice::OneSidedLower),
+                             quorvane::LimitKeyword(quorvane::CredibleLimitChoice::OneSidedUpper)}))
       ->capture_default_str();
   app.add_option("--notes", options.notes,
                  "User's notes; \"\\n\" or a real line break starts a new line (at most 250 "
@@ -307,8 +390,15 @@ int main(int argc, char** argv) {
                                     : "the file name must end in .png, .svg or .pdf";
       });
   app.add_option("--draws", options.draws,
-                 "Number of posterior draws (the report says so when it is not 1,000,000)")
-      ->check(CLI::PositiveNumber)
+                 "Number of posterior draws, a whole number from 1 to 2147483647 (the report says "
+                 "so when it is not 1,000,000)")
+      ->check([](const std::string& text) {
+        return ParseDrawCount(text)
+                   ? std::string()
+                   : "the number of draws must be a whole number from 1 to 2147483647, written "
+                     "in decimal digits, not \"" +
+                         text + "\"";
+      })
       ->capture_default_str();
   app.add_option("--format", options.format,
                  "Output: the text report, or the results as JSON or CSV (see the README)")
@@ -336,25 +426,26 @@ int main(int argc, char** argv) {
   options.summary.dataFile = options.dataFile;
   options.summary.controlsGiven = app.count("--controls") > 0;
   options.summary.covariatesGiven = app.count("--covariates") > 0;
-  if (auto problem = SummaryArgumentProblem(options.summary)) {
-    std::cerr << *problem << "\nRun with --help for more information.\n";
-    return kBadArguments;
+  for (const auto& problem :
+       {SummaryArgumentProblem(options.summary), CasesArgumentProblem(options),
+        WriteSummaryArgumentProblem(options)}) {
+    if (problem) {
+      std::cerr << *problem << "\nRun with --help for more information.\n";
+      return kBadArguments;
+    }
   }
-  if (auto problem =
-          CasesArgumentProblem(options.cases, options.plot, options.summary.writeSummary)) {
-    std::cerr << *problem << "\nRun with --help for more information.\n";
-    return kBadArguments;
-  }
-  if (NotesLength(SplitNotes(options.notes)) > kMaxNotesLength) {
-    std::cerr << "--notes: the notes hold at most " << kMaxNotesLength
+  if (quorvane::NotesLength(SplitNotes(options.notes)) > quorvane::kMaxNotesLength) {
+    std::cerr << "--notes: the notes hold at most " << quorvane::kMaxNotesLength
               << " characters (a line break counts as two)\n";
     return kBadArguments;
   }
 
-  std::signal(SIGINT, OnInterrupt);
-  std::signal(SIGTERM, OnInterrupt);
+  InstallInterruptHandlers(kInterrupted);
   try {
     return Run(options);
+  } catch (const std::bad_alloc&) {
+    std::cerr << quorvane::kOutOfMemoryMessage << '\n';
+    return kOutOfMemory;
   } catch (const std::exception& error) {
     std::cerr << "quorvane-cli: " << error.what() << '\n';
     return kInternalError;

@@ -1,7 +1,7 @@
 #include "cli/summary_options.h"
 
 #include "TemplateForm/summary_file.h"
-#include "cli/report_file.h"
+#include "cli/output.h"
 #include "text/format_text.h"
 
 namespace quorvane::cli {
@@ -19,10 +19,6 @@ std::optional<std::string> SummaryArgumentProblem(const SummaryArguments& argume
   if (!arguments.controlsGiven) return "--controls is required (unless --summary is given)";
   if (!arguments.covariatesGiven) return "--covariates is required (unless --summary is given)";
   if (arguments.dataFile.empty()) return "DATAFILE is required (unless --summary is given)";
-  if (!arguments.writeSummary.empty() && SameFile(arguments.writeSummary, arguments.dataFile)) {
-    return "--write-summary names the data file " + arguments.dataFile +
-           ": the summary would replace the data; choose another file";
-  }
   return std::nullopt;
 }
 
@@ -33,10 +29,12 @@ std::optional<SummaryFailure> SetRequestData(const SummaryArguments& arguments,
     return std::nullopt;
   }
   SummaryStatistics statistics;
-  if (auto problem = ReadSummaryFile(arguments.summaryFile, statistics)) {
-    const ErrorKind kind = problem->countProblem() ? ErrorKind::BadFieldValue
-                           : problem->line == 0    ? ErrorKind::DataFileUnreadable
-                                                   : ErrorKind::DataFileContent;
+  if (auto problem =
+          ReadSummaryFile(arguments.summaryFile, statistics, request.stop, request.prior)) {
+    const ErrorKind kind = problem->cancelled        ? ErrorKind::Cancelled
+                           : problem->countProblem() ? ErrorKind::BadFieldValue
+                           : problem->unreadable     ? ErrorKind::DataFileUnreadable
+                                                     : ErrorKind::DataFileContent;
     return SummaryFailure{kind, problem->message};
   }
   if (arguments.controlsGiven || arguments.covariatesGiven) {
@@ -44,11 +42,9 @@ std::optional<SummaryFailure> SetRequestData(const SummaryArguments& arguments,
         arguments.controlsGiven ? request.controls : std::to_string(statistics.N);
     const std::string covariates =
         arguments.covariatesGiven ? request.covariates : std::to_string(statistics.k);
-    int N = 0, k = 0;
-    if (auto error = CheckCounts(controls, covariates, request.prior, N, k)) {
-      return SummaryFailure{error->kind, error->message};
-    }
-    if (N != statistics.N || k != statistics.k) {
+    const Checked<Counts> counts = CheckCounts(controls, covariates, request.prior);
+    if (!counts.ok()) return SummaryFailure{ErrorKind::BadFieldValue, counts.refusal().message};
+    if (counts.value().N != statistics.N || counts.value().k != statistics.k) {
       return SummaryFailure{
           ErrorKind::BadFieldValue,
           FormatText("The summary file %s is for %d controls and %d covariate%s; --controls and "
@@ -68,10 +64,9 @@ std::optional<SummaryFailure> WriteSummaryOfData(const AnalysisRequest& request,
   if (const auto* error = std::get_if<AnalysisError>(&summary)) {
     return SummaryFailure{error->kind, error->message};
   }
-  std::string why;
-  if (!WriteSummaryFile(path, std::get<SummaryStatistics>(summary), why)) {
+  if (auto why = WriteSummaryFile(path, std::get<SummaryStatistics>(summary))) {
     return SummaryFailure{std::nullopt, "The summary statistics could not be written to the file " +
-                                            path + ": " + why};
+                                            path + ": " + *why};
   }
   return std::nullopt;
 }

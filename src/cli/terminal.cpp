@@ -1,6 +1,11 @@
 #include "cli/terminal.h"
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+
+#include "text/format_text.h"
 
 #if defined(_WIN32)
 #include <fcntl.h>
@@ -47,12 +52,46 @@ void ProgressBar::End() {
   lastPercent_ = -1;
 }
 
-std::string GroupDigits(std::int64_t value) {
-  std::string digits = std::to_string(value);
-  for (int i = static_cast<int>(digits.size()) - 3; i > 0 && digits[i - 1] != '-'; i -= 3) {
-    digits.insert(static_cast<std::size_t>(i), ",");
+namespace {
+
+std::atomic<bool> g_interrupted{false};
+std::atomic<int> g_blockingWrites{0};
+int g_exitCode = 8;
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free);
+
+extern "C" void OnInterrupt(int /*signal*/) {
+  if (g_interrupted.exchange(true) || g_blockingWrites.load() > 0) {
+    static const char kMessage[] = "Interrupted\n";
+#if defined(_WIN32)
+    _write(2, kMessage, sizeof kMessage - 1);
+#else
+    [[maybe_unused]] const auto written = ::write(2, kMessage, sizeof kMessage - 1);
+#endif
+    _exit(g_exitCode);
   }
-  return digits;
+}
+
+}  // namespace
+
+void InstallInterruptHandlers(int exitCode) {
+  g_exitCode = exitCode;
+  std::signal(SIGINT, OnInterrupt);
+  std::signal(SIGTERM, OnInterrupt);
+#if !defined(_WIN32)
+  std::signal(SIGPIPE, SIG_IGN);
+#endif
+}
+
+bool Interrupted() {
+  return g_interrupted.load();
+}
+
+BlockingWrite::BlockingWrite() {
+  g_blockingWrites.fetch_add(1);
+}
+
+BlockingWrite::~BlockingWrite() {
+  g_blockingWrites.fetch_sub(1);
 }
 
 }  // namespace quorvane::cli

@@ -1,5 +1,5 @@
-// The command-line program's terminal: whether standard error is one, and the
-// progress bar drawn there while the engine runs.
+// The command-line program's terminal: whether standard error is one, the
+// progress bar drawn there while the engine runs, and Ctrl-C.
 #pragma once
 
 #include <cstdint>
@@ -29,7 +29,21 @@ class ProgressBar {
   int lastPercent_ = -1;
 };
 
-// 1000000 as "1,000,000".
-std::string GroupDigits(std::int64_t value);
+// Ctrl-C (SIGINT) and SIGTERM set the flag that Interrupted() gives, which
+// the reading of files and the engine ask often, so a run ends promptly and
+// says so. A second interrupt, or one while a BlockingWrite lives (a write to
+// a reader that may never take it), ends the program at once with exit code
+// 8. A closed pipe (SIGPIPE) does not end the program: the write fails and is
+// reported.
+void InstallInterruptHandlers(int exitCode);
+bool Interrupted();
+
+class BlockingWrite {
+ public:
+  BlockingWrite();
+  ~BlockingWrite();
+  BlockingWrite(const BlockingWrite&) = delete;
+  BlockingWrite& operator=(const BlockingWrite&) = delete;
+};
 
 }  // namespace quorvane::cli

@@ -7,7 +7,7 @@
 #include <QString>
 #include <optional>
 
-#include "TemplateForm/compute_host.h"
+#include "TemplateForm/worksheet/compute_host.h"
 
 class QPrinter;
 class QWidget;

@@ -14,7 +14,7 @@
 #include <iterator>
 #include <string>
 
-#include "plots/plot_render.h"
+#include "gui/plots/plot_render.h"
 
 int main(int argc, char** argv) {
   std::optional<quorvane::PlotKind> only;

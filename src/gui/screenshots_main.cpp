@@ -33,7 +33,7 @@
 
 #include "TemplateForm/qt/TfrmTemplate.h"
 #include "TemplateForm/qt/summary_panel.h"
-#include "TemplateForm/saved_inputs.h"
+#include "TemplateForm/worksheet/saved_inputs.h"
 #include "TemplateResults/TfrmTemplateResults.h"
 #include "TemplateResults/plot_panel.h"
 #include "gui/numeric_locale.h"

@@ -10,18 +10,22 @@ namespace {
 
 const std::string kNumericOnly = "Enter numeric data only.";
 
+Refusal Warning(Reason reason, std::string message, bool beep = false) {
+  return Refusal{reason, std::move(message), MessageKind::Warning, beep, 0};
+}
+
 // The range checks' shared form: passes when value is a whole number whose
 // integer part satisfies the condition.
 template <typename Condition>
-bool CheckWholeNumber(const std::string& label, double value, const std::string& sentence,
-                      MessageSink& host, Condition condition) {
+std::optional<Refusal> CheckWholeNumber(const std::string& label, double value,
+                                        const std::string& sentence, Reason reason,
+                                        Condition condition) {
   if (std::isfinite(value)) {
     const double t = std::trunc(value);
-    if (value - t == 0.0 && condition(t)) return true;
+    if (value - t == 0.0 && condition(t)) return std::nullopt;
   }
-  host.ShowMessage(MessageKind::Warning, "INPUT ERROR\r(  " + label + "  " +
-                                             FormatText("%3.3f", value) + "  )\r" + sentence);
-  return false;
+  return Warning(
+      reason, "INPUT ERROR\r(  " + label + "  " + FormatText("%3.3f", value) + "  )\r" + sentence);
 }
 
 // What a number may hold, as the keystroke filter lets it through.
@@ -29,21 +33,19 @@ bool NumberCharacter(char c) {
   return c == '-' || c == '.' || (c >= '0' && c <= '9');
 }
 
-void RefuseKey(MessageSink& host) {
-  host.Beep();
-  host.ShowMessage(MessageKind::Warning, "INPUT ERROR\r\r" + kNumericOnly);
+Refusal NotNumeric(Reason reason) {
+  return Warning(reason, "INPUT ERROR\r\r" + kNumericOnly, true);
 }
 
 }  // namespace
 
-std::optional<char> FilterNumericKey(char typed, MessageSink& host) {
+Checked<char> FilterNumericKey(char typed) {
   const char c = typed == ',' ? '.' : typed;
   if (c == 8 || c == 9 || c == 13 || NumberCharacter(c)) return c;
-  RefuseKey(host);
-  return std::nullopt;
+  return NotNumeric(Reason::KeyNotNumeric);
 }
 
-std::optional<std::string> FilterNumericPaste(const std::string& pasted, MessageSink& host) {
+Checked<std::string> FilterNumericPaste(const std::string& pasted) {
   const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
   std::size_t begin = 0;
   std::size_t end = pasted.size();
@@ -52,10 +54,7 @@ std::optional<std::string> FilterNumericPaste(const std::string& pasted, Message
   std::string text = pasted.substr(begin, end - begin);
   for (char& c : text) {
     if (c == ',') c = '.';
-    if (!NumberCharacter(c)) {
-      RefuseKey(host);
-      return std::nullopt;
-    }
+    if (!NumberCharacter(c)) return NotNumeric(Reason::PasteNotNumeric);
   }
   return text;
 }
@@ -64,23 +63,17 @@ bool ExceedsInputLength(const std::string& text) {
   return text.size() > kMaxFieldLength;
 }
 
-std::string LimitInputLength(const std::string& text, MessageSink& host) {
-  if (text.empty()) return text;
-  host.Beep();
-  host.ShowMessage(MessageKind::Warning, "Maximum length of input is 6 characters.");
-  return text.substr(0, kMaxFieldLength);
+LimitedInput LimitInputLength(const std::string& text) {
+  if (!ExceedsInputLength(text)) return {text, std::nullopt};
+  return {text.substr(0, kMaxFieldLength),
+          Warning(Reason::FieldTooLong, "Maximum length of input is 6 characters.", true)};
 }
 
-double ParseFieldValue(const std::string& text, const std::string& label, MessageSink& host,
-                       bool& InvalidEntryFlag) {
+Checked<double> ParseFieldValue(const std::string& text, const std::string& label) {
   if (text.empty()) {
-    InvalidEntryFlag = true;
-    host.ShowMessage(MessageKind::Warning, "INPUT ERROR\r\r(  " + label + "  " + text + ")" +
-                                               "\r\r" +
-                                               "Data have not been entered in this field.");
-    return 0.0;
+    return Warning(Reason::FieldEmpty, "INPUT ERROR\r\r(  " + label + "  " + text + ")" + "\r\r" +
+                                           "Data have not been entered in this field.");
   }
-  InvalidEntryFlag = false;
   double value = 0.0;
   bool negative = false;
   bool inFraction = false;
@@ -94,11 +87,10 @@ double ParseFieldValue(const std::string& text, const std::string& label, Messag
         negative = true;
       } else {
         refused = true;
-        value = 0.0;
       }
     } else if (c == '.') {
       if (inFraction) {
-        refused = true;  // a second point; the value is kept
+        refused = true;  // a second point
       } else {
         inFraction = true;
         place = 1;
@@ -117,32 +109,31 @@ double ParseFieldValue(const std::string& text, const std::string& label, Messag
       }
     } else {
       refused = true;
-      value = 0.0;
     }
   }
   if (refused) {
-    InvalidEntryFlag = true;
-    host.ShowMessage(MessageKind::Warning,
-                     "INPUT ERROR\r(  " + label + "  " + text + "  )" + "\r\r" + kNumericOnly);
+    return Warning(Reason::FieldNotNumeric,
+                   "INPUT ERROR\r(  " + label + "  " + text + "  )" + "\r\r" + kNumericOnly);
   }
   return negative ? -value : value;
 }
 
-bool CheckSampleSizeAbove4(const std::string& label, double value, MessageSink& host) {
+std::optional<Refusal> CheckSampleSizeAbove4(const std::string& label, double value) {
   return CheckWholeNumber(label, value,
-                          "The value for sample size must be an integer greater than 4.", host,
-                          [](double t) { return t > 4; });
+                          "The value for sample size must be an integer greater than 4.",
+                          Reason::SampleSizeOutOfRange, [](double t) { return t > 4; });
 }
 
-bool CheckSampleSizeAbove2(const std::string& label, double value, MessageSink& host) {
+std::optional<Refusal> CheckSampleSizeAbove2(const std::string& label, double value) {
   return CheckWholeNumber(label, value,
-                          "The value for sample size must be an integer greater than 2.", host,
-                          [](double t) { return t > 2; });
+                          "The value for sample size must be an integer greater than 2.",
+                          Reason::SampleSizeOutOfRange, [](double t) { return t > 2; });
 }
 
-bool CheckCovariateCount(const std::string& label, double value, MessageSink& host) {
+std::optional<Refusal> CheckCovariateCount(const std::string& label, double value) {
   return CheckWholeNumber(label, value, "The value must be a positive integer and be less than 6.",
-                          host, [](double t) { return t > 0 && t < 6; });
+                          Reason::CovariateCountOutOfRange,
+                          [](double t) { return t > 0 && t < 6; });
 }
 
 int IntegerPower(int base, int exponent) {

@@ -23,6 +23,25 @@ std::string FormatText(const char* format, ...) {
   return text;
 }
 
+std::string FullPrecision(long double value) {
+  return FormatText("%.21Lg", value);
+}
+
+std::string GroupDigits(long long value) {
+  std::string digits = std::to_string(value);
+  for (int i = static_cast<int>(digits.size()) - 3; i > 0 && digits[i - 1] != '-'; i -= 3) {
+    digits.insert(static_cast<std::size_t>(i), ",");
+  }
+  return digits;
+}
+
+std::string WithLineFeeds(std::string text) {
+  for (char& c : text) {
+    if (c == '\r') c = '\n';
+  }
+  return text;
+}
+
 std::string TrimBlanks(const std::string& s) {
   std::size_t b = 0;
   std::size_t e = s.size();

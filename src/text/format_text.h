@@ -19,6 +19,17 @@ namespace quorvane {
 std::string FormatText(const char* format, ...)
     __attribute__((format(QUORVANE_PRINTF_FORMAT, 1, 2)));
 
+// A long double as decimal text with 21 significant digits ("%.21Lg"):
+// enough to read back the same 80-bit value.
+std::string FullPrecision(long double value);
+
+// 1000000 as "1,000,000".
+std::string GroupDigits(long long value);
+
+// A box's text as lines for a terminal: each carriage return (the boxes'
+// line break) a line feed.
+std::string WithLineFeeds(std::string text);
+
 // s with its leading and trailing blanks (and other characters up to the
 // blank, such as tabs and line ends) removed.
 std::string TrimBlanks(const std::string& s);

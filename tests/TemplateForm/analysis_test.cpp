@@ -129,8 +129,9 @@ TEST(RunAnalysis, FailuresComeBackTyped) {
 
   AnalysisRequest collinear =
       FixtureRequest(2, PriorChoice::Calibrated, CredibleLimitChoice::TwoSided, 1000);
-  auto& table = std::get<RawDataTable>(collinear.data).rows;
+  DataMatrix table = *std::get<RawDataTable>(collinear.data).rows;
   for (int i = 1; i <= 13; ++i) table(i, 4) = 2 * table(i, 3) + 1;  // covariate 2 from 1
+  collinear.data = RawDataTable(std::move(table), "collinear.txt");
   const AnalysisOutcome refused = RunAnalysis(collinear);
   ASSERT_FALSE(refused.ok());
   EXPECT_EQ(refused.error().kind, ErrorKind::NotAnalysable);

@@ -33,10 +33,11 @@ Analysis MakeAnalysis(CredibleLimitChoice limit, const std::string& n = "3",
   a.K = 3;
   a.limit = limit;
   a.dataFileName = "/data/study one/scores.txt";
-  a.rawData = DataMatrix(500);
+  DataMatrix rawData(500);
   const long double raw[4][3] = {{10, 14, 100}, {12, 15.5L, 95}, {14, 19, 110}, {8, 16, 98}};
   for (int i = 1; i <= 4; ++i)
-    for (int j = 1; j <= 3; ++j) a.rawData(i, j) = raw[i - 1][j - 1];
+    for (int j = 1; j <= 3; ++j) rawData(i, j) = raw[i - 1][j - 1];
+  a.rawData = std::make_shared<const DataMatrix>(std::move(rawData));
   const long double means[] = {12.5L, 16, 101.25L};
   const long double sds[] = {2, 3.25L, 15};
   const long double caseScores[] = {8, 16, 98};

@@ -17,9 +17,8 @@ namespace {
 using Field = SummaryEntry::Field;
 
 SummaryStatistics Read(const std::string& text) {
-  std::istringstream in(text);
   SummaryStatistics s;
-  const auto problem = ReadSummary(in, s);
+  const auto problem = ReadSummaryText(text, s);
   EXPECT_FALSE(problem.has_value()) << (problem ? problem->message : "");
   return s;
 }

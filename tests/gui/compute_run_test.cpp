@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "TemplateForm/compute.h"
-#include "TemplateForm/worksheet.h"
+#include "TemplateForm/worksheet/compute.h"
+#include "TemplateForm/worksheet/worksheet.h"
 #include "gui_fixture.h"
 
 namespace quorvane::testing {
@@ -359,7 +359,8 @@ TEST_F(ComputeRunTest, MissingRowsAreCountedAndNoCancelBoxFollows) {
   EXPECT_EQ(dialogs_.messages[0].kind, MessageKind::Error);
   EXPECT_TRUE(dialogs_.messages[0].text.startsWith("Missing data were detected"));
   EXPECT_TRUE(dialogs_.messages[0].text.endsWith(
-      "(10 complete rows of 3 numbers were found; 11 are needed: 10 controls and the case.)"))
+      "(10 complete rows of 3 numbers were found; 11 are needed: 10 controls and the case.) The "
+      "data end after line 10."))
       << dialogs_.messages[0].text.toStdString();
   EXPECT_EQ(worksheet_->focusWidget(), Find<QPushButton>(worksheet_.get(), "cmdCompute"));
 }

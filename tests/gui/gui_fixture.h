@@ -20,7 +20,7 @@
 #include <memory>
 
 #include "TemplateForm/qt/TfrmTemplate.h"
-#include "TemplateForm/saved_inputs.h"
+#include "TemplateForm/worksheet/saved_inputs.h"
 #include "TemplateResults/TfrmTemplateResults.h"
 #include "gui/scripted_dialogs.h"
 

@@ -12,7 +12,7 @@
 
 #include "TemplateForm/analysis.h"
 #include "TemplateForm/qt/summary_panel.h"
-#include "TemplateForm/saved_summary.h"
+#include "TemplateForm/worksheet/saved_summary.h"
 #include "gui_fixture.h"
 
 namespace quorvane::testing {

@@ -17,7 +17,7 @@
 #include <QRadioButton>
 #include <QTableWidget>
 
-#include "TemplateForm/worksheet.h"
+#include "TemplateForm/worksheet/worksheet.h"
 #include "gui/fonts.h"
 #include "gui/numeric_locale.h"
 #include "gui_fixture.h"

@@ -8,23 +8,26 @@
 #include <string>
 #include <vector>
 
-#include "TemplateForm/scripted_host.h"
-
 namespace quorvane {
 namespace {
-
-using testing::ScriptedHost;
-
-// The flag each parse sets or clears.
-bool InvalidEntryFlag = false;
 
 const std::string kLabelN = "Number of control participants (N) :";
 const std::string kLabelK = "Number of covariates :";
 const std::string kNumericOnlyBox = "INPUT ERROR\r\rEnter numeric data only.";
 
+// A refusal as the worksheet shows it: a warning box with the text, a beep first or not.
+void ExpectWarning(const Refusal& refusal, Reason reason, const std::string& text, bool beep,
+                   const std::string& what) {
+  EXPECT_EQ(refusal.reason, reason) << what;
+  EXPECT_EQ(refusal.box, MessageKind::Warning) << what;
+  EXPECT_EQ(refusal.message, text) << what;
+  EXPECT_EQ(refusal.beep, beep) << what;
+  EXPECT_EQ(refusal.field, 0) << what;  // the caller names the field
+}
+
 // ---------------------------------------------------------------- keystrokes
 
-TEST(FilterNumericKey, PassesNumberCharactersAndEditingKeysSilently) {
+TEST(FilterNumericKey, PassesNumberCharactersAndEditingKeys) {
   struct Case {
     char typed;
     char inserted;
@@ -32,24 +35,19 @@ TEST(FilterNumericKey, PassesNumberCharactersAndEditingKeysSilently) {
   const std::vector<Case> cases = {{',', '.'}, {'.', '.'}, {'-', '-'}, {'0', '0'}, {'5', '5'},
                                    {'9', '9'}, {8, 8},     {9, 9},     {13, 13}};
   for (const Case& c : cases) {
-    ScriptedHost host;
-    const std::optional<char> result = FilterNumericKey(c.typed, host);
-    ASSERT_TRUE(result.has_value()) << "typed code " << int(c.typed);
-    EXPECT_EQ(*result, c.inserted) << "typed code " << int(c.typed);
-    EXPECT_EQ(host.beeps, 0);
-    EXPECT_TRUE(host.messages.empty());
+    const Checked<char> result = FilterNumericKey(c.typed);
+    ASSERT_TRUE(result.ok()) << "typed code " << int(c.typed);
+    EXPECT_EQ(result.value(), c.inserted) << "typed code " << int(c.typed);
   }
 }
 
 TEST(FilterNumericKey, RefusesEverythingElseWithBeepAndWarning) {
   const std::string refused = std::string("aZ +eE/:;") + '\n' + '\x1b' + '\x7f' + '\0' + '\xe9';
   for (const char typed : refused) {
-    ScriptedHost host;
-    EXPECT_FALSE(FilterNumericKey(typed, host).has_value()) << "typed code " << int(typed);
-    EXPECT_EQ(host.beeps, 1);
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0].first, MessageKind::Warning);
-    EXPECT_EQ(host.messages[0].second, kNumericOnlyBox);
+    const Checked<char> result = FilterNumericKey(typed);
+    ASSERT_FALSE(result.ok()) << "typed code " << int(typed);
+    ExpectWarning(result.refusal(), Reason::KeyNotNumeric, kNumericOnlyBox, true,
+                  "typed code " + std::to_string(int(typed)));
   }
 }
 
@@ -75,35 +73,29 @@ TEST(FilterNumericPaste, TakesTheTextWholeOrRefusesItWithOneBeepAndWarning) {
       {"\xef\xbc\x91", std::nullopt},  // a full-width digit one
   };
   for (const Case& c : cases) {
-    ScriptedHost host;
-    const std::optional<std::string> result = FilterNumericPaste(c.pasted, host);
-    EXPECT_EQ(result, c.inserted) << "pasted \"" << c.pasted << '"';
-    const bool refused = !c.inserted.has_value();
-    EXPECT_EQ(host.beeps, refused ? 1 : 0) << c.pasted;
-    ASSERT_EQ(host.messages.size(), refused ? 1u : 0u) << c.pasted;
-    if (refused) {
-      EXPECT_EQ(host.messages[0].first, MessageKind::Warning);
-      EXPECT_EQ(host.messages[0].second, kNumericOnlyBox);
+    const Checked<std::string> result = FilterNumericPaste(c.pasted);
+    EXPECT_EQ(result.ok(), c.inserted.has_value()) << "pasted \"" << c.pasted << '"';
+    if (result.ok()) {
+      EXPECT_EQ(result.value(), *c.inserted) << "pasted \"" << c.pasted << '"';
+    } else {
+      ExpectWarning(result.refusal(), Reason::PasteNotNumeric, kNumericOnlyBox, true, c.pasted);
     }
   }
 }
 
 TEST(LimitInputLength, CutsToSixCharactersWithBeepAndMessage) {
-  ScriptedHost host;
   EXPECT_FALSE(ExceedsInputLength("123456"));
   EXPECT_TRUE(ExceedsInputLength("1234567"));
-  EXPECT_EQ(LimitInputLength("1234567", host), "123456");
-  EXPECT_EQ(host.beeps, 1);
-  ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_EQ(host.messages[0].first, MessageKind::Warning);
-  EXPECT_EQ(host.messages[0].second, "Maximum length of input is 6 characters.");
-}
-
-TEST(LimitInputLength, EmptyTextIsReturnedSilently) {
-  ScriptedHost host;
-  EXPECT_EQ(LimitInputLength("", host), "");
-  EXPECT_EQ(host.beeps, 0);
-  EXPECT_TRUE(host.messages.empty());
+  const LimitedInput cut = LimitInputLength("1234567");
+  EXPECT_EQ(cut.text, "123456");
+  ASSERT_TRUE(cut.refusal.has_value());
+  ExpectWarning(*cut.refusal, Reason::FieldTooLong, "Maximum length of input is 6 characters.",
+                true, "seven characters");
+  for (const std::string& text : {std::string(), std::string("123456")}) {
+    const LimitedInput kept = LimitInputLength(text);
+    EXPECT_EQ(kept.text, text);
+    EXPECT_FALSE(kept.refusal.has_value()) << '"' << text << '"';
+  }
 }
 
 // ---------------------------------------------------------------- parsing
@@ -119,74 +111,56 @@ TEST(ParseFieldValue, AcceptedTexts) {
                                    {".5", 0.5},     {"007", 7.0},   {"5.", 5.0},
                                    {".", 0.0},      {"-", 0.0},     {"999999", 999999.0}};
   for (const Case& c : cases) {
-    ScriptedHost host;
-    InvalidEntryFlag = true;
-    const double v = ParseFieldValue(c.text, kLabelN, host, InvalidEntryFlag);
-    EXPECT_FALSE(InvalidEntryFlag) << '"' << c.text << '"';
-    EXPECT_DOUBLE_EQ(v, c.value) << '"' << c.text << '"';
-    EXPECT_TRUE(host.messages.empty()) << '"' << c.text << '"';
+    const Checked<double> v = ParseFieldValue(c.text, kLabelN);
+    ASSERT_TRUE(v.ok()) << '"' << c.text << '"';
+    EXPECT_DOUBLE_EQ(v.value(), c.value) << '"' << c.text << '"';
   }
 }
 
-TEST(ParseFieldValue, RefusedTextsRaiseFlagAndNameLabelAndText) {
+TEST(ParseFieldValue, RefusedTextsNameLabelAndText) {
   const std::vector<std::string> refused = {"1.2.3", "1-2", "12a", "a", "1,5", "+3", "1e3", "3\t"};
   for (const std::string& text : refused) {
-    ScriptedHost host;
-    InvalidEntryFlag = false;
-    ParseFieldValue(text, kLabelK, host, InvalidEntryFlag);
-    EXPECT_TRUE(InvalidEntryFlag) << '"' << text << '"';
-    ASSERT_EQ(host.messages.size(), 1u) << '"' << text << '"';
-    EXPECT_EQ(host.messages[0].first, MessageKind::Warning);
+    const Checked<double> v = ParseFieldValue(text, kLabelK);
+    ASSERT_FALSE(v.ok()) << '"' << text << '"';
     // One carriage return before the parenthesis, two blanks before its end.
-    EXPECT_EQ(host.messages[0].second,
-              "INPUT ERROR\r(  " + kLabelK + "  " + text + "  )\r\rEnter numeric data only.");
+    ExpectWarning(v.refusal(), Reason::FieldNotNumeric,
+                  "INPUT ERROR\r(  " + kLabelK + "  " + text + "  )\r\rEnter numeric data only.",
+                  false, text);
   }
 }
 
 TEST(ParseFieldValue, EmptyTextHasItsOwnMessage) {
-  ScriptedHost host;
-  InvalidEntryFlag = false;
-  ParseFieldValue("", kLabelN, host, InvalidEntryFlag);
-  EXPECT_TRUE(InvalidEntryFlag);
-  ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_EQ(host.messages[0].first, MessageKind::Warning);
+  const Checked<double> v = ParseFieldValue("", kLabelN);
+  ASSERT_FALSE(v.ok());
   // Two carriage returns before the parenthesis, none of the text's blanks before its end.
-  EXPECT_EQ(host.messages[0].second,
-            "INPUT ERROR\r\r(  Number of control participants (N) :  )\r\r"
-            "Data have not been entered in this field.");
-}
-
-TEST(ParseFieldValue, NextGoodParseClearsTheFlag) {
-  ScriptedHost host;
-  ParseFieldValue("x", kLabelN, host, InvalidEntryFlag);
-  ASSERT_TRUE(InvalidEntryFlag);
-  EXPECT_EQ(ParseFieldValue("10", kLabelN, host, InvalidEntryFlag), 10.0);
-  EXPECT_FALSE(InvalidEntryFlag);
+  ExpectWarning(v.refusal(), Reason::FieldEmpty,
+                "INPUT ERROR\r\r(  Number of control participants (N) :  )\r\r"
+                "Data have not been entered in this field.",
+                false, "empty");
 }
 
 TEST(ParseFieldValue, LongFractionBeyondNinePlacesStaysFinite) {
   // Texts longer than a field holds (e.g. from the command line) must not
   // overflow the power of ten.
-  ScriptedHost host;
-  const double v = ParseFieldValue("0.000000000001", kLabelN, host, InvalidEntryFlag);
-  EXPECT_FALSE(InvalidEntryFlag);
-  EXPECT_NEAR(v, 1e-12, 1e-24);
+  const Checked<double> v = ParseFieldValue("0.000000000001", kLabelN);
+  ASSERT_TRUE(v.ok());
+  EXPECT_NEAR(v.value(), 1e-12, 1e-24);
 }
 
 // ---------------------------------------------------------------- range checks
 
 enum class Check { Above4, Above2, Covariates };
 
-bool RunCheck(Check check, const std::string& label, double v, ScriptedHost& host) {
+std::optional<Refusal> RunCheck(Check check, const std::string& label, double v) {
   switch (check) {
     case Check::Above4:
-      return CheckSampleSizeAbove4(label, v, host);
+      return CheckSampleSizeAbove4(label, v);
     case Check::Above2:
-      return CheckSampleSizeAbove2(label, v, host);
+      return CheckSampleSizeAbove2(label, v);
     case Check::Covariates:
-      return CheckCovariateCount(label, v, host);
+      return CheckCovariateCount(label, v);
   }
-  return false;
+  return std::nullopt;
 }
 
 TEST(RangeChecks, PassAndFailWithTheValueShownToThreeDecimals) {
@@ -209,17 +183,14 @@ TEST(RangeChecks, PassAndFailWithTheValueShownToThreeDecimals) {
       {Check::Covariates, 5.0, nullptr, nullptr},  {Check::Covariates, 2.5, "2.500", &covs},
       {Check::Covariates, -1.0, "-1.000", &covs}};
   for (const Case& c : cases) {
-    ScriptedHost host;
-    const bool passed = RunCheck(c.check, kLabelN, c.value, host);
-    EXPECT_EQ(passed, c.shown == nullptr) << c.value;
-    if (c.shown == nullptr) {
-      EXPECT_TRUE(host.messages.empty());
-      continue;
-    }
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0].first, MessageKind::Warning);
-    EXPECT_EQ(host.messages[0].second,
-              "INPUT ERROR\r(  " + kLabelN + "  " + c.shown + "  )\r" + *c.sentence);
+    const std::optional<Refusal> refusal = RunCheck(c.check, kLabelN, c.value);
+    EXPECT_EQ(!refusal.has_value(), c.shown == nullptr) << c.value;
+    if (!refusal || c.shown == nullptr) continue;
+    ExpectWarning(*refusal,
+                  c.check == Check::Covariates ? Reason::CovariateCountOutOfRange
+                                               : Reason::SampleSizeOutOfRange,
+                  "INPUT ERROR\r(  " + kLabelN + "  " + c.shown + "  )\r" + *c.sentence, false,
+                  std::to_string(c.value));
   }
 }
 
@@ -227,11 +198,9 @@ TEST(RangeChecks, NonFiniteValuesNeverPass) {
   const double values[] = {std::numeric_limits<double>::quiet_NaN(),
                            std::numeric_limits<double>::infinity()};
   for (const double v : values) {
-    ScriptedHost host;
-    EXPECT_FALSE(CheckSampleSizeAbove4(kLabelN, v, host));
-    EXPECT_FALSE(CheckSampleSizeAbove2(kLabelN, v, host));
-    EXPECT_FALSE(CheckCovariateCount(kLabelK, v, host));
-    EXPECT_EQ(host.messages.size(), 3u);
+    EXPECT_TRUE(CheckSampleSizeAbove4(kLabelN, v).has_value());
+    EXPECT_TRUE(CheckSampleSizeAbove2(kLabelN, v).has_value());
+    EXPECT_TRUE(CheckCovariateCount(kLabelK, v).has_value());
   }
 }
 

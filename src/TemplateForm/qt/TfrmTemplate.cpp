@@ -41,11 +41,11 @@
 #include <utility>
 #include <variant>
 
-#include "TemplateForm/compute.h"
 #include "TemplateForm/plot_data.h"
 #include "TemplateForm/qt/summary_panel.h"
-#include "TemplateForm/saved_inputs.h"
-#include "TemplateForm/saved_summary.h"
+#include "TemplateForm/worksheet/compute.h"
+#include "TemplateForm/worksheet/saved_inputs.h"
+#include "TemplateForm/worksheet/saved_summary.h"
 #include "TemplateResults/TfrmTemplateResults.h"
 #include "TemplateResults/plot_panel.h"
 #include "gui/dialogs.h"
@@ -78,7 +78,7 @@ constexpr int kProgressIntervalMs = 100;
 constexpr uint kEngineStackBytes = 8u << 20;
 
 QString FieldName(int k) {
-  return k == 8 ? QStringLiteral("txtinput8") : QStringLiteral("txtInput%1").arg(k);
+  return QString::fromStdString(FieldObjectName(k));
 }
 
 QFrame* MakePanel(QWidget* parent, const char* name, QFrame::Shadow shadow = QFrame::Raised) {
@@ -157,7 +157,6 @@ constexpr const char* kMatrixHelpText =
 struct EngineRun {
   AnalysisRequest request;
   std::optional<AnalysisOutcome> outcome;  // written by the worker before it ends
-  std::optional<PlotData> plot;            // the plots, made by the worker from the draws
   std::atomic<std::int64_t> done{0};
   std::atomic<std::int64_t> total{0};
   std::atomic<bool> cancelled{false};
@@ -637,19 +636,27 @@ bool TfrmTemplate::txtInputKeyPress(int k, QKeyEvent* event) {
   if (typed.size() != 1 || typed[0].unicode() == 0x7f) return false;
   const char16_t code = typed[0].unicode();
   const char c = code < 0x80 ? static_cast<char>(code) : '?';
-  const std::optional<char> accepted = FilterNumericKey(c, host_);
-  if (!accepted) return true;
-  if (*accepted == c) return false;
-  txtInput_[static_cast<std::size_t>(k)]->insert(QString(QLatin1Char(*accepted)));
+  const Checked<char> accepted = FilterNumericKey(c);
+  if (!accepted.ok()) {
+    ShowRefusal(accepted.refusal(), host_);
+    return true;
+  }
+  if (accepted.value() == c) return false;
+  txtInput_[static_cast<std::size_t>(k)]->insert(QString(QLatin1Char(accepted.value())));
   return true;
 }
 
 void TfrmTemplate::txtInputKeyUp(int k, QKeyEvent* event) {
   if (event->isAutoRepeat()) return;
+  LimitField(k);
+}
+
+void TfrmTemplate::LimitField(int k) {
   QLineEdit* field = txtInput_[static_cast<std::size_t>(k)];
-  const std::string text = field->text().toStdString();
-  if (!ExceedsInputLength(text)) return;
-  field->setText(QString::fromStdString(LimitInputLength(text, host_)));
+  const LimitedInput limited = LimitInputLength(field->text().toStdString());
+  if (!limited.refusal) return;
+  ShowRefusal(*limited.refusal, host_);
+  field->setText(QString::fromStdString(limited.text));
   field->selectAll();
 }
 
@@ -658,13 +665,14 @@ void TfrmTemplate::PasteIntoField(int k, bool selection) {
   if (field->isReadOnly()) return;
   const QString pasted =
       QGuiApplication::clipboard()->text(selection ? QClipboard::Selection : QClipboard::Clipboard);
-  const std::optional<std::string> accepted = FilterNumericPaste(pasted.toStdString(), host_);
-  if (!accepted || accepted->empty()) return;
-  field->insert(QString::fromStdString(*accepted));  // over the selection, as one undo step
-  const std::string text = field->text().toStdString();
-  if (!ExceedsInputLength(text)) return;
-  field->setText(QString::fromStdString(LimitInputLength(text, host_)));
-  field->selectAll();
+  const Checked<std::string> accepted = FilterNumericPaste(pasted.toStdString());
+  if (!accepted.ok()) {
+    ShowRefusal(accepted.refusal(), host_);
+    return;
+  }
+  if (accepted.value().empty()) return;
+  field->insert(QString::fromStdString(accepted.value()));  // over the selection, as one undo step
+  LimitField(k);
 }
 
 void TfrmTemplate::ShowFieldMenu(int k, const QPoint& globalPos) {
@@ -864,16 +872,10 @@ void TfrmTemplate::StartEngineRun(AnalysisRequest&& request) {
     if (!run->abandoned) host_.ShowNotice(text);
   });
 
-  // The plots are made once from the draws, on the worker, and the draws
-  // (16 bytes each) freed at once.
-  run->request.keepDraws = true;
-  run->thread = QThread::create([run] {
-    run->outcome.emplace(RunAnalysis(run->request));
-    if (run->outcome->ok() && !run->outcome->result().draws.empty()) {
-      run->plot = BuildPlotData(run->outcome->result());
-      std::vector<long double>().swap(run->outcome->result().draws);
-    }
-  });
+  // The analysis bins the draws for the plots and frees them, on the worker.
+  run->request.plots = true;
+  run->request.stop = [run] { return run->cancelled.load(); };
+  run->thread = QThread::create([run] { run->outcome.emplace(RunAnalysis(run->request)); });
   run->thread->setObjectName(QStringLiteral("engineThread"));
   run->thread->setStackSize(kEngineStackBytes);
   connect(run->thread, &QThread::finished, this, &TfrmTemplate::EngineRunEnded);
@@ -941,22 +943,21 @@ void TfrmTemplate::EngineRunEnded() {
   // Statistics that make no positive definite matrix: the correlations are at
   // fault, not N.
   if (!run->outcome->ok() && std::holds_alternative<SummaryInput>(run->request.data) &&
-      run->outcome->error().message ==
-          std::string(kNotPositiveDefiniteMessage) + kSummaryNotPositiveDefiniteAdvice) {
+      run->outcome->error().reason == Reason::NotPositiveDefinite) {
     host_.TakeFocusedField();
     summaryPanel_->CorrelationGrid()->setCurrentCell(1, 0);
     summaryFault_ = summaryPanel_->CorrelationGrid();
   }
   const bool written = run->outcome->ok() && viewer_ != nullptr;
   if (written) viewer_->ShowLineAtTop(firstNewLine);
-  if (written && run->plot) {
-    const Analysis& a = run->outcome->result();
+  if (written && run->outcome->result().plot) {
+    Analysis& a = run->outcome->result();
     viewer_->Plots().AddPlots(QStringLiteral("Analysis %1: %2")
                                   .arg(viewer_->Plots().Count() + 1)
                                   .arg(a.fromSummary && a.dataFileName.empty()
                                            ? QStringLiteral("summary statistics entered")
                                            : QString::fromStdString(a.dataFileName)),
-                              std::move(*run->plot));
+                              std::move(*a.plot));
   }
   emit computeEnded(written);
 }
@@ -1046,14 +1047,13 @@ void TfrmTemplate::GrowForSummary() {
   KeepOnScreen(*this);
 }
 
-std::optional<SummaryInput> TfrmTemplate::SummaryForCompute(int N, int k) {
+Checked<SummaryInput> TfrmTemplate::SummaryForCompute(int N, int k) {
   if (summaryPanel_->Covariates() != k) summaryPanel_->SetCovariates(k);
   QString message;
   std::optional<SummaryStatistics> statistics = summaryPanel_->Statistics(N, message);
   if (!statistics) {
     summaryFault_ = focusWidget();  // the grid of the cell at fault
-    host_.ShowMessage(MessageKind::Error, message.toStdString());
-    return std::nullopt;
+    return Refusal{Reason::SummaryEntry, message.toStdString(), MessageKind::Error, false, 0};
   }
   // Named by the file only while the statistics are that file's.
   const bool fromFile = !summaryFile_.isEmpty() && summaryFileN_ == N;
@@ -1084,14 +1084,15 @@ void TfrmTemplate::LoadSummaryClick() {
 
 void TfrmTemplate::SaveSummaryClick() {
   ModelFromView();
-  int N = 0, k = 0;
-  if (const auto error =
-          CheckCounts(sheet_.Field(1).text, sheet_.Field(2).text, sheet_.Prior(), N, k)) {
-    if (error->beep) host_.Beep();
-    host_.ShowMessage(error->box, error->message);
-    txtInput_[static_cast<std::size_t>(error->field)]->setFocus(Qt::OtherFocusReason);
+  const Checked<Counts> counts =
+      CheckCounts(sheet_.Field(1).text, sheet_.Field(2).text, sheet_.Prior());
+  if (!counts.ok()) {
+    ShowRefusal(counts.refusal(), host_);
+    host_.TakeFocusedField();  // the field has the focus; no Compute is waiting for it
     return;
   }
+  const int N = counts.value().N;
+  const int k = counts.value().k;
   if (summaryPanel_->Covariates() != k) summaryPanel_->SetCovariates(k);
   QString message;
   const std::optional<SummaryStatistics> statistics = summaryPanel_->Statistics(N, message);
@@ -1103,11 +1104,10 @@ void TfrmTemplate::SaveSummaryClick() {
   request.proposedName = summaryFile_.isEmpty() ? QStringLiteral("summary.txt") : summaryFile_;
   const std::optional<QString> chosen = dialogs_.ChooseSaveFile(this, request);
   if (!chosen || chosen->trimmed().isEmpty()) return;
-  std::string why;
-  if (!WriteSummaryFile(chosen->toStdString(), *statistics, why)) {
+  if (auto why = WriteSummaryFile(chosen->toStdString(), *statistics)) {
     host_.ShowMessage(MessageKind::Error,
                       "The summary statistics could not be written to the file " +
-                          chosen->toStdString() + ": " + why);
+                          chosen->toStdString() + ": " + *why);
     return;
   }
   summaryFile_ = *chosen;

@@ -13,7 +13,7 @@
 #include <optional>
 
 #include "TemplateForm/qt/qt_compute_host.h"
-#include "TemplateForm/worksheet.h"
+#include "TemplateForm/worksheet/worksheet.h"
 
 class QButtonGroup;
 class QFrame;
@@ -97,6 +97,8 @@ class TfrmTemplate : public QWidget {
   // KeyPress / KeyUp of fields 1..8; true when the key event is consumed.
   bool txtInputKeyPress(int k, QKeyEvent* event);
   void txtInputKeyUp(int k, QKeyEvent* event);
+  // Cuts field k to the length a field holds, with the refusal's beep and box.
+  void LimitField(int k);
   // Pastes the clipboard (or, selection true, the X11 selection) into field k
   // through the keystroke filter and the length limit.
   void PasteIntoField(int k, bool selection);
@@ -120,9 +122,9 @@ class TfrmTemplate : public QWidget {
   void SizeSummaryPanel();
   // Makes the window tall and wide enough for the panel where the screen has room.
   void GrowForSummary();
-  // The checked statistics for Compute; a refusal shows its box and marks
-  // the cell at fault for the focus.
-  std::optional<SummaryInput> SummaryForCompute(int N, int k);
+  // The checked statistics for Compute, or the refusal of the cell at fault
+  // (marked for the focus).
+  Checked<SummaryInput> SummaryForCompute(int N, int k);
   void LoadSummaryClick();
   void SaveSummaryClick();
   void RestoreLastSummary();

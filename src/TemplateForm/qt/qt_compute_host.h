@@ -6,7 +6,7 @@
 #include <memory>
 #include <utility>
 
-#include "TemplateForm/compute_host.h"
+#include "TemplateForm/worksheet/compute_host.h"
 #include "matrix_handling/matrix_print.h"
 
 class QWidget;

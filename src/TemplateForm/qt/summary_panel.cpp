@@ -152,9 +152,8 @@ bool SummaryPanel::SaveFile(const QString& path, int N, QString& why) {
     why = message;
     return false;
   }
-  std::string reason;
-  if (!WriteSummaryFile(path.toStdString(), *s, reason)) {
-    why = QString::fromStdString(reason);
+  if (auto reason = WriteSummaryFile(path.toStdString(), *s)) {
+    why = QString::fromStdString(*reason);
     return false;
   }
   return true;

@@ -1,0 +1,138 @@
+#include "TemplateForm/worksheet/saved_inputs.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "file_io/number_text.h"
+#include "file_io/program_folders.h"
+#include "file_io/safe_file.h"
+#include "file_io/text_reader.h"
+#include "text/format_text.h"
+
+namespace quorvane {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Folders {
+  std::string program;
+  std::string fallback;
+};
+
+std::optional<Folders> g_override;
+// Where this process last wrote the file (empty: not yet).
+std::string g_lastWritten;
+
+Folders CurrentFolders() {
+  if (g_override) return *g_override;
+  return {GetProgramDirectory(), UserDataDirectory()};
+}
+
+std::string PathIn(const std::string& folder) {
+  if (folder.empty()) return {};
+  return (fs::path(folder) / SavedInputsFileName).string();
+}
+
+bool Exists(const std::string& path) {
+  std::error_code ec;
+  return !path.empty() && fs::is_regular_file(path, ec);
+}
+
+// Writes content as the file at path; false on any failure.
+bool WriteAnew(const std::string& path, const std::string& content) {
+  return !path.empty() && !WriteFileSafely(path, content);
+}
+
+}  // namespace
+
+void SetSavedInputsFolders(const std::string& programFolder, const std::string& fallbackFolder) {
+  g_override = Folders{programFolder, fallbackFolder};
+  g_lastWritten.clear();
+}
+
+void ResetSavedInputsFolders() {
+  g_override.reset();
+  g_lastWritten.clear();
+}
+
+std::string SavedInputsUserFolder() {
+  return CurrentFolders().fallback;
+}
+
+std::string SavedInputsFile() {
+  if (Exists(g_lastWritten)) return g_lastWritten;
+  const Folders folders = CurrentFolders();
+  const std::string inProgram = PathIn(folders.program);
+  const std::string inFallback = PathIn(folders.fallback);
+  if (Exists(inProgram)) return inProgram;
+  if (Exists(inFallback)) return inFallback;
+  return inProgram.empty() ? inFallback : inProgram;
+}
+
+void SaveCurrentData(const Worksheet& sheet) {
+  try {
+    std::string content;
+    for (int k = 1; k <= 8; ++k) content += sheet.Field(k).text + " ";
+    const Folders folders = CurrentFolders();
+    const std::string inProgram = PathIn(folders.program);
+    if (WriteAnew(inProgram, content)) {
+      g_lastWritten = inProgram;
+      return;
+    }
+    // An old file there would be read back before the one written now.
+    std::error_code stale;
+    if (!inProgram.empty()) fs::remove(inProgram, stale);
+    if (folders.fallback.empty()) return;
+    std::error_code ec;
+    fs::create_directories(folders.fallback, ec);
+    if (ec) return;
+    const std::string inFallback = PathIn(folders.fallback);
+    if (WriteAnew(inFallback, content)) g_lastWritten = inFallback;
+  } catch (...) {
+    // Keeping the inputs is a convenience; it never stops an analysis.
+  }
+}
+
+void LoadPreviousData(Worksheet& sheet) {
+  try {
+    const Folders folders = CurrentFolders();
+    std::string path = PathIn(folders.program);
+    if (!Exists(path)) path = PathIn(folders.fallback);
+    WorksheetConfig.savedInputsFound = Exists(path);
+    if (WorksheetConfig.savedInputsFound && WorksheetConfig.restoreCount > 0) {
+      // The field texts, one item each (the file has no line ends).
+      TextReader in(path, TextReadOptions{"saved inputs file", 0, {}});
+      std::vector<std::string> items;
+      TextLine line;
+      while (in.NextLine(line)) items.insert(items.end(), line.items.begin(), line.items.end());
+      for (int k = 1; k <= WorksheetConfig.restoreCount && k <= 8; ++k) {
+        const std::size_t index = static_cast<std::size_t>(k - 1);
+        // A field the file does not hold reads as 0, as an empty one did.
+        const std::optional<long double> value =
+            index < items.size() ? ParsePlainDecimal(items[index]) : std::optional(0.0L);
+        if (!value) break;
+        sheet.Field(k).text = FormatText("%1.6g", static_cast<double>(*value));
+      }
+    }
+  } catch (...) {
+    // A damaged file restores nothing more.
+  }
+  for (int k = 1; k <= 8; ++k) sheet.Field(k).visible = k <= WorksheetConfig.visibleFieldCount;
+}
+
+void btnclearDataClick(Worksheet& sheet, ComputeHost& host) {
+  for (int k = 1; k <= 8; ++k) sheet.Field(k).text.clear();
+  sheet.notes.clear();
+  const Folders folders = CurrentFolders();
+  for (const std::string& path :
+       {PathIn(folders.program), PathIn(folders.fallback), g_lastWritten}) {
+    std::error_code ec;
+    if (!path.empty()) fs::remove(path, ec);
+  }
+  g_lastWritten.clear();
+  for (auto& row : CorrelationMatrixStore) row.fill(0.0);
+  host.FocusField(1);
+}
+
+}  // namespace quorvane

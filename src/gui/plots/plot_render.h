@@ -1,0 +1,56 @@
+// Drawing the two plots of an analysis (see TemplateForm/plot_data.h) with
+// QPainter, and saving them as PNG, SVG or PDF. Needs a QGuiApplication (for
+// the fonts); no widgets.
+//
+// Each plot is laid out on a fixed logical canvas (kPlotWidth x kPlotHeight)
+// and scaled uniformly into the area it is given, so it reads the same on a
+// screen at any scaling, on paper and in a file. Colours are from the
+// Okabe-Ito palette, and every mark also differs by shape or line style, so
+// the plots read without telling colours apart.
+#pragma once
+
+#include <QRectF>
+#include <QString>
+#include <optional>
+#include <string>
+
+#include "TemplateForm/plot_data.h"
+
+class QPainter;
+
+namespace quorvane {
+
+enum class PlotKind { Posterior, CaseAmongControls };
+
+inline constexpr int kPlotWidth = 800;
+inline constexpr int kPlotHeight = 520;
+
+// One plot, scaled to fit `area` (aspect kept, centred).
+void PaintPlot(QPainter& painter, const QRectF& area, const PlotData& plot, PlotKind kind);
+// Both plots, the posterior above the case among the controls, scaled to fit.
+void PaintBothPlots(QPainter& painter, const QRectF& area, const PlotData& plot);
+// Both plots, one above the other or side by side, whichever draws them larger
+// in `area` (stacked when the two are equal).
+void PaintBothPlotsToFit(QPainter& painter, const QRectF& area, const PlotData& plot);
+// Whether PaintBothPlotsToFit puts the plots side by side in an area of this size.
+bool PlotsSideBySide(const QSizeF& area);
+
+// The x position (logical canvas units, 0..kPlotWidth) where value v falls in
+// the posterior plot: the same mapping draws the bins and the interval.
+double PosteriorX(const PosteriorPlot& p, long double v);
+
+// One plot (or both, stacked, when `which` is empty) as the bytes of an image
+// file; the format comes from the path's extension, or from the text itself
+// when it has none ("png", "svg", "pdf"; any case). PNG images are drawn at
+// `pngScale` times the logical size. std::nullopt with the reason on failure.
+std::optional<std::string> EncodePlots(const QString& suffixOrPath, const PlotData& plot,
+                                       std::optional<PlotKind> which, QString& why,
+                                       double pngScale = 2.0);
+
+// The same written to `path` through the program's safe writer (an existing
+// file survives a failed write). Returns false and says why on failure
+// (unknown extension, file not writable, disk full).
+bool SavePlots(const QString& path, const PlotData& plot, std::optional<PlotKind> which,
+               QString& why, double pngScale = 2.0);
+
+}  // namespace quorvane
