@@ -130,8 +130,8 @@ bool Run_Calibrated_Engine(int covariateCount, int controlCount, int drawCount, 
                            long double& condZ2, EngineResults& results,
                            const EngineOptions& options = {});
 
-// Steps 10 to 14 of a run, from the sum of Phi(z*) over the draws (taken in
-// draw order) and the list of the draws' z*, which is reordered: the
+// The summary of a run's draws, from the sum of Phi(z*) over the draws (taken
+// in draw order) and the list of the draws' z*, which is reordered: the
 // percentage below the case, turned to the case's side when it exceeds 50
 // (exactly 50 is not turned), the one- and two-tailed probabilities, the
 // Z-DCCC limits as order statistics at CredibleLimitPositions (clamped to

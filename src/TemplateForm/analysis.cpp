@@ -55,13 +55,12 @@ AnalysisError FromRawDataError(const RawDataError& e) {
       return Error(ErrorKind::DataFileUnreadable, Reason::DataFileUnreadable, e.what());
     case RawDataError::Problem::Cancelled:
       return Error(ErrorKind::Cancelled, Reason::Cancelled, "The analysis was cancelled.");
+    case RawDataError::Problem::NotText:
+      return Error(ErrorKind::DataFileContent, Reason::NotText, e.what());
     case RawDataError::Problem::Content:
       break;
   }
-  const std::string what = e.what();
-  const bool number = what.rfind("Invalid numeric input at", 0) == 0 &&
-                      what.find("control character") == std::string::npos;
-  return Error(ErrorKind::DataFileContent, number ? Reason::InvalidNumber : Reason::NotText, what);
+  return Error(ErrorKind::DataFileContent, Reason::InvalidNumber, e.what());
 }
 
 // Where a raw data file falls short of its rows: the first line short of

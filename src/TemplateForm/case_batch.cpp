@@ -73,6 +73,7 @@ AnalysisError FromTextFileError(const TextFileError& e, const std::string& file)
       return Failure(ErrorKind::DataFileUnreadable, Reason::DataFileUnreadable, e.what());
     case TextFileError::Problem::Cancelled:
       return Failure(ErrorKind::Cancelled, Reason::Cancelled, "Interrupted.");
+    case TextFileError::Problem::Utf16:
     case TextFileError::Problem::NotText:
       break;
   }

@@ -45,7 +45,7 @@ bool HoldsARow(const TextLine& line, int cols) {
 
 }  // namespace
 
-RawDataError ToRawDataError(const TextFileError& e) {
+RawDataError ToRawDataError(const TextFileError& e, const std::string& path) {
   switch (e.problem()) {
     case TextFileError::Problem::CannotOpen:
     case TextFileError::Problem::Folder:
@@ -53,21 +53,41 @@ RawDataError ToRawDataError(const TextFileError& e) {
       return RawDataError(RawDataError::Problem::Unreadable, e.what());
     case TextFileError::Problem::Cancelled:
       return RawDataError(RawDataError::Problem::Cancelled, e.what());
+    case TextFileError::Problem::Utf16:
     case TextFileError::Problem::NotText:
       break;
   }
   if (e.line() > 0) {
-    return RawDataError(RawDataError::Problem::Content,
+    return RawDataError(RawDataError::Problem::NotText,
                         "Invalid numeric input at line " + std::to_string(e.line()) + ", column " +
                             std::to_string(e.column()) + ": \"" + e.item() +
                             "\" holds a control character: the file does not look like plain "
                             "text");
   }
-  return RawDataError(RawDataError::Problem::Content, e.what());
+  // A line that is no text is named with the file it is in.
+  if (e.problem() == TextFileError::Problem::NotText && !path.empty()) {
+    return RawDataError(RawDataError::Problem::NotText,
+                        std::string(e.what()) + " (\"" + path + "\")");
+  }
+  return RawDataError(RawDataError::Problem::NotText, e.what());
 }
+
+namespace {
+
+void ReadRows(TextReader& in, int rows, int cols, DataMatrix& rawData, int capacity,
+              RawDataShape* shape, const std::string& path);
+
+}  // namespace
 
 void ReadRawData(TextReader& in, int rows, int cols, DataMatrix& rawData, int capacity,
                  RawDataShape* shape) {
+  ReadRows(in, rows, cols, rawData, capacity, shape, std::string());
+}
+
+namespace {
+
+void ReadRows(TextReader& in, int rows, int cols, DataMatrix& rawData, int capacity,
+              RawDataShape* shape, const std::string& path) {
   if (cols < 1 || cols > kMaxOrder) {
     throw RawDataError(RawDataError::Problem::Content, "The raw data file can hold 1 to " +
                                                            std::to_string(kMaxOrder) +
@@ -121,7 +141,7 @@ void ReadRawData(TextReader& in, int rows, int cols, DataMatrix& rawData, int ca
       }
     }
   } catch (const TextFileError& e) {
-    throw ToRawDataError(e);
+    throw ToRawDataError(e, path);
   }
   // Rows the data never reached are missing too; the first of them is short.
   if (seen.firstShortLine == 0 && line.number < rows) {
@@ -131,6 +151,8 @@ void ReadRawData(TextReader& in, int rows, int cols, DataMatrix& rawData, int ca
   seen.lines = std::max(line.number, 0);
   if (shape != nullptr) *shape = std::move(seen);
 }
+
+}  // namespace
 
 void ReadRawDataFile(const std::string& path, int rows, int cols, DataMatrix& rawData,
                      RawDataShape* shape, const std::function<bool()>& stop) {
@@ -145,16 +167,9 @@ void ReadRawDataFile(const std::string& path, int rows, int cols, DataMatrix& ra
           std::min<std::uintmax_t>(*size / (2 * static_cast<std::uintmax_t>(std::max(cols, 1))) + 1,
                                    static_cast<std::uintmax_t>(std::max(rows, 1))));
     }
-    ReadRawData(in, rows, cols, rawData, capacity, shape);
+    ReadRows(in, rows, cols, rawData, capacity, shape, path);
   } catch (const TextFileError& e) {
-    throw ToRawDataError(e);
-  } catch (const RawDataError& e) {
-    const std::string what = e.what();
-    if (what.rfind("Invalid numeric input", 0) == 0 || what.find(path) != std::string::npos ||
-        e.problem() == RawDataError::Problem::Cancelled) {
-      throw;
-    }
-    throw RawDataError(e.problem(), what + " (\"" + path + "\")");
+    throw ToRawDataError(e, path);
   }
 }
 

@@ -33,7 +33,12 @@ namespace quorvane {
 // For a file that cannot be opened or read, what() names the file.
 class RawDataError : public std::runtime_error {
  public:
-  enum class Problem { Unreadable, Content, Cancelled };
+  enum class Problem {
+    Unreadable,  // cannot be opened or read, or is a folder
+    Content,     // a number that cannot be converted
+    NotText,     // UTF-16, control characters, an endless line or run of blanks
+    Cancelled,   // the wait for input was stopped
+  };
   RawDataError(Problem problem, const std::string& what)
       : std::runtime_error(what), problem_(problem) {}
   Problem problem() const { return problem_; }
@@ -97,7 +102,8 @@ void ReadRawDataFile(const std::string& path, int rows, int cols, DataMatrix& ra
 int CompleteRows(const DataMatrix& rawData, int rows, int cols);
 
 // The reader's refusal as a raw data error: a control character as an
-// invalid number with its line and column, the other problems as they are.
-RawDataError ToRawDataError(const TextFileError& e);
+// invalid number with its line and column, the other problems as they are (a
+// line that is no text named with path, when given).
+RawDataError ToRawDataError(const TextFileError& e, const std::string& path = {});
 
 }  // namespace quorvane

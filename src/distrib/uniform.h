@@ -29,12 +29,12 @@ inline constexpr std::int64_t kModulus1 = 2147483563, kModulus2 = 2147483399;
 inline std::int32_t SchrageStep(std::int32_t& seed1, std::int32_t& seed2) {
   std::int32_t k = seed1 / 53668;
   seed1 = 40014 * (seed1 - k * 53668) - k * 12211;
-  if (seed1 < 0) seed1 += 2147483563;
+  if (seed1 < 0) seed1 += static_cast<std::int32_t>(kModulus1);
   k = seed2 / 52774;
   seed2 = 40692 * (seed2 - k * 52774) - k * 3791;
-  if (seed2 < 0) seed2 += 2147483399;
+  if (seed2 < 0) seed2 += static_cast<std::int32_t>(kModulus2);
   std::int32_t z = seed1 - seed2;
-  if (z < 1) z += 2147483562;
+  if (z < 1) z += static_cast<std::int32_t>(kModulus1 - 1);
   return z;
 }
 

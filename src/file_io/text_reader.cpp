@@ -115,17 +115,25 @@ class FileSource : public TextReader::Source {
   FileSource(const FileSource&) = delete;
   FileSource& operator=(const FileSource&) = delete;
 
+  // Reads only once poll says there is something to read: a FIFO that no
+  // program has opened for writing yet reads as ended, but poll waits for
+  // its writer, a tenth of a second at a time, asking stop in between.
   std::size_t Read(std::vector<char>& out, const std::function<bool()>& stop,
                    const std::string& what) override {
     const std::size_t old = out.size();
     out.resize(old + kChunk);
     for (;;) {
-      const ssize_t n = ::read(fd_, out.data() + old, kChunk);
-      if (n >= 0) {
-        out.resize(old + static_cast<std::size_t>(n));
-        return static_cast<std::size_t>(n);
+      pollfd waiting{fd_, POLLIN, 0};
+      const int ready = ::poll(&waiting, 1, kPollMilliseconds);
+      if (ready > 0) {
+        const ssize_t n = ::read(fd_, out.data() + old, kChunk);
+        if (n >= 0) {
+          out.resize(old + static_cast<std::size_t>(n));
+          return static_cast<std::size_t>(n);
+        }
       }
-      if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+      if ((ready < 0 && errno != EINTR) ||
+          (ready > 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
         const int error = errno;
         out.resize(old);
         Unreadable("Error reading the " + what + ": " + std::strerror(error));
@@ -133,10 +141,6 @@ class FileSource : public TextReader::Source {
       if (stop && stop()) {
         out.resize(old);
         Cancelled();
-      }
-      if (errno != EINTR) {
-        pollfd waiting{fd_, POLLIN, 0};
-        ::poll(&waiting, 1, kPollMilliseconds);
       }
     }
   }
@@ -226,7 +230,7 @@ bool TextReader::Fill() {
     const bool mark16 =
         n >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF));
     if (mark16 || LooksLikeUtf16(buffer_.data(), n)) {
-      Refuse(TextFileError::Problem::NotText,
+      Refuse(TextFileError::Problem::Utf16,
              "Invalid numeric input: the " + options_.what +
                  " is UTF-16 (\"Unicode\") text; save it as plain text (ANSI or UTF-8) and load "
                  "it again");

@@ -34,7 +34,8 @@ class TextFileError : public std::runtime_error {
     CannotOpen,  // the file cannot be opened (what() says why)
     Folder,      // the name is a folder's
     Unreadable,  // reading it failed
-    NotText,     // UTF-16, a control character, a line too long, a run of blanks
+    Utf16,       // UTF-16 text, with or without its byte-order mark
+    NotText,     // a control character, a line too long, a run of blanks
     Cancelled,   // the stop function ended the wait for input
   };
   TextFileError(Problem problem, const std::string& what, int line = 0, int column = 0,

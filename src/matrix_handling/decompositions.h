@@ -53,8 +53,11 @@ struct CholOutcome {
   int failedColumn = 0;  // 0 when every pivot reached the threshold; else the failing column
   long double sum = 0;   // the failing pivot value
 };
-// Steps 1-3 of the factorisation, in place on the n x n block (lower triangle
-// written; the upper triangle is not touched). Stops at the first pivot the
+// The Cholesky factorisation A = L L' column by column (each pivot the
+// diagonal element less the squares of the row's earlier entries, each entry
+// below it the element less the row products, divided by the pivot's square
+// root), in place on the n x n block (lower triangle written; the upper
+// triangle is not touched). Stops at the first pivot the
 // rule refuses (Threshold: below 1e-12 x PivotScale(the column's diagonal
 // element as given)); a NaN pivot fails under both rules.
 CholOutcome CholFactorLower(int n, Matrix& A, PivotRule rule = PivotRule::Threshold);

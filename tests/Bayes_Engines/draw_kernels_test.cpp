@@ -20,11 +20,7 @@
 namespace quorvane {
 namespace {
 
-std::string Hex(long double x) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%La", x);
-  return buf;
-}
+using testing::Hex;
 
 #if QUORVANE_X87_KERNELS
 // The x87 tag word: 0xFFFF when every register is empty.

@@ -2,10 +2,20 @@
 // covariates, for the engine tests. Columns: Y1, Y2, covariates 1..5.
 #pragma once
 
+#include <cstdio>
+#include <string>
+
 #include "matrix_handling/matrix_ops.h"
 #include "matrix_handling/matrix_types.h"
 
 namespace quorvane::testing {
+
+// Full-precision text of a value (hexadecimal): equal strings mean equal bits.
+inline std::string Hex(long double x) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%La", x);
+  return buf;
+}
 
 inline constexpr int kFixtureControls = 12;
 inline constexpr long double kFixtureRows[13][7] = {

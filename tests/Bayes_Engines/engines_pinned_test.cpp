@@ -20,6 +20,8 @@
 namespace quorvane {
 namespace {
 
+using testing::Hex;
+
 enum class Engine { Standard, Calibrated };
 
 struct Pinned {
@@ -57,12 +59,6 @@ constexpr long double kPinnedStatistics[] = {
     0xa.2efa79cf08b3104p-4L,                           // partialR
     0xf.27b2b36eb21ffe3p-4L, 0x8.ba2f43a1fe40ca7p-5L,  // condZ1, condZ2
 };
-
-std::string Hex(long double x) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%La", x);
-  return buf;
-}
 
 TEST(EnginesPinned, FullPrecisionOutputsOfBothEngines) {
   testing::FixtureSummary s = testing::SummariseFixture(2);

@@ -18,6 +18,8 @@
 namespace quorvane {
 namespace {
 
+using testing::Hex;
+
 using testing::FixtureSummary;
 using testing::RunReferenceEngine;
 using testing::SummariseFixture;
@@ -38,13 +40,6 @@ EngineRun RunEngine(Engine engine, int k, int n, int D, bool twoSided, const Fix
   r.finished = run(k, n, D, twoSided, 95, s.sds, s.means, s.caseScores, s.R, r.condMeans, r.condSDs,
                    r.partialR, r.condZ1, r.condZ2, r.results, options);
   return r;
-}
-
-// Full-precision text of a value: equal strings mean equal bits.
-std::string Hex(long double x) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%La", x);
-  return buf;
 }
 
 std::vector<std::string> Fields(const EngineResults& r) {
@@ -344,6 +339,8 @@ TEST(RegressionFromSummary, InterceptVarianceWithOneCovariate) {
 namespace quorvane {
 namespace {
 
+using testing::Hex;
+
 // At N = k + 2 (below what either prior admits) the residual covariance has
 // no degree of freedom left and is singular: the setup's factorisation fails
 // its threshold, its message goes to the caller, and the run stops before any
@@ -417,6 +414,8 @@ TEST(EngineDiagnostics, ScoresInOtherUnitsRunReliably) {
 namespace quorvane {
 namespace {
 
+using testing::Hex;
+
 // Outside the engines' domain (a correlation above 1 between two covariates,
 // which the analysis never lets through) every draw's Lambda has a negative
 // pivot: no draw can be completed, and the run stops at the first one, on one
@@ -463,6 +462,8 @@ TEST(EngineStops, AnAcceptanceRateNearZeroIsRefused) {
 
 namespace quorvane {
 namespace {
+
+using testing::Hex;
 
 // Tasks in extreme units (the covariates as they are): Lambda's pivots fall
 // below 1e-12 (tiny scores) or Sigma* leaves the double range (scores near
@@ -517,8 +518,11 @@ TEST(EngineAgreementAtExtremeScales, OrdinaryDataStaysOnTheFastPath) {
 namespace quorvane {
 namespace {
 
-// Steps 10 to 14 on their own, from a sum and a list of draws chosen so that
-// the outcome can be worked by hand.
+using testing::Hex;
+
+// The summary of a run's draws on its own (the percentage below the case,
+// the probabilities, the order-statistic limits), from a sum and a list of
+// draws chosen so that the outcome can be worked by hand.
 TEST(SummariseDraws, PercentageFlipAndLimitsFromTheDraws) {
   const tNormal_distribution normal(0, 1);
   // Exactly 50: not turned. The sum of Phi over 4 draws is 2, so P = 50.

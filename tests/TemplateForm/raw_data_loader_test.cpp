@@ -346,7 +346,7 @@ TEST(ReadRawData, WhatIsNotTextIsRefusedNamingTheLine) {
       ReadRawData(in, 3, 3, data);
       ADD_FAILURE() << c.what << ": no error";
     } catch (const RawDataError& e) {
-      EXPECT_EQ(e.problem(), RawDataError::Problem::Content) << c.what;
+      EXPECT_EQ(e.problem(), RawDataError::Problem::NotText) << c.what;
       EXPECT_EQ(std::string(e.what()).rfind(c.message, 0), 0u) << c.what << ": " << e.what();
     }
   }

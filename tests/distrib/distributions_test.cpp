@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "Bayes_Engines/engines.h"
 #include "distrib/uniform.h"
 #include "expect_argument_error.h"
 
@@ -19,8 +20,6 @@ namespace quorvane {
 namespace {
 
 constexpr long double kNaN = std::numeric_limits<long double>::quiet_NaN();
-constexpr std::int32_t kEngineSeed1 = 1111931815;
-constexpr std::int32_t kEngineSeed2 = 2056071926;
 
 // ---------------------------------------------------------------------------
 // Parameters

@@ -21,18 +21,6 @@ using ComputeRunTest = GuiTest;
 
 const char* const kDataFile = "ten-controls-one-covariate.txt";
 
-// The report quorvane-cli prints for the same inputs, as lines.
-QStringList CliReport(const QStringList& arguments) {
-  QProcess cli;
-  cli.start(QStringLiteral(QUORVANE_CLI_PATH),
-            QStringList{"--draws", QString::number(kTestDraws)} + arguments);
-  EXPECT_TRUE(cli.waitForFinished(60000));
-  EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
-  QStringList lines = QString::fromUtf8(cli.readAllStandardOutput()).split(QLatin1Char('\n'));
-  if (!lines.isEmpty() && lines.constLast().isEmpty()) lines.removeLast();
-  return lines;
-}
-
 QByteArray ReadFile(const QString& path) {
   QFile file(path);
   EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();

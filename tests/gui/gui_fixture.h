@@ -123,6 +123,10 @@ class GuiTest : public ::testing::Test {
     } else {
       dialogs_.openAnswers.push_back(file);
     }
+    return ClickCompute();
+  }
+  // Clicks Compute (no open dialog is answered) and waits as Compute does.
+  bool ClickCompute() {
     QSignalSpy ended(worksheet_.get(), &TfrmTemplate::computeEnded);
     Find<QPushButton>(worksheet_.get(), "cmdCompute")->click();
     if (!WaitUntil([&] { return ended.count() > 0; })) {
@@ -137,5 +141,18 @@ class GuiTest : public ::testing::Test {
   std::unique_ptr<TfrmTemplate> worksheet_;
   std::unique_ptr<TfrmTemplateResults> viewer_;
 };
+
+// The report quorvane-cli prints for the arguments (with kTestDraws draws),
+// as lines.
+inline QStringList CliReport(const QStringList& arguments) {
+  QProcess cli;
+  cli.start(QStringLiteral(QUORVANE_CLI_PATH),
+            QStringList{"--draws", QString::number(kTestDraws)} + arguments);
+  EXPECT_TRUE(cli.waitForFinished(60000));
+  EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+  QStringList lines = QString::fromUtf8(cli.readAllStandardOutput()).split(QLatin1Char('\n'));
+  if (!lines.isEmpty() && lines.constLast().isEmpty()) lines.removeLast();
+  return lines;
+}
 
 }  // namespace quorvane::testing

@@ -23,18 +23,6 @@ QString ExampleSummary() {
       .absoluteFilePath(QStringLiteral("summary-statistics.txt"));
 }
 
-// The report quorvane-cli prints for the arguments, as lines.
-QStringList CliReport(const QStringList& arguments) {
-  QProcess cli;
-  cli.start(QStringLiteral(QUORVANE_CLI_PATH),
-            QStringList{"--draws", QString::number(kTestDraws)} + arguments);
-  EXPECT_TRUE(cli.waitForFinished(60000));
-  EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
-  QStringList lines = QString::fromUtf8(cli.readAllStandardOutput()).split(QLatin1Char('\n'));
-  if (!lines.isEmpty() && lines.constLast().isEmpty()) lines.removeLast();
-  return lines;
-}
-
 // examples/summary-statistics.txt's numbers, as a spreadsheet copies them.
 constexpr const char* kStatisticsBlock =
     "20.3500000000000000003\t26.8999999999999999997\t101.800000000000000003\t"
@@ -67,15 +55,7 @@ class SummaryWorksheetTest : public GuiTest {
     Panel()->CorrelationGrid()->setCurrentCell(1, 0);
     Panel()->PasteInto(Panel()->CorrelationGrid(), QString::fromLatin1(correlations));
   }
-  bool ComputeSummary() {
-    QSignalSpy ended(worksheet_.get(), &TfrmTemplate::computeEnded);
-    Find<QPushButton>(worksheet_.get(), "cmdCompute")->click();
-    if (!WaitUntil([&] { return ended.count() > 0; })) {
-      ADD_FAILURE() << "Compute did not end";
-      return false;
-    }
-    return ended.first().first().toBool();
-  }
+  bool ComputeSummary() { return ClickCompute(); }
   // A new worksheet, as at the program's next start.
   void Restart() {
     worksheet_.reset();

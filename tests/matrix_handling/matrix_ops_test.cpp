@@ -273,7 +273,7 @@ TEST(MatrixOpsOrder, SumsOfProductsAccumulateWithInnerIndexAscending) {
 
 // Products of three factors are formed left to right. With A = 1e4000,
 // v[1] = 1e1000 and v[2] = 1e-1000, (A v1) overflows before v2 can bring it
-// back, so the specified order gives +inf where A (v1 v2) would give 1e4000.
+// back, so the left-to-right order gives +inf where A (v1 v2) would give 1e4000.
 TEST(MatrixOpsOrder, ThreeFactorProductsAreFormedLeftToRight) {
   Matrix A;
   A(1, 2) = 1e4000L;

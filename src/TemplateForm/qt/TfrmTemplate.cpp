@@ -54,6 +54,7 @@
 #include "gui/window_placement.h"
 #include "gui/window_thread.h"
 #include "input_checks/input_validation.h"
+#include "text/format_text.h"
 
 namespace quorvane {
 
@@ -61,7 +62,6 @@ namespace {
 
 constexpr int kClientWidth = 792;
 constexpr int kClientHeight = 573;
-constexpr int kNotesMaxLength = 250;  // a line break counts as two characters
 constexpr int kNotesShortHeight = 25;
 constexpr int kNotesTallHeight = 70;
 constexpr int kDescriptionScrollLength = 551;  // from this length on, a vertical scroll bar
@@ -594,11 +594,14 @@ void TfrmTemplate::memoCommentsExit() {
 }
 
 void TfrmTemplate::memoCommentsChange() {
-  // At most 250 characters, a line break counting as two (carriage return and
-  // line feed): what would go beyond is not taken.
+  // At most kMaxNotesLength characters, a line break counting as two (carriage
+  // return and line feed), counted as the command line counts them: what would
+  // go beyond is not taken.
   QString& accepted = notesAccepted_;
   const QString text = memoComments_->toPlainText();
-  if (text.size() + text.count(QLatin1Char('\n')) <= kNotesMaxLength) {
+  std::vector<std::string> lines;
+  for (const QString& line : text.split(QLatin1Char('\n'))) lines.push_back(line.toStdString());
+  if (NotesLength(lines) <= kMaxNotesLength) {
     accepted = text;
     return;
   }
@@ -908,10 +911,9 @@ void TfrmTemplate::UpdateProgress() {
   EngineRun* run = run_.get();
   const std::int64_t total = run->total;
   const std::int64_t done = run->done;
-  const QLocale locale(QLocale::English);
   QString label = QStringLiteral("Drawing from the posterior distribution...\n%1 of %2 draws done")
-                      .arg(locale.toString(static_cast<qlonglong>(done)),
-                           locale.toString(static_cast<qlonglong>(total)));
+                      .arg(QString::fromStdString(GroupDigits(done)),
+                           QString::fromStdString(GroupDigits(total)));
   if (run->cancelled) label = QStringLiteral("Cancelling...");
   QProgressDialog* progress = run->progress;
   progress->setLabelText(label);

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QWidget>
 
+#include "TemplateForm/worksheet/worksheet.h"
 #include "TemplateResults/TfrmTemplateResults.h"
 #include "gui/dialogs.h"
 
@@ -66,7 +67,7 @@ void QtComputeHost::ShowResultsViewer(const std::string& caption) {
 
 void QtComputeHost::FocusField(int k) {
   focusedField_ = k;
-  const QString name = k == 8 ? QStringLiteral("txtinput8") : QStringLiteral("txtInput%1").arg(k);
+  const QString name = QString::fromStdString(FieldObjectName(k));
   if (auto* field = worksheet_.findChild<QLineEdit*>(name)) field->setFocus(Qt::OtherFocusReason);
 }
 
