@@ -6,14 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=build-ci-aarch64
 
-if ! dpkg-query -W -f='${Status}' g++-aarch64-linux-gnu 2>/dev/null | grep -q "install ok installed"; then
-  sudo_cmd=()
-  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-  echo "==> aarch64: installing g++-aarch64-linux-gnu"
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
-    g++-aarch64-linux-gnu > /dev/null
-fi
+scripts/install-packages.sh aarch64 g++-aarch64-linux-gnu
 
 options=(-DCMAKE_BUILD_TYPE=Release -DQUORVANE_WERROR=ON
   -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/aarch64-linux-gnu.cmake

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the two libFuzzer targets with clang, AddressSanitizer and
+# Builds the libFuzzer targets with clang, AddressSanitizer and
 # UndefinedBehaviorSanitizer, and runs each from its committed seed corpus.
 #   scripts/ci/fuzz.sh [SECONDS]   (default 60 per target)
 # Any crash, sanitizer report, "nan"/"inf" in a report or hang (an input that
@@ -9,7 +9,10 @@ cd "$(dirname "$0")/../.."
 seconds=${1:-60}
 build=build-fuzz
 
-scripts/ci/install-packages.sh fuzzing clang libclang-rt-14-dev
+# clang's fuzzing and sanitizer runtimes come in the package of its version.
+scripts/install-packages.sh fuzzing clang
+clang_major=$(clang -dumpversion | cut -d. -f1)
+scripts/install-packages.sh fuzzing "libclang-rt-$clang_major-dev"
 sanitizers="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
@@ -17,9 +20,10 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUORVANE_FUZZERS=ON -DQUORVANE_BUILD_GUI=OFF -DQUORVANE_BUILD_TESTS=OFF \
   -DQUORVANE_BUILD_BENCH=OFF -DQUORVANE_X87_KERNELS=OFF > "$build.configure.log" 2>&1 \
   || { cat "$build.configure.log"; exit 1; }
-cmake --build "$build" -j "$(nproc)" --target quorvane-fuzz-loader quorvane-fuzz-compute
+targets=(loader summary cases compute)
+cmake --build "$build" -j "$(nproc)" --target "${targets[@]/#/quorvane-fuzz-}"
 mkdir -p "$build/findings"
-for target in loader compute; do
+for target in "${targets[@]}"; do
   corpus="$build/corpus-$target"
   mkdir -p "$corpus"
   echo "==> fuzzing the $target for $seconds s"

@@ -11,7 +11,7 @@ cd "$(dirname "$0")/../.."
 linux_build=${1:-build}
 build=build-ci-windows
 
-scripts/ci/install-packages.sh Windows g++-mingw-w64-x86-64-posix wine64
+scripts/install-packages.sh Windows g++-mingw-w64-x86-64-posix wine64
 
 # CLI11 and nlohmann_json are header-only; their packages on the build
 # machine point at /usr/include, which must not come before MinGW's own
@@ -43,7 +43,10 @@ fi
 
 echo "==> Windows: the example's report (and its JSON and CSV) under Wine equals the Linux one"
 export WINEPREFIX="$PWD/$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wine=/usr/lib/wine/wine64
+# Debian's wine64 puts the loader outside PATH on some releases.
+wine=$(command -v wine64 || command -v wine || true)
+[ -n "$wine" ] || wine=$(ls /usr/lib/wine/wine64 2>/dev/null || true)
+[ -x "$wine" ] || { echo "no wine64 found" >&2; exit 1; }
 args=(--controls 20 --covariates 2 examples/controls-and-case.txt)
 for format in text json csv; do
   "$linux_build/quorvane-cli" --format "$format" "${args[@]}" > "$build/example-$format-linux.txt"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages named that are missing (with sudo when not
-# root). Used by the CI scripts that need more than scripts/install-deps.sh.
-#   scripts/ci/install-packages.sh WHAT PACKAGE...
+# root), saying what for. The one place where the scripts call apt.
+#   scripts/install-packages.sh WHAT PACKAGE...
 set -euo pipefail
 what=$1
 shift
@@ -9,7 +9,10 @@ missing=()
 for p in "$@"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "==> $what: all needed packages are installed."
+  exit 0
+fi
 sudo_cmd=()
 [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
 echo "==> $what: installing ${missing[*]}"
