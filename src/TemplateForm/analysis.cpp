@@ -199,6 +199,7 @@ std::optional<AnalysisError> TakeSummary(const SummaryInput& input, Analysis& a)
   }
   a.fromSummary = true;
   a.dataFileName = input.fileName;
+  a.warnings = input.warnings;
   a.R = s.R;
   a.means = s.means;
   a.sds = s.sds;
@@ -217,11 +218,64 @@ SummaryStatistics StatisticsOf(const Analysis& a) {
   return s;
 }
 
+// Every number the report and the result formats show must be a number: one
+// beyond the range of 80-bit reals (a case's covariate score 1e4000 SDs from
+// the controls', say) refuses the data rather than print "inf".
+std::optional<AnalysisError> CheckShownValuesFinite(const Analysis& a) {
+  std::vector<std::pair<std::string, long double>> shown;
+  for (int j = 1; j <= 2; ++j) {
+    shown.emplace_back("conditional mean of " + SummaryVariableName(j), a.condMeans[j]);
+    shown.emplace_back("conditional SD of " + SummaryVariableName(j), a.condSDs[j]);
+  }
+  shown.emplace_back("partial correlation", a.partialR);
+  shown.emplace_back("case's conditional z score for Task Y1", a.condZ1);
+  shown.emplace_back("case's conditional z score for Task Y2", a.condZ2);
+  shown.emplace_back("SD of the difference", a.sdDiff);
+  const EngineResults& r = a.results;
+  for (const auto& [name, value] : {std::pair{"effect size", r.effectSize},
+                                    {"effect size's lower limit", r.effectSizeLower},
+                                    {"effect size's upper limit", r.effectSizeUpper},
+                                    {"probability", r.twoTailedP},
+                                    {"percentage", r.percentMoreExtreme}}) {
+    shown.emplace_back(name, value);
+  }
+  for (int j = 1; j <= a.K; ++j) shown.emplace_back("case's z score", a.caseRawZ[j]);
+  for (const auto& [name, value] : shown) {
+    if (std::isfinite(value)) continue;
+    int far = 1;
+    for (int j = 2; j <= a.K; ++j) {
+      if (!(std::fabs(a.caseRawZ[j]) <= std::fabs(a.caseRawZ[far]))) far = j;
+    }
+    return Error(ErrorKind::NotAnalysable, Reason::OutOfRange,
+                 "Analysis cannot be completed: the " + name +
+                     " is beyond the range of numbers the program can hold. The case's score on " +
+                     SummaryVariableName(far) +
+                     FormatText(" lies %.3Lg SDs from the controls' mean", a.caseRawZ[far]) +
+                     ": check the data for a mistyped score.",
+                 1);
+  }
+  return std::nullopt;
+}
+
 // The engine the prior selects on the statistics in a.
 std::optional<AnalysisError> RunEngineFor(const AnalysisRequest& request, Analysis& a) {
   const SummaryStatistics original = StatisticsOf(a);
   const EngineInputs in = PrepareEngineInputs(original);
   const SummaryStatistics& s = in.statistics;
+  // In units of their SDs the scores must stay within the range of the
+  // program's numbers (a mistyped SD of 1e-4940 would take a mean of 100
+  // beyond it).
+  for (int j = 1; j <= a.K; ++j) {
+    if (!std::isfinite(s.means[j]) || !std::isfinite(s.caseScores[j])) {
+      return Error(ErrorKind::NotAnalysable, Reason::OutOfRange,
+                   "Analysis cannot be completed: the scores on " + SummaryVariableName(j) +
+                       FormatText(" (mean %.6Lg, SD %.6Lg, the case's score %.6Lg)", a.means[j],
+                                  a.sds[j], a.caseScores[j]) +
+                       " lie too many SDs from zero for the program's numbers: check the data "
+                       "(and the SD) for a mistyped value.",
+                   1);
+    }
+  }
   a.centred = in.centred;
   EngineOptions options;
   options.progress = request.progress;
@@ -245,10 +299,11 @@ std::optional<AnalysisError> RunEngineFor(const AnalysisRequest& request, Analys
                  rare ? Reason::RarelyAccepted : Reason::UnreliableNumerics,
                  rare ? kRarelyAcceptedMessage : kUnreliableResultsMessage, 1);
   }
-  if (!completed)
+  if (!completed) {
     return Error(ErrorKind::Cancelled, Reason::Cancelled, "The analysis was cancelled.");
+  }
   a.sdDiff = SdDiff(a.partialR);
-  return std::nullopt;
+  return CheckShownValuesFinite(a);
 }
 
 // A constant control column, a value that is not finite, or a correlation
@@ -256,11 +311,19 @@ std::optional<AnalysisError> RunEngineFor(const AnalysisRequest& request, Analys
 // statistics are not adjusted: the user is asked to check them.
 std::optional<AnalysisError> CheckAnalysable(const Analysis& a) {
   if (!ControlStatisticsUsable(a.R, a.means, a.sds, a.caseScores, a.K) || !Is_Pos_Def(a.K, a.R)) {
-    return Error(ErrorKind::NotAnalysable, Reason::NotPositiveDefinite,
-                 a.fromSummary
-                     ? std::string(kNotPositiveDefiniteMessage) + kSummaryNotPositiveDefiniteAdvice
-                     : std::string(kNotPositiveDefiniteMessage),
-                 1);
+    // Raw data: which column is at fault. Entered statistics: the advice to
+    // check them against their source (a matrix of rounded correlations is
+    // no one column's fault).
+    const std::string detail =
+        a.fromSummary
+            ? std::string()
+            : NotAnalysableDetail(a.R, a.means, a.sds, a.caseScores, a.K, SummaryVariableName);
+    return Error(
+        ErrorKind::NotAnalysable, Reason::NotPositiveDefinite,
+        a.fromSummary
+            ? std::string(kNotPositiveDefiniteMessage) + kSummaryNotPositiveDefiniteAdvice
+            : std::string(kNotPositiveDefiniteMessage) + (detail.empty() ? "" : "\r\r" + detail),
+        1);
   }
   return std::nullopt;
 }
@@ -287,6 +350,12 @@ std::optional<AnalysisError> Prepare(const AnalysisRequest& request, Analysis& a
   if (auto error = summary != nullptr ? TakeSummary(*summary, a) : LoadRawData(request, a)) {
     return *error;
   }
+  // Raw data say theirs in the loaded-data notice; summary statistics have none.
+  if (summary != nullptr && !a.warnings.empty() && request.notice) {
+    std::string text;
+    for (const std::string& warning : a.warnings) text += (text.empty() ? "" : "\r\r") + warning;
+    request.notice(text);
+  }
   return CheckAnalysable(a);
 }
 
@@ -294,6 +363,17 @@ AnalysisOutcome Analyse(const AnalysisRequest& request) {
   Analysis a;
   if (auto error = Prepare(request, a)) return *error;
   StandardizeScores(a.caseScores, a.means, a.sds, a.K, 0.0L, 1.0L, a.caseRawZ);
+  for (int j = 1; j <= a.K; ++j) {
+    if (!std::isfinite(a.caseRawZ[j])) {
+      return Error(ErrorKind::NotAnalysable, Reason::OutOfRange,
+                   "Analysis cannot be completed: the case's score on " + SummaryVariableName(j) +
+                       FormatText(" (%.6Lg, against a mean of %.6Lg and an SD of %.6Lg)",
+                                  a.caseScores[j], a.means[j], a.sds[j]) +
+                       " lies too many SDs from the controls' mean for the program's numbers: "
+                       "check the data (and the SD) for a mistyped value.",
+                   1);
+    }
+  }
 
   if (auto error = RunEngineFor(request, a)) return *error;
   if (request.plots) {

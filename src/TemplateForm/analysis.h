@@ -76,6 +76,9 @@ struct RawDataTable {
 struct SummaryInput {
   SummaryStatistics statistics;
   std::string fileName;  // the summary file it came from, or empty when typed
+  // What its reader warned of (entries that lost digits), for the analysis's
+  // warnings.
+  std::vector<std::string> warnings;
 };
 using DataSource = std::variant<RawDataFile, RawDataTable, SummaryInput>;
 

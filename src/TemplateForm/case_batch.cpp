@@ -106,6 +106,7 @@ std::optional<AnalysisError> LoadControls(const AnalysisRequest& base, Controls&
   controls.K = counts.value().k + 2;
   if (const auto* summary = std::get_if<SummaryInput>(&base.data)) {
     controls.summary = *summary;
+    controls.warnings = summary->warnings;
     controls.name = summary->fileName;
     return std::nullopt;
   }

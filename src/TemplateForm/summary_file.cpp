@@ -87,6 +87,36 @@ std::optional<SummaryProblem> CheckCountTexts(const std::string& controls,
   return std::nullopt;
 }
 
+// The entries whose text holds more digits than their value keeps.
+std::vector<SummaryEntry> ImpreciseEntries(const SummaryTexts& texts) {
+  std::vector<SummaryEntry> found;
+  const auto check = [&found](const std::string& text, SummaryEntry entry) {
+    const std::string trimmed = TrimBlanks(text);
+    const auto value = ParsePlainDecimal(trimmed);
+    if (value && !KeepsItsDigits(trimmed, *value)) found.push_back(entry);
+  };
+  const int K = texts.k + 2;
+  for (int j = 1; j <= K; ++j) {
+    const auto index = static_cast<std::size_t>(j - 1);
+    check(texts.means[index], {Field::Mean, j, 0});
+    check(texts.sds[index], {Field::SD, j, 0});
+    check(texts.caseScores[index], {Field::Case, j, 0});
+  }
+  for (int i = 2; i <= K; ++i) {
+    for (int l = 1; l < i; ++l) {
+      check(texts.correlations[static_cast<std::size_t>(i - 2)][static_cast<std::size_t>(l - 1)],
+            {Field::Correlation, i, l});
+    }
+  }
+  return found;
+}
+
+std::string ImpreciseWarning(const SummaryEntry& entry) {
+  return EntryName(entry) +
+         " has more significant digits than are kept at its size (about 19): it was read with "
+         "fewer, so no result can be trusted to the places printed.";
+}
+
 // --- the file reader
 
 struct Line {
@@ -122,8 +152,8 @@ std::string NameList(int from, int to) {
 
 class SummaryReader {
  public:
-  SummaryReader(std::vector<Line> lines, PriorChoice prior)
-      : lines_(std::move(lines)), prior_(prior) {}
+  SummaryReader(std::vector<Line> lines, PriorChoice prior, std::vector<std::string>* warnings)
+      : lines_(std::move(lines)), prior_(prior), warnings_(warnings) {}
 
   std::optional<SummaryProblem> Read(SummaryStatistics& statistics) {
     std::string controls, covariates;
@@ -164,6 +194,12 @@ class SummaryReader {
                                              line.tokens.front() + "\"."));
     }
     if (auto p = ConvertSummaryTexts(texts, statistics)) return At(LineOf(p->entry), *p);
+    if (warnings_ != nullptr) {
+      for (const SummaryEntry& entry : ImpreciseEntries(texts)) {
+        warnings_->push_back(FormatText("Summary file, line %d: ", LineOf(entry)) +
+                             ImpreciseWarning(entry));
+      }
+    }
     return std::nullopt;
   }
 
@@ -242,6 +278,7 @@ class SummaryReader {
 
   std::vector<Line> lines_;
   PriorChoice prior_;
+  std::vector<std::string>* warnings_;
   std::size_t next_ = 0;
   std::vector<int> rowLines_;
 };
@@ -341,8 +378,16 @@ std::optional<SummaryProblem> CheckSummaryStatistics(const SummaryStatistics& s)
   return std::nullopt;
 }
 
+std::vector<std::string> ImpreciseEntryWarnings(const SummaryTexts& texts) {
+  std::vector<std::string> warnings;
+  for (const SummaryEntry& entry : ImpreciseEntries(texts)) {
+    warnings.push_back(ImpreciseWarning(entry));
+  }
+  return warnings;
+}
+
 std::optional<SummaryProblem> ReadSummary(TextReader& in, SummaryStatistics& statistics,
-                                          PriorChoice prior) {
+                                          PriorChoice prior, std::vector<std::string>* warnings) {
   std::vector<Line> lines;
   try {
     lines = ReadLines(in);
@@ -358,7 +403,7 @@ std::optional<SummaryProblem> ReadSummary(TextReader& in, SummaryStatistics& sta
     }
     return problem;
   }
-  return SummaryReader(std::move(lines), prior).Read(statistics);
+  return SummaryReader(std::move(lines), prior, warnings).Read(statistics);
 }
 
 std::optional<SummaryProblem> ReadSummaryText(const std::string& text,
@@ -369,12 +414,12 @@ std::optional<SummaryProblem> ReadSummaryText(const std::string& text,
 
 std::optional<SummaryProblem> ReadSummaryFile(const std::string& path,
                                               SummaryStatistics& statistics,
-                                              const std::function<bool()>& stop,
-                                              PriorChoice prior) {
+                                              const std::function<bool()>& stop, PriorChoice prior,
+                                              std::vector<std::string>* warnings) {
   std::optional<SummaryProblem> problem;
   try {
     TextReader in(path, SummaryReadOptions(stop));
-    problem = ReadSummary(in, statistics, prior);
+    problem = ReadSummary(in, statistics, prior, warnings);
   } catch (const TextFileError& e) {
     // Opening it failed.
     problem = SummaryProblem{{},

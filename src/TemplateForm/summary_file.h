@@ -78,6 +78,11 @@ std::string SummaryVariableName(int j);
 std::optional<SummaryProblem> ConvertSummaryTexts(const SummaryTexts& texts,
                                                   SummaryStatistics& statistics);
 
+// Warnings for the entries whose text gives more significant digits than its
+// value keeps at its size (see KeepsItsDigits), each naming the entry; none
+// when every entry keeps its digits. The texts must convert.
+std::vector<std::string> ImpreciseEntryWarnings(const SummaryTexts& texts);
+
 // The same checks on statistics held as numbers (N, k, SDs, correlations,
 // finiteness, a unit diagonal and a symmetric R).
 std::optional<SummaryProblem> CheckSummaryStatistics(const SummaryStatistics& statistics);
@@ -89,13 +94,17 @@ std::optional<SummaryProblem> CheckSummaryStatistics(const SummaryStatistics& st
 // stop is asked while the file (a pipe) keeps the reader waiting.
 // @returns the problem, the first found, with its line; std::nullopt on success.
 std::optional<SummaryProblem> ReadSummary(TextReader& in, SummaryStatistics& statistics,
-                                          PriorChoice prior = PriorChoice::StandardTheory);
+                                          PriorChoice prior = PriorChoice::StandardTheory,
+                                          std::vector<std::string>* warnings = nullptr);
 std::optional<SummaryProblem> ReadSummaryText(const std::string& text,
                                               SummaryStatistics& statistics);
+// warnings, when given, receives ImpreciseEntryWarnings for the file, each
+// beginning with its line ("Summary file, line L: ").
 std::optional<SummaryProblem> ReadSummaryFile(const std::string& path,
                                               SummaryStatistics& statistics,
                                               const std::function<bool()>& stop = {},
-                                              PriorChoice prior = PriorChoice::StandardTheory);
+                                              PriorChoice prior = PriorChoice::StandardTheory,
+                                              std::vector<std::string>* warnings = nullptr);
 // How the reader reads a summary file: '#' starts a comment.
 TextReadOptions SummaryReadOptions(const std::function<bool()>& stop);
 

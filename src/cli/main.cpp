@@ -308,8 +308,6 @@ int RunSingle(const Options& options, AnalysisRequest request) {
     return ExitCodeFor(error.kind);
   }
   const Analysis& analysis = outcome.result();
-  // Raw data warnings were in the loaded-data notice; a summary's come here.
-  if (analysis.fromSummary) ShowWarnings(analysis.warnings);
   int code = kSuccess;
   if (analysis.plot) {
     std::string why;

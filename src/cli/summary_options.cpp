@@ -29,8 +29,9 @@ std::optional<SummaryFailure> SetRequestData(const SummaryArguments& arguments,
     return std::nullopt;
   }
   SummaryStatistics statistics;
-  if (auto problem =
-          ReadSummaryFile(arguments.summaryFile, statistics, request.stop, request.prior)) {
+  std::vector<std::string> warnings;
+  if (auto problem = ReadSummaryFile(arguments.summaryFile, statistics, request.stop, request.prior,
+                                     &warnings)) {
     const ErrorKind kind = problem->cancelled        ? ErrorKind::Cancelled
                            : problem->countProblem() ? ErrorKind::BadFieldValue
                            : problem->unreadable     ? ErrorKind::DataFileUnreadable
@@ -54,7 +55,7 @@ std::optional<SummaryFailure> SetRequestData(const SummaryArguments& arguments,
     }
   }
   request.SetCounts(statistics.N, statistics.k);
-  request.data = SummaryInput{statistics, arguments.summaryFile};
+  request.data = SummaryInput{statistics, arguments.summaryFile, std::move(warnings)};
   return std::nullopt;
 }
 

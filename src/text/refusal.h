@@ -32,6 +32,7 @@ enum class Reason {
   NotPositiveDefinite,  // the correlation matrix (or a constant column)
   UnreliableNumerics,   // a matrix could not be inverted or factorised reliably
   RarelyAccepted,       // the calibrated prior's sampling step would take days
+  OutOfRange,           // a result beyond the range of the program's numbers
   // The run.
   Cancelled,
   OutOfMemory,

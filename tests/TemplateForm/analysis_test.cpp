@@ -136,7 +136,12 @@ TEST(RunAnalysis, FailuresComeBackTyped) {
   ASSERT_FALSE(refused.ok());
   EXPECT_EQ(refused.error().kind, ErrorKind::NotAnalysable);
   EXPECT_EQ(refused.error().field, 1);
-  EXPECT_EQ(refused.error().message, kNotPositiveDefiniteMessage);
+  EXPECT_EQ(refused.error().reason, Reason::NotPositiveDefinite);
+  // The usual text, then the column at fault.
+  EXPECT_EQ(refused.error().message,
+            std::string(kNotPositiveDefiniteMessage) +
+                "\r\rCovariate 2 repeats Covariate 1 among the controls (their correlation is "
+                "1.00000): drop one of them.");
 }
 
 }  // namespace

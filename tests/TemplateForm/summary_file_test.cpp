@@ -153,7 +153,7 @@ TEST(SummaryAnalysis, RefusesStatisticsTheEntryChecksWouldRefuse) {
   AnalysisRequest request;
   request.SetCounts(9, 1);
   request.drawCount = 100;
-  request.data = SummaryInput{s, ""};
+  request.data = SummaryInput{s, "", {}};
   const AnalysisOutcome outcome = RunAnalysis(request);
   ASSERT_FALSE(outcome.ok());
   EXPECT_EQ(outcome.error().kind, ErrorKind::DataFileContent);
@@ -173,7 +173,7 @@ TEST(SummaryAnalysis, TypedStatisticsReportAndRoundedMatrixRefusal) {
   AnalysisRequest request;
   request.SetCounts(30, 1);
   request.drawCount = 2000;
-  request.data = SummaryInput{s, ""};
+  request.data = SummaryInput{s, "", {}};
   const AnalysisOutcome outcome = RunAnalysis(request);
   ASSERT_TRUE(outcome.ok()) << outcome.error().message;
   LineList report;
@@ -196,7 +196,7 @@ TEST(SummaryAnalysis, TypedStatisticsReportAndRoundedMatrixRefusal) {
   s.R(2, 1) = s.R(1, 2) = 0.95L;
   s.R(3, 1) = s.R(1, 3) = 0.95L;
   s.R(3, 2) = s.R(2, 3) = 0.71L;
-  request.data = SummaryInput{s, "norms.txt"};
+  request.data = SummaryInput{s, "norms.txt", {}};
   const AnalysisOutcome refused = RunAnalysis(request);
   ASSERT_FALSE(refused.ok());
   EXPECT_EQ(refused.error().kind, ErrorKind::NotAnalysable);
@@ -228,7 +228,7 @@ TEST(SummaryAnalysis, SummaryOfRawDataGivesTheSameAnalysis) {
     }
   }
   AnalysisRequest fromSummary = raw;
-  fromSummary.data = SummaryInput{back, "s.txt"};
+  fromSummary.data = SummaryInput{back, "s.txt", {}};
   const AnalysisOutcome a = RunAnalysis(raw);
   const AnalysisOutcome b = RunAnalysis(fromSummary);
   ASSERT_TRUE(a.ok() && b.ok());

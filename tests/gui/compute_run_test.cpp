@@ -115,7 +115,10 @@ TEST_F(ComputeRunTest, EachFailedCheckShowsItsBoxPutsTheFocusAndAddsNothing) {
        "10",
        "1",
        "collinear-covariate.txt",
-       {{K::Information, loaded}, {K::Error, kNotPositiveDefiniteMessage}},
+       {{K::Information, loaded},
+        {K::Error, std::string(kNotPositiveDefiniteMessage) +
+                       "\r\rCovariate 1 repeats Task Y1 among the controls (their correlation is "
+                       "1.00000): drop one of them."}},
        1},
   };
   for (const Case& c : cases) {

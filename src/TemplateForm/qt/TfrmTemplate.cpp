@@ -1059,7 +1059,8 @@ Checked<SummaryInput> TfrmTemplate::SummaryForCompute(int N, int k) {
   }
   // Named by the file only while the statistics are that file's.
   const bool fromFile = !summaryFile_.isEmpty() && summaryFileN_ == N;
-  return SummaryInput{*statistics, fromFile ? summaryFile_.toStdString() : std::string()};
+  return SummaryInput{*statistics, fromFile ? summaryFile_.toStdString() : std::string(),
+                      ImpreciseEntryWarnings(summaryPanel_->Texts(N))};
 }
 
 void TfrmTemplate::LoadSummaryClick() {

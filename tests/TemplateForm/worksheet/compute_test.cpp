@@ -315,18 +315,30 @@ TEST_F(ComputeTest, UnusableControlStatisticsStopBeforeTheEngine) {
     const char* what;
     const char* k;
     std::string data;
+    const char* detail;  // the sentence after the usual text, naming the column
   } cases[] = {
       {"covariate duplicates Y1", "1",
-       "10 14 10\n12 15 12\n14 19 14\n11 13 11\n13 18 13\n12 17 12\n8 16 8\n"},
+       "10 14 10\n12 15 12\n14 19 14\n11 13 11\n13 18 13\n12 17 12\n8 16 8\n",
+       "Covariate 1 repeats Task Y1 among the controls (their correlation is 1.00000): drop one "
+       "of them."},
+      {"covariate mirrors Y2", "1",
+       "10 14 -14\n12 15 -15\n14 19 -19\n11 13 -13\n13 18 -18\n12 17 -17\n8 16 8\n",
+       "Covariate 1 mirrors Task Y2 among the controls (their correlation is -1.00000): drop one "
+       "of them."},
       {"covariate is Y1 + Y2", "2",
        "10 14 100 24\n12 15 95 27\n14 19 110 33\n11 13 90 24\n13 18 105 31\n12 17 102 29\n"
-       "8 16 98 24\n"},
+       "8 16 98 24\n",
+       "Covariate 2 is (almost) a linear combination of Task Y1, Task Y2 and Covariate 1 among "
+       "the controls: drop it, or one of those."},
       {"constant control column", "1",
-       "10 14 100\n12 15 100\n14 19 100\n11 13 100\n13 18 100\n12 17 100\n8 16 98\n"},
+       "10 14 100\n12 15 100\n14 19 100\n11 13 100\n13 18 100\n12 17 100\n8 16 98\n",
+       "Every control has the same score on Covariate 1."},
       {"constant Y1 among the controls", "1",
-       "12 14 100\n12 15 95\n12 19 110\n12 13 90\n12 18 105\n12 17 102\n8 16 98\n"},
+       "12 14 100\n12 15 95\n12 19 110\n12 13 90\n12 18 105\n12 17 102\n8 16 98\n",
+       "Every control has the same score on Task Y1."},
       {"overflowing values", "1",
-       "1e4000 14 100\n-1e4000 15 95\n14 19 110\n11 13 90\n13 18 105\n12 17 102\n8 16 98\n"},
+       "1e4000 14 100\n-1e4000 15 95\n14 19 110\n11 13 90\n13 18 105\n12 17 102\n8 16 98\n",
+       "The controls' scores on Task Y1 are too large for their mean and SD to be computed."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -336,7 +348,8 @@ TEST_F(ComputeTest, UnusableControlStatisticsStopBeforeTheEngine) {
     Compute(sheet_, host_, 1000);
     ASSERT_FALSE(host_.messages.empty());
     // The loader's own success box comes first, then the refusal.
-    EXPECT_EQ(host_.messages.back(), (Message{MessageKind::Error, kNotPosDef}));
+    EXPECT_EQ(host_.messages.back(),
+              (Message{MessageKind::Error, std::string(kNotPosDef) + "\r\r" + c.detail}));
     EXPECT_THAT(host_.focus, ElementsAre(1));
     EXPECT_THAT(host_.busy, ElementsAre(true, false));
     ExpectNoReport();
