@@ -8,7 +8,11 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   nlohmann-json3-dev  # JSON output of results
   qt6-base-dev libqt6printsupport6 qt6-charts-dev qt6-svg-dev libgl-dev libpng-dev
-  fonts-liberation poppler-utils xvfb xauth
+  poppler-utils xvfb xauth
+  # The windows' faces: Liberation for the program; the desktop tests also run
+  # with the other common sans-serif faces of Linux desktops.
+  fonts-liberation fonts-dejavu-core fonts-noto-core fonts-cantarell
+  locales  # a locale with a decimal comma (de_DE.UTF-8, generated below) for a test
   file  # for cpack -G DEB (it looks at the installed files with it)
   python3-minimal  # checks that the generated x87 kernels are current
   python3-numpy  # scripts/validate (the validation study)
@@ -21,7 +25,11 @@ for p in "${packages[@]}"; do
   fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
+# The test of numbers under a locale with a decimal comma needs one.
+locale_missing=false
+locale -a 2>/dev/null | grep -qx 'de_DE\.utf8' || locale_missing=true
+
+if [ ${#missing[@]} -eq 0 ] && ! $locale_missing; then
   echo "==> All build dependencies are installed."
   exit 0
 fi
@@ -30,6 +38,15 @@ sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then
   sudo_cmd=(sudo)
 fi
-echo "==> Installing missing packages: ${missing[*]}"
-"${sudo_cmd[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "==> Installing missing packages: ${missing[*]}"
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+if $locale_missing; then
+  echo "==> Generating the locale de_DE.UTF-8"
+  "${sudo_cmd[@]}" sed -i 's/^# *\(de_DE\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -qx 'de_DE\.UTF-8 UTF-8' /etc/locale.gen \
+    || echo 'de_DE.UTF-8 UTF-8' | "${sudo_cmd[@]}" tee -a /etc/locale.gen > /dev/null
+  "${sudo_cmd[@]}" locale-gen > /dev/null
+fi
