@@ -20,12 +20,18 @@
 #include <QTest>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "TemplateForm/qt/TfrmTemplate.h"
 #include "TemplateForm/saved_inputs.h"
 #include "TemplateResults/TfrmTemplateResults.h"
 #include "gui/scripted_dialogs.h"
+
+// A QString in a test's message, as text.
+inline void PrintTo(const QString& text, std::ostream* out) {
+  *out << text.toStdString();
+}
 
 namespace quorvane::testing {
 

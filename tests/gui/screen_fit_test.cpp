@@ -116,6 +116,11 @@ TEST_P(ScreenFitTest, BothWindowsAndEveryControlLieOnTheScreen) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Faces, ScreenFitTest, ::testing::ValuesIn(TestFaces()), FaceName);
+// A fixed-pitch default face, as the font configuration of a system with the
+// Liberation fonts alone gives for sans-serif: the windows use a proportional
+// one and still fit.
+INSTANTIATE_TEST_SUITE_P(FixedPitchDefault, ScreenFitTest,
+                         ::testing::Values(QStringLiteral("Liberation Mono")), FaceName);
 
 }  // namespace
 }  // namespace quorvane::testing
