@@ -36,6 +36,9 @@ mirror=${QUORVANE_DEBIAN_MIRROR:-http://deb.debian.org/debian}
 scripts/ci/install-packages.sh "Fresh root" debootstrap
 
 root=$(mktemp -d "${TMPDIR:-/var/tmp}/quorvane-fresh-root.XXXXXX")
+# The root's / as on any machine: a mktemp folder is for its owner alone, and
+# users other than root (the tests save as "nobody") could reach nothing.
+chmod 755 "$root"
 
 # The mount points under the root, deepest first.
 mounts_under_root() {
