@@ -5,15 +5,21 @@
 # statistics typed in, docs/results-viewer.png, the results viewer after a real
 # analysis of examples/controls-and-case.txt (20 controls, 2 covariates,
 # 1,000,000 draws), and docs/results-viewer-plots.png, the same with its plot
-# panel beside the report, all at 100%; and docs/worksheet-on-screen-200.png, the
-# whole screen at 200% with the worksheet where the program places it.
+# panel beside the report, all at 100%; and docs/worksheet-on-screen-200.png and
+# docs/results-viewer-on-screen-200.png, the whole screen at 200% with the
+# worksheet where the program places it, and with the results viewer after
+# the same analysis. The windows' face is Liberation Sans (the tests' face),
+# or the one named by QUORVANE_SCREENSHOT_FACE, so that the pictures do not
+# depend on the fonts this machine prefers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${QUORVANE_BUILD_DIR:-build}
 cmake -S . -B "$build" -DQUORVANE_BUILD_GUI=ON > /dev/null
 cmake --build "$build" --target quorvane-screenshots -j "$(nproc)"
 screen="offscreen:configfile=$PWD/tests/gui/offscreen-1280x900.json"
-QT_QPA_PLATFORM=$screen "$build/src/gui/quorvane-screenshots" docs \
-  examples/controls-and-case.txt 20 2
-QT_QPA_PLATFORM=$screen QT_SCALE_FACTOR=2 "$build/src/gui/quorvane-screenshots" \
-  --on-screen docs/worksheet-on-screen-200.png
+face=(--face "${QUORVANE_SCREENSHOT_FACE:-Liberation Sans}")
+example=(examples/controls-and-case.txt 20 2)
+QT_QPA_PLATFORM=$screen "$build/src/gui/quorvane-screenshots" "${face[@]}" docs "${example[@]}"
+QT_QPA_PLATFORM=$screen QT_SCALE_FACTOR=2 "$build/src/gui/quorvane-screenshots" "${face[@]}" \
+  --on-screen docs/worksheet-on-screen-200.png docs/results-viewer-on-screen-200.png \
+  "${example[@]}"

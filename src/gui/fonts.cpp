@@ -31,6 +31,16 @@ QFont PrintFont() {
 QFont WindowFont(bool bold) {
   QFont font = QApplication::font();
   font.setPixelSize(13);
+  if (QFontInfo(font).fixedPitch()) {
+    // A font configuration that prefers none of the installed faces for
+    // sans-serif (a system with the Liberation fonts alone) resolves the
+    // default face to a fixed-pitch one, far wider than the windows allow
+    // for: the proportional face installed with the program is taken then.
+    QFont sans(QStringLiteral("Liberation Sans"));
+    sans.setStyleHint(QFont::SansSerif);
+    sans.setPixelSize(13);
+    if (!QFontInfo(sans).fixedPitch()) font = sans;
+  }
   font.setBold(bold);
   return font;
 }

@@ -17,7 +17,8 @@ QFont MemoFont();
 // The printed report's font: the report face at 8 points.
 QFont PrintFont();
 
-// The windows' font: the platform's default user-interface face at 13 pixels.
+// The windows' font: the platform's default user-interface face at 13 pixels,
+// or Liberation Sans where the default face resolves to a fixed-pitch one.
 QFont WindowFont(bool bold = false);
 
 }  // namespace quorvane

@@ -9,14 +9,21 @@
 // OUTDIR/results-viewer.png (the report alone) and
 // OUTDIR/results-viewer-plots.png (with the plot panel beside it).
 //
-// Usage: quorvane-screenshots --on-screen FILE
+// Usage: quorvane-screenshots --on-screen FILE [VIEWERFILE DATAFILE CONTROLS COVARIATES]
 // Writes FILE: the whole screen, in device pixels, with the worksheet where
 // the program places it when it starts (the window manager's frame is not
-// drawn). With QT_SCALE_FACTOR set it shows the scaled window on its screen.
+// drawn), and VIEWERFILE likewise with the results viewer after the analysis
+// of DATAFILE. With QT_SCALE_FACTOR set it shows the scaled window on its
+// screen.
+//
+// --face FAMILY before the other arguments makes FAMILY the application's
+// face (as a desktop whose user-interface font it is), so that the pictures do
+// not depend on the fonts the machine prefers; without it, the platform's.
 
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
+#include <QFontInfo>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPixmap>
@@ -91,43 +98,12 @@ bool SaveSummaryWorksheet(quorvane::TfrmTemplate& worksheet, const QString& path
   return saved;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  quorvane::UseClassicNumberFormats();
-  QApplication::setWindowIcon(quorvane::ProgramIcon());
-  const QStringList args = QApplication::arguments();
-  const bool onScreen = args.size() == 3 && args[1] == QStringLiteral("--on-screen");
-  if (args.size() != 5 && !onScreen) {
-    std::fputs(
-        "Usage: quorvane-screenshots OUTDIR DATAFILE CONTROLS COVARIATES\n"
-        "       quorvane-screenshots --on-screen FILE\n",
-        stderr);
-    return 2;
-  }
-
-  // Keep the saved inputs of this run away from the build folder.
-  QTemporaryDir scratch;
-  quorvane::SetSavedInputsFolders(scratch.path().toStdString(), scratch.path().toStdString());
-
-  quorvane::ScriptedDialogs dialogs;
-  quorvane::TfrmTemplate worksheet(dialogs);
-  quorvane::TfrmTemplateResults viewer(dialogs);
-  worksheet.SetResultsViewer(&viewer);
-  worksheet.show();
-  worksheet.activateWindow();
-  if (onScreen) return SaveOnScreen(worksheet, args[2]) ? 0 : 1;
-
-  const QDir out(args[1]);
-  const QString dataFile = args[2];  // shown in the report as given
-  if (!Save(worksheet, out.filePath(QStringLiteral("worksheet.png")))) return 1;
-  if (!SaveSummaryWorksheet(worksheet, out.filePath(QStringLiteral("summary-worksheet.png")))) {
-    return 1;
-  }
-
-  worksheet.Field(1)->setText(args[3]);
-  worksheet.Field(2)->setText(args[4]);
+// The analysis of dataFile (shown in the report as given) with N and k typed
+// in, as the Compute button runs it; returns whether it wrote a report.
+bool Compute(quorvane::TfrmTemplate& worksheet, quorvane::ScriptedDialogs& dialogs,
+             const QString& dataFile, const QString& controls, const QString& covariates) {
+  worksheet.Field(1)->setText(controls);
+  worksheet.Field(2)->setText(covariates);
   dialogs.openAnswers.push_back(dataFile);
   bool written = false;
   QEventLoop loop;
@@ -142,8 +118,73 @@ int main(int argc, char** argv) {
     for (const auto& message : dialogs.messages) {
       std::fprintf(stderr, "  %s\n", qPrintable(message.text));
     }
+  }
+  return written;
+}
+
+// Scrolled down to the results of the analysis, as a reader would.
+void ScrollToEnd(quorvane::TfrmTemplateResults& viewer) {
+  QApplication::processEvents();
+  QScrollBar* scroll = viewer.memoResults()->verticalScrollBar();
+  scroll->setValue(scroll->maximum());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  quorvane::UseClassicNumberFormats();
+  QApplication::setWindowIcon(quorvane::ProgramIcon());
+  QStringList args = QApplication::arguments();
+  if (args.size() > 2 && args[1] == QStringLiteral("--face")) {
+    const QString face = args[2];
+    args.remove(1, 2);
+    QFont font = QApplication::font();
+    font.setFamilies({face});
+    if (QFontInfo(font).family() != face) {
+      std::fprintf(stderr, "quorvane-screenshots: the face %s is not installed\n",
+                   qPrintable(face));
+      return 1;
+    }
+    QApplication::setFont(font);
+  }
+  const bool onScreen =
+      (args.size() == 3 || args.size() == 7) && args[1] == QStringLiteral("--on-screen");
+  if (args.size() != 5 && !onScreen) {
+    std::fputs(
+        "Usage: quorvane-screenshots [--face FAMILY] OUTDIR DATAFILE CONTROLS COVARIATES\n"
+        "       quorvane-screenshots [--face FAMILY] --on-screen FILE\n"
+        "                            [VIEWERFILE DATAFILE CONTROLS COVARIATES]\n",
+        stderr);
+    return 2;
+  }
+
+  // Keep the saved inputs of this run away from the build folder.
+  QTemporaryDir scratch;
+  quorvane::SetSavedInputsFolders(scratch.path().toStdString(), scratch.path().toStdString());
+
+  quorvane::ScriptedDialogs dialogs;
+  quorvane::TfrmTemplate worksheet(dialogs);
+  quorvane::TfrmTemplateResults viewer(dialogs);
+  worksheet.SetResultsViewer(&viewer);
+  worksheet.show();
+  worksheet.activateWindow();
+  if (onScreen) {
+    if (!SaveOnScreen(worksheet, args[2])) return 1;
+    if (args.size() == 3) return 0;
+    if (!Compute(worksheet, dialogs, args[4], args[5], args[6])) return 1;
+    ScrollToEnd(viewer);
+    return SaveOnScreen(viewer, args[3]) ? 0 : 1;
+  }
+
+  const QDir out(args[1]);
+  const QString dataFile = args[2];  // shown in the report as given
+  if (!Save(worksheet, out.filePath(QStringLiteral("worksheet.png")))) return 1;
+  if (!SaveSummaryWorksheet(worksheet, out.filePath(QStringLiteral("summary-worksheet.png")))) {
     return 1;
   }
+
+  if (!Compute(worksheet, dialogs, dataFile, args[3], args[4])) return 1;
   // Scrolled down to the results of the analysis, as a reader would.
   QScrollBar* scroll = viewer.memoResults()->verticalScrollBar();
   scroll->setValue(scroll->maximum());

@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFont>
+#include <QFontInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -18,11 +20,18 @@
 #include <QTest>
 #include <functional>
 #include <memory>
+#include <ostream>
+#include <string>
 
 #include "TemplateForm/qt/TfrmTemplate.h"
 #include "TemplateForm/worksheet/saved_inputs.h"
 #include "TemplateResults/TfrmTemplateResults.h"
 #include "gui/scripted_dialogs.h"
+
+// A QString in a test's message, as text.
+inline void PrintTo(const QString& text, std::ostream* out) {
+  *out << text.toStdString();
+}
 
 namespace quorvane::testing {
 
@@ -75,9 +84,42 @@ inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 30000) 
   return true;
 }
 
+// The user-interface faces the windows are tested with: the common
+// sans-serif faces of Linux desktops, each in a Debian package that
+// scripts/install-deps.sh installs (fonts-liberation, fonts-dejavu-core,
+// fonts-noto-core, fonts-cantarell). The first is the face of every test
+// that is not run once per face, so that no result depends on the fonts a
+// machine happens to have.
+inline const QStringList& TestFaces() {
+  static const QStringList faces = {QStringLiteral("Liberation Sans"),
+                                    QStringLiteral("DejaVu Sans"), QStringLiteral("Noto Sans"),
+                                    QStringLiteral("Cantarell")};
+  return faces;
+}
+
+// Makes face the application's default face, as on a desktop whose
+// user-interface font it is; fails where the face is not installed (the
+// font configuration would quietly give another).
+inline ::testing::AssertionResult UseFace(const QString& face) {
+  const QFontInfo found{QFont(face)};
+  if (found.family() != face) {
+    return ::testing::AssertionFailure()
+           << face.toStdString() << " is not installed (" << found.family().toStdString()
+           << " is used for it): scripts/install-deps.sh installs the tests' fonts";
+  }
+  QFont font = QApplication::font();
+  font.setFamilies({face});
+  QApplication::setFont(font);
+  return ::testing::AssertionSuccess();
+}
+
 class GuiTest : public ::testing::Test {
  protected:
+  // The application's face while the test runs.
+  virtual QString Face() const { return TestFaces().front(); }
+
   void SetUp() override {
+    ASSERT_TRUE(UseFace(Face()));
     ASSERT_TRUE(scratch_.isValid());
     ASSERT_TRUE(QDir(scratch_.path()).mkpath(QStringLiteral("program")));
     SetSavedInputsFolders(ProgramFolder().toStdString(),
@@ -95,6 +137,7 @@ class GuiTest : public ::testing::Test {
     worksheet_.reset();
     viewer_.reset();
     ResetSavedInputsFolders();
+    EXPECT_TRUE(UseFace(TestFaces().front()));
   }
 
   QString ProgramFolder() const {
@@ -153,6 +196,18 @@ inline QStringList CliReport(const QStringList& arguments) {
   QStringList lines = QString::fromUtf8(cli.readAllStandardOutput()).split(QLatin1Char('\n'));
   if (!lines.isEmpty() && lines.constLast().isEmpty()) lines.removeLast();
   return lines;
+}
+
+// A GuiTest run once for each of TestFaces(), the windows made with that face
+// as the application's default.
+class GuiFaceTest : public GuiTest, public ::testing::WithParamInterface<QString> {
+ protected:
+  QString Face() const override { return GetParam(); }
+};
+
+// "Liberation Sans" as "LiberationSans", a test name's part.
+inline std::string FaceName(const ::testing::TestParamInfo<QString>& info) {
+  return QString(info.param).remove(QLatin1Char(' ')).toStdString();
 }
 
 }  // namespace quorvane::testing

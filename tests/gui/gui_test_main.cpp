@@ -2,7 +2,22 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+
 #include "gui/numeric_locale.h"
+#include "gui_fixture.h"
+
+namespace {
+
+// The windows' face is chosen, not whatever the machine's font configuration
+// prefers for sans-serif (the fixtures choose it again for each test).
+class TestFaceEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    ASSERT_TRUE(quorvane::testing::UseFace(quorvane::testing::TestFaces().front()));
+  }
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
   // The tests run on Qt's offscreen platform with a 1280 x 900 screen (ctest
@@ -15,5 +30,6 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   quorvane::UseClassicNumberFormats();
   ::testing::InitGoogleTest(&argc, argv);
+  ::testing::AddGlobalTestEnvironment(new TestFaceEnvironment);
   return RUN_ALL_TESTS();
 }

@@ -1,6 +1,7 @@
 // Both windows on a 1280 x 900 screen at the scale factor the run was started
-// with (CTest runs these tests at QT_SCALE_FACTOR 1, 1.5 and 2): each window's
-// frame, and every button, field and text area in it, lie on the screen.
+// with (CTest runs these tests at QT_SCALE_FACTOR 1, 1.5 and 2), once for each
+// of the tests' faces: each window's frame, and every button, field and text
+// area in it, lie on the screen.
 #include <QAbstractButton>
 #include <QGroupBox>
 #include <QMenuBar>
@@ -13,7 +14,7 @@
 namespace quorvane::testing {
 namespace {
 
-class ScreenFitTest : public GuiTest {
+class ScreenFitTest : public GuiFaceTest {
  protected:
   // Every control a user needs, as the screen shows it.
   void ExpectOnScreen(QWidget* window, const char* name, const QStringList& required) {
@@ -62,7 +63,7 @@ class ScreenFitTest : public GuiTest {
   }
 };
 
-TEST_F(ScreenFitTest, BothWindowsAndEveryControlLieOnTheScreen) {
+TEST_P(ScreenFitTest, BothWindowsAndEveryControlLieOnTheScreen) {
   const QScreen* screen = worksheet_->screen();
   ASSERT_NE(screen, nullptr);
   const QByteArray factor = qgetenv("QT_SCALE_FACTOR");
@@ -113,6 +114,13 @@ TEST_F(ScreenFitTest, BothWindowsAndEveryControlLieOnTheScreen) {
   Find<QPushButton>(viewer_.get(), "cmdReturn")->click();
   ExpectOnScreen(worksheet_.get(), "worksheet again", worksheetControls);
 }
+
+INSTANTIATE_TEST_SUITE_P(Faces, ScreenFitTest, ::testing::ValuesIn(TestFaces()), FaceName);
+// A fixed-pitch default face, as the font configuration of a system with the
+// Liberation fonts alone gives for sans-serif: the windows use a proportional
+// one and still fit.
+INSTANTIATE_TEST_SUITE_P(FixedPitchDefault, ScreenFitTest,
+                         ::testing::Values(QStringLiteral("Liberation Mono")), FaceName);
 
 }  // namespace
 }  // namespace quorvane::testing

@@ -6,6 +6,7 @@
 
 #include "gui/fonts.h"
 #include "gui/text_printing.h"
+#include "gui_fixture.h"
 
 namespace quorvane {
 namespace {
@@ -68,6 +69,28 @@ TEST(Fonts, ReportsAreMonospacedCourierNewOrTheClosestFace) {
       << memo.family().toStdString();
   EXPECT_EQ(WindowFont().pixelSize(), 13);
   EXPECT_TRUE(WindowFont(true).bold());
+}
+
+// Where the default face is fixed-pitch (what the font configuration gives
+// for sans-serif on a system with the Liberation fonts alone), the windows
+// take Liberation Sans; a proportional default face is kept.
+TEST(Fonts, WindowsTakeAProportionalFaceWhereTheDefaultIsFixedPitch) {
+  const struct {
+    const char* defaultFace;
+    const char* windowFace;
+  } cases[] = {{"Liberation Mono", "Liberation Sans"},
+               {"DejaVu Sans Mono", "Liberation Sans"},
+               {"DejaVu Sans", "DejaVu Sans"},
+               {"Cantarell", "Cantarell"}};
+  for (const auto& c : cases) {
+    ASSERT_TRUE(testing::UseFace(QString::fromLatin1(c.defaultFace)));
+    const QFontInfo window(WindowFont());
+    EXPECT_EQ(window.family().toStdString(), c.windowFace) << c.defaultFace;
+    EXPECT_FALSE(window.fixedPitch()) << c.defaultFace;
+    EXPECT_EQ(window.pixelSize(), 13) << c.defaultFace;
+    EXPECT_TRUE(WindowFont(true).bold()) << c.defaultFace;
+  }
+  EXPECT_TRUE(testing::UseFace(testing::TestFaces().front()));
 }
 
 }  // namespace

@@ -111,8 +111,12 @@ QRect InWindow(QWidget* window, const QWidget* control) {
   return QRect(control->mapTo(window, QPoint(0, 0)), control->size());
 }
 
-TEST_F(WorksheetWindowTest, LayoutStretchesKeepsTheArrangementAndHasASensibleMinimum) {
+// Once for each of the tests' faces.
+using WorksheetLayoutTest = GuiFaceTest;
+
+TEST_P(WorksheetLayoutTest, StretchesKeepsTheArrangementAndHasASensibleMinimum) {
   QWidget* w = worksheet_.get();
+  ASSERT_EQ(QFontInfo(w->font()).family(), Face());
   const QSize minimum = w->minimumSize();
   EXPECT_LT(minimum.width(), 792);
   EXPECT_LT(minimum.height(), 573);
@@ -183,6 +187,8 @@ TEST_F(WorksheetWindowTest, LayoutStretchesKeepsTheArrangementAndHasASensibleMin
     }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Faces, WorksheetLayoutTest, ::testing::ValuesIn(TestFaces()), FaceName);
 
 TEST_F(WorksheetWindowTest, DescriptionScrollBarAppearsFrom551Characters) {
   auto* description = Find<QPlainTextEdit>(worksheet_.get(), "DescripFld");
@@ -573,8 +579,8 @@ TEST_F(WorksheetKeysTest, PasteGoesThroughTheTypingRuleAndTheLengthLimit) {
 
 namespace {
 
-// The program writes numbers with a point whatever the user's locale. Runs
-// where a locale with a decimal comma is installed.
+// The program writes numbers with a point whatever the user's locale, here
+// German's (scripts/install-deps.sh generates de_DE.UTF-8).
 TEST(NumericLocale, ReportNumbersKeepThePointUnderACommaLocale) {
   const char* names[] = {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"};
   const char* found = nullptr;
@@ -584,7 +590,8 @@ TEST(NumericLocale, ReportNumbersKeepThePointUnderACommaLocale) {
       break;
     }
   }
-  if (found == nullptr) GTEST_SKIP() << "no locale with a decimal comma is installed";
+  ASSERT_NE(found, nullptr) << "no locale with a decimal comma is installed "
+                               "(scripts/install-deps.sh generates de_DE.UTF-8)";
   char comma[16];
   std::snprintf(comma, sizeof comma, "%.1f", 0.5);
   EXPECT_STREQ(comma, "0,5");

@@ -1,10 +1,14 @@
 #include "TemplateForm/worksheet/saved_inputs.h"
 
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -96,10 +100,39 @@ TEST_F(SavedInputsTest, UndeletableOldFileFallsBackToUserDataFolder) {
   EXPECT_EQ(SavedInputsFile(), InFallback());
 }
 
+// Runs save as a user whom the folders' permissions bind: this process's user,
+// or, where that is root (whom they do not bind), the user "nobody" in a child
+// process, to whom the fallback folder's parent is given. Returns whether save
+// ran to its end.
+bool SaveAsAnOrdinaryUser(const std::function<void()>& save, const fs::path& fallbackParent) {
+  if (geteuid() != 0) {
+    save();
+    return true;
+  }
+  const passwd* nobody = getpwnam("nobody");
+  const uid_t uid = nobody != nullptr ? nobody->pw_uid : 65534;
+  const gid_t gid = nobody != nullptr ? nobody->pw_gid : 65534;
+  if (chown(fallbackParent.c_str(), uid, gid) != 0) return false;
+  const pid_t child = fork();
+  if (child < 0) return false;
+  if (child == 0) {
+    if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0) _exit(2);
+    save();
+    _exit(0);
+  }
+  int status = 0;
+  return waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 TEST_F(SavedInputsTest, ReadOnlyProgramFolderFallsBack) {
-  if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
-  fs::permissions(program_.Path(), fs::perms::owner_read | fs::perms::owner_exec);
-  SaveCurrentData(SheetWith("12", "2"));
+  // Read and search for everyone, written by no one.
+  fs::permissions(program_.Path(), fs::perms::owner_read | fs::perms::owner_exec |
+                                       fs::perms::group_read | fs::perms::group_exec |
+                                       fs::perms::others_read | fs::perms::others_exec);
+  fs::permissions(fallback_.Path(),
+                  fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+  EXPECT_TRUE(
+      SaveAsAnOrdinaryUser([] { SaveCurrentData(SheetWith("12", "2")); }, fallback_.Path()));
   fs::permissions(program_.Path(), fs::perms::owner_all);
   EXPECT_FALSE(fs::exists(InProgram()));
   std::string content;
