@@ -261,4 +261,16 @@ long double ScaledTCdf(int df, long double centre, long double scale, long doubl
   }
 }
 
+long double ScaledTQuantile(int df, long double centre, long double scale, long double p) noexcept {
+  if (df < 1 || !(scale > 0) || !AllFinite({centre, scale}) || !(p > 0 && p < 1)) {
+    return std::numeric_limits<long double>::quiet_NaN();
+  }
+  try {
+    const students_t_distribution<long double> d(static_cast<long double>(df));
+    return centre + scale * quantile(d, p);
+  } catch (const std::exception&) {
+    return std::numeric_limits<long double>::quiet_NaN();
+  }
+}
+
 }  // namespace quorvane

@@ -113,5 +113,7 @@ DeficitResult Run_Deficit_Test(int task, PoorerScores poorer, int covariateCount
 long double ScaledTDensity(int df, long double centre, long double scale, long double x) noexcept;
 // P(X <= x) for that distribution.
 long double ScaledTCdf(int df, long double centre, long double scale, long double x) noexcept;
+// The x with P(X <= x) = p, 0 < p < 1 (NaN otherwise).
+long double ScaledTQuantile(int df, long double centre, long double scale, long double p) noexcept;
 
 }  // namespace quorvane
