@@ -7,6 +7,7 @@ packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   nlohmann-json3-dev  # JSON output of results
+  libboost-math-dev  # the deficit tests' Student t and non-central t distributions
   qt6-base-dev libqt6printsupport6 qt6-charts-dev qt6-svg-dev libgl-dev libpng-dev
   poppler-utils xvfb xauth
   # The windows' faces: Liberation for the program; the desktop tests also run
@@ -16,6 +17,7 @@ packages=(
   file  # for cpack -G DEB (it looks at the installed files with it)
   python3-minimal  # checks that the generated x87 kernels are current
   python3-numpy  # scripts/validate (the validation study)
+  python3-scipy python3-mpmath  # the deficit tests' reference values (tests/deficit_reference.py)
 )
 
 "$(dirname "$0")/install-packages.sh" "Build dependencies" "${packages[@]}"

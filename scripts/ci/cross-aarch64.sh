@@ -8,8 +8,16 @@ build=build-ci-aarch64
 
 scripts/install-packages.sh aarch64 g++-aarch64-linux-gnu
 
+# Boost.Math is header-only, but its CMake files lie in the build machine's
+# architecture folder, which a cross build does not search: its headers are
+# staged alone (not all of /usr/include) and named to CMake's Boost module.
+staged="$PWD/$build-boost/include"
+mkdir -p "$staged"
+ln -sfn /usr/include/boost "$staged/boost"
+
 options=(-DCMAKE_BUILD_TYPE=Release -DQUORVANE_WERROR=ON
   -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/aarch64-linux-gnu.cmake
+  -DBoost_NO_BOOST_CMAKE=ON -DBoost_INCLUDE_DIR="$staged"
   -DQUORVANE_BUILD_GUI=OFF -DQUORVANE_BUILD_TESTS=OFF -DQUORVANE_BUILD_BENCH=OFF)
 
 echo "==> aarch64: the configuration refuses without the opt-in"

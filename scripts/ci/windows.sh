@@ -13,8 +13,8 @@ build=build-ci-windows
 
 scripts/install-packages.sh Windows g++-mingw-w64-x86-64-posix wine64
 
-# CLI11 and nlohmann_json are header-only; their packages on the build
-# machine point at /usr/include, which must not come before MinGW's own
+# CLI11, nlohmann_json and Boost.Math are header-only; their packages on the
+# build machine point at /usr/include, which must not come before MinGW's own
 # headers. Stage them with only their own headers.
 staged="$PWD/$build/header-only"
 mkdir -p "$staged/share/cmake" "$staged/include"
@@ -22,11 +22,13 @@ for package in CLI11:CLI nlohmann_json:nlohmann; do
   cp -r "/usr/share/cmake/${package%%:*}" "$staged/share/cmake/"
   ln -sfn "/usr/include/${package#*:}" "$staged/include/${package#*:}"
 done
+ln -sfn /usr/include/boost "$staged/include/boost"
 
 echo "==> Windows: configuring ($build)"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUORVANE_WERROR=ON \
   -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/x86_64-w64-mingw32.cmake \
   -DCLI11_DIR="$staged/share/cmake/CLI11" -Dnlohmann_json_DIR="$staged/share/cmake/nlohmann_json" \
+  -DBoost_NO_BOOST_CMAKE=ON -DBoost_INCLUDE_DIR="$staged/include" \
   -DQUORVANE_BUILD_GUI=OFF -DQUORVANE_BUILD_TESTS=OFF -DQUORVANE_BUILD_BENCH=OFF \
   > "$build.configure.log" 2>&1 || { cat "$build.configure.log"; exit 1; }
 grep -q '^QUORVANE_X87_KERNELS:BOOL=OFF$' "$build/CMakeCache.txt"

@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "TemplateForm/analysis.h"
+#include "distrib/distributions.h"
 #include "file_io/number_text.h"
 #include "text/format_text.h"
 
@@ -25,8 +26,20 @@ constexpr int kFineRounds = 4;
 // Zero joins the plotted range when it lies within this many widths of the
 // central range; further away it would squeeze the posterior flat.
 constexpr long double kZeroReach = 3;
-// The case among the controls spans at least 4 SDs on each side of zero.
+// The case among the controls spans at least 4 SDs on each side of zero (of
+// the predictive density's SD about its centre, when that is wider).
 constexpr long double kControlSpanSDs = 4;
+// The draws' normals are gathered into this many bins across the range (and
+// kComponentReach SDs beyond it on each side) before the density is summed:
+// a bin is a hundredth of an SD or less, which moves the curve by under 1e-5
+// of its height. Normals centred further out add below 1e-14 of the peak in
+// the range, and are left out of the curve (not of the tail's area).
+constexpr int kComponentBins = 4096;
+constexpr long double kComponentReach = 8;
+// A deficit plot spans the central 99% of the predictive distribution (at
+// least 4 scales each side of its centre) and the case.
+constexpr long double kDeficitCentralTail = 0.005L;
+constexpr long double kDeficitMinimumSpan = 4;
 
 std::string Fixed3(long double value) {
   return FormatText("%.3Lf", value);
@@ -168,31 +181,155 @@ PosteriorPlot BuildPosterior(const Analysis& a, std::span<const long double> dra
   return p;
 }
 
-CaseAmongControlsPlot BuildCaseAmongControls(const Analysis& a) {
+long double NormalDensity(long double u) {
+  return std::exp(-0.5L * u * u) / std::sqrt(2 * std::numbers::pi_v<long double>);
+}
+
+CaseAmongControlsPlot BuildCaseAmongControls(const Analysis& a,
+                                             std::span<const long double> draws) {
   CaseAmongControlsPlot c;
   c.sdDiff = a.sdDiff;
   c.caseValue = a.condZ1 - a.condZ2;
-  c.upperTail = c.caseValue >= 0;
   c.percentMoreExtreme = a.results.percentMoreExtreme;
-  long double half = kControlSpanSDs * c.sdDiff;
-  if (std::isfinite(c.caseValue)) half = std::max(half, std::fabs(c.caseValue) * 1.15L);
+  const long double sd = c.sdDiff;
+  const long double d = c.caseValue;
+
+  // The draws' z*: how many are finite, their mean and variance.
+  std::int64_t finite = 0;
+  long double sum = 0, squares = 0;
+  for (long double z : draws) {
+    if (!std::isfinite(z)) continue;
+    ++finite;
+    sum += z;
+  }
+  const long double meanZ = finite > 0 ? sum / static_cast<long double>(finite) : 0;
+  for (long double z : draws) {
+    if (std::isfinite(z)) squares += (z - meanZ) * (z - meanZ);
+  }
+  const long double varZ = finite > 1 ? squares / static_cast<long double>(finite - 1) : 0;
+  const bool mixture =
+      finite > 0 && sd > 0 && std::isfinite(sd) && std::isfinite(d) && std::isfinite(varZ);
+
+  // The range: symmetric about 0, at least 4 SDs of the difference, the
+  // predictive density's centre and 4 of its SDs, and the case.
+  long double half = kControlSpanSDs * sd;
+  if (mixture) {
+    half = std::max(half, std::fabs(d - meanZ * sd) + kControlSpanSDs * sd * std::sqrt(1 + varZ));
+  }
+  if (std::isfinite(d)) half = std::max(half, std::fabs(d) * 1.15L);
   if (!(half > 0) || !std::isfinite(half)) half = 1;
   c.xMin = -half;
   c.xMax = half;
+
+  c.upperTail = d >= 0;
+  if (mixture) {
+    // Each draw's normal is centred at d - z* sd; the centres are binned
+    // across the range and kComponentReach SDs beyond it.
+    const long double low = c.xMin - kComponentReach * sd;
+    const long double width = (c.xMax + kComponentReach * sd - low) / kComponentBins;
+    std::vector<std::int64_t> counts(kComponentBins, 0);
+    for (long double z : draws) {
+      if (!std::isfinite(z)) continue;
+      const long double at = (d - z * sd - low) / width;
+      if (at >= 0 && at < kComponentBins) ++counts[static_cast<std::size_t>(at)];
+    }
+    c.density.assign(kCaseDensityPoints, 0);
+    const long double step = (c.xMax - c.xMin) / (kCaseDensityPoints - 1);
+    for (int b = 0; b < kComponentBins; ++b) {
+      if (counts[static_cast<std::size_t>(b)] == 0) continue;
+      const long double centre = low + width * (b + 0.5L);
+      const long double weight = static_cast<long double>(counts[static_cast<std::size_t>(b)]) /
+                                 (static_cast<long double>(finite) * sd);
+      for (int j = 0; j < kCaseDensityPoints; ++j) {
+        const long double u = (c.xMin + step * j - centre) / sd;
+        if (std::fabs(u) < 12) c.density[static_cast<std::size_t>(j)] += weight * NormalDensity(u);
+      }
+    }
+    // The side shaded is the engine's: the case's side of the controls, the
+    // one with the smaller share (mean Phi(z*) above one half: above).
+    // The run's own sum of Phi(z*) when these are its draws; else from them.
+    long double share = 0;
+    if (a.phiSums.sum > 0 && static_cast<std::size_t>(a.drawCount) == draws.size()) {
+      share = a.phiSums.sum / static_cast<long double>(a.drawCount);
+    } else {
+      const tNormal_distribution normal(0, 1);
+      for (long double z : draws) {
+        if (std::isfinite(z)) share += normal.Distribution_function(z);
+      }
+      share /= static_cast<long double>(finite);
+    }
+    c.upperTail = share * 100 > 50;
+  }
 
   c.title = "How extreme the case is: the case among the controls";
   c.xTitle = "Difference between the conditional z scores (Task Y1 minus Task Y2)";
   c.yTitle = "Density in the control population";
   const std::string percent = FormatText("%2.3Lf%%", c.percentMoreExtreme);
   c.tailLabel = percent;
-  c.legend.push_back(
-      {PlotMark::Curve, "Controls: normal, mean 0, SD of the difference " + Fixed3(c.sdDiff)});
+  if (mixture) {
+    c.legend.push_back(
+        {PlotMark::Curve, "Controls, as the posterior predicts them (the mean over " +
+                              GroupDigits(finite) + " draws)"});
+  } else {
+    c.legend.push_back(
+        {PlotMark::Curve, "Controls: normal, mean 0, SD of the difference " + Fixed3(c.sdDiff)});
+  }
   c.legend.push_back({PlotMark::CaseValue, "The case: " + Fixed3(c.caseValue)});
   c.legend.push_back({PlotMark::TailArea, percent + " of controls more extreme " +
                                               (c.upperTail ? "(above" : "(below") +
-                                              " the case; Bayesian point estimate)"});
+                                              " the case; Bayesian point estimate" +
+                                              (mixture ? ", the shaded area)" : ")")});
   return c;
 }
+
+std::string TaskName(int task) {
+  return task == 1 ? "Task Y1" : "Task Y2";
+}
+
+}  // namespace
+
+DeficitPlot BuildDeficitPlot(const DeficitResult& r) {
+  if (!r.HasTest() || (r.task != 1 && r.task != 2)) {
+    throw std::invalid_argument("BuildDeficitPlot: the task has no deficit test");
+  }
+  DeficitPlot p;
+  p.task = r.task;
+  p.df = r.df;
+  p.centre = r.predicted;
+  p.scale = r.PredictiveScale();
+  p.caseValue = r.caseScore;
+  p.upperTail = r.poorer == PoorerScores::Higher;
+  p.percent = r.percentBeyond;
+  long double reach = ScaledTQuantile(p.df, 0, 1, 1 - kDeficitCentralTail);
+  if (!std::isfinite(reach)) reach = kDeficitMinimumSpan;
+  const long double half = std::max(reach, kDeficitMinimumSpan) * p.scale;
+  p.xMin = std::min(p.centre - half, p.caseValue - 0.1L * half);
+  p.xMax = std::max(p.centre + half, p.caseValue + 0.1L * half);
+  if (!(p.xMax > p.xMin) || !std::isfinite(p.xMax - p.xMin)) {
+    p.xMin = p.centre - 1;
+    p.xMax = p.centre + 1;
+  }
+
+  const std::string task = TaskName(p.task);
+  p.title = task + " on its own: the case against controls with its covariate values";
+  p.xTitle = task + " score";
+  p.yTitle = "Density in the control population";
+  const std::string percent = FormatText("%2.3Lf%%", p.percent);
+  p.tailLabel = percent;
+  p.legend.push_back(
+      {PlotMark::Curve,
+       FormatText("Controls with the case's covariate values: t, %d df, centre ", p.df) +
+           Fixed3(p.centre) + ", scale " + Fixed3(p.scale)});
+  p.legend.push_back({PlotMark::CaseValue, "The case: " + Fixed3(p.caseValue)});
+  std::string tail = percent + " of controls score " + (p.upperTail ? "higher" : "lower") +
+                     " than the case: the shaded area";
+  const long double offScale = 100 * p.TailAreaOffScale();
+  if (offScale >= 0.0005L) tail += FormatText(", %.3Lf%% of it off the scale", offScale);
+  p.legend.push_back({PlotMark::TailArea, tail});
+  return p;
+}
+
+namespace {
 
 bool ReadNumber(const std::string& text, long double& v) {
   if (text == "nan") {
@@ -242,6 +379,18 @@ std::optional<PlotMark> MarkFromName(const std::string& name) {
 
 constexpr const char* kHeader = "quorvane-plot-data 1";
 
+// The deficit plot of the task, added (in task order) when not there yet.
+DeficitPlot& DeficitFor(PlotData& plot, int task) {
+  for (DeficitPlot& d : plot.deficits) {
+    if (d.task == task) return d;
+  }
+  DeficitPlot d;
+  d.task = task;
+  auto at = plot.deficits.begin();
+  while (at != plot.deficits.end() && at->task < task) ++at;
+  return *plot.deficits.insert(at, d);
+}
+
 }  // namespace
 
 long double PosteriorPlot::Density(std::size_t i) const {
@@ -250,8 +399,32 @@ long double PosteriorPlot::Density(std::size_t i) const {
 }
 
 long double CaseAmongControlsPlot::Density(long double x) const {
-  const long double u = x / sdDiff;
-  return std::exp(-0.5L * u * u) / (sdDiff * std::sqrt(2 * std::numbers::pi_v<long double>));
+  if (density.size() < 2) return NormalDensity(x / sdDiff) / sdDiff;
+  if (!(x >= xMin && x <= xMax)) return 0;
+  const long double at = (x - xMin) / (xMax - xMin) * static_cast<long double>(density.size() - 1);
+  const std::size_t i = std::min(static_cast<std::size_t>(at), density.size() - 2);
+  const long double share = at - static_cast<long double>(i);
+  return density[i] + (density[i + 1] - density[i]) * share;
+}
+
+long double CaseAmongControlsPlot::PeakDensity() const {
+  if (density.size() < 2) return Density(0);
+  return *std::max_element(density.begin(), density.end());
+}
+
+long double DeficitPlot::Density(long double x) const {
+  return ScaledTDensity(df, centre, scale, x);
+}
+
+long double DeficitPlot::TailArea() const {
+  // P(X > x) as P(-X < -x), -X centred at -centre: no cancellation.
+  return upperTail ? ScaledTCdf(df, -centre, scale, -caseValue)
+                   : ScaledTCdf(df, centre, scale, caseValue);
+}
+
+long double DeficitPlot::TailAreaOffScale() const {
+  if (upperTail) return ScaledTCdf(df, -centre, scale, -std::max(xMax, caseValue));
+  return ScaledTCdf(df, centre, scale, std::min(xMin, caseValue));
 }
 
 int HistogramBinCount(std::int64_t drawCount) {
@@ -265,7 +438,17 @@ PlotData BuildPlotData(const Analysis& a) {
 
 PlotData BuildPlotData(const Analysis& a, std::span<const long double> draws) {
   if (draws.empty()) throw std::invalid_argument("BuildPlotData: the analysis kept no draws");
-  return PlotData{BuildPosterior(a, draws), BuildCaseAmongControls(a)};
+  return PlotData{BuildPosterior(a, draws), BuildCaseAmongControls(a, draws), {}};
+}
+
+PlotData BuildPlotData(const Analysis& a, std::span<const long double> draws,
+                       const DeficitResult& y1, const DeficitResult& y2) {
+  if (y1.task != 1 || y2.task != 2) {
+    throw std::invalid_argument("BuildPlotData: the deficit tests are not Task Y1's and Y2's");
+  }
+  PlotData plot = BuildPlotData(a, draws);
+  plot.deficits = {BuildDeficitPlot(y1), BuildDeficitPlot(y2)};
+  return plot;
 }
 
 // One "key value" line each; a legend entry "legend PLOT MARK text".
@@ -291,8 +474,31 @@ std::string WritePlotData(const PlotData& plot) {
       << FullPrecision(c.percentMoreExtreme) << "\nxMin " << FullPrecision(c.xMin) << "\nxMax "
       << FullPrecision(c.xMax) << "\ncaseTitle " << c.title << "\ncaseX " << c.xTitle << "\ncaseY "
       << c.yTitle << "\ntailLabel " << c.tailLabel << '\n';
+  if (!c.density.empty()) {
+    out << "caseDensity";
+    for (long double v : c.density) out << ' ' << FullPrecision(v);
+    out << '\n';
+  }
   for (const LegendEntry& e : c.legend)
     out << "legend case " << MarkName(e.mark) << ' ' << e.text << '\n';
+  for (const DeficitPlot& d : plot.deficits) {
+    const std::string key = "deficit " + std::to_string(d.task) + ' ';
+    out << key << "df " << d.df << '\n'
+        << key << "centre " << FullPrecision(d.centre) << '\n'
+        << key << "scale " << FullPrecision(d.scale) << '\n'
+        << key << "caseValue " << FullPrecision(d.caseValue) << '\n'
+        << key << "upperTail " << (d.upperTail ? 1 : 0) << '\n'
+        << key << "percent " << FullPrecision(d.percent) << '\n'
+        << key << "xMin " << FullPrecision(d.xMin) << '\n'
+        << key << "xMax " << FullPrecision(d.xMax) << '\n'
+        << key << "title " << d.title << '\n'
+        << key << "xTitle " << d.xTitle << '\n'
+        << key << "yTitle " << d.yTitle << '\n'
+        << key << "tailLabel " << d.tailLabel << '\n';
+    for (const LegendEntry& e : d.legend) {
+      out << "legend deficit" << d.task << ' ' << MarkName(e.mark) << ' ' << e.text << '\n';
+    }
+  }
   out << "end\n";
   return out.str();
 }
@@ -382,16 +588,70 @@ std::optional<PlotData> ParsePlotData(const std::string& text, std::string& why)
       c.yTitle = value;
     } else if (key == "tailLabel") {
       c.tailLabel = value;
+    } else if (key == "caseDensity") {
+      std::istringstream items(value);
+      std::string item;
+      c.density.clear();
+      while (ok && items >> item) {
+        ok = ReadNumber(item, v) && v >= 0;
+        c.density.push_back(v);
+      }
+    } else if (key == "deficit") {
+      // "deficit TASK FIELD VALUE"
+      const std::size_t a = value.find(' ');
+      const std::size_t b = a == std::string::npos ? a : value.find(' ', a + 1);
+      const std::string task = value.substr(0, a);
+      ok = (task == "1" || task == "2") && a != std::string::npos;
+      if (ok) {
+        DeficitPlot& d = DeficitFor(plot, task == "1" ? 1 : 2);
+        const std::string field = value.substr(a + 1, b == std::string::npos ? b : b - a - 1);
+        const std::string rest = b == std::string::npos ? "" : value.substr(b + 1);
+        auto deficitNumber = [&](long double& target) { ok = ReadNumber(rest, target); };
+        if (field == "df") {
+          ok = ReadCount(rest, n) && n >= 1 && n <= 1000000000;
+          d.df = static_cast<int>(n);
+        } else if (field == "centre") {
+          deficitNumber(d.centre);
+        } else if (field == "scale") {
+          deficitNumber(d.scale);
+        } else if (field == "caseValue") {
+          deficitNumber(d.caseValue);
+        } else if (field == "upperTail") {
+          ok = rest == "0" || rest == "1";
+          d.upperTail = rest == "1";
+        } else if (field == "percent") {
+          deficitNumber(d.percent);
+        } else if (field == "xMin") {
+          deficitNumber(d.xMin);
+        } else if (field == "xMax") {
+          deficitNumber(d.xMax);
+        } else if (field == "title") {
+          d.title = rest;
+        } else if (field == "xTitle") {
+          d.xTitle = rest;
+        } else if (field == "yTitle") {
+          d.yTitle = rest;
+        } else if (field == "tailLabel") {
+          d.tailLabel = rest;
+        } else {
+          ok = false;
+        }
+      }
     } else if (key == "legend") {
       const std::size_t a = value.find(' ');
       const std::size_t b = a == std::string::npos ? a : value.find(' ', a + 1);
       const std::string which = value.substr(0, a);
       const std::optional<PlotMark> mark =
           a == std::string::npos ? std::nullopt : MarkFromName(value.substr(a + 1, b - a - 1));
-      ok = mark.has_value() && (which == "posterior" || which == "case");
+      std::vector<LegendEntry>* legend = nullptr;
+      if (which == "posterior") legend = &p.legend;
+      if (which == "case") legend = &c.legend;
+      if (which == "deficit1") legend = &DeficitFor(plot, 1).legend;
+      if (which == "deficit2") legend = &DeficitFor(plot, 2).legend;
+      ok = mark.has_value() && legend != nullptr;
       if (ok) {
         const std::string entry = b == std::string::npos ? "" : value.substr(b + 1);
-        (which == "posterior" ? p.legend : c.legend).push_back({*mark, entry});
+        legend->push_back({*mark, entry});
       }
     } else {
       ok = false;
@@ -407,8 +667,13 @@ std::optional<PlotData> ParsePlotData(const std::string& text, std::string& why)
   }
   std::int64_t total = p.below + p.above + p.notFinite;
   for (std::int64_t k : p.counts) total += k;
+  bool deficitsHold = true;
+  for (const DeficitPlot& d : plot.deficits) {
+    deficitsHold = deficitsHold && d.scale > 0 && std::isfinite(d.scale) && d.xMax > d.xMin &&
+                   std::isfinite(d.centre) && std::isfinite(d.caseValue);
+  }
   if (p.counts.empty() || !(p.binWidth > 0) || total != p.drawCount || !(c.sdDiff > 0) ||
-      !(c.xMax > c.xMin)) {
+      !(c.xMax > c.xMin) || c.density.size() == 1 || !deficitsHold) {
     why = "the plot data do not hold together (bins, draw count or ranges)";
     return std::nullopt;
   }

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include <boost/math/distributions/normal.hpp>
+
 #include "TemplateForm/report.h"
 #include "text/format_text.h"
 #include "text/line_sink.h"
@@ -152,13 +154,148 @@ TEST(PlotData, TheExamplesPlotsShowTheReportsDrawsAndLimits) {
 }
 
 // The example's case lies below the controls (its report: Task Y1 well below
-// Task Y2), so the tail shaded is the lower one.
+// Task Y2), so the tail shaded is the lower one; the mirrored analysis (the
+// tasks swapped: every z* and the case's difference change sign) shades the
+// upper one.
 TEST(PlotData, TheTailIsOnTheCasesSide) {
   Analysis a = AnalyseExample(CredibleLimitChoice::TwoSided, PriorChoice::StandardTheory);
   EXPECT_LT(a.condZ1 - a.condZ2, 0);
   EXPECT_FALSE(BuildPlotData(a).caseAmongControls.upperTail);
   std::swap(a.condZ1, a.condZ2);
+  for (long double& z : a.draws) z = -z;
+  a.phiSums.sum = static_cast<long double>(a.drawCount) - a.phiSums.sum;
   EXPECT_TRUE(BuildPlotData(a).caseAmongControls.upperTail);
+  a.phiSums = {};  // taken from the draws themselves
+  EXPECT_TRUE(BuildPlotData(a).caseAmongControls.upperTail);
+}
+
+// The integral of f over [from, to] by Simpson's rule with n (even) panels.
+template <class F>
+long double Simpson(F f, long double from, long double to, int n) {
+  const long double h = (to - from) / n;
+  long double sum = f(from) + f(to);
+  for (int i = 1; i < n; ++i) sum += (i % 2 == 1 ? 4 : 2) * f(from + h * i);
+  return sum * h / 3;
+}
+
+Analysis AnalyseSummary(const SummaryStatistics& s, PriorChoice prior) {
+  AnalysisRequest request;
+  request.SetCounts(s.N, s.k);
+  request.prior = prior;
+  request.drawCount = kDraws;
+  request.keepDraws = true;
+  request.data = SummaryInput{s, "", {}};
+  const AnalysisOutcome outcome = RunAnalysis(request);
+  if (!outcome.ok()) throw std::runtime_error(outcome.error().message);
+  return outcome.result();
+}
+
+// The example's statistics with the case at the controls' conditional means
+// (its percentage near 50) or on the upper side.
+SummaryStatistics ExampleStatistics(long double y1, long double y2) {
+  AnalysisRequest request;
+  request.SetCounts(20, 2);
+  request.data = RawDataFile{QUORVANE_EXAMPLES_DIR "/controls-and-case.txt"};
+  SummaryStatistics s = std::get<SummaryStatistics>(SummariseData(request));
+  s.caseScores[1] = y1;
+  s.caseScores[2] = y2;
+  for (int i = 1; i <= s.k + 2; ++i) s.R(i, i) = 1;  // as a summary file holds it
+  return s;
+}
+
+// The case among the controls: the curve is the mean of the draws' normals,
+// so the area of the shaded tail, to infinity, is the report's percentage.
+// The exact tail of that mixture (the mean of Phi(z*) over the draws) equals
+// it to 1e-9 percentage points; the curve as drawn (the grid joined by straight lines, over
+// the tail within the range, plus the mixture's mass beyond the range's edge)
+// is within 0.01 percentage points of it (0.1 is what a reader could see).
+TEST(PlotData, TheShadedTailOfTheCaseAmongTheControlsIsThePrintedPercentage) {
+  struct Row {
+    const char* name;
+    Analysis a;
+  };
+  const Row rows[] = {
+      {"example, calibrated",
+       AnalyseExample(CredibleLimitChoice::TwoSided, PriorChoice::Calibrated)},
+      {"example, standard theory",
+       AnalyseExample(CredibleLimitChoice::OneSidedUpper, PriorChoice::StandardTheory)},
+      {"case near the middle",
+       AnalyseSummary(ExampleStatistics(15, 22.8L), PriorChoice::Calibrated)},
+      {"case above", AnalyseSummary(ExampleStatistics(22, 20), PriorChoice::StandardTheory)},
+  };
+  const boost::math::normal_distribution<long double> normal(0, 1);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const Analysis& a = row.a;
+    const CaseAmongControlsPlot c = BuildPlotData(a).caseAmongControls;
+    ASSERT_EQ(c.density.size(), static_cast<std::size_t>(kCaseDensityPoints));
+    const long double d = c.caseValue;
+    const long double sd = c.sdDiff;
+    // The mixture's exact tail beyond d, and its mass beyond the range's edge.
+    long double tail = 0, offScale = 0;
+    const long double edge = c.upperTail ? c.xMax : c.xMin;
+    for (long double z : a.draws) {
+      const long double centre = d - z * sd;
+      tail += c.upperTail ? cdf(complement(normal, z)) : cdf(normal, z);
+      offScale += c.upperTail ? cdf(complement(normal, (edge - centre) / sd))
+                              : cdf(normal, (edge - centre) / sd);
+    }
+    tail = 100 * tail / kDraws;
+    offScale = 100 * offScale / kDraws;
+    // (The engine's Phi and Boost's differ by about 1e-11 relative.)
+    EXPECT_NEAR(tail, a.results.percentMoreExtreme, 1e-9L);
+    const long double drawn =
+        100 * std::fabs(Simpson([&c](long double x) { return c.Density(x); }, d, edge, 20000));
+    EXPECT_NEAR(drawn + offScale, a.results.percentMoreExtreme, 0.01L)
+        << "drawn " << drawn << " + beyond the edge " << offScale;
+    // The shaded side is the report's: its percentage is at most 50.
+    EXPECT_LE(a.results.percentMoreExtreme, 50);
+    EXPECT_THAT(LegendText(c.legend, PlotMark::Curve), HasSubstr("as the posterior predicts"));
+    EXPECT_THAT(LegendText(c.legend, PlotMark::TailArea), HasSubstr("the shaded area"));
+    EXPECT_GT(c.PeakDensity(), 0);
+  }
+}
+
+// The deficit plots: the scaled t at the case's covariate values, the case,
+// and the poorer tail, whose area to infinity (Simpson's rule on the density,
+// the infinite range mapped onto [0, 1)) is the report's percentage to 1e-12.
+TEST(PlotData, TheDeficitPlotsShadeThePrintedPercentage) {
+  const Analysis a = AnalyseExample(CredibleLimitChoice::TwoSided, PriorChoice::Calibrated);
+  EXPECT_TRUE(BuildPlotData(a).deficits.empty());
+  SummaryStatistics s = ExampleStatistics(9, 27);
+  for (PoorerScores poorer : {PoorerScores::Lower, PoorerScores::Higher}) {
+    const DeficitResult y1 =
+        Run_Deficit_Test(1, poorer, s.k, s.N, true, 95, s.sds, s.means, s.caseScores, s.R);
+    const DeficitResult y2 = Run_Deficit_Test(2, PoorerScores::Lower, s.k, s.N, true, 95, s.sds,
+                                              s.means, s.caseScores, s.R);
+    const PlotData plot = BuildPlotData(a, a.draws, y1, y2);
+    ASSERT_EQ(plot.deficits.size(), 2u);
+    for (const DeficitPlot& p : plot.deficits) {
+      const DeficitResult& r = p.task == 1 ? y1 : y2;
+      SCOPED_TRACE(FormatText("task %d, %s", p.task, p.upperTail ? "upper" : "lower"));
+      EXPECT_EQ(p.upperTail, r.poorer == PoorerScores::Higher);
+      EXPECT_EQ(p.percent, r.percentBeyond);
+      EXPECT_EQ(p.caseValue, s.caseScores[p.task]);
+      EXPECT_EQ(p.tailLabel, FormatText("%2.3Lf%%", r.percentBeyond));
+      // x = case -+ scale u / (1 - u), u in [0, 1).
+      const long double sign = p.upperTail ? 1 : -1;
+      auto mapped = [&](long double u) {
+        if (u >= 1) return 0.0L;
+        const long double x = p.caseValue + sign * p.scale * u / (1 - u);
+        return p.Density(x) * p.scale / ((1 - u) * (1 - u));
+      };
+      const long double area = Simpson(mapped, 0, 1, 20000);
+      EXPECT_NEAR(100 * area, r.percentBeyond, 1e-12L * 100);
+      EXPECT_NEAR(p.TailArea(), r.percentBeyond / 100, 1e-18L);
+      EXPECT_LE(p.xMin, p.caseValue);
+      EXPECT_GE(p.xMax, p.caseValue);
+      EXPECT_LT(p.TailAreaOffScale(), 0.0051L);
+      EXPECT_THAT(LegendText(p.legend, PlotMark::TailArea),
+                  HasSubstr(p.upperTail ? "score higher" : "score lower"));
+    }
+  }
+  DeficitResult missing;
+  EXPECT_THROW(BuildDeficitPlot(missing), std::invalid_argument);
 }
 
 // Hand-made draws where the range rule shows: far outliers stay out of the
@@ -215,13 +352,35 @@ TEST(PlotData, BinCountGrowsWithTheDrawsWithinBounds) {
 
 // The text form carries every bit: what is read back equals what was written.
 TEST(PlotData, TextFormReadsBackExactly) {
-  const PlotData plot =
-      BuildPlotData(AnalyseExample(CredibleLimitChoice::OneSidedLower, PriorChoice::Calibrated));
+  const Analysis analysis =
+      AnalyseExample(CredibleLimitChoice::OneSidedLower, PriorChoice::Calibrated);
+  const PlotData plot = BuildPlotData(analysis);
   const std::string text = WritePlotData(plot);
   std::string why;
   const std::optional<PlotData> back = ParsePlotData(text, why);
   ASSERT_TRUE(back.has_value()) << why;
   EXPECT_TRUE(*back == plot);
+
+  // With the deficit plots (Task Y2 higher-is-poorer) too.
+  const SummaryStatistics s = ExampleStatistics(9, 27);
+  const PlotData withDeficits =
+      BuildPlotData(analysis, analysis.draws,
+                    Run_Deficit_Test(1, PoorerScores::Lower, s.k, s.N, false, 95, s.sds, s.means,
+                                     s.caseScores, s.R),
+                    Run_Deficit_Test(2, PoorerScores::Higher, s.k, s.N, false, 95, s.sds, s.means,
+                                     s.caseScores, s.R));
+  const std::string deficitText = WritePlotData(withDeficits);
+  const std::optional<PlotData> deficitsBack = ParsePlotData(deficitText, why);
+  ASSERT_TRUE(deficitsBack.has_value()) << why;
+  EXPECT_TRUE(*deficitsBack == withDeficits);
+  std::string badDeficit = deficitText;
+  badDeficit.replace(badDeficit.find("deficit 2 scale ") + 16, 1, "-");
+  EXPECT_FALSE(ParsePlotData(badDeficit, why).has_value());
+  EXPECT_THAT(why, HasSubstr("do not hold together"));
+  std::string badTask = deficitText;
+  badTask.replace(badTask.find("deficit 2 "), 10, "deficit 3 ");
+  EXPECT_FALSE(ParsePlotData(badTask, why).has_value());
+  EXPECT_THAT(why, HasSubstr("cannot be read"));
 
   // Damaged text is refused with a reason.
   struct Bad {

@@ -17,6 +17,7 @@
 #include <cmath>
 #include <csetjmp>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 #include "file_io/safe_file.h"
@@ -214,12 +215,22 @@ void PaintPosterior(QPainter& p, const PosteriorPlot& post) {
   DrawAxes(p, f, post.xTitle, post.yTitle);
 }
 
-void PaintCaseAmongControls(QPainter& p, const CaseAmongControlsPlot& c) {
+// What a density plot with a marked case and a shaded tail draws: the case
+// among the controls and the deficit plots.
+struct TailPlot {
+  std::function<long double(long double)> density;
+  long double xMin = 0, xMax = 1, caseValue = 0, peak = 1;
+  bool upperTail = false;
+  const std::string *title = nullptr, *xTitle = nullptr, *yTitle = nullptr, *tailLabel = nullptr;
+  const std::vector<LegendEntry>* legend = nullptr;
+};
+
+void PaintTailPlot(QPainter& p, const TailPlot& c) {
   Frame f;
-  f.top = DrawHeader(p, c.title, c.legend);
+  f.top = DrawHeader(p, *c.title, *c.legend);
   f.xMin = static_cast<double>(c.xMin);
   f.xMax = static_cast<double>(c.xMax);
-  f.yMax = static_cast<double>(c.Density(0)) * 1.12;
+  f.yMax = c.peak > 0 && std::isfinite(c.peak) ? static_cast<double>(c.peak) * 1.12 : 1;
   p.fillRect(f.Rect(), Qt::white);
 
   constexpr int kSteps = 400;
@@ -227,7 +238,7 @@ void PaintCaseAmongControls(QPainter& p, const CaseAmongControlsPlot& c) {
   QPainterPath curve;
   for (int i = 0; i <= kSteps; ++i) {
     const QPointF point(f.X(static_cast<double>(at(i))),
-                        f.Y(static_cast<double>(c.Density(at(i)))));
+                        f.Y(static_cast<double>(c.density(at(i)))));
     if (i == 0)
       curve.moveTo(point);
     else
@@ -239,7 +250,7 @@ void PaintCaseAmongControls(QPainter& p, const CaseAmongControlsPlot& c) {
   tail.moveTo(f.X(static_cast<double>(c.caseValue)), kBottom);
   for (int i = 0; i <= kSteps; ++i) {
     const long double x = c.caseValue + (edge - c.caseValue) * i / kSteps;
-    tail.lineTo(f.X(static_cast<double>(x)), f.Y(static_cast<double>(c.Density(x))));
+    tail.lineTo(f.X(static_cast<double>(x)), f.Y(static_cast<double>(c.density(x))));
   }
   tail.lineTo(f.X(static_cast<double>(edge)), kBottom);
   tail.closeSubpath();
@@ -258,7 +269,7 @@ void PaintCaseAmongControls(QPainter& p, const CaseAmongControlsPlot& c) {
 
   // The tail's percentage beside the case's line, on the tail's side.
   p.setFont(Face(15, true));
-  const QString label = Text(c.tailLabel);
+  const QString label = Text(*c.tailLabel);
   const QFontMetricsF metrics(p.font());
   const double width = metrics.horizontalAdvance(label) + 10;
   const double y = f.top + (kBottom - f.top) * 0.35;
@@ -268,7 +279,57 @@ void PaintCaseAmongControls(QPainter& p, const CaseAmongControlsPlot& c) {
   p.fillRect(box, QColor(255, 255, 255, 220));
   p.setPen(kBlack);
   p.drawText(box, Qt::AlignCenter, label);
-  DrawAxes(p, f, c.xTitle, c.yTitle);
+  DrawAxes(p, f, *c.xTitle, *c.yTitle);
+}
+
+void PaintCaseAmongControls(QPainter& p, const CaseAmongControlsPlot& c) {
+  TailPlot t;
+  t.density = [&c](long double x) { return c.Density(x); };
+  t.xMin = c.xMin;
+  t.xMax = c.xMax;
+  t.caseValue = c.caseValue;
+  t.peak = c.PeakDensity();
+  t.upperTail = c.upperTail;
+  t.title = &c.title;
+  t.xTitle = &c.xTitle;
+  t.yTitle = &c.yTitle;
+  t.tailLabel = &c.tailLabel;
+  t.legend = &c.legend;
+  PaintTailPlot(p, t);
+}
+
+void PaintDeficit(QPainter& p, const DeficitPlot& d) {
+  TailPlot t;
+  t.density = [&d](long double x) { return d.Density(x); };
+  t.xMin = d.xMin;
+  t.xMax = d.xMax;
+  t.caseValue = d.caseValue;
+  t.peak = d.Density(d.centre);
+  t.upperTail = d.upperTail;
+  t.title = &d.title;
+  t.xTitle = &d.xTitle;
+  t.yTitle = &d.yTitle;
+  t.tailLabel = &d.tailLabel;
+  t.legend = &d.legend;
+  PaintTailPlot(p, t);
+}
+
+const DeficitPlot* DeficitOf(const PlotData& plot, PlotKind kind) {
+  const int task = kind == PlotKind::DeficitY1 ? 1 : kind == PlotKind::DeficitY2 ? 2 : 0;
+  for (const DeficitPlot& d : plot.deficits) {
+    if (d.task == task) return &d;
+  }
+  return nullptr;
+}
+
+// Where plot i of n goes when the plots fill `columns` columns, row by row.
+QRectF Cell(int i, int columns) {
+  return QRectF((i % columns) * double(kPlotWidth), (i / columns) * double(kPlotHeight), kPlotWidth,
+                kPlotHeight);
+}
+
+int Rows(int count, int columns) {
+  return (count + columns - 1) / columns;
 }
 
 // Writes an RGB32 image as an 8-bit RGB PNG with the least encoding effort
@@ -335,40 +396,66 @@ void PaintPlot(QPainter& painter, const QRectF& area, const PlotData& plot, Plot
   painter.setRenderHint(QPainter::TextAntialiasing);
   FitCanvas(painter, area, kPlotWidth, kPlotHeight);
   painter.fillRect(QRectF(0, 0, kPlotWidth, kPlotHeight), Qt::white);
-  if (kind == PlotKind::Posterior) {
-    PaintPosterior(painter, plot.posterior);
-  } else {
-    PaintCaseAmongControls(painter, plot.caseAmongControls);
+  switch (kind) {
+    case PlotKind::Posterior:
+      PaintPosterior(painter, plot.posterior);
+      break;
+    case PlotKind::CaseAmongControls:
+      PaintCaseAmongControls(painter, plot.caseAmongControls);
+      break;
+    case PlotKind::DeficitY1:
+    case PlotKind::DeficitY2:
+      if (const DeficitPlot* d = DeficitOf(plot, kind)) PaintDeficit(painter, *d);
+      break;
   }
+  painter.restore();
+}
+
+std::vector<PlotKind> PlotKinds(const PlotData& plot) {
+  std::vector<PlotKind> kinds = {PlotKind::Posterior, PlotKind::CaseAmongControls};
+  if (DeficitOf(plot, PlotKind::DeficitY1) != nullptr) kinds.push_back(PlotKind::DeficitY1);
+  if (DeficitOf(plot, PlotKind::DeficitY2) != nullptr) kinds.push_back(PlotKind::DeficitY2);
+  return kinds;
+}
+
+// The plots in `columns` columns, row by row, scaled to fit.
+void PaintInColumns(QPainter& painter, const QRectF& area, const PlotData& plot, int columns) {
+  const std::vector<PlotKind> kinds = PlotKinds(plot);
+  const int count = static_cast<int>(kinds.size());
+  columns = std::clamp(columns, 1, count);
+  painter.save();
+  FitCanvas(painter, area, columns * double(kPlotWidth),
+            Rows(count, columns) * double(kPlotHeight));
+  for (int i = 0; i < count; ++i)
+    PaintPlot(painter, Cell(i, columns), plot, kinds[static_cast<std::size_t>(i)]);
   painter.restore();
 }
 
 void PaintBothPlots(QPainter& painter, const QRectF& area, const PlotData& plot) {
-  painter.save();
-  FitCanvas(painter, area, kPlotWidth, 2 * kPlotHeight);
-  PaintPlot(painter, QRectF(0, 0, kPlotWidth, kPlotHeight), plot, PlotKind::Posterior);
-  PaintPlot(painter, QRectF(0, kPlotHeight, kPlotWidth, kPlotHeight), plot,
-            PlotKind::CaseAmongControls);
-  painter.restore();
+  PaintInColumns(painter, area, plot, 1);
+}
+
+int PlotColumnsToFit(const QSizeF& area, int count) {
+  int best = 1;
+  double bestScale = 0;
+  for (int columns = 1; columns <= count; ++columns) {
+    const double scale = std::min(area.width() / (columns * double(kPlotWidth)),
+                                  area.height() / (Rows(count, columns) * double(kPlotHeight)));
+    if (scale > bestScale) {  // ties keep the fewer columns
+      bestScale = scale;
+      best = columns;
+    }
+  }
+  return best;
 }
 
 bool PlotsSideBySide(const QSizeF& area) {
-  const double stacked = std::min(area.width() / kPlotWidth, area.height() / (2.0 * kPlotHeight));
-  const double beside = std::min(area.width() / (2.0 * kPlotWidth), area.height() / kPlotHeight);
-  return beside > stacked;
+  return PlotColumnsToFit(area, 2) == 2;
 }
 
 void PaintBothPlotsToFit(QPainter& painter, const QRectF& area, const PlotData& plot) {
-  if (!PlotsSideBySide(area.size())) {
-    PaintBothPlots(painter, area, plot);
-    return;
-  }
-  painter.save();
-  FitCanvas(painter, area, 2.0 * kPlotWidth, kPlotHeight);
-  PaintPlot(painter, QRectF(0, 0, kPlotWidth, kPlotHeight), plot, PlotKind::Posterior);
-  PaintPlot(painter, QRectF(kPlotWidth, 0, kPlotWidth, kPlotHeight), plot,
-            PlotKind::CaseAmongControls);
-  painter.restore();
+  PaintInColumns(painter, area, plot,
+                 PlotColumnsToFit(area.size(), static_cast<int>(PlotKinds(plot).size())));
 }
 
 std::optional<std::string> EncodePlots(const QString& suffixOrPath, const PlotData& plot,
@@ -378,7 +465,7 @@ std::optional<std::string> EncodePlots(const QString& suffixOrPath, const PlotDa
                              ? suffixOrPath.toLower()
                              : QFileInfo(suffixOrPath).suffix().toLower();
   const double w = kPlotWidth;
-  const double h = which ? kPlotHeight : 2.0 * kPlotHeight;
+  const double h = which ? kPlotHeight : PlotKinds(plot).size() * double(kPlotHeight);
   auto paint = [&](QPainter& painter, const QRectF& area) {
     if (which) {
       PaintPlot(painter, area, plot, *which);

@@ -1,4 +1,4 @@
-// Drawing the two plots of an analysis (see TemplateForm/plot_data.h) with
+// Drawing the plots of an analysis (see TemplateForm/plot_data.h) with
 // QPainter, and saving them as PNG, SVG or PDF. Needs a QGuiApplication (for
 // the fonts); no widgets.
 //
@@ -13,6 +13,7 @@
 #include <QString>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "TemplateForm/plot_data.h"
 
@@ -20,26 +21,34 @@ class QPainter;
 
 namespace quorvane {
 
-enum class PlotKind { Posterior, CaseAmongControls };
+// The deficit plots exist only in plot data that hold them (PlotData::deficits);
+// asked for where they do not, a plot is left blank.
+enum class PlotKind { Posterior, CaseAmongControls, DeficitY1, DeficitY2 };
 
 inline constexpr int kPlotWidth = 800;
 inline constexpr int kPlotHeight = 520;
 
 // One plot, scaled to fit `area` (aspect kept, centred).
 void PaintPlot(QPainter& painter, const QRectF& area, const PlotData& plot, PlotKind kind);
-// Both plots, the posterior above the case among the controls, scaled to fit.
+// The plots the data hold, in this order: the posterior, the case among the
+// controls, and the deficit plots of Task Y1 and Task Y2 when there are any.
+std::vector<PlotKind> PlotKinds(const PlotData& plot);
+// All the plots (PlotKinds), one above the other, scaled to fit.
 void PaintBothPlots(QPainter& painter, const QRectF& area, const PlotData& plot);
-// Both plots, one above the other or side by side, whichever draws them larger
-// in `area` (stacked when the two are equal).
+// All the plots in the number of columns (filled row by row) that draws them
+// largest in `area` (the fewer columns when two draw them equally large):
+// for two plots, one above the other or side by side; for four, also 2 x 2.
 void PaintBothPlotsToFit(QPainter& painter, const QRectF& area, const PlotData& plot);
-// Whether PaintBothPlotsToFit puts the plots side by side in an area of this size.
+// The number of columns PaintBothPlotsToFit uses for `count` plots.
+int PlotColumnsToFit(const QSizeF& area, int count);
+// Whether PaintBothPlotsToFit puts two plots side by side in an area of this size.
 bool PlotsSideBySide(const QSizeF& area);
 
 // The x position (logical canvas units, 0..kPlotWidth) where value v falls in
 // the posterior plot: the same mapping draws the bins and the interval.
 double PosteriorX(const PosteriorPlot& p, long double v);
 
-// One plot (or both, stacked, when `which` is empty) as the bytes of an image
+// One plot (or all of them, stacked, when `which` is empty) as the bytes of an image
 // file; the format comes from the path's extension, or from the text itself
 // when it has none ("png", "svg", "pdf"; any case). PNG images are drawn at
 // `pngScale` times the logical size. std::nullopt with the reason on failure.
