@@ -336,6 +336,7 @@ std::optional<AnalysisError> Prepare(const AnalysisRequest& request, Analysis& a
   a.prior = request.prior;
   a.limit = request.limit;
   a.drawCount = request.drawCount;
+  a.deficits = request.deficits;
   if (a.drawCount < 1) {
     return Error(ErrorKind::Internal, Reason::Internal, "The number of draws must be positive.");
   }
@@ -376,9 +377,21 @@ AnalysisOutcome Analyse(const AnalysisRequest& request) {
   }
 
   if (auto error = RunEngineFor(request, a)) return *error;
+  if (a.deficits.asked) {
+    // Closed forms on the statistics as they are (they depend on no unit or
+    // origin), with the limits the credible-limit choice asks for.
+    for (int task = 1; task <= 2; ++task) {
+      a.deficit[static_cast<std::size_t>(task - 1)] =
+          Run_Deficit_Test(task, a.deficits.poorer[static_cast<std::size_t>(task - 1)], a.k, a.N,
+                           a.limit == CredibleLimitChoice::TwoSided, kCrediblePercent, a.sds,
+                           a.means, a.caseScores, a.R);
+    }
+  }
   if (request.plots) {
     // The plots need the binned draws only: the draws go once they are binned.
-    a.plot = BuildPlotData(a);
+    const bool deficitPlots = a.deficits.asked && a.deficit[0].HasTest() && a.deficit[1].HasTest();
+    a.plot =
+        deficitPlots ? BuildPlotData(a, a.draws, a.deficit[0], a.deficit[1]) : BuildPlotData(a);
     if (!request.keepDraws) std::vector<long double>().swap(a.draws);
   }
   return a;
@@ -392,6 +405,10 @@ AnalysisError OutOfMemory() {
 
 const char* PriorKeyword(PriorChoice prior) {
   return prior == PriorChoice::StandardTheory ? "standard" : "calibrated";
+}
+
+const char* PoorerKeyword(PoorerScores poorer) {
+  return poorer == PoorerScores::Higher ? "higher" : "lower";
 }
 
 const char* LimitKeyword(CredibleLimitChoice limit) {

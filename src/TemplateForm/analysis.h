@@ -9,6 +9,7 @@
 // progress function, which can cancel the run.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -18,6 +19,7 @@
 #include <variant>
 #include <vector>
 
+#include "Bayes_Engines/deficit_test.h"
 #include "Bayes_Engines/engines.h"
 #include "Bayes_Engines/summary_statistics.h"
 #include "TemplateForm/plot_data.h"
@@ -82,6 +84,19 @@ struct SummaryInput {
 };
 using DataSource = std::variant<RawDataFile, RawDataTable, SummaryInput>;
 
+// Whether each task is also tested for a deficit (Task Y1 and Task Y2 against
+// the controls' prediction at the case's covariate values), and which scores
+// are poorer on each (index 0: Task Y1, 1: Task Y2). Off by default: the
+// report, JSON and CSV are then as without the tests.
+struct DeficitChoice {
+  bool asked = false;
+  std::array<PoorerScores, 2> poorer = {PoorerScores::Lower, PoorerScores::Lower};
+  friend bool operator==(const DeficitChoice&, const DeficitChoice&) = default;
+};
+
+// "lower" or "higher" (for scripts), and back.
+const char* PoorerKeyword(PoorerScores poorer);
+
 struct AnalysisRequest {
   // N and the number of covariates as typed into the worksheet's fields: they
   // go through the worksheet's parse and checks, and the report echoes them.
@@ -91,6 +106,7 @@ struct AnalysisRequest {
   CredibleLimitChoice limit = CredibleLimitChoice::TwoSided;
   int drawCount = kDrawCount;
   std::vector<std::string> notes;  // the user's notes, one entry per line
+  DeficitChoice deficits;
   DataSource data;
   bool plots = false;      // bin the draws for the plots (Analysis::plot); the draws are freed
   bool keepDraws = false;  // return every draw's z* (Analysis::draws)
@@ -129,6 +145,9 @@ struct Analysis {
   // --- the sample statistics
   Matrix R;
   Vector means, sds, caseScores, caseRawZ;
+  // --- the deficit tests, when asked for (deficits.asked): Task Y1's, Task Y2's
+  DeficitChoice deficits;
+  std::array<DeficitResult, 2> deficit;
   // --- the engine's outputs
   Vector condMeans, condSDs;
   long double partialR = 0, condZ1 = 0, condZ2 = 0;

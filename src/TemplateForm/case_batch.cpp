@@ -135,6 +135,7 @@ AnalysisRequest CaseRequest(const AnalysisRequest& base, const Controls& control
   request.limit = base.limit;
   request.drawCount = base.drawCount;
   request.notes = base.notes;
+  request.deficits = base.deficits;
   request.threads = 1;
   if (controls.summary) {
     SummaryInput input = *controls.summary;

@@ -1,5 +1,6 @@
 #include "TemplateForm/report.h"
 
+#include "TemplateForm/deficit_report.h"
 #include "matrix_handling/matrix_print.h"
 #include "text/format_text.h"
 
@@ -260,6 +261,9 @@ void WriteReport(const Analysis& analysis, LineSink& memo) {
   memo.Add(FormatText(" Two-tailed probability = %2.5Lf ", a.results.twoTailedP));
   memo.Add(FormatText(" One-tailed probability = %2.5Lf ", a.results.oneTailedP));
   AddEstimatesBlock(a, memo);
+  if (a.deficits.asked) {
+    WriteDeficitSection(a.deficit[0], a.deficit[1], a.results.twoTailedP, a.limit, memo);
+  }
 }
 
 }  // namespace quorvane

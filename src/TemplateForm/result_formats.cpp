@@ -2,6 +2,9 @@
 
 #include <cmath>
 
+#include "TemplateForm/deficit_report.h"
+#include "TemplateForm/dissociation.h"
+#include "TemplateForm/summary_file.h"
 #include "text/format_text.h"
 
 namespace quorvane {
@@ -60,6 +63,54 @@ long double OneTailedStandardError(const Analysis& a) {
   return std::sqrt(variance / D);
 }
 
+namespace {
+
+// A number the deficit tests may lack (a limit not found): null then.
+Json OptionalPair(long double value, const char* format) {
+  return std::isfinite(value) ? NumberPair(value, format) : Json(nullptr);
+}
+
+Json DeficitTaskJson(const DeficitResult& r, int task) {
+  Json j{{"task", SummaryVariableName(task)},
+         {"poorer", PoorerKeyword(r.poorer)},
+         {"problem", DeficitProblemMessage(r.problem)}};
+  if (!r.HasTest()) return j;
+  j["df"] = r.df;
+  j["predicted"] = NumberPair(r.predicted, kStatistic);
+  j["residualSD"] = NumberPair(r.residualSD, kStatistic);
+  j["leverage"] = NumberPair(r.leverage, kStatistic);
+  j["t"] = NumberPair(r.t, kEstimate);
+  j["oneTailedP"] = NumberPair(r.oneTailedP, kProbability);
+  j["twoTailedP"] = NumberPair(r.twoTailedP, kProbability);
+  j["effectSize"] = NumberPair(r.effectSize, kEstimate);
+  j["effectSizeLower"] = OptionalPair(r.effectSizeLower, kEstimate);
+  j["effectSizeUpper"] = OptionalPair(r.effectSizeUpper, kEstimate);
+  j["percentBeyond"] = NumberPair(r.percentBeyond, kEstimate);
+  j["percentLower"] = OptionalPair(r.percentLower, kEstimate);
+  j["percentUpper"] = OptionalPair(r.percentUpper, kEstimate);
+  return j;
+}
+
+Json DeficitsJson(const Analysis& a) {
+  Json j{
+      {"tasks", Json::array({DeficitTaskJson(a.deficit[0], 1), DeficitTaskJson(a.deficit[1], 2)})}};
+  const std::optional<DissociationVerdict> verdict =
+      ClassifyDissociation(a.deficit[0], a.deficit[1], a.results.twoTailedP);
+  if (verdict) {
+    j["verdict"] =
+        Json{{"pattern", PatternName(verdict->pattern)},
+             {"task", verdict->task == 0 ? std::string() : SummaryVariableName(verdict->task)},
+             {"text", verdict->verdict},
+             {"note", verdict->note},
+             {"rule", verdict->rule}};
+  } else {
+    j["verdict"] = nullptr;
+  }
+  return j;
+}
+
+}  // namespace
+
 Json AnalysisJson(const Analysis& a, const std::string& version, const CaseOrigin* origin) {
   Json j;
   j["program"] = ProgramJson(version);
@@ -106,6 +157,7 @@ Json AnalysisJson(const Analysis& a, const std::string& version, const CaseOrigi
                       {"percentMoreExtreme", NumberPair(r.percentMoreExtreme, kEstimate)},
                       {"percentLower", NumberPair(r.percentLower, kEstimate)},
                       {"percentUpper", NumberPair(r.percentUpper, kEstimate)}};
+  if (a.deficits.asked) j["deficits"] = DeficitsJson(a);
   if (!a.warnings.empty()) j["warnings"] = a.warnings;
   return j;
 }

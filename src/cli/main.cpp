@@ -8,6 +8,7 @@
 // The exit code tells the kind of failure (see kExitCodeHelp).
 
 #include <CLI/CLI.hpp>
+#include <array>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -74,7 +75,28 @@ struct Options {
   SummaryArguments summary;  // --summary, --write-summary, which inputs were given
   std::string format = "text";
   std::string cases;
+  bool deficits = false;       // --deficits
+  std::string higherIsPoorer;  // --higher-is-poorer: y1, y2 or y1,y2
 };
+
+// --higher-is-poorer's tasks: "y1", "y2" or both, comma-separated (in either
+// order, each once); std::nullopt for anything else.
+std::optional<std::array<PoorerScores, 2>> ParseHigherIsPoorer(const std::string& text) {
+  std::array<PoorerScores, 2> poorer = {PoorerScores::Lower, PoorerScores::Lower};
+  if (text.empty()) return poorer;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t comma = text.find(',', start);
+    const std::string task = text.substr(start, comma == std::string::npos ? comma : comma - start);
+    const int index = task == "y1" ? 0 : task == "y2" ? 1 : -1;
+    if (index < 0 || poorer[static_cast<std::size_t>(index)] == PoorerScores::Higher) {
+      return std::nullopt;
+    }
+    poorer[static_cast<std::size_t>(index)] = PoorerScores::Higher;
+    if (comma == std::string::npos) return poorer;
+    start = comma + 1;
+  }
+}
 
 // The notes as the worksheet's notes field would hold them: one line per real
 // line break or "\n" escape ("\\" stands for one backslash). A trailing line
@@ -227,7 +249,7 @@ int RunBatch(const Options& options, const AnalysisRequest& base) {
     const Checked<Counts> counts = CheckCounts(base.controls, base.covariates, base.prior);
     return counts.ok() ? counts.value().k + 2 : 0;
   }();
-  BatchOutput lines(format, QUORVANE_VERSION, K);
+  BatchOutput lines(format, QUORVANE_VERSION, K, base.deficits);
   BatchRequest request;
   request.base = base;
   request.casesFile = options.cases;
@@ -333,6 +355,8 @@ int Run(const Options& options) {
   request.limit = ParseLimitKeyword(options.limit).value_or(CredibleLimitChoice::TwoSided);
   request.notes = SplitNotes(options.notes);
   request.drawCount = ParseDrawCount(options.draws).value_or(kDrawCount);
+  request.deficits.asked = options.deficits;
+  request.deficits.poorer = *ParseHigherIsPoorer(options.higherIsPoorer);
   request.stop = [] { return Interrupted(); };
   if (auto failure = SetRequestData(options.summary, request)) {
     ShowOnStandardError(failure->message);
@@ -402,6 +426,17 @@ int main(int argc, char** argv) {
                  "Output: the text report, or the results as JSON or CSV (see the README)")
       ->check(CLI::IsMember({"text", "json", "csv"}))
       ->capture_default_str();
+  app.add_flag("--deficits", options.deficits,
+               "Also test each task for a deficit against the controls' prediction at the case's "
+               "covariate values, and say which pattern (a dissociation or not) the three tests "
+               "add up to");
+  app.add_option("--higher-is-poorer", options.higherIsPoorer,
+                 "With --deficits: the tasks on which higher scores are poorer (errors, reaction "
+                 "times): y1, y2 or y1,y2 (by default lower scores are poorer on both)")
+      ->check([](const std::string& text) {
+        return ParseHigherIsPoorer(text) ? std::string()
+                                         : "give y1, y2 or y1,y2, not \"" + text + "\"";
+      });
   app.add_option("--cases", options.cases,
                  "Analyse every case of FILE (one per line: an optional ID, then Y1 Y2 and the "
                  "covariates) against the controls: the first N rows of DATAFILE, or the "
@@ -424,9 +459,15 @@ int main(int argc, char** argv) {
   options.summary.dataFile = options.dataFile;
   options.summary.controlsGiven = app.count("--controls") > 0;
   options.summary.covariatesGiven = app.count("--covariates") > 0;
+  const std::optional<std::string> deficitsProblem =
+      !options.higherIsPoorer.empty() && !options.deficits
+          ? std::optional<std::string>(
+                "--higher-is-poorer says which scores are poorer for the "
+                "deficit tests: give --deficits too")
+          : std::nullopt;
   for (const auto& problem :
        {SummaryArgumentProblem(options.summary), CasesArgumentProblem(options),
-        WriteSummaryArgumentProblem(options)}) {
+        WriteSummaryArgumentProblem(options), deficitsProblem}) {
     if (problem) {
       std::cerr << *problem << "\nRun with --help for more information.\n";
       return kBadArguments;

@@ -64,12 +64,19 @@ class CountedLines : public LineSink {
   int before_;
 };
 
-// An analysis of the batch's shape (K variables), for the names of its CSV
-// columns before any result has come.
-Analysis ShapeOf(int K) {
+// An analysis of the batch's shape (K variables, the deficit tests asked for
+// or not), for the names of its CSV columns before any result has come.
+Analysis ShapeOf(int K, const DeficitChoice& deficits) {
   Analysis a;
   a.K = K;
   a.k = K - 2;
+  a.deficits = deficits;
+  for (int task = 1; task <= 2; ++task) {
+    DeficitResult& r = a.deficit[static_cast<std::size_t>(task - 1)];
+    r.problem = DeficitProblem::None;
+    r.task = task;
+    r.poorer = deficits.poorer[static_cast<std::size_t>(task - 1)];
+  }
   return a;
 }
 
@@ -122,8 +129,8 @@ std::vector<std::string> SingleOutput(OutputFormat format, const Analysis& analy
   return report.Lines();
 }
 
-BatchOutput::BatchOutput(OutputFormat format, std::string version, int K)
-    : format_(format), version_(std::move(version)), K_(K) {}
+BatchOutput::BatchOutput(OutputFormat format, std::string version, int K, DeficitChoice deficits)
+    : format_(format), version_(std::move(version)), K_(K), deficits_(deficits) {}
 
 std::vector<std::string> BatchOutput::CsvRecords(const Fields& row) {
   std::vector<std::string> records = CsvTable(csvColumns_, {row});
@@ -178,7 +185,8 @@ std::vector<std::string> BatchOutput::Add(const CaseRow& row, const AnalysisOutc
   }
   if (csvColumns_.empty()) {
     // Every result of the batch has the columns of this one.
-    csvColumns_ = Columns({CsvFields(AnalysisJson(ShapeOf(K_), version_, &origin)), fields});
+    csvColumns_ =
+        Columns({CsvFields(AnalysisJson(ShapeOf(K_, deficits_), version_, &origin)), fields});
     for (const char* name : {"error.kind", "error.message"}) {
       if (std::find(csvColumns_.begin(), csvColumns_.end(), name) == csvColumns_.end()) {
         csvColumns_.emplace_back(name);

@@ -32,7 +32,8 @@ std::vector<std::string> SingleOutput(OutputFormat format, const Analysis& analy
 // and of Finish, one after the other, are the batch's output.
 class BatchOutput {
  public:
-  BatchOutput(OutputFormat format, std::string version, int K);
+  // K: the batch's number of variables; deficits: the deficit tests asked for.
+  BatchOutput(OutputFormat format, std::string version, int K, DeficitChoice deficits = {});
   // The lines of this case that are ready (some wait for a later case or for
   // Finish); a case without a result adds its message to errorLines.
   std::vector<std::string> Add(const CaseRow& row, const AnalysisOutcome* outcome,
@@ -45,6 +46,7 @@ class BatchOutput {
   OutputFormat format_;
   std::string version_;
   int K_;
+  DeficitChoice deficits_;
   int reports_ = 0;                      // text: reports written
   std::string heldJsonLine_;             // JSON: the last object's closing line
   bool jsonOpen_ = false;                // JSON: "[" written

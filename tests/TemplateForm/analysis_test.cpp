@@ -146,3 +146,60 @@ TEST(RunAnalysis, FailuresComeBackTyped) {
 
 }  // namespace
 }  // namespace quorvane
+
+namespace quorvane {
+namespace {
+
+// The deficit tests add their section after the report, which stays as it is;
+// their numbers are the closed form's on the analysis's own statistics, for
+// raw data and summary statistics alike, in the directions asked for.
+TEST(RunAnalysis, DeficitTestsFollowTheReportWhenAskedFor) {
+  AnalysisRequest plain =
+      FixtureRequest(2, PriorChoice::Calibrated, CredibleLimitChoice::TwoSided, 4000);
+  const std::vector<std::string> without = Report(RunAnalysis(plain));
+  for (const PoorerScores y2 : {PoorerScores::Lower, PoorerScores::Higher}) {
+    AnalysisRequest asked = plain;
+    asked.deficits.asked = true;
+    asked.deficits.poorer = {PoorerScores::Lower, y2};
+    const AnalysisOutcome outcome = RunAnalysis(asked);
+    ASSERT_TRUE(outcome.ok());
+    const Analysis& a = outcome.result();
+    const std::vector<std::string> with = Report(outcome);
+    ASSERT_GT(with.size(), without.size());
+    EXPECT_TRUE(std::equal(without.begin(), without.end(), with.begin()));
+    EXPECT_EQ(with[without.size() + 1].rfind(" DEFICIT TESTS", 0), 0u);
+    for (int task = 1; task <= 2; ++task) {
+      const DeficitResult expected =
+          Run_Deficit_Test(task, asked.deficits.poorer[static_cast<std::size_t>(task - 1)], a.k,
+                           a.N, true, 95, a.sds, a.means, a.caseScores, a.R);
+      const DeficitResult& got = a.deficit[static_cast<std::size_t>(task - 1)];
+      EXPECT_EQ(got.poorer, asked.deficits.poorer[static_cast<std::size_t>(task - 1)]);
+      EXPECT_EQ(got.oneTailedP, expected.oneTailedP) << task;
+      EXPECT_EQ(got.effectSizeLower, expected.effectSizeLower) << task;
+    }
+
+    // The same statistics entered as summary statistics: the same tests.
+    AnalysisRequest summary = asked;
+    SummaryStatistics s;
+    s.N = a.N;
+    s.k = a.k;
+    s.means = a.means;
+    s.sds = a.sds;
+    s.caseScores = a.caseScores;
+    s.R = a.R;
+    for (int i = 1; i <= a.K; ++i) s.R(i, i) = 1;
+    summary.data = SummaryInput{s, "norms.txt", {}};
+    const AnalysisOutcome fromSummary = RunAnalysis(summary);
+    ASSERT_TRUE(fromSummary.ok()) << fromSummary.error().message;
+    for (int task = 0; task < 2; ++task) {
+      const DeficitResult& raw = a.deficit[static_cast<std::size_t>(task)];
+      const DeficitResult& norms = fromSummary.result().deficit[static_cast<std::size_t>(task)];
+      EXPECT_NEAR(static_cast<double>(norms.t), static_cast<double>(raw.t), 1e-15);
+      EXPECT_NEAR(static_cast<double>(norms.percentUpper), static_cast<double>(raw.percentUpper),
+                  1e-12);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quorvane
