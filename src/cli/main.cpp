@@ -359,7 +359,11 @@ int Run(const Options& options) {
   request.deficits.poorer = *ParseHigherIsPoorer(options.higherIsPoorer);
   request.stop = [] { return Interrupted(); };
   if (auto failure = SetRequestData(options.summary, request)) {
-    ShowOnStandardError(failure->message);
+    if (failure->kind == ErrorKind::Cancelled) {
+      std::cerr << "Interrupted: no report was written\n";
+    } else {
+      ShowOnStandardError(failure->message);
+    }
     return ExitCodeFor(*failure->kind);
   }
   if (!options.cases.empty()) return RunBatch(options, request);
