@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
   }
   if (argc != fileArg + 1 || fileArg == 0) {
     std::cerr << "usage: quorvane-plot [--only posterior|case] FILE < plot-data   (FILE ends in "
-                 ".png, .svg or .pdf)\n";
+              << quorvane::PlotFileTypes().toStdString() << ")\n";
     return 2;
   }
   const std::string text{std::istreambuf_iterator<char>(std::cin),

@@ -11,7 +11,9 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPdfWriter>
+#if defined(QUORVANE_PLOTS_SVG)
 #include <QSvgGenerator>
+#endif
 #include <algorithm>
 #include <cmath>
 #include <csetjmp>
@@ -361,6 +363,16 @@ void PaintBothPlotsToFit(QPainter& painter, const QRectF& area, const PlotData& 
   painter.restore();
 }
 
+QString PlotFileFilter() {
+  return kPlotsSaveSvg
+             ? QStringLiteral("PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)")
+             : QStringLiteral("PNG image (*.png);;PDF document (*.pdf)");
+}
+
+QString PlotFileTypes() {
+  return kPlotsSaveSvg ? QStringLiteral(".png, .svg or .pdf") : QStringLiteral(".png or .pdf");
+}
+
 bool SavePlots(const QString& path, const PlotData& plot, std::optional<PlotKind> which,
                QString& why, double pngScale) {
   const QString suffix = QFileInfo(path).suffix().toLower();
@@ -388,6 +400,7 @@ bool SavePlots(const QString& path, const PlotData& plot, std::optional<PlotKind
     }
     return true;
   }
+#if defined(QUORVANE_PLOTS_SVG)
   if (suffix == QLatin1String("svg")) {
     QSvgGenerator svg;
     svg.setFileName(path);
@@ -403,6 +416,7 @@ bool SavePlots(const QString& path, const PlotData& plot, std::optional<PlotKind
     painter.end();
     return true;
   }
+#endif
   if (suffix == QLatin1String("pdf")) {
     QPdfWriter pdf(path);
     pdf.setTitle(QStringLiteral("Quorvane plots"));
@@ -420,7 +434,7 @@ bool SavePlots(const QString& path, const PlotData& plot, std::optional<PlotKind
     painter.end();
     return true;
   }
-  why = QStringLiteral("the file name must end in .png, .svg or .pdf");
+  why = QStringLiteral("the file name must end in ") + PlotFileTypes();
   return false;
 }
 
