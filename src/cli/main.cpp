@@ -301,10 +301,11 @@ int main(int argc, char** argv) {
                  "line ends); an existing FILE is replaced only once the whole report is written");
   app.add_option("--plot", options.plot,
                  "Also draw the plots of the posterior and of the case among the controls into "
-                 "FILE (.png, .svg or .pdf); needs no display")
+                 "FILE (" +
+                     std::string(PlotFileTypes()) + "); needs no display")
       ->check([](const std::string& path) {
         return IsPlotFileName(path) ? std::string()
-                                    : "the file name must end in .png, .svg or .pdf";
+                                    : "the file name must end in " + std::string(PlotFileTypes());
       });
   app.add_option("--draws", options.draws,
                  "Number of posterior draws (the report says so when it is not 1,000,000)")
