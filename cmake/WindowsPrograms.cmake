@@ -1,8 +1,10 @@
 # The programs built for Windows: each gets the icon, the manifest (UTF-8 as
 # its code page, run as the user) and version information; the desktop
-# program is a GUI-subsystem program (no console window). Included from the
-# top-level CMakeLists.txt when the target system is Windows, after the
-# program targets exist.
+# program is a GUI-subsystem program (no console window). With a static Qt
+# the programs that draw offscreen (the plot program, the desktop program's
+# tests) also link Qt's offscreen platform. Included at the end of the
+# top-level CMakeLists.txt when the target system is Windows, once every
+# target exists.
 enable_language(RC)
 
 function(quorvane_windows_resources target description)
@@ -25,3 +27,19 @@ endif()
 if(TARGET quorvane-plot)
   quorvane_windows_resources(quorvane-plot "Quorvane plot drawing")
 endif()
+if(TARGET Qt6::QOffscreenIntegrationPlugin)
+  foreach(target quorvane-plot quorvane-gui-tests)
+    if(TARGET ${target})
+      qt_import_plugins(${target} INCLUDE Qt6::QOffscreenIntegrationPlugin)
+    endif()
+  endforeach()
+endif()
+
+# Where the programs are built, for the scripts that package and test them.
+set(programs "quorvane-cli_EXE=$<TARGET_FILE:quorvane-cli>\n")
+foreach(target quorvane quorvane-plot)
+  if(TARGET ${target})
+    string(APPEND programs "${target}_EXE=$<TARGET_FILE:${target}>\n")
+  endif()
+endforeach()
+file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/windows-programs.txt CONTENT "${programs}")

@@ -4,11 +4,12 @@
 ;            scripts/windows/quorvane.nsi
 ;
 ; BINDIR (an absolute path: makensis works in this script's folder) holds
-; quorvane.exe and quorvane-cli.exe (both statically linked: no DLLs go with
-; them). Installs for all users into Program Files\Quorvane, with
-; a Start-menu folder (the program and its uninstaller) and an entry in
-; "Apps & features". /S installs (and uninstalls) silently; /D=FOLDER, last on
-; the command line, chooses another folder.
+; quorvane.exe, quorvane-cli.exe and quorvane-plot.exe (which quorvane-cli
+; --plot starts), all statically linked: no DLLs go with them. Installs for
+; all users into Program Files\Quorvane, with a Start-menu folder (the
+; program and its uninstaller) and an entry in "Apps & features". /S
+; installs (and uninstalls) silently; /D=FOLDER, last on the command line,
+; chooses another folder.
 
 Target amd64-unicode
 !ifndef VERSION
@@ -75,6 +76,7 @@ Section "Quorvane" SecMain
   SetOutPath "$INSTDIR"
   File "${BINDIR}/quorvane.exe"
   File "${BINDIR}/quorvane-cli.exe"
+  File "${BINDIR}/quorvane-plot.exe"
   SetOutPath "$INSTDIR\examples"
   File "${EXAMPLES}/controls-and-case.txt"
   SetOutPath "$INSTDIR"
@@ -102,6 +104,7 @@ SectionEnd
 Section "Uninstall"
   Delete "$INSTDIR\quorvane.exe"
   Delete "$INSTDIR\quorvane-cli.exe"
+  Delete "$INSTDIR\quorvane-plot.exe"
   Delete "$INSTDIR\examples\controls-and-case.txt"
   RMDir "$INSTDIR\examples"
   ; The saved inputs, where the program's folder could be written. Those in
