@@ -114,6 +114,12 @@ excluded_tests=(
 )
 excluded=$(IFS=:; echo "${excluded_tests[*]}")
 screen="offscreen:configfile=$PWD/tests/gui/offscreen-1280x900.json"
+# On Windows Qt's offscreen platform finds fonts only in one folder (no
+# system font configuration): the build machine's fonts, gathered there.
+fonts="$PWD/$build/fonts"
+mkdir -p "$fonts"
+find /usr/share/fonts -type f \( -name '*.ttf' -o -name '*.otf' \) -exec ln -sf -t "$fonts" {} +
+export QT_QPA_FONTDIR="Z:$fonts"
 gui_tests=$(find "$build/tests" -name quorvane-gui-tests.exe | head -n 1)
 QT_QPA_PLATFORM="$screen" "$wine" "$gui_tests" \
   --gtest_filter="-ScreenFitTest.*${excluded:+:$excluded}" \
