@@ -119,9 +119,8 @@ screen="offscreen:configfile=$PWD/tests/gui/offscreen-1280x900.json"
 fonts="$PWD/$build/fonts"
 mkdir -p "$fonts"
 find /usr/share/fonts -type f \( -name '*.ttf' -o -name '*.otf' \) -exec ln -sf -t "$fonts" {} +
-export QT_QPA_FONTDIR="Z:$fonts"
 gui_tests=$(find "$build/tests" -name quorvane-gui-tests.exe | head -n 1)
-QT_QPA_PLATFORM="$screen" "$wine" "$gui_tests" \
+QT_QPA_PLATFORM="$screen" QT_QPA_FONTDIR="Z:$fonts" "$wine" "$gui_tests" \
   --gtest_filter="-ScreenFitTest.*${excluded:+:$excluded}" \
   --gtest_output="xml:$build/gui-tests-wine.xml" > "$build/gui-tests-wine.log" 2>&1 || {
   tail -n 80 "$build/gui-tests-wine.log"
@@ -130,7 +129,7 @@ QT_QPA_PLATFORM="$screen" "$wine" "$gui_tests" \
 }
 grep -E '^\[==========\]|^\[  PASSED  \]' "$build/gui-tests-wine.log"
 for scale in 1 1.5 2; do
-  QT_QPA_PLATFORM="$screen" QT_SCALE_FACTOR=$scale "$wine" \
+  QT_QPA_PLATFORM="$screen" QT_QPA_FONTDIR="Z:$fonts" QT_SCALE_FACTOR=$scale "$wine" \
     "$gui_tests" --gtest_filter='ScreenFitTest.*' \
     > "$build/gui-tests-wine-screen-fit-$scale.log" 2>&1 || {
     tail -n 40 "$build/gui-tests-wine-screen-fit-$scale.log"
