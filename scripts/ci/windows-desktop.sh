@@ -66,8 +66,8 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVANE_WERROR=ON 
   -DQT_CHAINLOAD_TOOLCHAIN_FILE="$PWD/cmake/toolchains/x86_64-w64-mingw32.cmake" \
   -DCLI11_DIR="$staged/share/cmake/CLI11" -Dnlohmann_json_DIR="$staged/share/cmake/nlohmann_json" \
   -DGTest_DIR="$gtest/lib/cmake/GTest" \
-  -DPNG_PNG_INCLUDE_DIR="$qt/include/QtBundledLibpng" -DPNG_LIBRARY="$qt/lib/libQt6BundledLibpng.a" \
-  -DZLIB_INCLUDE_DIR="$qt/include/QtBundledLibpng" -DZLIB_LIBRARY="$qt/lib/libQt6BundledZLIB.a" \
+  -DPNG_PNG_INCLUDE_DIR="$qt/include/QtPng" -DPNG_LIBRARY="$qt/lib/libQt6BundledLibpng.a" \
+  -DZLIB_INCLUDE_DIR="$qt/include/QtZlib" -DZLIB_LIBRARY="$qt/lib/libQt6BundledZLIB.a" \
   -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST \
   -DPDFTOTEXT_EXECUTABLE="Z:$PWD/$build/wine-pdftotext.exe" \
   -DQUORVANE_BUILD_BENCH=OFF > "$build/configure.log" 2>&1 || {

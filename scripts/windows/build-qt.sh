@@ -118,7 +118,6 @@ if [ ! -f "$work/build/build.ninja" ]; then
   sed -i "$patch_sed" "$work/src/$patch_file"
   grep -q '^#if QT_CONFIG(dynamicgl) && QT_CONFIG(opengl)$' "$work/src/$patch_file"
   ! grep -q '^#if QT_CONFIG(dynamicgl)$' "$work/src/$patch_file"
-  ls "$work/src/src/3rdparty/libpng/"{png.h,pngconf.h,pnglibconf.h} > /dev/null
 
   echo "==> Qt $version for Windows: configuring (log: $work/configure.log)" >&2
   nice -n 10 cmake -G Ninja -S "$work/src" -B "$work/build" \
@@ -139,10 +138,6 @@ nice -n 10 cmake --install "$work/build" > "$work/install.log" 2>&1 || {
   tail -n 30 "$work/install.log" >&2
   exit 1
 }
-# libpng's headers, for programs that write PNG files with the libpng built
-# into this Qt (libQt6BundledLibpng.a).
-mkdir -p "$prefix/include/QtBundledLibpng"
-cp "$work/src/src/3rdparty/libpng/"{png.h,pngconf.h,pnglibconf.h} "$prefix/include/QtBundledLibpng/"
 printf 'Qt %s for x86_64-w64-mingw32 (static), built in %d s\n' "$version" $((SECONDS - start)) \
   > "$prefix/.quorvane-complete"
 rm -rf "$work"
