@@ -89,7 +89,7 @@ wine=/usr/lib/wine/wine64
 [ -d "$WINEPREFIX/drive_c/windows/system32" ] || "$wine" wineboot --init > /dev/null 2>&1
 
 # Statically linked: every DLL the programs import is one of Windows' own
-# (one that Wine's system folder has too). The stripped programs go to dist/.
+# (one that Wine's system folder has too, or an API set). The stripped programs go to dist/.
 dist="$build/dist"
 mkdir -p "$dist"
 for target in quorvane quorvane-cli quorvane-plot; do
@@ -97,7 +97,8 @@ for target in quorvane quorvane-cli quorvane-plot; do
   x86_64-w64-mingw32-strip -o "$dist/$target.exe" "$path"
   dlls=$(x86_64-w64-mingw32-objdump -p "$dist/$target.exe" | sed -n 's/^\s*DLL Name: //p' | sort -u)
   for dll in $dlls; do
-    [ -f "$WINEPREFIX/drive_c/windows/system32/${dll,,}" ] || {
+    # api-ms-win-*: Windows' API sets, names that the system resolves itself.
+    [[ ${dll,,} == api-ms-win-* ]] || [ -f "$WINEPREFIX/drive_c/windows/system32/${dll,,}" ] || {
       echo "$target.exe imports $dll, which is not a Windows DLL: not statically linked" >&2
       exit 1
     }
@@ -113,6 +114,8 @@ tests_start=$SECONDS
 excluded_tests=(
 )
 excluded=$(IFS=:; echo "${excluded_tests[*]}")
+# Wine hands the QT_* variables of the environment to Windows programs only
+# when they are given as WINEQT_*.
 screen="offscreen:configfile=$PWD/tests/gui/offscreen-1280x900.json"
 # On Windows Qt's offscreen platform finds fonts only in one folder (no
 # system font configuration): the build machine's fonts, gathered there.
@@ -120,7 +123,7 @@ fonts="$PWD/$build/fonts"
 mkdir -p "$fonts"
 find /usr/share/fonts -type f \( -name '*.ttf' -o -name '*.otf' \) -exec ln -sf -t "$fonts" {} +
 gui_tests=$(find "$build/tests" -name quorvane-gui-tests.exe | head -n 1)
-QT_QPA_PLATFORM="$screen" QT_QPA_FONTDIR="Z:$fonts" "$wine" "$gui_tests" \
+WINEQT_QPA_PLATFORM="$screen" WINEQT_QPA_FONTDIR="Z:$fonts" "$wine" "$gui_tests" \
   --gtest_filter="-ScreenFitTest.*${excluded:+:$excluded}" \
   --gtest_output="xml:$build/gui-tests-wine.xml" > "$build/gui-tests-wine.log" 2>&1 || {
   tail -n 80 "$build/gui-tests-wine.log"
@@ -129,7 +132,7 @@ QT_QPA_PLATFORM="$screen" QT_QPA_FONTDIR="Z:$fonts" "$wine" "$gui_tests" \
 }
 grep -E '^\[==========\]|^\[  PASSED  \]' "$build/gui-tests-wine.log"
 for scale in 1 1.5 2; do
-  QT_QPA_PLATFORM="$screen" QT_QPA_FONTDIR="Z:$fonts" QT_SCALE_FACTOR=$scale "$wine" \
+  WINEQT_QPA_PLATFORM="$screen" WINEQT_QPA_FONTDIR="Z:$fonts" WINEQT_SCALE_FACTOR=$scale "$wine" \
     "$gui_tests" --gtest_filter='ScreenFitTest.*' \
     > "$build/gui-tests-wine-screen-fit-$scale.log" 2>&1 || {
     tail -n 40 "$build/gui-tests-wine-screen-fit-$scale.log"

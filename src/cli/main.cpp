@@ -282,6 +282,8 @@ int main(int argc, char** argv) {
       "covariates.\nRuns the worksheet's Compute command on DATAFILE and prints the report.",
       "quorvane-cli"};
   app.footer(kExitCodeHelp);
+  // Options are --name only, everywhere: on Windows "/data/x.txt" is a file.
+  app.allow_windows_style_options(false);
   app.set_version_flag("--version", std::string("quorvane-cli ") + QUORVANE_VERSION);
   app.add_option("--controls", options.controls,
                  "Number of control participants N, as typed into the worksheet");
