@@ -104,12 +104,13 @@ cp "$root/examples/controls-and-case.txt" "$WINEPREFIX/drive_c/data/"
 
 echo "==> Windows desktop: the installed quorvane-cli.exe --plot (PNG, PDF; SVG refused)"
 cli='C:\Program Files\Quorvane\quorvane-cli.exe'
-for format in png:'\x89PNG' pdf:'%PDF-'; do
-  rm -f "$WINEPREFIX/drive_c/data/plots.${format%%:*}"
+for format in png:89504e47 pdf:25504446; do # the files' first four bytes
+  plots="$WINEPREFIX/drive_c/data/plots.${format%%:*}"
+  rm -f "$plots"
   (cd "$WINEPREFIX/drive_c/data" && "$wine" "$cli" --controls 20 --covariates 2 \
     --plot "plots.${format%%:*}" controls-and-case.txt > /dev/null 2>> "$work/cli.log") ||
     fail "quorvane-cli.exe --plot plots.${format%%:*} failed (see $work/cli.log)"
-  head -c 5 "$WINEPREFIX/drive_c/data/plots.${format%%:*}" | grep -qa "$(printf "${format#*:}")" ||
+  [ -f "$plots" ] && [ "$(head -c 4 "$plots" | od -An -tx1 | tr -d ' \n')" = "${format#*:}" ] ||
     fail "quorvane-cli.exe --plot wrote no ${format%%:*} file"
 done
 set +e
@@ -142,6 +143,8 @@ xdotool key Return
 open=$(window 30 '^Open$') || fail "no open dialog after Compute"
 sleep 1
 xdotool windowactivate --sync "$open" 2> /dev/null || true
+# The file name field has the focus; whatever it proposes is deleted first.
+xdotool key End shift+Home Delete
 xdotool type --delay 40 "$data_windows"
 xdotool key Return
 notice=$(window 30 '^Information$') || fail "no notice about the loaded data file"
@@ -155,6 +158,7 @@ xdotool key ctrl+s
 save=$(window 30 '^Save As$') || fail "no save dialog after Ctrl+S"
 sleep 1
 xdotool windowactivate --sync "$save" 2> /dev/null || true
+xdotool key End shift+Home Delete
 xdotool type --delay 40 "$report_windows"
 xdotool key Return
 for _ in $(seq 120); do
