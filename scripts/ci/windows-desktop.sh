@@ -141,7 +141,7 @@ for scale in 1 1.5 2; do
   }
   echo "screen fit at scale $scale: $(grep -E '^\[  PASSED  \]' "$build/gui-tests-wine-screen-fit-$scale.log")"
 done
-"$wine" wineserver -k > /dev/null 2>&1 || true
+/usr/lib/wine/wineserver64 -k > /dev/null 2>&1 || true
 echo "==> Windows desktop: tests under Wine took $((SECONDS - tests_start)) s"
 
 echo "==> Windows desktop: the installer"

@@ -37,7 +37,7 @@ export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,ms
 wine=/usr/lib/wine/wine64
 pids=()
 cleanup() {
-  "$wine" wineserver -k > /dev/null 2>&1 || true
+  /usr/lib/wine/wineserver64 -k > /dev/null 2>&1 || true
   for pid in "${pids[@]}"; do kill "$pid" 2> /dev/null || true; done
 }
 trap cleanup EXIT
