@@ -22,7 +22,7 @@ build=${QUORVANE_WINDOWS_BUILD_DIR:-build-ci-windows-desktop}
 version=$(sed -n 's/^project(Quorvane VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 start=$SECONDS
 
-scripts/ci/install-packages.sh "Windows desktop" g++-mingw-w64-x86-64-posix wine64 ninja-build \
+scripts/install-packages.sh "Windows desktop" g++-mingw-w64-x86-64-posix wine64 ninja-build \
   nsis xvfb xauth openbox xdotool imagemagick libgtest-dev libgmock-dev googletest \
   libcli11-dev nlohmann-json3-dev poppler-utils fonts-liberation
 
@@ -85,7 +85,7 @@ cmake --build "$build" -j "$(nproc)" --target quorvane quorvane-cli quorvane-plo
 echo "==> Windows desktop: built in $((SECONDS - build_start)) s"
 
 export WINEPREFIX="$PWD/$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wine=/usr/lib/wine/wine64
+. scripts/windows/wine-tools.sh
 [ -d "$WINEPREFIX/drive_c/windows/system32" ] || "$wine" wineboot --init > /dev/null 2>&1
 
 # Statically linked: every DLL the programs import is one of Windows' own
@@ -141,7 +141,7 @@ for scale in 1 1.5 2; do
   }
   echo "screen fit at scale $scale: $(grep -E '^\[  PASSED  \]' "$build/gui-tests-wine-screen-fit-$scale.log")"
 done
-/usr/lib/wine/wineserver64 -k > /dev/null 2>&1 || true
+"$wineserver" -k > /dev/null 2>&1 || true
 echo "==> Windows desktop: tests under Wine took $((SECONDS - tests_start)) s"
 
 echo "==> Windows desktop: the installer"

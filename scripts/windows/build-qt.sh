@@ -31,7 +31,7 @@ toolchain="$here/x86_64-w64-mingw32-qt.cmake"
 # Debian's Qt tools on the build machine must be those of the Qt built.
 host_version=$(dpkg-query -W -f='${Version}' qt6-base-dev-tools 2>/dev/null || true)
 if [ -z "$host_version" ] && [ "${1:-}" != --print-prefix ]; then
-  "$here/../ci/install-packages.sh" "Qt for Windows" qt6-base-dev-tools qt6-base-dev
+  "$here/../install-packages.sh" "Qt for Windows" qt6-base-dev-tools qt6-base-dev
   host_version=$(dpkg-query -W -f='${Version}' qt6-base-dev-tools)
 fi
 version=${host_version%%+*}
@@ -79,7 +79,7 @@ if [ -f "$prefix/.quorvane-complete" ]; then
 fi
 
 start=$SECONDS
-"$here/../ci/install-packages.sh" "Qt for Windows" g++-mingw-w64-x86-64-posix ninja-build \
+"$here/../install-packages.sh" "Qt for Windows" g++-mingw-w64-x86-64-posix ninja-build \
   cmake xz-utils qt6-base-dev-tools qt6-base-dev
 set_prefix
 

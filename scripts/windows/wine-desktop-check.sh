@@ -34,10 +34,10 @@ work=$(realpath "$work")
 [ -z "$shots" ] || { mkdir -p "$shots" && shots=$(realpath "$shots"); }
 
 export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wine=/usr/lib/wine/wine64
+. "$(dirname "$0")/wine-tools.sh"
 pids=()
 cleanup() {
-  /usr/lib/wine/wineserver64 -k > /dev/null 2>&1 || true
+  "$wineserver" -k > /dev/null 2>&1 || true
   for pid in "${pids[@]}"; do kill "$pid" 2> /dev/null || true; done
 }
 trap cleanup EXIT
