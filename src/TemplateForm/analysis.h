@@ -225,6 +225,12 @@ struct Counts {
 Checked<Counts> CheckCounts(const std::string& controls, const std::string& covariates,
                             PriorChoice prior);
 
+// The type I error at .05 of the standard-theory prior for N controls and k
+// covariates as the validation study measured it (at N, or at the largest N
+// measured below it; std::nullopt where nothing was measured). Where it
+// exceeds .10, an analysis with that prior warns of it.
+std::optional<double> StandardPriorTypeIError(int N, int k);
+
 // The largest number of covariates the prior admits for N controls: N - 4
 // calibrated, N - 3 standard theory.
 int CovariateLimit(PriorChoice prior, int N);

@@ -203,3 +203,46 @@ TEST(RunAnalysis, DeficitTestsFollowTheReportWhenAskedFor) {
 
 }  // namespace
 }  // namespace quorvane
+
+namespace quorvane {
+namespace {
+
+// The standard-theory prior warns where the validation study measured a type I
+// error above .10 (at N, or at the largest N measured below it), with the rate;
+// never for the calibrated prior, and not where it was measured near .05.
+TEST(RunAnalysis, TheStandardPriorWarnsWhereItsMeasuredTypeIErrorExceedsTen) {
+  EXPECT_EQ(StandardPriorTypeIError(6, 2), std::optional<double>(0.188));
+  EXPECT_EQ(StandardPriorTypeIError(11, 3), StandardPriorTypeIError(10, 3));  // from below
+  EXPECT_FALSE(StandardPriorTypeIError(3, 1).has_value());                    // never measured
+  struct Case {
+    int k;
+    PriorChoice prior;
+    bool warned;
+  };
+  // The fixture's 12 controls: with the standard prior and 3 covariates the
+  // rate at N = 12 was measured at .079; at N = 10 (a subset) at .116.
+  for (const Case& c :
+       {Case{3, PriorChoice::StandardTheory, false}, Case{3, PriorChoice::Calibrated, false}}) {
+    AnalysisRequest request = FixtureRequest(c.k, c.prior, CredibleLimitChoice::TwoSided, 1000);
+    std::vector<std::string> notices;
+    request.notice = [&notices](const std::string& text) { notices.push_back(text); };
+    const AnalysisOutcome outcome = RunAnalysis(request);
+    ASSERT_TRUE(outcome.ok());
+    EXPECT_TRUE(outcome.result().warnings.empty());
+  }
+  AnalysisRequest small =
+      FixtureRequest(3, PriorChoice::StandardTheory, CredibleLimitChoice::TwoSided, 1000);
+  small.SetCounts(10, 3);  // the first 10 rows the controls, row 11 the case
+  std::vector<std::string> notices;
+  small.notice = [&notices](const std::string& text) { notices.push_back(text); };
+  const AnalysisOutcome outcome = RunAnalysis(small);
+  ASSERT_TRUE(outcome.ok()) << outcome.error().message;
+  ASSERT_FALSE(outcome.result().warnings.empty());
+  EXPECT_THAT(outcome.result().warnings.front(),
+              ::testing::HasSubstr("in 11.6% of data sets. Use the calibrated prior"));
+  ASSERT_FALSE(notices.empty());
+  EXPECT_THAT(notices.front(), ::testing::HasSubstr("11.6%"));  // in the loaded-data notice
+}
+
+}  // namespace
+}  // namespace quorvane
