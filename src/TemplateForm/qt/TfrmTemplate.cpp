@@ -268,7 +268,7 @@ void TfrmTemplate::BuildControls() {
   lbl_r_->setFixedWidth(12);
   fields->addWidget(Label_N_, 0, 1);
   fields->addWidget(lbl_r_, 1, 1);
-  fields->setRowStretch(8, 1);
+  fields->setRowStretch(9, 1);  // the last row (Case Series...) takes the extra height
 
   // The two groups and the room below them share the column's height in
   // their template proportions (97, 121 and 87 pixels).

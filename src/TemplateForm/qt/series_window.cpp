@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QCloseEvent>
+#include <QColor>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -52,7 +53,7 @@ namespace {
 constexpr int kPollIntervalMs = 100;
 constexpr int kProgressSteps = 1000;
 constexpr uint kBatchStackBytes = 8u << 20;  // as the worksheet's engine thread
-const QSize kPreferredSize(980, 560);
+const QSize kPreferredSize(1080, 600);
 
 // The report's formats (result_formats.cpp uses the same).
 constexpr const char* kProbabilityFormat = "%.5Lf";
@@ -263,9 +264,16 @@ class SeriesTableModel : public QAbstractTableModel {
     const SeriesCase& c = cases_[static_cast<std::size_t>(row)];
     const bool text = column == SeriesColumn::Id || column == SeriesColumn::Verdict ||
                       column == SeriesColumn::Message;
+    // A row without a result says why across its numbers' cells (the view
+    // spans them from the two-tailed p's).
+    const bool why = column == SeriesColumn::TwoTailedP && !c.HasResult();
     if (role == Qt::TextAlignmentRole) {
-      return QVariant::fromValue(text ? Qt::AlignLeft | Qt::AlignVCenter
-                                      : Qt::AlignRight | Qt::AlignVCenter);
+      return QVariant::fromValue(text || why ? Qt::AlignLeft | Qt::AlignVCenter
+                                             : Qt::AlignRight | Qt::AlignVCenter);
+    }
+    if (role == Qt::ForegroundRole && why) return QColor(0x9c, 0x1c, 0x1c);
+    if (why && (role == Qt::DisplayRole || role == Qt::ToolTipRole)) {
+      return Text(row, SeriesColumn::Message);
     }
     if (role == Qt::DisplayRole) {
       if (text) return Text(row, column);
@@ -331,33 +339,33 @@ class SeriesTableModel : public QAbstractTableModel {
       case SeriesColumn::Id:
         return QStringLiteral("ID");
       case SeriesColumn::TwoTailedP:
-        return QStringLiteral("p two-tailed");
+        return QStringLiteral("p\n2-tailed");
       case SeriesColumn::HolmP:
-        return QStringLiteral("p two-tailed,\nHolm-adjusted");
+        return QStringLiteral("Holm-adjusted\np 2-tailed");
       case SeriesColumn::OneTailedP:
-        return QStringLiteral("p one-tailed");
+        return QStringLiteral("p\n1-tailed");
       case SeriesColumn::EffectSize:
         return QStringLiteral("Z-DCCC");
       case SeriesColumn::EffectLower:
-        return twoSided ? QStringLiteral("Z-DCCC\n95% CI lower")
-                        : QStringLiteral("Z-DCCC\n95% lower limit");
+        return twoSided ? QStringLiteral("Z-DCCC\nCI lower")
+                        : QStringLiteral("Z-DCCC\nlower limit");
       case SeriesColumn::EffectUpper:
-        return twoSided ? QStringLiteral("Z-DCCC\n95% CI upper")
-                        : QStringLiteral("Z-DCCC\n95% upper limit");
+        return twoSided ? QStringLiteral("Z-DCCC\nCI upper")
+                        : QStringLiteral("Z-DCCC\nupper limit");
       case SeriesColumn::Percent:
         return QStringLiteral("% more\nextreme");
       case SeriesColumn::PercentLower:
-        return twoSided ? QStringLiteral("%\n95% CI lower") : QStringLiteral("%\n95% lower limit");
+        return twoSided ? QStringLiteral("%\nCI lower") : QStringLiteral("%\nlower limit");
       case SeriesColumn::PercentUpper:
-        return twoSided ? QStringLiteral("%\n95% CI upper") : QStringLiteral("%\n95% upper limit");
+        return twoSided ? QStringLiteral("%\nCI upper") : QStringLiteral("%\nupper limit");
       case SeriesColumn::DeficitY1P:
-        return QStringLiteral("Task Y1\ndeficit p");
+        return QStringLiteral("Y1 deficit\np 1-tailed");
       case SeriesColumn::DeficitY2P:
-        return QStringLiteral("Task Y2\ndeficit p");
+        return QStringLiteral("Y2 deficit\np 1-tailed");
       case SeriesColumn::Verdict:
         return QStringLiteral("Verdict");
       case SeriesColumn::Message:
-        return QStringLiteral("Problem or warning");
+        return QStringLiteral("Problem or\nwarning");
     }
     return {};
   }
@@ -366,6 +374,17 @@ class SeriesTableModel : public QAbstractTableModel {
     switch (column) {
       case SeriesColumn::Line:
         return QStringLiteral("The case's line in the cases file");
+      case SeriesColumn::EffectLower:
+      case SeriesColumn::EffectUpper:
+      case SeriesColumn::PercentLower:
+      case SeriesColumn::PercentUpper:
+        return limit_ == CredibleLimitChoice::TwoSided
+                   ? QStringLiteral("A limit of the 95% credible interval")
+                   : QStringLiteral("The one-sided 95% credible limit");
+      case SeriesColumn::Percent:
+        return QStringLiteral(
+            "The percentage of the control population with a more extreme difference in the "
+            "same direction as the case");
       case SeriesColumn::TwoTailedP:
         return QStringLiteral(
             "The two-tailed probability of the test of the case's standardized difference: the "
@@ -566,9 +585,14 @@ void SeriesWindow::BuildControls() {
   table_->setWordWrap(false);
   table_->verticalHeader()->hide();
   table_->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+  table_->horizontalHeader()->setHighlightSections(false);
   table_->horizontalHeader()->setStretchLastSection(true);
   table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 8);
   connect(table_, &QTableView::activated, this, &SeriesWindow::cmdShowReportClick);
+  connect(sorted_, &QAbstractItemModel::layoutChanged, this, &SeriesWindow::SpanMessages);
+  connect(sorted_, &QAbstractItemModel::rowsInserted, this, &SeriesWindow::SpanMessages);
+  connect(sorted_, &QAbstractItemModel::modelReset, this, &SeriesWindow::SpanMessages);
   connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &SeriesWindow::UpdateButtons);
 
@@ -637,6 +661,19 @@ void SeriesWindow::BuildControls() {
   UpdateButtons();
 }
 
+void SeriesWindow::SpanMessages() {
+  table_->clearSpans();
+  const int first = model_->ColumnOf(SeriesColumn::TwoTailedP);
+  const int last = model_->ColumnOf(SeriesColumn::Message) - 1;
+  const std::vector<SeriesCase>& cases = model_->Cases();
+  for (int row = 0; row < sorted_->rowCount(); ++row) {
+    const int source = sorted_->mapToSource(sorted_->index(row, 0)).row();
+    if (source >= 0 && !cases[static_cast<std::size_t>(source)].HasResult()) {
+      table_->setSpan(row, first, 1, last - first + 1);
+    }
+  }
+}
+
 void SeriesWindow::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (!placed_) {
@@ -670,6 +707,7 @@ bool SeriesWindow::Open(AnalysisRequest base) {
   base_.plots = false;
   base_.keepDraws = false;
   model_->Reset(base_);
+  table_->resizeColumnsToContents();  // to the headers
   casesFile_.clear();
   complete_ = false;
   saved_ = true;
@@ -717,7 +755,7 @@ void SeriesWindow::cmdCasesFileClick() {
   if (run_ || !isVisible()) return;
   if (!MayDiscard(QString::fromLatin1(kDiscardQuestion))) return;
   OpenFileRequest request;
-  request.filterDescription = "Cases files (text)";
+  request.filterDescription = "Cases files, one case per line";
   if (const auto* file = std::get_if<RawDataFile>(&base_.data)) {
     request.initialFolder = QFileInfo(Q(file->path)).absolutePath().toStdString();
   }
@@ -726,12 +764,27 @@ void SeriesWindow::cmdCasesFileClick() {
     if (model_->Cases().empty()) lblStatus_->setText(QStringLiteral("No cases file was chosen."));
     return;
   }
+  // The open dialog proposes the last file chosen, which is the controls'
+  // file the first time: Enter must not analyse the controls as cases unasked.
+  if (const auto* file = std::get_if<RawDataFile>(&base_.data)) {
+    const QFileInfo controls(Q(file->path));
+    if (controls.exists() &&
+        QFileInfo(*chosen).canonicalFilePath() == controls.canonicalFilePath() &&
+        dialogs_.Confirm(this,
+                         QStringLiteral("The file chosen for the cases, %1, holds the controls. "
+                                        "Analyse each of its rows as a case?")
+                             .arg(QDir::toNativeSeparators(*chosen)),
+                         MessageButton::No) != MessageButton::Yes) {
+      return;
+    }
+  }
   Start(*chosen);
 }
 
 void SeriesWindow::Start(const QString& casesFile) {
   casesFile_ = casesFile;
   model_->Reset(base_);
+  table_->resizeColumnsToContents();  // to the headers
   complete_ = false;
   saved_ = true;
   lblCasesFile_->setText(casesFile);
@@ -800,6 +853,7 @@ void SeriesWindow::Poll() {
                             .arg(Q(GroupDigits(done)), Q(GroupDigits(total))));
   }
   if (added > 0) {
+    if (added == model_->rowCount()) table_->resizeColumnsToContents();  // the first rows
     UpdateButtons();
     emit casesAdded(added);
   }
@@ -819,6 +873,8 @@ void SeriesWindow::RunEnded() {
   Poll();
   std::unique_ptr<SeriesRun> run = std::move(run_);
   run->thread->deleteLater();
+  // Cancel goes away: the focus it had goes to the table, not to Close.
+  const bool cancelHadFocus = cmdCancel_->hasFocus();
   progress_->hide();
   cmdCancel_->hide();
   BatchSummary summary = run->summary.value_or(BatchSummary{});
@@ -848,7 +904,7 @@ void SeriesWindow::RunEnded() {
                    .arg(summary.cases == 1 ? QString() : QStringLiteral("s"))
                    .arg(analysed);
       if (failed > 0) {
-        status += QStringLiteral(", %1 without a result (see the last column)").arg(failed);
+        status += QStringLiteral(", %1 without a result (each with its reason)").arg(failed);
       }
       status += analysed > 0 ? QStringLiteral(
                                    ". The Holm-adjusted p is adjusted for the %1 "
@@ -865,6 +921,8 @@ void SeriesWindow::RunEnded() {
   }
   for (const std::string& warning : summary.warnings) status += QStringLiteral("\n") + Q(warning);
   lblStatus_->setText(status);
+  table_->resizeColumnsToContents();
+  if (cancelHadFocus) table_->setFocus(Qt::OtherFocusReason);
   saved_ = model_->Cases().empty();
   UpdateButtons();
   emit seriesEnded(complete_);
@@ -919,8 +977,14 @@ std::vector<std::string> SeriesWindow::CsvRecords() const {
 void SeriesWindow::cmdSaveCsvClick() {
   if (run_ || model_->Cases().empty()) return;
   SaveFileRequest request;
+  // First beside the cases file, named after it; then the last name chosen.
+  if (csvName_.isEmpty()) {
+    const QFileInfo cases(casesFile_);
+    csvName_ =
+        cases.absoluteDir().filePath(cases.completeBaseName() + QStringLiteral("-series.csv"));
+  }
   request.proposedName = csvName_;
-  request.filter = QStringLiteral("*.csv");
+  request.filter = QStringLiteral("CSV files (*.csv)");
   const std::optional<QString> chosen = dialogs_.ChooseSaveFile(this, request);
   if (!chosen || chosen->trimmed().isEmpty()) return;
   csvName_ = *chosen;

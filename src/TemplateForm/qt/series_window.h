@@ -108,6 +108,8 @@ class SeriesWindow : public QWidget {
   void Poll();
   void RunEnded();
   void UpdateButtons();
+  // Each row without a result shows its message across its numbers' cells.
+  void SpanMessages();
   void ShowControls();
   // True when nothing unsaved would be lost, or the user agreed to lose it.
   bool MayDiscard(const QString& question);
@@ -121,7 +123,7 @@ class SeriesWindow : public QWidget {
   bool saved_ = true;  // the table as it stands is saved, or holds nothing
   bool closeWhenEnded_ = false;
   bool placed_ = false;
-  QString csvName_ = QStringLiteral("series.csv");
+  QString csvName_;  // the last name Save as CSV chose
 
   SeriesTableModel* model_ = nullptr;
   QSortFilterProxyModel* sorted_ = nullptr;
