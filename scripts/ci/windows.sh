@@ -45,10 +45,7 @@ fi
 
 echo "==> Windows: the example's report (and its JSON and CSV) under Wine equals the Linux one"
 export WINEPREFIX="$PWD/$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-# Debian's wine64 puts the loader outside PATH on some releases.
-wine=$(command -v wine64 || command -v wine || true)
-[ -n "$wine" ] || wine=$(ls /usr/lib/wine/wine64 2>/dev/null || true)
-[ -x "$wine" ] || { echo "no wine64 found" >&2; exit 1; }
+. scripts/windows/wine-tools.sh
 args=(--controls 20 --covariates 2 examples/controls-and-case.txt)
 for format in text json csv; do
   "$linux_build/quorvane-cli" --format "$format" "${args[@]}" > "$build/example-$format-linux.txt"

@@ -98,7 +98,7 @@ void PlotPanel::SavePlotClick() {
   if (plot == nullptr) return;
   SaveFileRequest request;
   request.proposedName = lastFile_;
-  request.filter = QStringLiteral("PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)");
+  request.filter = PlotFileFilter();
   const std::optional<QString> file = dialogs_.ChooseSaveFile(this, request);
   if (!file) return;
   lastFile_ = *file;

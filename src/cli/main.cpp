@@ -359,7 +359,11 @@ int Run(const Options& options) {
   request.deficits.poorer = *ParseHigherIsPoorer(options.higherIsPoorer);
   request.stop = [] { return Interrupted(); };
   if (auto failure = SetRequestData(options.summary, request)) {
-    ShowOnStandardError(failure->message);
+    if (failure->kind == ErrorKind::Cancelled) {
+      std::cerr << "Interrupted: no report was written\n";
+    } else {
+      ShowOnStandardError(failure->message);
+    }
     return ExitCodeFor(*failure->kind);
   }
   if (!options.cases.empty()) return RunBatch(options, request);
@@ -384,6 +388,8 @@ int main(int argc, char** argv) {
       "covariates.\nRuns the worksheet's Compute command on DATAFILE and prints the report.",
       "quorvane-cli"};
   app.footer(kExitCodeHelp);
+  // Options are --name only, everywhere: on Windows "/data/x.txt" is a file.
+  app.allow_windows_style_options(false);
   app.set_version_flag("--version", std::string("quorvane-cli ") + QUORVANE_VERSION);
   app.add_option("--controls", options.controls,
                  "Number of control participants N, as typed into the worksheet");
@@ -406,10 +412,11 @@ int main(int argc, char** argv) {
                  "line ends); an existing FILE is replaced only once the whole report is written");
   app.add_option("--plot", options.plot,
                  "Also draw the plots of the posterior and of the case among the controls into "
-                 "FILE (.png, .svg or .pdf); needs no display")
+                 "FILE (" +
+                     std::string(PlotFileTypes()) + "); needs no display")
       ->check([](const std::string& path) {
         return IsPlotFileName(path) ? std::string()
-                                    : "the file name must end in .png, .svg or .pdf";
+                                    : "the file name must end in " + std::string(PlotFileTypes());
       });
   app.add_option("--draws", options.draws,
                  "Number of posterior draws, a whole number from 1 to 2147483647 (the report says "

@@ -15,8 +15,12 @@
 namespace quorvane::cli {
 
 // True when the plot file's extension names a format quorvane-plot writes
-// (.png, .svg, .pdf; any case).
+// (.png, .svg, .pdf; any case; no .svg on Windows, where the plot program is
+// built without Qt SVG).
 bool IsPlotFileName(const std::string& path);
+
+// Those extensions as a message lists them (".png, .svg or .pdf").
+const char* PlotFileTypes();
 
 // The companion program: quorvane-plot in the folder of the running program
 // when it is there, else the name alone (looked up on PATH).

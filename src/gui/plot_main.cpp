@@ -4,8 +4,9 @@
 //
 // The plot data (TemplateForm/plot_data.h, as quorvane-cli --plot writes it)
 // come on standard input; FILE's extension chooses the format (.png, .svg,
-// .pdf). It always draws on Qt's offscreen platform: it needs no display and
-// takes no notice of $DISPLAY or QT_QPA_PLATFORM. PNG images are drawn at the
+// .pdf; no .svg on Windows). It always draws on Qt's offscreen platform (on
+// Windows on Qt's Windows platform, for the system's fonts): it needs no
+// display and takes no notice of $DISPLAY or QT_QPA_PLATFORM. PNG images are drawn at the
 // plots' own size (800 pixels wide): most of the time goes with the pixels,
 // and the run stays quick; SVG and PDF scale without loss.
 #include <QGuiApplication>
@@ -27,7 +28,7 @@ int main(int argc, char** argv) {
   }
   if (argc != fileArg + 1 || fileArg == 0) {
     std::cerr << "usage: quorvane-plot [--only posterior|case] FILE < plot-data   (FILE ends in "
-                 ".png, .svg or .pdf)\n";
+              << quorvane::PlotFileTypes().toStdString() << ")\n";
     return 2;
   }
   const std::string text{std::istreambuf_iterator<char>(std::cin),
@@ -38,7 +39,13 @@ int main(int argc, char** argv) {
     std::cerr << "quorvane-plot: " << why << '\n';
     return 1;
   }
+#if defined(_WIN32)
+  // Windows has no display to need: its own platform draws with the system's
+  // fonts (Qt's offscreen platform there sees only fonts in Qt's own folder).
+  qputenv("QT_QPA_PLATFORM", "windows");
+#else
   qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
   QGuiApplication app(argc, argv);
   QString failure;
   const QString path = QString::fromLocal8Bit(argv[fileArg]);

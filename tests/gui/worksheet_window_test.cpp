@@ -583,7 +583,9 @@ namespace {
 // The program writes numbers with a point whatever the user's locale, here
 // German's (scripts/install-deps.sh generates de_DE.UTF-8).
 TEST(NumericLocale, ReportNumbersKeepThePointUnderACommaLocale) {
-  const char* names[] = {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"};
+  // Linux's names, then Windows' (where every locale is installed).
+  const char* names[] = {"de_DE.UTF-8", "de_DE.utf8",          "fr_FR.UTF-8",
+                         "fr_FR.utf8",  "German_Germany.1252", "French_France.1252"};
   const char* found = nullptr;
   for (const char* name : names) {
     if (std::setlocale(LC_NUMERIC, name) != nullptr) {

@@ -80,9 +80,6 @@ void SaveCurrentData(const Worksheet& sheet) {
       g_lastWritten = inProgram;
       return;
     }
-    // An old file there would be read back before the one written now.
-    std::error_code stale;
-    if (!inProgram.empty()) fs::remove(inProgram, stale);
     if (folders.fallback.empty()) return;
     std::error_code ec;
     fs::create_directories(folders.fallback, ec);

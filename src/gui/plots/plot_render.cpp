@@ -12,7 +12,9 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPdfWriter>
+#if defined(QUORVANE_PLOTS_SVG)
 #include <QSvgGenerator>
+#endif
 #include <algorithm>
 #include <cmath>
 #include <csetjmp>
@@ -458,6 +460,16 @@ void PaintBothPlotsToFit(QPainter& painter, const QRectF& area, const PlotData& 
                  PlotColumnsToFit(area.size(), static_cast<int>(PlotKinds(plot).size())));
 }
 
+QString PlotFileFilter() {
+  return kPlotsSaveSvg
+             ? QStringLiteral("PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)")
+             : QStringLiteral("PNG image (*.png);;PDF document (*.pdf)");
+}
+
+QString PlotFileTypes() {
+  return kPlotsSaveSvg ? QStringLiteral(".png, .svg or .pdf") : QStringLiteral(".png or .pdf");
+}
+
 std::optional<std::string> EncodePlots(const QString& suffixOrPath, const PlotData& plot,
                                        std::optional<PlotKind> which, QString& why,
                                        double pngScale) {
@@ -494,6 +506,7 @@ std::optional<std::string> EncodePlots(const QString& suffixOrPath, const PlotDa
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
+#if defined(QUORVANE_PLOTS_SVG)
   if (suffix == QLatin1String("svg")) {
     QSvgGenerator svg;
     svg.setOutputDevice(&buffer);
@@ -506,6 +519,7 @@ std::optional<std::string> EncodePlots(const QString& suffixOrPath, const PlotDa
     if (!painter.end()) return cannotDraw();
     return bytes.toStdString();
   }
+#endif
   if (suffix == QLatin1String("pdf")) {
     QPdfWriter pdf(&buffer);
     pdf.setTitle(QStringLiteral("Quorvane plots"));
@@ -520,7 +534,7 @@ std::optional<std::string> EncodePlots(const QString& suffixOrPath, const PlotDa
     if (!painter.end()) return cannotDraw();
     return bytes.toStdString();
   }
-  why = QStringLiteral("the file name must end in .png, .svg or .pdf");
+  why = QStringLiteral("the file name must end in ") + PlotFileTypes();
   return std::nullopt;
 }
 

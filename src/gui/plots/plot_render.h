@@ -1,6 +1,7 @@
 // Drawing the plots of an analysis (see TemplateForm/plot_data.h) with
-// QPainter, and saving them as PNG, SVG or PDF. Needs a QGuiApplication (for
-// the fonts); no widgets.
+// QPainter, and saving them as PNG, SVG or PDF (PNG and PDF only where Qt SVG
+// is not built in, as on Windows). Needs a QGuiApplication (for the fonts); no
+// widgets.
 //
 // Each plot is laid out on a fixed logical canvas (kPlotWidth x kPlotHeight)
 // and scaled uniformly into the area it is given, so it reads the same on a
@@ -48,9 +49,21 @@ bool PlotsSideBySide(const QSizeF& area);
 // the posterior plot: the same mapping draws the bins and the interval.
 double PosteriorX(const PosteriorPlot& p, long double v);
 
+// Whether this build writes SVG drawings: built with Qt SVG (the Windows
+// build is not).
+#if defined(QUORVANE_PLOTS_SVG)
+inline constexpr bool kPlotsSaveSvg = true;
+#else
+inline constexpr bool kPlotsSaveSvg = false;
+#endif
+// The file types SavePlots writes, as a file dialog's filter ("PNG image
+// (*.png);;...") and as a list for messages (".png, .svg or .pdf").
+QString PlotFileFilter();
+QString PlotFileTypes();
+
 // One plot (or all of them, stacked, when `which` is empty) as the bytes of an image
 // file; the format comes from the path's extension, or from the text itself
-// when it has none ("png", "svg", "pdf"; any case). PNG images are drawn at
+// when it has none ("png", "svg" where built in, "pdf"; any case). PNG images are drawn at
 // `pngScale` times the logical size. std::nullopt with the reason on failure.
 std::optional<std::string> EncodePlots(const QString& suffixOrPath, const PlotData& plot,
                                        std::optional<PlotKind> which, QString& why,
