@@ -1,12 +1,11 @@
 #include "cli/result_output.h"
 
-#include <algorithm>
-#include <set>
 #include <sstream>
 #include <utility>
 
 #include "TemplateForm/report.h"
 #include "TemplateForm/result_formats.h"
+#include "TemplateForm/series_output.h"
 #include "text/format_text.h"
 #include "text/line_sink.h"
 
@@ -14,7 +13,7 @@ namespace quorvane::cli {
 
 namespace {
 
-using Fields = std::vector<std::pair<std::string, std::string>>;
+using Fields = RecordFields;
 
 std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;
@@ -30,27 +29,6 @@ std::string Dump(const Json& json) {
   return json.dump(2, ' ', false, Json::error_handler_t::replace);
 }
 
-// A record's fields for CSV: the JSON's leaves without its warnings, which
-// standard error shows (a varying number of columns would not make a table).
-Fields CsvFields(const Json& object) {
-  Fields fields = FlattenJson(object);
-  std::erase_if(fields, [](const auto& field) { return field.first.rfind("warnings.", 0) == 0; });
-  return fields;
-}
-
-// The columns of the rows, in the order they first appear: the results' first,
-// so that error columns come last.
-std::vector<std::string> Columns(const std::vector<Fields>& rows) {
-  std::vector<std::string> columns;
-  std::set<std::string> seen;
-  for (const Fields& row : rows) {
-    for (const auto& [name, value] : row) {
-      if (seen.insert(name).second) columns.push_back(name);
-    }
-  }
-  return columns;
-}
-
 // A batch's lines go to a sink that counts every line ever added, so that a
 // report knows whether it follows another.
 class CountedLines : public LineSink {
@@ -64,48 +42,12 @@ class CountedLines : public LineSink {
   int before_;
 };
 
-// An analysis of the batch's shape (K variables, the deficit tests asked for
-// or not), for the names of its CSV columns before any result has come.
-Analysis ShapeOf(int K, const DeficitChoice& deficits) {
-  Analysis a;
-  a.K = K;
-  a.k = K - 2;
-  a.deficits = deficits;
-  for (int task = 1; task <= 2; ++task) {
-    DeficitResult& r = a.deficit[static_cast<std::size_t>(task - 1)];
-    r.problem = DeficitProblem::None;
-    r.task = task;
-    r.poorer = deficits.poorer[static_cast<std::size_t>(task - 1)];
-  }
-  return a;
-}
-
 }  // namespace
 
 OutputFormat ParseOutputFormat(const std::string& name) {
   if (name == "json") return OutputFormat::Json;
   if (name == "csv") return OutputFormat::Csv;
   return OutputFormat::Text;
-}
-
-const char* ErrorKindName(ErrorKind kind) {
-  switch (kind) {
-    case ErrorKind::BadFieldValue:
-      return "bad input value";
-    case ErrorKind::DataFileUnreadable:
-      return "data file unreadable";
-    case ErrorKind::DataFileContent:
-      return "data content";
-    case ErrorKind::NotAnalysable:
-      return "not analysable";
-    case ErrorKind::Cancelled:
-      return "cancelled";
-    case ErrorKind::OutOfMemory:
-      return "out of memory";
-    case ErrorKind::Internal:
-      break;
-  }
-  return "internal";
 }
 
 const char* LineEnd(OutputFormat format) {
@@ -118,8 +60,8 @@ std::vector<std::string> SingleOutput(OutputFormat format, const Analysis& analy
     case OutputFormat::Json:
       return SplitLines(Dump(AnalysisJson(analysis, version)));
     case OutputFormat::Csv: {
-      const Fields fields = CsvFields(AnalysisJson(analysis, version));
-      return CsvTable(Columns({fields}), {fields});
+      const Fields fields = CsvRecordFields(AnalysisJson(analysis, version));
+      return CsvTable(CsvColumns({fields}), {fields});
     }
     case OutputFormat::Text:
       break;
@@ -141,26 +83,19 @@ std::vector<std::string> BatchOutput::CsvRecords(const Fields& row) {
 std::vector<std::string> BatchOutput::Add(const CaseRow& row, const AnalysisOutcome* outcome,
                                           std::vector<std::string>& errorLines) {
   const CaseOrigin& origin = row.origin;
-  std::optional<Json> object;
-  if (outcome != nullptr && outcome->ok()) {
-    if (format_ == OutputFormat::Text) {
-      CountedLines report(reports_);
-      WriteReport(outcome->result(), report);
-      reports_ = report.Count();
-      return report.lines;
-    }
-    object = AnalysisJson(outcome->result(), version_, &origin);
-  } else {
-    std::string kind = "case row";
-    std::string message = row.error;
-    if (outcome != nullptr) {
-      kind = ErrorKindName(outcome->error().kind);
-      message = WithLineFeeds(outcome->error().message);
-    }
+  const bool result = outcome != nullptr && outcome->ok();
+  if (result && format_ == OutputFormat::Text) {
+    CountedLines report(reports_);
+    WriteReport(outcome->result(), report);
+    reports_ = report.Count();
+    return report.lines;
+  }
+  const Json entry = BatchEntryJson(row, outcome, version_);
+  if (!result) {
     errorLines.push_back("Case at line " + std::to_string(origin.line) +
-                         (origin.id.empty() ? "" : " (" + origin.id + ")") + ": " + message);
+                         (origin.id.empty() ? "" : " (" + origin.id + ")") + ": " +
+                         entry.at("error").at("message").get<std::string>());
     if (format_ == OutputFormat::Text) return {};
-    object = CaseErrorJson(origin, kind, message, version_);
   }
   std::vector<std::string> lines;
   if (format_ == OutputFormat::Json) {
@@ -172,26 +107,19 @@ std::vector<std::string> BatchOutput::Add(const CaseRow& row, const AnalysisOutc
     } else {
       lines.push_back(heldJsonLine_ + ",");
     }
-    std::vector<std::string> own = SplitLines(Dump(*object));
+    std::vector<std::string> own = SplitLines(Dump(entry));
     for (std::size_t i = 0; i + 1 < own.size(); ++i) lines.push_back("  " + own[i]);
     heldJsonLine_ = "  " + own.back();
     return lines;
   }
-  const bool result = outcome != nullptr && outcome->ok();
-  const Fields fields = CsvFields(*object);
+  const Fields fields = CsvRecordFields(entry);
   if (csvColumns_.empty() && !result) {
     heldCsv_.push_back(fields);  // the columns are known once a result has come
     return {};
   }
   if (csvColumns_.empty()) {
     // Every result of the batch has the columns of this one.
-    csvColumns_ =
-        Columns({CsvFields(AnalysisJson(ShapeOf(K_, deficits_), version_, &origin)), fields});
-    for (const char* name : {"error.kind", "error.message"}) {
-      if (std::find(csvColumns_.begin(), csvColumns_.end(), name) == csvColumns_.end()) {
-        csvColumns_.emplace_back(name);
-      }
-    }
+    csvColumns_ = BatchCsvColumns(K_, deficits_, version_, fields);
     lines = CsvTable(csvColumns_, heldCsv_);
     heldCsv_.clear();
   }
@@ -207,12 +135,7 @@ std::vector<std::string> BatchOutput::Finish() {
     case OutputFormat::Csv:
       if (csvColumns_.empty()) {
         // No result at all: the error entries' own columns.
-        std::vector<std::string> columns = Columns(heldCsv_);
-        for (const char* name : {"error.kind", "error.message"}) {
-          if (std::find(columns.begin(), columns.end(), name) == columns.end()) {
-            columns.emplace_back(name);
-          }
-        }
+        const std::vector<std::string> columns = ErrorCsvColumns(heldCsv_);
         return CsvTable(columns, heldCsv_);
       }
       return {};

@@ -15,9 +15,6 @@ enum class OutputFormat { Text, Json, Csv };
 // "text", "json" or "csv".
 OutputFormat ParseOutputFormat(const std::string& name);
 
-// The name a JSON or CSV error entry gives an error kind.
-const char* ErrorKindName(ErrorKind kind);
-
 // The lines for one analysis, without line ends: the report; the JSON object;
 // or the CSV header and its one record.
 std::vector<std::string> SingleOutput(OutputFormat format, const Analysis& analysis,

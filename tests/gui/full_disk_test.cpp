@@ -8,6 +8,7 @@
 #include <QRadioButton>
 #include <cstdlib>
 
+#include "TemplateForm/qt/series_window.h"
 #include "TemplateForm/worksheet/saved_inputs.h"
 #include "TemplateForm/worksheet/saved_summary.h"
 #include "gui_fixture.h"
@@ -70,11 +71,26 @@ TEST_F(SmallDiskGui, EveryFileTheWindowsWriteSurvivesAFullDisk) {
   Field(1)->setText(QStringLiteral("20"));
   Field(2)->setText(QStringLiteral("2"));
   ASSERT_TRUE(Compute(QStringLiteral(QUORVANE_EXAMPLES_DIR "/controls-and-case.txt")));
+  // A case series against the same controls, its results not yet saved.
+  const QString cases = ScratchFile("cases.txt");
+  {
+    QFile file(cases);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("P1 9 27 84 11\nP2 20 26 101 15\n");
+  }
+  dialogs_.openAnswers.push_back(QStringLiteral(QUORVANE_EXAMPLES_DIR "/controls-and-case.txt"));
+  dialogs_.openAnswers.push_back(cases);
+  Find<QPushButton>(worksheet_.get(), "cmdCaseSeries")->click();
+  SeriesWindow* series = worksheet_->findChild<SeriesWindow*>();
+  ASSERT_NE(series, nullptr);
+  ASSERT_TRUE(WaitUntil([series] { return !series->Running(); }));
+  ASSERT_EQ(series->Cases().size(), 2u);
   dialogs_.openAnswers.push_back(QStringLiteral(QUORVANE_EXAMPLES_DIR "/summary-statistics.txt"));
   Find<QRadioButton>(worksheet_.get(), "DataKind_Radio_1")->click();
   Find<QPushButton>(worksheet_.get(), "cmdLoadSummary")->click();
-  for (const QString& path : {OnDisk("report.txt"), OnDisk("plots.png"), OnDisk("plots.pdf"),
-                              OnDisk("summary.txt"), savedInputs, savedSummary}) {
+  for (const QString& path :
+       {OnDisk("report.txt"), OnDisk("plots.png"), OnDisk("plots.pdf"), OnDisk("summary.txt"),
+        OnDisk("series.csv"), savedInputs, savedSummary}) {
     WriteEarlier(path);
   }
   FillDisk();
@@ -91,12 +107,16 @@ TEST_F(SmallDiskGui, EveryFileTheWindowsWriteSurvivesAFullDisk) {
   dialogs_.saveAnswers.push_back(OnDisk("summary.txt"));
   Find<QPushButton>(worksheet_.get(), "cmdSaveSummary")->click();
   ExpectErrorNaming(OnDisk("summary.txt"));
+  dialogs_.saveAnswers.push_back(OnDisk("series.csv"));
+  Find<QPushButton>(series, "cmdSaveCsv")->click();
+  ExpectErrorNaming(OnDisk("series.csv"));
   // A Compute from the statistics writes the saved inputs and statistics
   // (quietly: keeping them never stops an analysis) and still reports.
   ASSERT_TRUE(ClickCompute());
 
-  for (const QString& path : {OnDisk("report.txt"), OnDisk("plots.png"), OnDisk("plots.pdf"),
-                              OnDisk("summary.txt"), savedInputs, savedSummary}) {
+  for (const QString& path :
+       {OnDisk("report.txt"), OnDisk("plots.png"), OnDisk("plots.pdf"), OnDisk("summary.txt"),
+        OnDisk("series.csv"), savedInputs, savedSummary}) {
     ExpectEarlier(path);
   }
   EXPECT_TRUE(

@@ -389,6 +389,7 @@ TEST_F(WorksheetKeysTest, TabFollowsTheReadingOrderFromTheNotesToExitAndTheFocus
       Find<QWidget>(w, "DataKind_Radio_0"),
       Field(1),
       Field(2),
+      Button("cmdCaseSeries"),
       Button("cmdCompute"),
       Button("btnclearData"),
       Button("ExitBtn")};  // Show Results: no stop while disabled

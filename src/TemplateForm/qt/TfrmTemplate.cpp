@@ -42,6 +42,7 @@
 #include <variant>
 
 #include "TemplateForm/plot_data.h"
+#include "TemplateForm/qt/series_window.h"
 #include "TemplateForm/qt/summary_panel.h"
 #include "TemplateForm/worksheet/compute.h"
 #include "TemplateForm/worksheet/saved_inputs.h"
@@ -267,7 +268,7 @@ void TfrmTemplate::BuildControls() {
   lbl_r_->setFixedWidth(12);
   fields->addWidget(Label_N_, 0, 1);
   fields->addWidget(lbl_r_, 1, 1);
-  fields->setRowStretch(8, 1);
+  fields->setRowStretch(9, 1);  // the last row (Case Series...) takes the extra height
 
   // The two groups and the room below them share the column's height in
   // their template proportions (97, 121 and 87 pixels).
@@ -289,6 +290,11 @@ void TfrmTemplate::BuildControls() {
   rightColumn->setSpacing(12);
   fields->addWidget(DataKind_Radio_, 8, 0, 1, 3,
                     Qt::AlignLeft | Qt::AlignTop);  // below the fields shown
+  // Many cases against these controls: the case series window.
+  cmdCaseSeries_ = MakeButton(Panel1_, "cmdCaseSeries", QStringLiteral("C&ase Series..."),
+                              QSize(140, 25), false);
+  connect(cmdCaseSeries_, &QPushButton::clicked, this, &TfrmTemplate::cmdCaseSeriesClick);
+  fields->addWidget(cmdCaseSeries_, 9, 0, 1, 3, Qt::AlignLeft | Qt::AlignTop);
   rightColumn->addLayout(fields, 0);
   rightColumn->addWidget(summaryArea_, 1);
   panelLayout->addLayout(rightColumn, 0);
@@ -414,6 +420,7 @@ void TfrmTemplate::BuildControls() {
   for (QAbstractButton* b : dataKindButtons_->buttons()) order << b;
   order << cmdHelp_;
   for (int k = 1; k <= 8; ++k) order << txtInput_[static_cast<std::size_t>(k)];
+  order << cmdCaseSeries_;
   order << summaryPanel_->StatisticsGrid() << summaryPanel_->CorrelationGrid() << cmdLoadSummary_
         << cmdSaveSummary_ << grdData_ << cmdCompute_ << btnclearData_ << cmdShowResults_
         << cmdReturn_ << ExitBtn_;
@@ -843,14 +850,28 @@ bool TfrmTemplate::ComputeRunning() const {
   return run_ != nullptr;
 }
 
+std::optional<AnalysisRequest> TfrmTemplate::BeginRequest() {
+  const int draws = drawCount_ > 0 ? drawCount_ : kDrawCount;
+  return SummaryMode()
+             ? BeginSummaryCompute(
+                   Model(), host_, [this](int N, int k) { return SummaryForCompute(N, k); }, draws)
+             : BeginCompute(Model(), host_, draws);
+}
+
+void TfrmTemplate::cmdCaseSeriesClick() {
+  std::optional<AnalysisRequest> request = BeginRequest();
+  host_.SetBusyCursor(false);
+  if (!request) {
+    FocusAfterCompute(host_.TakeFocusedField());
+    return;
+  }
+  if (series_ == nullptr) series_ = new SeriesWindow(dialogs_, viewer_, this);
+  series_->Open(std::move(*request));
+}
+
 void TfrmTemplate::cmdComputeClick() {
   if (run_) return;  // one analysis at a time
-  const int draws = drawCount_ > 0 ? drawCount_ : kDrawCount;
-  std::optional<AnalysisRequest> request =
-      SummaryMode()
-          ? BeginSummaryCompute(
-                Model(), host_, [this](int N, int k) { return SummaryForCompute(N, k); }, draws)
-          : BeginCompute(Model(), host_, draws);
+  std::optional<AnalysisRequest> request = BeginRequest();
   if (!request) {
     emit computeEnded(false);
     return;

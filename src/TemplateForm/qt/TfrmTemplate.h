@@ -30,6 +30,7 @@ class QTableWidget;
 namespace quorvane {
 
 class DialogSeam;
+class SeriesWindow;
 class SummaryPanel;
 class TfrmTemplateResults;
 struct EngineRun;
@@ -75,6 +76,9 @@ class TfrmTemplate : public QWidget {
   // Shows the results viewer (hiding the worksheet); enabled while the viewer
   // holds results.
   void cmdShowResultsClick();
+  // Case Series...: the controls as Compute takes them (checks, open dialog),
+  // then the case series window for them.
+  void cmdCaseSeriesClick();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -133,6 +137,8 @@ class TfrmTemplate : public QWidget {
   void ModelFromView();
   int NotesLineCount() const;
 
+  // Compute's checks and choice of data, up to the request it runs.
+  std::optional<AnalysisRequest> BeginRequest();
   void StartEngineRun(AnalysisRequest&& request);
   void EngineRunEnded();
   void UpdateProgress();
@@ -174,6 +180,8 @@ class TfrmTemplate : public QWidget {
   QPushButton* cmdHelp_ = nullptr;
   QPushButton* cmdReturn_ = nullptr;
   QPushButton* cmdShowResults_ = nullptr;
+  QPushButton* cmdCaseSeries_ = nullptr;
+  SeriesWindow* series_ = nullptr;
   QGroupBox* pnlHelp_ = nullptr;
   QGroupBox* DataKind_Radio_ = nullptr;
   QButtonGroup* dataKindButtons_ = nullptr;
