@@ -29,6 +29,7 @@
 #include "file_io/safe_file.h"
 #include "gui/dialogs.h"
 #include "gui/fonts.h"
+#include "gui/help_menu.h"
 #include "gui/layout_button.h"
 #include "gui/plots/plot_render.h"
 #include "gui/text_printing.h"
@@ -215,6 +216,8 @@ TfrmTemplateResults::TfrmTemplateResults(DialogSeam& dialogs, QWidget* parent)
     if (!visible && plotDock_->isHidden() && isVisible()) plotsHiddenByUser_ = true;
   });
 
+  AddHelpMenu(*this, *menuBar(), dialogs_, [this] { return helpText_ ? helpText_() : QString(); });
+
   sink_ = std::make_unique<MemoSink>(memoResults_);
   resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
   FormCreate();
@@ -264,6 +267,21 @@ bool TfrmTemplateResults::MayDiscardResults(QWidget* parent) {
                           MessageButton::No) == MessageButton::Yes;
 }
 
+bool TfrmTemplateResults::ConfirmExitProgram(QWidget* parent) {
+  if (!HoldsUnsavedResults()) return ConfirmExit(dialogs_, parent);
+  switch (dialogs_.AskSaveDiscardCancel(parent, QString::fromLatin1(kSaveBeforeExitQuestion))) {
+    case UnsavedChoice::Save:
+      if (!SaveOutput()) return false;
+      break;
+    case UnsavedChoice::Discard:
+      break;
+    case UnsavedChoice::Cancel:
+      return false;
+  }
+  dialogs_.TerminateApplication();
+  return true;
+}
+
 void TfrmTemplateResults::FormCreate() {
   memoResults_->clear();
 }
@@ -296,15 +314,11 @@ void TfrmTemplateResults::changeEvent(QEvent* event) {
 }
 
 void TfrmTemplateResults::closeEvent(QCloseEvent* event) {
-  if (dialogs_.Terminating() || ConfirmLeaving()) {
+  if (dialogs_.Terminating() || ConfirmExitProgram(this)) {
     event->accept();
   } else {
     event->ignore();
   }
-}
-
-bool TfrmTemplateResults::ConfirmLeaving() {
-  return MayDiscardResults(this) && ConfirmExit(dialogs_, this);
 }
 
 void TfrmTemplateResults::cmdReturnClick() {
@@ -320,14 +334,18 @@ void TfrmTemplateResults::cmdClearResultsClick() {
 }
 
 void TfrmTemplateResults::cmdExitClick() {
-  ConfirmLeaving();
+  ConfirmExitProgram(this);
 }
 
 void TfrmTemplateResults::cmdSaveOutputClick() {
+  SaveOutput();
+}
+
+bool TfrmTemplateResults::SaveOutput() {
   SaveFileRequest request;
   request.proposedName = saveName_;
   const std::optional<QString> chosen = dialogs_.ChooseSaveFile(this, request);
-  if (!chosen || chosen->trimmed().isEmpty()) return;
+  if (!chosen || chosen->trimmed().isEmpty()) return false;
   saveName_ = *chosen;
 
   // Through the safe writer: a failed or full-disk write leaves an earlier
@@ -337,9 +355,10 @@ void TfrmTemplateResults::cmdSaveOutputClick() {
     dialogs_.ShowMessage(this, MessageKind::Error,
                          QStringLiteral("The file \"%1\" could not be written: %2")
                              .arg(QDir::toNativeSeparators(*chosen), QString::fromStdString(*why)));
-    return;
+    return false;
   }
   memoResults_->document()->setModified(false);  // saved as it stands
+  return true;
 }
 
 void TfrmTemplateResults::mnuPrintClick() {

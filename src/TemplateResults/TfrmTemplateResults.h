@@ -9,7 +9,9 @@
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
+#include <utility>
 
 #include "matrix_handling/matrix_print.h"
 
@@ -35,6 +37,8 @@ class TfrmTemplateResults : public QMainWindow {
 
   // The window "Return to Worksheet" goes back to.
   void SetWorksheet(QWidget* worksheet) { worksheet_ = worksheet; }
+  // The text Help > Help (F1) shows: the worksheet's description.
+  void SetHelpText(std::function<QString()> text) { helpText_ = std::move(text); }
 
   // memoResults as an append-only list of lines (what Compute writes to).
   LineSink& Memo();
@@ -56,6 +60,11 @@ class TfrmTemplateResults : public QMainWindow {
   // True when nothing unsaved would be lost, or the user answered Yes to the
   // discard question (asked with parent's window in front, default No).
   bool MayDiscardResults(QWidget* parent);
+  // Exit from either window: with results not saved one question (Save,
+  // Discard, Cancel; Save runs Save Output and ends the program only once
+  // the file is written), else "Exit from program?". Returns whether the
+  // program ends.
+  bool ConfirmExitProgram(QWidget* parent);
 
   // --- Plots: a panel docked beside the report (the user may move it below
   // or float it) with the plots of each analysis; the latest is selected.
@@ -92,10 +101,12 @@ class TfrmTemplateResults : public QMainWindow {
   void WidenForPlots();
   // The room the docked panel takes beside the report (0 when it is not there).
   int PlotDockExtent(bool evenIfHidden = false) const;
-  bool ConfirmLeaving();
+  // Save Output's dialog and write; true once the file is written.
+  bool SaveOutput();
 
   DialogSeam& dialogs_;
   QWidget* worksheet_ = nullptr;
+  std::function<QString()> helpText_;
   QFrame* Panel1_ = nullptr;
   QPlainTextEdit* memoResults_ = nullptr;
   QFrame* Panel2_ = nullptr;

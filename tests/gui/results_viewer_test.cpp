@@ -255,48 +255,45 @@ enum class Held { Nothing, Unsaved, Saved, EditedAfterSaving, EditUndone };
 
 TEST_F(ResultsViewerTest, ClearResultsAndExitAskBeforeDiscardingResultsNotSaved) {
   viewer_->show();
+  using U = UnsavedChoice;
   const struct Case {
     Held held;
     const char* action;  // "clear", "exit", "close" or "worksheet exit"
     std::vector<MessageButton> answers;
-    std::vector<QString> questions;  // asked in this order
+    std::vector<UnsavedChoice> choices;  // to the Save, Discard, Cancel question
+    std::vector<QString> questions;      // asked in this order
     bool cleared;
     bool ended;
   } cases[] = {
-      {Held::Nothing, "clear", {}, {}, true, false},
-      {Held::Unsaved, "clear", {MessageButton::No}, {kDiscardResultsQuestion}, false, false},
-      {Held::Unsaved, "clear", {MessageButton::Yes}, {kDiscardResultsQuestion}, true, false},
-      {Held::Saved, "clear", {}, {}, true, false},
+      {Held::Nothing, "clear", {}, {}, {}, true, false},
+      {Held::Unsaved, "clear", {MessageButton::No}, {}, {kDiscardResultsQuestion}, false, false},
+      {Held::Unsaved, "clear", {MessageButton::Yes}, {}, {kDiscardResultsQuestion}, true, false},
+      {Held::Saved, "clear", {}, {}, {}, true, false},
       {Held::EditedAfterSaving,
        "clear",
        {MessageButton::No},
+       {},
        {kDiscardResultsQuestion},
        false,
        false},
-      {Held::EditUndone, "clear", {}, {}, true, false},
-      {Held::Nothing, "exit", {MessageButton::Yes}, {kExitQuestion}, false, true},
-      {Held::Saved, "exit", {MessageButton::Yes}, {kExitQuestion}, false, true},
-      {Held::Unsaved, "exit", {MessageButton::No}, {kDiscardResultsQuestion}, false, false},
+      {Held::EditUndone, "clear", {}, {}, {}, true, false},
+      {Held::Nothing, "exit", {MessageButton::Yes}, {}, {kExitQuestion}, false, true},
+      {Held::Saved, "exit", {MessageButton::Yes}, {}, {kExitQuestion}, false, true},
+      // Results not saved: one question, never a second one after it.
+      {Held::Unsaved, "exit", {}, {U::Cancel}, {kSaveBeforeExitQuestion}, false, false},
       {Held::Unsaved,
        "exit",
-       {MessageButton::Yes, MessageButton::No},
-       {kDiscardResultsQuestion, kExitQuestion},
-       false,
-       false},
-      {Held::EditedAfterSaving,
-       "exit",
-       {MessageButton::Yes, MessageButton::Yes},
-       {kDiscardResultsQuestion, kExitQuestion},
+       {MessageButton::Yes},
+       {U::Discard},
+       {kSaveBeforeExitQuestion},
        false,
        true},
-      {Held::Unsaved, "close", {MessageButton::No}, {kDiscardResultsQuestion}, false, false},
-      {Held::Unsaved,
-       "worksheet exit",
-       {MessageButton::Yes, MessageButton::Yes},
-       {kDiscardResultsQuestion, kExitQuestion},
-       false,
-       true},
-      {Held::Saved, "worksheet exit", {MessageButton::No}, {kExitQuestion}, false, false},
+      {Held::EditedAfterSaving, "exit", {}, {U::Discard}, {kSaveBeforeExitQuestion}, false, true},
+      {Held::Unsaved, "close", {}, {U::Cancel}, {kSaveBeforeExitQuestion}, false, false},
+      {Held::Unsaved, "close", {}, {U::Discard}, {kSaveBeforeExitQuestion}, false, true},
+      {Held::Unsaved, "worksheet exit", {}, {U::Discard}, {kSaveBeforeExitQuestion}, false, true},
+      {Held::Unsaved, "worksheet exit", {}, {U::Cancel}, {kSaveBeforeExitQuestion}, false, false},
+      {Held::Saved, "worksheet exit", {MessageButton::No}, {}, {kExitQuestion}, false, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.action) + ", held " + std::to_string(static_cast<int>(c.held)));
@@ -321,6 +318,8 @@ TEST_F(ResultsViewerTest, ClearResultsAndExitAskBeforeDiscardingResultsNotSaved)
     dialogs_.messages.clear();
     dialogs_.terminations = 0;
     dialogs_.confirmAnswers.assign(c.answers.begin(), c.answers.end());
+    dialogs_.unsavedAnswers.assign(c.choices.begin(), c.choices.end());
+    dialogs_.saveRequests.clear();
     const std::string action = c.action;
     if (action == "clear") {
       Find<QPushButton>(viewer_.get(), "cmdClearResults")->click();
@@ -339,8 +338,56 @@ TEST_F(ResultsViewerTest, ClearResultsAndExitAskBeforeDiscardingResultsNotSaved)
       EXPECT_EQ(dialogs_.messages[i].defaultButton,
                 c.questions[i] == kDiscardResultsQuestion ? MessageButton::No : MessageButton::Yes);
     }
+    EXPECT_TRUE(dialogs_.saveRequests.empty());
     EXPECT_EQ(viewer_->Lines(), c.cleared ? QStringList() : before);
     EXPECT_EQ(dialogs_.terminations, c.ended ? 1 : 0);
+    viewer_->show();
+  }
+}
+
+TEST_F(ResultsViewerTest, SaveInTheExitQuestionSavesAndEndsOnlyOnceWritten) {
+  viewer_->show();
+  const struct {
+    const char* from;             // "viewer" or "worksheet"
+    std::optional<QString> file;  // the save dialog's answer (nullopt: cancelled)
+    bool ended;
+  } cases[] = {
+      {"viewer", ScratchFile("kept.txt"), true},
+      {"worksheet", ScratchFile("kept-too"), true},  // saved as kept-too.txt
+      {"viewer", std::nullopt, false},
+      {"worksheet", ScratchFile("no-such-folder/kept.txt"), false},  // not written
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.from) + " " + c.file.value_or("cancelled").toStdString());
+    viewer_->memoResults()->clear();
+    AddLines(kSample);
+    dialogs_.messages.clear();
+    dialogs_.saveRequests.clear();
+    dialogs_.terminations = 0;
+    dialogs_.unsavedAnswers = {UnsavedChoice::Save};
+    dialogs_.saveAnswers = {c.file};
+    dialogs_.saveFilterAnswers = {QStringLiteral("*.txt")};
+    if (std::string(c.from) == "viewer") {
+      Find<QPushButton>(viewer_.get(), "cmdExit")->click();
+    } else {
+      Find<QPushButton>(worksheet_.get(), "ExitBtn")->click();
+    }
+    ASSERT_GE(dialogs_.messages.size(), 1u);
+    EXPECT_EQ(dialogs_.messages[0].text, kSaveBeforeExitQuestion);
+    EXPECT_EQ(dialogs_.saveRequests.size(), 1u);
+    EXPECT_EQ(dialogs_.terminations, c.ended ? 1 : 0);
+    if (c.ended) {
+      ASSERT_EQ(dialogs_.messages.size(), 1u);  // no exit question after the save
+      QString saved = *c.file;
+      if (!saved.endsWith(".txt")) saved += ".txt";
+      QFile file(saved);
+      ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << saved.toStdString();
+      EXPECT_EQ(MemoLines(QString::fromUtf8(file.readAll()).remove('\r')), kSample);
+      EXPECT_FALSE(viewer_->HoldsUnsavedResults());
+    } else {
+      EXPECT_TRUE(viewer_->HoldsUnsavedResults());
+      EXPECT_EQ(viewer_->Lines(), kSample);
+    }
     viewer_->show();
   }
 }
