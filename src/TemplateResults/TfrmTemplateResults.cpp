@@ -46,6 +46,10 @@ const QSize kButtonSize(161, 37);
 // fill about the report's height; with the report at its preferred width the
 // window still fits a 1280-pixel-wide screen.
 constexpr int kPlotDockWidth = 430;
+// The least and most width the user's choice of the panel's width is kept
+// within (a remembered width from a larger screen is fitted again there).
+constexpr int kLeastPlotDockWidth = 200;
+constexpr int kMostPlotDockWidth = 1600;
 
 // memoResults seen as the append-only list of lines the report is written to.
 // The memo's text is kept as lines each followed by a line feed, so that an
@@ -213,6 +217,10 @@ TfrmTemplateResults::TfrmTemplateResults(DialogSeam& dialogs, QWidget* parent)
     if (shown) WidenForPlots();
   });
   connect(plotDock_, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+    // The width the user left it at, kept for when it shows again.
+    if (!visible && placed_ && DockedBeside()) {
+      plotDockWidth_ = std::clamp(plotDock_->width(), kLeastPlotDockWidth, kMostPlotDockWidth);
+    }
     if (!visible && plotDock_->isHidden() && isVisible()) plotsHiddenByUser_ = true;
   });
 
@@ -403,6 +411,22 @@ void TfrmTemplateResults::PrintLines(const QString& text, bool withPlots) {
   }
 }
 
+bool TfrmTemplateResults::DockedBeside() const {
+  return !plotDock_->isFloating() && dockWidgetArea(plotDock_) == Qt::RightDockWidgetArea;
+}
+
+int TfrmTemplateResults::PlotPanelWidth() const {
+  if (placed_ && plotDock_->isVisibleTo(this) && DockedBeside()) {
+    return std::clamp(plotDock_->width(), kLeastPlotDockWidth, kMostPlotDockWidth);
+  }
+  return plotDockWidth_;
+}
+
+void TfrmTemplateResults::SetPlotPanelWidth(int width) {
+  plotDockWidth_ = std::clamp(width, kLeastPlotDockWidth, kMostPlotDockWidth);
+  if (PlotsShown()) WidenForPlots();
+}
+
 bool TfrmTemplateResults::PlotsShown() const {
   return !plotDock_->isHidden();
 }
@@ -430,7 +454,7 @@ int TfrmTemplateResults::PlotDockExtent(bool evenIfHidden) const {
       dockWidgetArea(plotDock_) != Qt::RightDockWidgetArea) {
     return 0;
   }
-  return kPlotDockWidth + style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent, nullptr, this);
+  return plotDockWidth_ + style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent, nullptr, this);
 }
 
 void TfrmTemplateResults::WidenForPlots() {
@@ -462,14 +486,14 @@ void TfrmTemplateResults::WidenForPlots() {
   }
   resize(wanted, height());
   // Where even so the screen is too narrow, the report keeps two thirds.
-  const int room = wanted - kClientWidth - (extent - kPlotDockWidth);
-  resizeDocks({plotDock_}, {room >= kPlotDockWidth ? kPlotDockWidth : std::max(room, wanted / 3)},
+  const int room = wanted - kClientWidth - (extent - plotDockWidth_);
+  resizeDocks({plotDock_}, {room >= plotDockWidth_ ? plotDockWidth_ : std::max(room, wanted / 3)},
               Qt::Horizontal);
   // The dock's frame and title are the style's: the report's width as laid
   // out is corrected to the preferred one where the panel can give the room.
   layout()->activate();
   const int over = centralWidget()->width() - kClientWidth;
-  if (room >= kPlotDockWidth && over != 0) {
+  if (room >= plotDockWidth_ && over != 0) {
     resizeDocks({plotDock_}, {plotDock_->width() + over}, Qt::Horizontal);
   }
   KeepOnScreen(*this);

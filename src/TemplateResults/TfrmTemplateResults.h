@@ -75,6 +75,10 @@ class TfrmTemplateResults : public QMainWindow {
   PlotPanel& Plots() { return *plotPanel_; }
   bool PlotsShown() const;
   void ShowPlots(bool shown);
+  // The docked panel's width beside the report: as the user left it (or as
+  // last set), kept while the panel is hidden; 430 pixels at first.
+  int PlotPanelWidth() const;
+  void SetPlotPanelWidth(int width);
 
  signals:
   // The memo's text has changed (a report added, an edit, Clear Results).
@@ -99,6 +103,8 @@ class TfrmTemplateResults : public QMainWindow {
   void PrintLines(const QString& text, bool withPlots = false);
   void PlotsAdded();
   void WidenForPlots();
+  // Whether the panel is docked to the right of the report (shown or not).
+  bool DockedBeside() const;
   // The room the docked panel takes beside the report (0 when it is not there).
   int PlotDockExtent(bool evenIfHidden = false) const;
   // Save Output's dialog and write; true once the file is written.
@@ -121,6 +127,7 @@ class TfrmTemplateResults : public QMainWindow {
   QAction* mnuShowPlots_ = nullptr;
   QAction* mnuSavePlot_ = nullptr;
   bool plotsHiddenByUser_ = false;
+  int plotDockWidth_ = 430;  // the panel's width beside the report (PlotPanelWidth)
   QAction* mnuPrintSelection_ = nullptr;
   QAction* actSaveOutput_ = nullptr;  // Ctrl+S
   bool placed_ = false;
