@@ -987,12 +987,7 @@ void TfrmTemplate::EngineRunEnded() {
   if (written) viewer_->ShowLineAtTop(firstNewLine);
   if (written && run->outcome->result().plot) {
     Analysis& a = run->outcome->result();
-    viewer_->Plots().AddPlots(QStringLiteral("Analysis %1: %2")
-                                  .arg(viewer_->Plots().Count() + 1)
-                                  .arg(a.fromSummary && a.dataFileName.empty()
-                                           ? QStringLiteral("summary statistics entered")
-                                           : QString::fromStdString(a.dataFileName)),
-                              std::move(*a.plot));
+    viewer_->Plots().AddPlots(a, std::move(*a.plot));  // named by its run, file and prior
   }
   emit computeEnded(written);
 }
