@@ -110,6 +110,9 @@ TfrmTemplateResults::TfrmTemplateResults(DialogSeam& dialogs, QWidget* parent)
   mnuPrintSelection_ = File1_->addAction(QStringLiteral("Print &Selection"), this,
                                          &TfrmTemplateResults::mnuPrintSelectionClick);
   mnuPrintSelection_->setObjectName(QStringLiteral("mnuPrintSelection"));
+  mnuPrintPreview_ = File1_->addAction(QStringLiteral("Print Pre&view..."), this,
+                                       &TfrmTemplateResults::mnuPrintPreviewClick);
+  mnuPrintPreview_->setObjectName(QStringLiteral("mnuPrintPreview"));
 
   auto* client = new QWidget(this);
   client->setObjectName(QStringLiteral("clientArea"));
@@ -385,11 +388,31 @@ void TfrmTemplateResults::mnuPrintSelectionClick() {
   PrintLines(selected + QStringLiteral("\n"));
 }
 
+void TfrmTemplateResults::mnuPrintPreviewClick() {
+  if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+  printer_->setDocName(QStringLiteral("Quorvane results"));
+  const QString text = WholeText() + QStringLiteral("\r\n");
+  dialogs_.ShowPrintPreview(this, *printer_, [this, text](QPrinter& printer) {
+    QString error;
+    if (!PaintPages(printer, text, true, error)) {
+      dialogs_.ShowMessage(this, MessageKind::Error, error);
+    }
+  });
+}
+
 void TfrmTemplateResults::PrintLines(const QString& text, bool withPlots) {
   if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
   printer_->setDocName(QStringLiteral("Quorvane results"));
   if (!dialogs_.SetUpPrinter(this, *printer_)) return;
-  // After the text, the plots of each analysis, both on one page with the
+  QString error;
+  if (!PaintPages(*printer_, text, withPlots, error)) {
+    dialogs_.ShowMessage(this, MessageKind::Error, error);
+  }
+}
+
+bool TfrmTemplateResults::PaintPages(QPrinter& printer, const QString& text, bool withPlots,
+                                     QString& error) {
+  // After the text, the plots of each analysis, on one page with the
   // analysis's name above them.
   std::vector<PrintedPage> plotPages;
   for (int i = 0; withPlots && i < plotPanel_->Count(); ++i) {
@@ -405,10 +428,7 @@ void TfrmTemplateResults::PrintLines(const QString& text, bool withPlots) {
                      plotPanel_->PlotAt(i));
     });
   }
-  QString error;
-  if (!PrintText(*printer_, text, error, plotPages)) {
-    dialogs_.ShowMessage(this, MessageKind::Error, error);
-  }
+  return PrintText(printer, text, error, plotPages);
 }
 
 bool TfrmTemplateResults::DockedBeside() const {

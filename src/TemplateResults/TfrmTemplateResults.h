@@ -91,6 +91,9 @@ class TfrmTemplateResults : public QMainWindow {
   void cmdExitClick();
   void mnuPrintClick();
   void mnuPrintSelectionClick();
+  // "Print Preview...": the pages Print All prints, in the preview dialog
+  // (printed from there as Print All prints them).
+  void mnuPrintPreviewClick();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -101,6 +104,9 @@ class TfrmTemplateResults : public QMainWindow {
   void FormCreate();
   void FormShow();
   void PrintLines(const QString& text, bool withPlots = false);
+  // Paints text (and each analysis's plots) on printer; false with the
+  // message in error when the printer could not be started.
+  bool PaintPages(QPrinter& printer, const QString& text, bool withPlots, QString& error);
   void PlotsAdded();
   void WidenForPlots();
   // Whether the panel is docked to the right of the report (shown or not).
@@ -129,6 +135,7 @@ class TfrmTemplateResults : public QMainWindow {
   bool plotsHiddenByUser_ = false;
   int plotDockWidth_ = 430;  // the panel's width beside the report (PlotPanelWidth)
   QAction* mnuPrintSelection_ = nullptr;
+  QAction* mnuPrintPreview_ = nullptr;
   QAction* actSaveOutput_ = nullptr;  // Ctrl+S
   bool placed_ = false;
   bool framed_ = false;  // kept on the screen at the first activation (frame known)

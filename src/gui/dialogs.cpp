@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPrintDialog>
+#include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 
@@ -169,6 +170,17 @@ bool QtDialogs::SetUpPrinter(QWidget* parent, QPrinter& printer) {
   QPrintDialog dialog(&printer, parent);
   dialog.setObjectName(QStringLiteral("printDialog"));
   return dialog.exec() == QDialog::Accepted;
+}
+
+void QtDialogs::ShowPrintPreview(QWidget* parent, QPrinter& printer,
+                                 const std::function<void(QPrinter&)>& paint) {
+  ArrowWhileModal arrow;
+  QPrintPreviewDialog dialog(&printer, parent);
+  dialog.setObjectName(QStringLiteral("printPreview"));
+  dialog.setWindowTitle(QStringLiteral("Print Preview"));
+  QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
+                   [&paint](QPrinter* target) { paint(*target); });
+  dialog.exec();
 }
 
 void QtDialogs::TerminateApplication() {

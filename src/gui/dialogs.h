@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 #include "TemplateForm/worksheet/compute_host.h"
@@ -53,6 +54,10 @@ class DialogSeam {
   // The print dialog for one print command: sets up printer (a real printer
   // or a PDF file); false when cancelled.
   virtual bool SetUpPrinter(QWidget* parent, QPrinter& printer) = 0;
+  // The print preview of what paint prints on printer (paint is called for
+  // the preview and again when it is printed from there).
+  virtual void ShowPrintPreview(QWidget* parent, QPrinter& printer,
+                                const std::function<void(QPrinter&)>& paint) = 0;
   // Ends the program (the event loop returns).
   virtual void TerminateApplication() = 0;
   // True once TerminateApplication has been called: windows then close
@@ -71,6 +76,8 @@ class QtDialogs : public DialogSeam {
   std::optional<QString> ChooseOpenFile(QWidget* parent, const OpenFileRequest& request) override;
   std::optional<QString> ChooseSaveFile(QWidget* parent, const SaveFileRequest& request) override;
   bool SetUpPrinter(QWidget* parent, QPrinter& printer) override;
+  void ShowPrintPreview(QWidget* parent, QPrinter& printer,
+                        const std::function<void(QPrinter&)>& paint) override;
   void TerminateApplication() override;
   bool Terminating() const override { return terminating_; }
 

@@ -5,6 +5,7 @@
 
 #include <QPrinter>
 #include <QString>
+#include <QTemporaryDir>
 #include <deque>
 #include <optional>
 #include <vector>
@@ -43,6 +44,10 @@ class ScriptedDialogs : public DialogSeam {
   // Answers to the Save, Discard, Cancel question, used in order; when none
   // is left, Cancel.
   std::deque<UnsavedChoice> unsavedAnswers;
+  // PDF files each print preview is painted into, used in order; when none
+  // is left, the preview is painted into a PDF file of its own that is not kept.
+  std::deque<QString> previewAnswers;
+  int previews = 0;  // print previews shown
   // PDF files the print dialog chooses, used in order; when none is left, cancelled.
   std::deque<QString> pdfAnswers;
 
@@ -90,6 +95,23 @@ class ScriptedDialogs : public DialogSeam {
     printer.setOutputFileName(pdfAnswers.front());
     pdfAnswers.pop_front();
     return true;
+  }
+  void ShowPrintPreview(QWidget* /*parent*/, QPrinter& printer,
+                        const std::function<void(QPrinter&)>& paint) override {
+    ++previews;
+    QString file;
+    if (!previewAnswers.empty()) {
+      file = previewAnswers.front();
+      previewAnswers.pop_front();
+    }
+    QTemporaryDir scratch;
+    if (file.isEmpty()) file = scratch.filePath(QStringLiteral("preview.pdf"));
+    // The preview's own printer: the printer's page layout, into a PDF file.
+    QPrinter preview(QPrinter::HighResolution);
+    preview.setPageLayout(printer.pageLayout());
+    preview.setOutputFormat(QPrinter::PdfFormat);
+    preview.setOutputFileName(file);
+    paint(preview);
   }
   void TerminateApplication() override { ++terminations; }
   bool Terminating() const override { return terminations > 0; }

@@ -9,6 +9,10 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPainter>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -200,6 +204,28 @@ TEST(DialogsTest, TheUnsavedResultsQuestionHasSaveDiscardAndCancel) {
     EXPECT_EQ(shown, kSaveBeforeExitQuestion);
     EXPECT_EQ(buttons, 3);
   }
+}
+
+TEST(DialogsTest, PrintPreviewShowsThePagesPaintedAndPrintsNothingWhenClosed) {
+  QtDialogs dialogs;
+  QPrinter printer(QPrinter::HighResolution);
+  int paintedPages = 0;
+  int shownPages = -1;
+  AnswerNextDialog<QPrintPreviewDialog>([&](QPrintPreviewDialog& dialog) {
+    auto* view = dialog.findChild<QPrintPreviewWidget*>();
+    if (view != nullptr) shownPages = view->pageCount();
+    dialog.reject();
+  });
+  dialogs.ShowPrintPreview(nullptr, printer, [&](QPrinter& target) {
+    QPainter painter(&target);
+    for (int page = 0; page < 3; ++page) {
+      if (page > 0) target.newPage();
+      painter.drawText(QPointF(10, 10), QStringLiteral("page %1").arg(page + 1));
+    }
+    paintedPages = 3;
+  });
+  EXPECT_EQ(paintedPages, 3);
+  EXPECT_EQ(shownPages, 3);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The results viewer: layout, Save Output's exact bytes and its dialog,
 // Clear Results, Print All and Print Selection (to PDF files read back with
 // pdftotext), and Exit.
+#include <QDate>
 #include <QFile>
 #include <QKeySequence>
 #include <QMenu>
@@ -198,13 +199,39 @@ TEST_F(ResultsViewerTest, PrintAllToPdfHoldsTheWholeTextInOrderOverSeveralPages)
   EXPECT_EQ(dialogs_.printJobs, 1);
   ASSERT_TRUE(QFile::exists(pdf));
 
-  const QString text = PdfText(pdf);
+  const QString text = WithoutPageFooters(PdfText(pdf));
   EXPECT_TRUE(WithoutBlanks(text).contains(WithoutBlanks(lines.join(QLatin1Char('\n')))));
   EXPECT_TRUE(text.contains(" Two-tailed probability = 0.04000"));
   // The wide line is continued on the next printed line, not cut.
   EXPECT_FALSE(text.contains(wide.trimmed()));
   EXPECT_TRUE(text.contains("wwwEND"));
   EXPECT_GE(PdfPages(pdf), 2);
+  EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+TEST_F(ResultsViewerTest, PrintPreviewShowsThePagesPrintAllPrintsEachWithItsFooter) {
+  QStringList lines = kSample;
+  for (int i = 1; i <= 150; ++i) lines << QStringLiteral(" line %1 of the long report").arg(i);
+  AddLines(lines);
+  const QString preview = ScratchFile("preview.pdf");
+  dialogs_.previewAnswers = {preview};
+  Menu("mnuPrintPreview")->trigger();
+  EXPECT_EQ(dialogs_.previews, 1);
+  EXPECT_EQ(dialogs_.printJobs, 0);  // nothing printed yet
+  ASSERT_TRUE(QFile::exists(preview));
+  const QString all = ScratchFile("all.pdf");
+  dialogs_.pdfAnswers = {all};
+  Menu("mnuPrint")->trigger();
+  const QString shown = PdfText(preview);
+  EXPECT_EQ(shown, PdfText(all));
+  const int pages = PdfPages(preview);
+  ASSERT_GE(pages, 2);
+  const QStringList pageTexts = shown.split(QLatin1Char('\f'));
+  for (int i = 0; i < pages; ++i) {
+    EXPECT_TRUE(WithoutBlanks(pageTexts.value(i))
+                    .contains(WithoutBlanks(PageFooter(i + 1, pages, QDate::currentDate()))))
+        << i;
+  }
   EXPECT_TRUE(dialogs_.messages.empty());
 }
 
@@ -219,7 +246,9 @@ TEST_F(ResultsViewerTest, PrintSelectionPrintsOnlyTheSelectedText) {
   Menu("mnuPrintSelection")->trigger();
   ASSERT_TRUE(QFile::exists(pdf));
   const QString text = PdfText(pdf);
-  EXPECT_EQ(WithoutBlanks(text), WithoutBlanks(kSample.mid(1, 3).join(QLatin1Char('\n'))));
+  EXPECT_EQ(WithoutBlanks(WithoutPageFooters(text)),
+            WithoutBlanks(kSample.mid(1, 3).join(QLatin1Char('\n'))));
+  EXPECT_TRUE(text.contains("Page 1 of 1")) << text.toStdString();
   EXPECT_EQ(PdfPages(pdf), 1);
 }
 
