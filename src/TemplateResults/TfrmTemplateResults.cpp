@@ -22,6 +22,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -213,6 +214,16 @@ TfrmTemplateResults::TfrmTemplateResults(DialogSeam& dialogs, QWidget* parent)
   mnuSavePlot_->setEnabled(false);
   connect(plotPanel_, &PlotPanel::selectionChanged, mnuSavePlot_, &QAction::setEnabled);
   connect(plotPanel_, &PlotPanel::plotsAdded, this, &TfrmTemplateResults::PlotsAdded);
+  // Floating, the panel is a window of its own with the window manager's
+  // frame (Qt's floating docks have none on X11), and a menu entry docks it
+  // again.
+  mnuDockPlots_ = plotsMenu->addAction(QStringLiteral("&Dock Beside the Report"), this, [this] {
+    plotDock_->setFloating(false);
+    WidenForPlots();
+  });
+  mnuDockPlots_->setObjectName(QStringLiteral("mnuDockPlots"));
+  mnuDockPlots_->setEnabled(false);
+  connect(plotDock_, &QDockWidget::topLevelChanged, this, &TfrmTemplateResults::FramePlotsWindow);
   // The menu (or the panel's close button) is the user's choice, kept for
   // the next analyses.
   connect(mnuShowPlots_, &QAction::triggered, this, [this](bool shown) {
@@ -429,6 +440,29 @@ bool TfrmTemplateResults::PaintPages(QPrinter& printer, const QString& text, boo
     });
   }
   return PrintText(printer, text, error, plotPages);
+}
+
+void TfrmTemplateResults::FramePlotsWindow(bool floating) {
+  mnuDockPlots_->setEnabled(floating);
+  if (!floating) {
+    if (QWidget* empty = plotDock_->titleBarWidget()) {
+      plotDock_->setTitleBarWidget(nullptr);
+      empty->deleteLater();
+    }
+    return;
+  }
+  if (plotDock_->windowType() == Qt::Window) return;
+  const QRect place = plotDock_->geometry();
+  const bool shown = plotDock_->isVisible();
+  // The window manager's title bar instead of the dock's own.
+  if (plotDock_->titleBarWidget() == nullptr) plotDock_->setTitleBarWidget(new QWidget(plotDock_));
+  plotDock_->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                            Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+  plotDock_->setWindowTitle(QStringLiteral("Plots"));
+  FitOnScreen(*plotDock_, place.size());
+  if (shown) plotDock_->show();
+  // Once the window manager has framed it, its frame is kept on the screen.
+  QTimer::singleShot(250, plotDock_, [dock = plotDock_] { KeepOnScreen(*dock); });
 }
 
 bool TfrmTemplateResults::DockedBeside() const {

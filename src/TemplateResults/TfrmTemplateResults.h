@@ -109,6 +109,9 @@ class TfrmTemplateResults : public QMainWindow {
   bool PaintPages(QPrinter& printer, const QString& text, bool withPlots, QString& error);
   void PlotsAdded();
   void WidenForPlots();
+  // Gives the floating panel the window manager's frame (or, docked again,
+  // the dock's own title bar back).
+  void FramePlotsWindow(bool floating);
   // Whether the panel is docked to the right of the report (shown or not).
   bool DockedBeside() const;
   // The room the docked panel takes beside the report (0 when it is not there).
@@ -132,6 +135,7 @@ class TfrmTemplateResults : public QMainWindow {
   QDockWidget* plotDock_ = nullptr;
   QAction* mnuShowPlots_ = nullptr;
   QAction* mnuSavePlot_ = nullptr;
+  QAction* mnuDockPlots_ = nullptr;
   bool plotsHiddenByUser_ = false;
   int plotDockWidth_ = 430;  // the panel's width beside the report (PlotPanelWidth)
   QAction* mnuPrintSelection_ = nullptr;

@@ -90,6 +90,26 @@ TEST_F(PlotPanelTest, TheDockedPanelOpensWideEnoughToRead) {
   EXPECT_FALSE(scroller->verticalScrollBar()->isVisible());
 }
 
+TEST_F(PlotPanelTest, FloatedThePanelIsAFramedWindowAndTheMenuDocksItAgain) {
+  ASSERT_TRUE(Run());
+  ASSERT_TRUE(viewer_->PlotsShown());
+  QAction* dockAgain = Action("mnuDockPlots");
+  EXPECT_FALSE(dockAgain->isEnabled());
+  Dock()->setFloating(true);
+  ASSERT_TRUE(WaitUntil([&] { return Dock()->isVisible(); }, 2000));
+  EXPECT_EQ(Dock()->windowType(), Qt::Window);
+  EXPECT_TRUE(Dock()->windowFlags().testFlag(Qt::WindowCloseButtonHint));
+  EXPECT_NE(Dock()->titleBarWidget(), nullptr);  // the window manager's title instead
+  EXPECT_TRUE(dockAgain->isEnabled());
+  dockAgain->trigger();
+  EXPECT_FALSE(Dock()->isFloating());
+  EXPECT_EQ(viewer_->dockWidgetArea(Dock()), Qt::RightDockWidgetArea);
+  EXPECT_EQ(Dock()->titleBarWidget(), nullptr);
+  EXPECT_FALSE(dockAgain->isEnabled());
+  EXPECT_TRUE(viewer_->PlotsShown());
+  EXPECT_EQ(viewer_->centralWidget()->size(), QSize(792, 554));
+}
+
 TEST_F(PlotPanelTest, TheListTellsTheRunsApartByNumberFileAndPrior) {
   ASSERT_TRUE(Run());
   Find<QRadioButton>(worksheet_.get(), "Prior_Radio_1")->click();  // standard theory

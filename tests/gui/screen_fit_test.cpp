@@ -3,6 +3,7 @@
 // of the tests' faces: each window's frame, and every button, field and text
 // area in it, lie on the screen.
 #include <QAbstractButton>
+#include <QAction>
 #include <QGroupBox>
 #include <QLayout>
 #include <QMenuBar>
@@ -111,6 +112,16 @@ TEST_P(ScreenFitTest, BothWindowsAndEveryControlLieOnTheScreen) {
     EXPECT_EQ(plots->window(), viewer_.get());
   } else if (scale == 2.0) {
     EXPECT_NE(plots->window(), viewer_.get());
+  }
+  if (plots->window() != viewer_.get()) {
+    // A window of its own with the window manager's frame (not a frameless
+    // tool window), which the Plots menu docks again.
+    EXPECT_EQ(plots->window()->windowType(), Qt::Window);
+    EXPECT_FALSE(plots->window()->windowFlags().testFlag(Qt::FramelessWindowHint));
+    EXPECT_TRUE(plots->window()->windowFlags().testFlag(Qt::WindowTitleHint));
+    QAction* dock = viewer_->findChild<QAction*>("mnuDockPlots");
+    ASSERT_NE(dock, nullptr);
+    EXPECT_TRUE(dock->isEnabled());
   }
 
   Find<QPushButton>(viewer_.get(), "cmdReturn")->click();
