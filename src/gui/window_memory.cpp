@@ -2,42 +2,11 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QWidget>
-#include <algorithm>
+
+#include "gui/window_placement.h"
 
 namespace quorvane {
-
-namespace {
-
-QMargins KnownFrame(const QWidget& window) {
-  const QRect frame = window.frameGeometry();
-  const QRect client = window.geometry();
-  const QMargins known(client.left() - frame.left(), client.top() - frame.top(),
-                       frame.right() - client.right(), frame.bottom() - client.bottom());
-  // Before the window manager has framed it: room for a usual title bar and border.
-  if (known.isNull() && !window.windowFlags().testFlag(Qt::FramelessWindowHint)) {
-    return QMargins(8, 40, 8, 8);
-  }
-  return known;
-}
-
-}  // namespace
-
-QRect RestoredClientGeometry(const QRect& area, const QMargins& frame, const QRect& remembered,
-                             const QSize& minimum) {
-  const QSize room = area.size().shrunkBy(frame);
-  const QSize client = remembered.size().boundedTo(room).expandedTo(minimum);
-  const QSize outer = client.grownBy(frame);
-  const int left = remembered.left() - frame.left();
-  const int top = remembered.top() - frame.top();
-  const int x =
-      std::clamp(left, area.left(), std::max(area.left(), area.right() + 1 - outer.width()));
-  const int y =
-      std::clamp(top, area.top(), std::max(area.top(), area.bottom() + 1 - outer.height()));
-  return QRect(QPoint(x + frame.left(), y + frame.top()), client);
-}
 
 WindowMemory::WindowMemory() : settings_(std::make_unique<QSettings>()) {
   connect(qApp, &QCoreApplication::aboutToQuit, this, &WindowMemory::Save);
@@ -89,17 +58,7 @@ bool WindowMemory::eventFilter(QObject* watched, QEvent* event) {
 
 void WindowMemory::Restore(Tracked& t) {
   const QRect remembered = settings_->value(t.key + QStringLiteral("/geometry")).toRect();
-  if (!remembered.isValid()) return;
-  QWidget& w = *t.window;
-  const QScreen* screen = QGuiApplication::screenAt(remembered.center());
-  if (screen == nullptr)
-    screen = w.screen() != nullptr ? w.screen() : QGuiApplication::primaryScreen();
-  if (screen == nullptr) return;
-  const QMargins frame = KnownFrame(w);
-  const QRect client =
-      RestoredClientGeometry(screen->availableGeometry(), frame, remembered, w.minimumSize());
-  w.resize(client.size());
-  w.move(client.topLeft() - QPoint(frame.left(), frame.top()));
+  if (remembered.isValid()) PlaceRemembered(*t.window, remembered);
 }
 
 void WindowMemory::Save() {

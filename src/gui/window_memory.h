@@ -1,15 +1,13 @@
 // Window sizes and positions, and the results viewer's plot panel width,
 // remembered between runs in the user's settings (QSettings under the
 // organisation and application names the program sets). A restored window
-// still fits the screen it opens on: a position from a larger or a lost
-// screen is moved, and a size shrunk, into its available area.
+// still fits the screen it opens on (PlaceRemembered in window_placement.h): a
+// position from a larger or a lost screen is moved, and a size shrunk, into
+// its available area.
 #pragma once
 
-#include <QMargins>
 #include <QObject>
-#include <QRect>
 #include <QSettings>
-#include <QSize>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -18,13 +16,6 @@
 class QWidget;
 
 namespace quorvane {
-
-// Where a remembered window goes: its client area of the remembered size
-// (shrunk to what the area holds with the frame, never below minimum) at the
-// remembered place, moved as little as needed to bring the frame into the
-// area (where even the least size does not fit, its top left at the area's).
-QRect RestoredClientGeometry(const QRect& area, const QMargins& frame, const QRect& remembered,
-                             const QSize& minimum);
 
 class WindowMemory : public QObject {
  public:

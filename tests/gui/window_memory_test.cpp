@@ -6,6 +6,7 @@
 #include <QSettings>
 
 #include "gui/window_memory.h"
+#include "gui/window_placement.h"
 #include "gui_fixture.h"
 
 namespace quorvane::testing {
