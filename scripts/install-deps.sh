@@ -10,6 +10,7 @@ packages=(
   libboost-math-dev  # the deficit tests' Student t and non-central t distributions
   qt6-base-dev libqt6printsupport6 qt6-charts-dev qt6-svg-dev libgl-dev libpng-dev
   poppler-utils xvfb xauth
+  openbox  # a window manager for the screenshots with window frames (scripts/screenshots.sh)
   # The windows' faces: Liberation for the program; the desktop tests also run
   # with the other common sans-serif faces of Linux desktops.
   fonts-liberation fonts-dejavu-core fonts-noto-core fonts-cantarell

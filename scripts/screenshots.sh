@@ -23,3 +23,32 @@ QT_QPA_PLATFORM=$screen "$build/src/gui/quorvane-screenshots" "${face[@]}" docs 
 QT_QPA_PLATFORM=$screen QT_SCALE_FACTOR=2 "$build/src/gui/quorvane-screenshots" "${face[@]}" \
   --on-screen docs/worksheet-on-screen-200.png docs/results-viewer-on-screen-200.png \
   "${example[@]}"
+# On a real display with a window manager (Xvfb and openbox, 1280 x 900), frames
+# and all: docs/results-viewer-deficit-plots.png, the results viewer with the
+# example's report and its four plots (the deficit tests on), at 100%;
+# docs/results-viewer-plots-on-screen-200.png, the plots window at 200%;
+# docs/print-preview.png and docs/about-box.png. Skipped where Xvfb or openbox
+# is missing (apt-get install xvfb openbox).
+if command -v Xvfb > /dev/null && command -v openbox > /dev/null; then
+  display=:$((90 + RANDOM % 9))
+  Xvfb "$display" -screen 0 1280x900x24 > /dev/null 2>&1 &
+  xvfb=$!
+  sleep 1
+  DISPLAY=$display openbox > /dev/null 2>&1 &
+  wm=$!
+  sleep 1
+  scratch=$(mktemp -d)
+  for scale in 1 2; do
+    DISPLAY=$display QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR=$scale \
+      "$build/src/gui/quorvane-screenshots" "${face[@]}" --desktop "$scratch/viewer-$scale.png" \
+      "$scratch/preview-$scale.png" "$scratch/about-$scale.png" "${example[@]}"
+  done
+  kill "$wm" "$xvfb"
+  cp "$scratch/viewer-1.png" docs/results-viewer-deficit-plots.png
+  cp "$scratch/viewer-2.png" docs/results-viewer-plots-on-screen-200.png
+  cp "$scratch/preview-1.png" docs/print-preview.png
+  cp "$scratch/about-1.png" docs/about-box.png
+  rm -r "$scratch"
+else
+  echo "screenshots.sh: Xvfb and openbox are needed for the pictures with window frames" >&2
+fi

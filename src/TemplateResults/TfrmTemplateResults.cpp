@@ -22,6 +22,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -29,6 +30,7 @@
 #include "file_io/safe_file.h"
 #include "gui/dialogs.h"
 #include "gui/fonts.h"
+#include "gui/help_menu.h"
 #include "gui/layout_button.h"
 #include "gui/plots/plot_render.h"
 #include "gui/text_printing.h"
@@ -45,6 +47,10 @@ const QSize kButtonSize(161, 37);
 // fill about the report's height; with the report at its preferred width the
 // window still fits a 1280-pixel-wide screen.
 constexpr int kPlotDockWidth = 430;
+// The least and most width the user's choice of the panel's width is kept
+// within (a remembered width from a larger screen is fitted again there).
+constexpr int kLeastPlotDockWidth = 200;
+constexpr int kMostPlotDockWidth = 1600;
 
 // memoResults seen as the append-only list of lines the report is written to.
 // The memo's text is kept as lines each followed by a line feed, so that an
@@ -105,6 +111,9 @@ TfrmTemplateResults::TfrmTemplateResults(DialogSeam& dialogs, QWidget* parent)
   mnuPrintSelection_ = File1_->addAction(QStringLiteral("Print &Selection"), this,
                                          &TfrmTemplateResults::mnuPrintSelectionClick);
   mnuPrintSelection_->setObjectName(QStringLiteral("mnuPrintSelection"));
+  mnuPrintPreview_ = File1_->addAction(QStringLiteral("Print Pre&view..."), this,
+                                       &TfrmTemplateResults::mnuPrintPreviewClick);
+  mnuPrintPreview_->setObjectName(QStringLiteral("mnuPrintPreview"));
 
   auto* client = new QWidget(this);
   client->setObjectName(QStringLiteral("clientArea"));
@@ -205,6 +214,16 @@ TfrmTemplateResults::TfrmTemplateResults(DialogSeam& dialogs, QWidget* parent)
   mnuSavePlot_->setEnabled(false);
   connect(plotPanel_, &PlotPanel::selectionChanged, mnuSavePlot_, &QAction::setEnabled);
   connect(plotPanel_, &PlotPanel::plotsAdded, this, &TfrmTemplateResults::PlotsAdded);
+  // Floating, the panel is a window of its own with the window manager's
+  // frame (Qt's floating docks have none on X11), and a menu entry docks it
+  // again.
+  mnuDockPlots_ = plotsMenu->addAction(QStringLiteral("&Dock Beside the Report"), this, [this] {
+    plotDock_->setFloating(false);
+    WidenForPlots();
+  });
+  mnuDockPlots_->setObjectName(QStringLiteral("mnuDockPlots"));
+  mnuDockPlots_->setEnabled(false);
+  connect(plotDock_, &QDockWidget::topLevelChanged, this, &TfrmTemplateResults::FramePlotsWindow);
   // The menu (or the panel's close button) is the user's choice, kept for
   // the next analyses.
   connect(mnuShowPlots_, &QAction::triggered, this, [this](bool shown) {
@@ -212,8 +231,14 @@ TfrmTemplateResults::TfrmTemplateResults(DialogSeam& dialogs, QWidget* parent)
     if (shown) WidenForPlots();
   });
   connect(plotDock_, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+    // The width the user left it at, kept for when it shows again.
+    if (!visible && placed_ && DockedBeside()) {
+      plotDockWidth_ = std::clamp(plotDock_->width(), kLeastPlotDockWidth, kMostPlotDockWidth);
+    }
     if (!visible && plotDock_->isHidden() && isVisible()) plotsHiddenByUser_ = true;
   });
+
+  AddHelpMenu(*this, *menuBar(), dialogs_, [this] { return helpText_ ? helpText_() : QString(); });
 
   sink_ = std::make_unique<MemoSink>(memoResults_);
   resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
@@ -264,6 +289,21 @@ bool TfrmTemplateResults::MayDiscardResults(QWidget* parent) {
                           MessageButton::No) == MessageButton::Yes;
 }
 
+bool TfrmTemplateResults::ConfirmExitProgram(QWidget* parent) {
+  if (!HoldsUnsavedResults()) return ConfirmExit(dialogs_, parent);
+  switch (dialogs_.AskSaveDiscardCancel(parent, QString::fromLatin1(kSaveBeforeExitQuestion))) {
+    case UnsavedChoice::Save:
+      if (!SaveOutput()) return false;
+      break;
+    case UnsavedChoice::Discard:
+      break;
+    case UnsavedChoice::Cancel:
+      return false;
+  }
+  dialogs_.TerminateApplication();
+  return true;
+}
+
 void TfrmTemplateResults::FormCreate() {
   memoResults_->clear();
 }
@@ -296,15 +336,11 @@ void TfrmTemplateResults::changeEvent(QEvent* event) {
 }
 
 void TfrmTemplateResults::closeEvent(QCloseEvent* event) {
-  if (dialogs_.Terminating() || ConfirmLeaving()) {
+  if (dialogs_.Terminating() || ConfirmExitProgram(this)) {
     event->accept();
   } else {
     event->ignore();
   }
-}
-
-bool TfrmTemplateResults::ConfirmLeaving() {
-  return MayDiscardResults(this) && ConfirmExit(dialogs_, this);
 }
 
 void TfrmTemplateResults::cmdReturnClick() {
@@ -320,14 +356,18 @@ void TfrmTemplateResults::cmdClearResultsClick() {
 }
 
 void TfrmTemplateResults::cmdExitClick() {
-  ConfirmLeaving();
+  ConfirmExitProgram(this);
 }
 
 void TfrmTemplateResults::cmdSaveOutputClick() {
+  SaveOutput();
+}
+
+bool TfrmTemplateResults::SaveOutput() {
   SaveFileRequest request;
   request.proposedName = saveName_;
   const std::optional<QString> chosen = dialogs_.ChooseSaveFile(this, request);
-  if (!chosen || chosen->trimmed().isEmpty()) return;
+  if (!chosen || chosen->trimmed().isEmpty()) return false;
   saveName_ = *chosen;
 
   // Through the safe writer: a failed or full-disk write leaves an earlier
@@ -337,9 +377,10 @@ void TfrmTemplateResults::cmdSaveOutputClick() {
     dialogs_.ShowMessage(this, MessageKind::Error,
                          QStringLiteral("The file \"%1\" could not be written: %2")
                              .arg(QDir::toNativeSeparators(*chosen), QString::fromStdString(*why)));
-    return;
+    return false;
   }
   memoResults_->document()->setModified(false);  // saved as it stands
+  return true;
 }
 
 void TfrmTemplateResults::mnuPrintClick() {
@@ -358,11 +399,31 @@ void TfrmTemplateResults::mnuPrintSelectionClick() {
   PrintLines(selected + QStringLiteral("\n"));
 }
 
+void TfrmTemplateResults::mnuPrintPreviewClick() {
+  if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+  printer_->setDocName(QStringLiteral("Quorvane results"));
+  const QString text = WholeText() + QStringLiteral("\r\n");
+  dialogs_.ShowPrintPreview(this, *printer_, [this, text](QPrinter& printer) {
+    QString error;
+    if (!PaintPages(printer, text, true, error)) {
+      dialogs_.ShowMessage(this, MessageKind::Error, error);
+    }
+  });
+}
+
 void TfrmTemplateResults::PrintLines(const QString& text, bool withPlots) {
   if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
   printer_->setDocName(QStringLiteral("Quorvane results"));
   if (!dialogs_.SetUpPrinter(this, *printer_)) return;
-  // After the text, the plots of each analysis, both on one page with the
+  QString error;
+  if (!PaintPages(*printer_, text, withPlots, error)) {
+    dialogs_.ShowMessage(this, MessageKind::Error, error);
+  }
+}
+
+bool TfrmTemplateResults::PaintPages(QPrinter& printer, const QString& text, bool withPlots,
+                                     QString& error) {
+  // After the text, the plots of each analysis, on one page with the
   // analysis's name above them.
   std::vector<PrintedPage> plotPages;
   for (int i = 0; withPlots && i < plotPanel_->Count(); ++i) {
@@ -378,10 +439,46 @@ void TfrmTemplateResults::PrintLines(const QString& text, bool withPlots) {
                      plotPanel_->PlotAt(i));
     });
   }
-  QString error;
-  if (!PrintText(*printer_, text, error, plotPages)) {
-    dialogs_.ShowMessage(this, MessageKind::Error, error);
+  return PrintText(printer, text, error, plotPages);
+}
+
+void TfrmTemplateResults::FramePlotsWindow(bool floating) {
+  mnuDockPlots_->setEnabled(floating);
+  if (!floating) {
+    if (QWidget* empty = plotDock_->titleBarWidget()) {
+      plotDock_->setTitleBarWidget(nullptr);
+      empty->deleteLater();
+    }
+    return;
   }
+  if (plotDock_->windowType() == Qt::Window) return;
+  const QRect place = plotDock_->geometry();
+  const bool shown = plotDock_->isVisible();
+  // The window manager's title bar instead of the dock's own.
+  if (plotDock_->titleBarWidget() == nullptr) plotDock_->setTitleBarWidget(new QWidget(plotDock_));
+  plotDock_->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                            Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+  plotDock_->setWindowTitle(QStringLiteral("Plots"));
+  FitOnScreen(*plotDock_, place.size());
+  if (shown) plotDock_->show();
+  // Once the window manager has framed it, its frame is kept on the screen.
+  QTimer::singleShot(250, plotDock_, [dock = plotDock_] { KeepOnScreen(*dock); });
+}
+
+bool TfrmTemplateResults::DockedBeside() const {
+  return !plotDock_->isFloating() && dockWidgetArea(plotDock_) == Qt::RightDockWidgetArea;
+}
+
+int TfrmTemplateResults::PlotPanelWidth() const {
+  if (placed_ && plotDock_->isVisibleTo(this) && DockedBeside()) {
+    return std::clamp(plotDock_->width(), kLeastPlotDockWidth, kMostPlotDockWidth);
+  }
+  return plotDockWidth_;
+}
+
+void TfrmTemplateResults::SetPlotPanelWidth(int width) {
+  plotDockWidth_ = std::clamp(width, kLeastPlotDockWidth, kMostPlotDockWidth);
+  if (PlotsShown()) WidenForPlots();
 }
 
 bool TfrmTemplateResults::PlotsShown() const {
@@ -411,7 +508,7 @@ int TfrmTemplateResults::PlotDockExtent(bool evenIfHidden) const {
       dockWidgetArea(plotDock_) != Qt::RightDockWidgetArea) {
     return 0;
   }
-  return kPlotDockWidth + style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent, nullptr, this);
+  return plotDockWidth_ + style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent, nullptr, this);
 }
 
 void TfrmTemplateResults::WidenForPlots() {
@@ -443,14 +540,14 @@ void TfrmTemplateResults::WidenForPlots() {
   }
   resize(wanted, height());
   // Where even so the screen is too narrow, the report keeps two thirds.
-  const int room = wanted - kClientWidth - (extent - kPlotDockWidth);
-  resizeDocks({plotDock_}, {room >= kPlotDockWidth ? kPlotDockWidth : std::max(room, wanted / 3)},
+  const int room = wanted - kClientWidth - (extent - plotDockWidth_);
+  resizeDocks({plotDock_}, {room >= plotDockWidth_ ? plotDockWidth_ : std::max(room, wanted / 3)},
               Qt::Horizontal);
   // The dock's frame and title are the style's: the report's width as laid
   // out is corrected to the preferred one where the panel can give the room.
   layout()->activate();
   const int over = centralWidget()->width() - kClientWidth;
-  if (room >= kPlotDockWidth && over != 0) {
+  if (room >= plotDockWidth_ && over != 0) {
     resizeDocks({plotDock_}, {plotDock_->width() + over}, Qt::Horizontal);
   }
   KeepOnScreen(*this);

@@ -9,7 +9,9 @@
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
+#include <utility>
 
 #include "matrix_handling/matrix_print.h"
 
@@ -35,6 +37,8 @@ class TfrmTemplateResults : public QMainWindow {
 
   // The window "Return to Worksheet" goes back to.
   void SetWorksheet(QWidget* worksheet) { worksheet_ = worksheet; }
+  // The text Help > Help (F1) shows: the worksheet's description.
+  void SetHelpText(std::function<QString()> text) { helpText_ = std::move(text); }
 
   // memoResults as an append-only list of lines (what Compute writes to).
   LineSink& Memo();
@@ -56,6 +60,11 @@ class TfrmTemplateResults : public QMainWindow {
   // True when nothing unsaved would be lost, or the user answered Yes to the
   // discard question (asked with parent's window in front, default No).
   bool MayDiscardResults(QWidget* parent);
+  // Exit from either window: with results not saved one question (Save,
+  // Discard, Cancel; Save runs Save Output and ends the program only once
+  // the file is written), else "Exit from program?". Returns whether the
+  // program ends.
+  bool ConfirmExitProgram(QWidget* parent);
 
   // --- Plots: a panel docked beside the report (the user may move it below
   // or float it) with the plots of each analysis; the latest is selected.
@@ -66,6 +75,10 @@ class TfrmTemplateResults : public QMainWindow {
   PlotPanel& Plots() { return *plotPanel_; }
   bool PlotsShown() const;
   void ShowPlots(bool shown);
+  // The docked panel's width beside the report: as the user left it (or as
+  // last set), kept while the panel is hidden; 430 pixels at first.
+  int PlotPanelWidth() const;
+  void SetPlotPanelWidth(int width);
 
  signals:
   // The memo's text has changed (a report added, an edit, Clear Results).
@@ -78,6 +91,9 @@ class TfrmTemplateResults : public QMainWindow {
   void cmdExitClick();
   void mnuPrintClick();
   void mnuPrintSelectionClick();
+  // "Print Preview...": the pages Print All prints, in the preview dialog
+  // (printed from there as Print All prints them).
+  void mnuPrintPreviewClick();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -88,14 +104,24 @@ class TfrmTemplateResults : public QMainWindow {
   void FormCreate();
   void FormShow();
   void PrintLines(const QString& text, bool withPlots = false);
+  // Paints text (and each analysis's plots) on printer; false with the
+  // message in error when the printer could not be started.
+  bool PaintPages(QPrinter& printer, const QString& text, bool withPlots, QString& error);
   void PlotsAdded();
   void WidenForPlots();
+  // Gives the floating panel the window manager's frame (or, docked again,
+  // the dock's own title bar back).
+  void FramePlotsWindow(bool floating);
+  // Whether the panel is docked to the right of the report (shown or not).
+  bool DockedBeside() const;
   // The room the docked panel takes beside the report (0 when it is not there).
   int PlotDockExtent(bool evenIfHidden = false) const;
-  bool ConfirmLeaving();
+  // Save Output's dialog and write; true once the file is written.
+  bool SaveOutput();
 
   DialogSeam& dialogs_;
   QWidget* worksheet_ = nullptr;
+  std::function<QString()> helpText_;
   QFrame* Panel1_ = nullptr;
   QPlainTextEdit* memoResults_ = nullptr;
   QFrame* Panel2_ = nullptr;
@@ -109,8 +135,11 @@ class TfrmTemplateResults : public QMainWindow {
   QDockWidget* plotDock_ = nullptr;
   QAction* mnuShowPlots_ = nullptr;
   QAction* mnuSavePlot_ = nullptr;
+  QAction* mnuDockPlots_ = nullptr;
   bool plotsHiddenByUser_ = false;
+  int plotDockWidth_ = 430;  // the panel's width beside the report (PlotPanelWidth)
   QAction* mnuPrintSelection_ = nullptr;
+  QAction* mnuPrintPreview_ = nullptr;
   QAction* actSaveOutput_ = nullptr;  // Ctrl+S
   bool placed_ = false;
   bool framed_ = false;  // kept on the screen at the first activation (frame known)

@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPrintDialog>
+#include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 
@@ -98,6 +99,33 @@ MessageButton QtDialogs::Confirm(QWidget* parent, const QString& text,
   return ShowBox(parent, MessageKind::Confirmation, text, defaultButton);
 }
 
+UnsavedChoice QtDialogs::AskSaveDiscardCancel(QWidget* parent, const QString& text) {
+  ArrowWhileModal arrow;
+  QMessageBox box(QMessageBox::Question, MessageBoxTitle(MessageKind::Confirmation),
+                  DisplayedMessageText(text),
+                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
+  box.setObjectName(QStringLiteral("messageBox"));
+  box.setDefaultButton(QMessageBox::Save);
+  box.setEscapeButton(QMessageBox::Cancel);
+  switch (box.exec()) {
+    case QMessageBox::Save:
+      return UnsavedChoice::Save;
+    case QMessageBox::Discard:
+      return UnsavedChoice::Discard;
+    default:
+      return UnsavedChoice::Cancel;
+  }
+}
+
+void QtDialogs::ShowAbout(QWidget* parent, const QString& title, const QString& text) {
+  ArrowWhileModal arrow;
+  QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, parent);
+  box.setObjectName(QStringLiteral("aboutBox"));
+  box.setTextFormat(Qt::PlainText);
+  box.setIconPixmap(QApplication::windowIcon().pixmap(64, 64));
+  box.exec();
+}
+
 void QtDialogs::Beep() {
   QApplication::beep();
 }
@@ -108,8 +136,7 @@ std::optional<QString> QtDialogs::ChooseOpenFile(QWidget* parent, const OpenFile
   dialog.setObjectName(QStringLiteral("OpenDialog1"));
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-  dialog.setNameFilter(
-      QString::fromStdString(request.filterDescription + " (" + request.filterPattern + ")"));
+  dialog.setNameFilters(OpenDialogFilters(request));
   if (!lastOpenName_.isEmpty()) dialog.selectFile(QFileInfo(lastOpenName_).fileName());
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   lastOpenName_ = dialog.selectedFiles().constFirst();
@@ -128,7 +155,8 @@ std::optional<QString> QtDialogs::ChooseSaveFile(QWidget* parent, const SaveFile
   if (proposed.isAbsolute()) dialog.setDirectory(proposed.absolutePath());
   dialog.selectFile(proposed.fileName());
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+  return QDir::toNativeSeparators(
+      WithChosenSuffix(dialog.selectedFiles().constFirst(), dialog.selectedNameFilter()));
 }
 
 bool QtDialogs::SetUpPrinter(QWidget* parent, QPrinter& printer) {
@@ -144,9 +172,44 @@ bool QtDialogs::SetUpPrinter(QWidget* parent, QPrinter& printer) {
   return dialog.exec() == QDialog::Accepted;
 }
 
+void QtDialogs::ShowPrintPreview(QWidget* parent, QPrinter& printer,
+                                 const std::function<void(QPrinter&)>& paint) {
+  ArrowWhileModal arrow;
+  QPrintPreviewDialog dialog(&printer, parent);
+  dialog.setObjectName(QStringLiteral("printPreview"));
+  dialog.setWindowTitle(QStringLiteral("Print Preview"));
+  QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
+                   [&paint](QPrinter* target) { paint(*target); });
+  dialog.exec();
+}
+
 void QtDialogs::TerminateApplication() {
   terminating_ = true;
   QCoreApplication::quit();
+}
+
+QStringList OpenDialogFilters(const OpenFileRequest& request) {
+  return {QString::fromStdString(request.filterDescription + " (" + request.filterPattern + ")"),
+          QString::fromLatin1(kAllFilesFilter)};
+}
+
+QString WithChosenSuffix(const QString& fileName, const QString& chosenFilter) {
+  const QFileInfo typed(fileName);
+  if (fileName.isEmpty() || fileName.endsWith(QLatin1Char('/')) || !typed.suffix().isEmpty()) {
+    return fileName;
+  }
+  // The first pattern of the filter: inside its parentheses where it has them.
+  QString patterns = chosenFilter;
+  const qsizetype open = patterns.lastIndexOf(QLatin1Char('('));
+  const qsizetype close = patterns.lastIndexOf(QLatin1Char(')'));
+  if (open >= 0 && close > open) patterns = patterns.mid(open + 1, close - open - 1);
+  const QString first = patterns.simplified().section(QLatin1Char(' '), 0, 0);
+  if (!first.startsWith(QStringLiteral("*.")) || first.size() < 3) return fileName;
+  const QString suffix = first.mid(2);
+  if (suffix.contains(QLatin1Char('*')) || suffix.contains(QLatin1Char('?'))) return fileName;
+  QString named = fileName;
+  if (named.endsWith(QLatin1Char('.'))) named.chop(1);  // "report." with PDF: report.pdf
+  return named + QLatin1Char('.') + suffix;
 }
 
 QString OpenDialogFolder(const OpenFileRequest& request, const QString& lastChosen) {

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+#include <functional>
 #include <optional>
 
 #include "TemplateForm/worksheet/compute_host.h"
@@ -21,6 +23,10 @@ struct SaveFileRequest {
   bool confirmOverwrite = true;  // ask before replacing an existing file
 };
 
+// The answer to the question asked before the program ends with results not
+// saved.
+enum class UnsavedChoice { Save, Discard, Cancel };
+
 class DialogSeam {
  public:
   virtual ~DialogSeam() = default;
@@ -32,15 +38,26 @@ class DialogSeam {
   virtual MessageButton Confirm(QWidget* parent, const QString& text,
                                 MessageButton defaultButton) = 0;
   virtual void Beep() = 0;
-  // The open dialog; std::nullopt when cancelled.
+  // The About box: title and plain text, with OK.
+  virtual void ShowAbout(QWidget* parent, const QString& title, const QString& text) = 0;
+  // One question with Save, Discard and Cancel (Save the default, Escape
+  // cancels).
+  virtual UnsavedChoice AskSaveDiscardCancel(QWidget* parent, const QString& text) = 0;
+  // The open dialog, offering the request's files and all files; std::nullopt
+  // when cancelled.
   virtual std::optional<QString> ChooseOpenFile(QWidget* parent,
                                                 const OpenFileRequest& request) = 0;
-  // The save dialog; std::nullopt when cancelled.
+  // The save dialog; std::nullopt when cancelled. A name typed without an
+  // extension gets that of the file type chosen (WithChosenSuffix).
   virtual std::optional<QString> ChooseSaveFile(QWidget* parent,
                                                 const SaveFileRequest& request) = 0;
   // The print dialog for one print command: sets up printer (a real printer
   // or a PDF file); false when cancelled.
   virtual bool SetUpPrinter(QWidget* parent, QPrinter& printer) = 0;
+  // The print preview of what paint prints on printer (paint is called for
+  // the preview and again when it is printed from there).
+  virtual void ShowPrintPreview(QWidget* parent, QPrinter& printer,
+                                const std::function<void(QPrinter&)>& paint) = 0;
   // Ends the program (the event loop returns).
   virtual void TerminateApplication() = 0;
   // True once TerminateApplication has been called: windows then close
@@ -53,10 +70,14 @@ class QtDialogs : public DialogSeam {
  public:
   MessageButton ShowMessage(QWidget* parent, MessageKind kind, const QString& text) override;
   MessageButton Confirm(QWidget* parent, const QString& text, MessageButton defaultButton) override;
+  UnsavedChoice AskSaveDiscardCancel(QWidget* parent, const QString& text) override;
   void Beep() override;
+  void ShowAbout(QWidget* parent, const QString& title, const QString& text) override;
   std::optional<QString> ChooseOpenFile(QWidget* parent, const OpenFileRequest& request) override;
   std::optional<QString> ChooseSaveFile(QWidget* parent, const SaveFileRequest& request) override;
   bool SetUpPrinter(QWidget* parent, QPrinter& printer) override;
+  void ShowPrintPreview(QWidget* parent, QPrinter& printer,
+                        const std::function<void(QPrinter&)>& paint) override;
   void TerminateApplication() override;
   bool Terminating() const override { return terminating_; }
 
@@ -82,6 +103,21 @@ inline constexpr const char* kExitQuestion = "Exit from program?";
 // that have not been saved.
 inline constexpr const char* kDiscardResultsQuestion =
     "The results in the viewer have not been saved. Discard them?";
+
+// Asked before the program ends while the viewer holds results not saved:
+// one question instead of the discard question and the exit question.
+inline constexpr const char* kSaveBeforeExitQuestion =
+    "The results in the viewer have not been saved. Save them before the program ends?";
+
+// The open dialog's file types: the request's, then all files.
+QStringList OpenDialogFilters(const OpenFileRequest& request);
+inline constexpr const char* kAllFilesFilter = "All files (*)";
+
+// A file name from the save dialog with the extension of the file type chosen
+// (a name filter such as "PDF document (*.pdf)" or "*.txt": its first
+// pattern) added where the name has none; a name with an extension, or a
+// filter without one (such as "*"), leaves it as typed.
+QString WithChosenSuffix(const QString& fileName, const QString& chosenFilter);
 
 // The folder the open dialog starts in: that of the last file chosen in it,
 // while that folder exists, else the folder the request names.

@@ -10,6 +10,7 @@
 #include "TemplateResults/TfrmTemplateResults.h"
 #include "gui/dialogs.h"
 #include "gui/numeric_locale.h"
+#include "gui/window_memory.h"
 #include "gui/window_placement.h"
 
 #ifndef QUORVANE_VERSION
@@ -31,6 +32,8 @@ int main(int argc, char** argv) {
   // ProgramTitle and SavedInputsFileName are constants, set before any window.
   QApplication app(argc, argv);
   quorvane::UseClassicNumberFormats();
+  // The user's settings (window places, the plot panel's width) are kept under these names.
+  QApplication::setOrganizationName(QStringLiteral("Quorvane"));
   QApplication::setApplicationName(QStringLiteral("Quorvane"));
   QApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
   QApplication::setDesktopFileName(QStringLiteral("quorvane"));
@@ -50,6 +53,15 @@ int main(int argc, char** argv) {
   quorvane::TfrmTemplate worksheet(dialogs);
   quorvane::TfrmTemplateResults viewer(dialogs);
   worksheet.SetResultsViewer(&viewer);
+  // Sizes and places of both windows, and the plot panel's width, as the user
+  // left them last time (fitted to the screen as it is now).
+  quorvane::WindowMemory memory;
+  memory.Track(worksheet, QStringLiteral("worksheet"));
+  memory.Track(viewer, QStringLiteral("viewer"));
+  viewer.SetPlotPanelWidth(
+      memory.Number(QStringLiteral("viewer/plotPanelWidth"), viewer.PlotPanelWidth()));
+  memory.KeepNumber(QStringLiteral("viewer/plotPanelWidth"),
+                    [&viewer] { return viewer.PlotPanelWidth(); });
   worksheet.show();
   return QApplication::exec();
 }

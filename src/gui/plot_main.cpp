@@ -1,6 +1,7 @@
-// quorvane-plot: draws the two plots of an analysis into an image file.
+// quorvane-plot: draws the plots of an analysis (two, or four with the
+// deficit tests) into an image file, or one of them with --only.
 //
-//   quorvane-plot [--only posterior|case] FILE < plot-data
+//   quorvane-plot [--only posterior|case|deficit-y1|deficit-y2] FILE < plot-data
 //
 // The plot data (TemplateForm/plot_data.h, as quorvane-cli --plot writes it)
 // come on standard input; FILE's extension chooses the format (.png, .svg,
@@ -10,10 +11,12 @@
 // plots' own size (800 pixels wide): most of the time goes with the pixels,
 // and the run stays quick; SVG and PDF scale without loss.
 #include <QGuiApplication>
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "gui/plots/plot_render.h"
 
@@ -24,10 +27,13 @@ int main(int argc, char** argv) {
     const std::string which = argv[2];
     if (which == "posterior") only = quorvane::PlotKind::Posterior;
     if (which == "case") only = quorvane::PlotKind::CaseAmongControls;
+    if (which == "deficit-y1") only = quorvane::PlotKind::DeficitY1;
+    if (which == "deficit-y2") only = quorvane::PlotKind::DeficitY2;
     fileArg = only ? 3 : 0;
   }
   if (argc != fileArg + 1 || fileArg == 0) {
-    std::cerr << "usage: quorvane-plot [--only posterior|case] FILE < plot-data   (FILE ends in "
+    std::cerr << "usage: quorvane-plot [--only posterior|case|deficit-y1|deficit-y2] FILE < "
+                 "plot-data   (FILE ends in "
               << quorvane::PlotFileTypes().toStdString() << ")\n";
     return 2;
   }
@@ -38,6 +44,14 @@ int main(int argc, char** argv) {
   if (!plot) {
     std::cerr << "quorvane-plot: " << why << '\n';
     return 1;
+  }
+  if (only && (*only == quorvane::PlotKind::DeficitY1 || *only == quorvane::PlotKind::DeficitY2)) {
+    const std::vector<quorvane::PlotKind> held = quorvane::PlotKinds(*plot);
+    if (std::find(held.begin(), held.end(), *only) == held.end()) {
+      std::cerr << "quorvane-plot: the plot data hold no deficit plots (they come from an "
+                   "analysis with the deficit tests: quorvane-cli --deficits)\n";
+      return 1;
+    }
   }
 #if defined(_WIN32)
   // Windows has no display to need: its own platform draws with the system's

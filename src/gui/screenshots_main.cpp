@@ -16,10 +16,17 @@
 // of DATAFILE. With QT_SCALE_FACTOR set it shows the scaled window on its
 // screen.
 //
+// Usage: quorvane-screenshots --desktop VIEWERFILE PREVIEWFILE ABOUTFILE DATAFILE CONTROLS
+// COVARIATES On a real display with a window manager (such as Xvfb with openbox): the results
+// viewer with the report and the four plots of the analysis of DATAFILE with the deficit tests
+// (1,000,000 draws), then its print preview, then the About box, each written as the whole screen,
+// frames and all.
+//
 // --face FAMILY before the other arguments makes FAMILY the application's
 // face (as a desktop whose user-interface font it is), so that the pictures do
 // not depend on the fonts the machine prefers; without it, the platform's.
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
@@ -30,6 +37,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -38,11 +46,14 @@
 #include <QRadioButton>
 #include <QTableWidget>
 
+#include "TemplateForm/analysis.h"
 #include "TemplateForm/qt/TfrmTemplate.h"
 #include "TemplateForm/qt/summary_panel.h"
+#include "TemplateForm/report.h"
 #include "TemplateForm/worksheet/saved_inputs.h"
 #include "TemplateResults/TfrmTemplateResults.h"
 #include "TemplateResults/plot_panel.h"
+#include "gui/dialogs.h"
 #include "gui/numeric_locale.h"
 #include "gui/scripted_dialogs.h"
 #include "gui/window_placement.h"
@@ -129,6 +140,86 @@ void ScrollToEnd(quorvane::TfrmTemplateResults& viewer) {
   scroll->setValue(scroll->maximum());
 }
 
+// Waits ms milliseconds with the event loop running.
+void Wait(int ms) {
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+// The whole screen as it shows, window manager's frames and all.
+bool SaveScreen(const QString& path) {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  const QPixmap shot = screen->grabWindow(0);
+  if (!shot.save(path, "PNG")) {
+    std::fprintf(stderr, "quorvane-screenshots: cannot write %s\n", qPrintable(path));
+    return false;
+  }
+  std::printf("wrote %s (%dx%d)\n", qPrintable(path), shot.width(), shot.height());
+  return true;
+}
+
+// While a modal dialog of the viewer runs: sized to `size` (as far as the
+// screen allows), then the screen saved to path, then the dialog closed.
+void ShootNextModal(const QString& path, const QSize& size, bool& saved) {
+  QTimer::singleShot(1500, [path, size, &saved] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    if (dialog == nullptr) return;
+    if (size.isValid()) {
+      dialog->resize(size.boundedTo(dialog->screen()->availableGeometry().size() - QSize(20, 60)));
+      quorvane::KeepOnScreen(*dialog);
+    }
+    QTimer::singleShot(1500, [path, &saved] {
+      saved = SaveScreen(path);
+      if (QWidget* d = QApplication::activeModalWidget()) d->close();
+    });
+  });
+}
+
+// The --desktop pictures (see the usage above).
+int Desktop(const QStringList& args) {
+  quorvane::AnalysisRequest request;
+  request.controls = args[6].toStdString();
+  request.covariates = args[7].toStdString();
+  request.plots = true;
+  request.deficits.asked = true;
+  request.data = quorvane::RawDataFile{args[5].toStdString()};
+  quorvane::AnalysisOutcome outcome = quorvane::RunAnalysis(request);
+  if (!outcome.ok()) {
+    std::fprintf(stderr, "quorvane-screenshots: %s\n", outcome.error().message.c_str());
+    return 1;
+  }
+  quorvane::Analysis& a = outcome.result();
+  quorvane::QtDialogs dialogs;
+  quorvane::TfrmTemplateResults viewer(dialogs);
+  viewer.SetHelpText([] { return QStringLiteral("Quorvane"); });
+  viewer.show();
+  Wait(500);
+  const int first = viewer.Memo().Count();
+  quorvane::WriteReport(a, viewer.Memo());
+  viewer.ShowLineAtTop(first);
+  viewer.Plots().AddPlots(a, std::move(*a.plot));
+  viewer.ShowPlots(true);  // where the screen is too small for it to open by itself
+  Wait(300);
+  // The deficit plots, below the other two.
+  if (auto* plots = viewer.findChild<QScrollArea*>(QStringLiteral("plotScroller"))) {
+    plots->verticalScrollBar()->setValue(plots->verticalScrollBar()->maximum());
+  }
+  // The results, as a reader scrolls to them.
+  const int outputs = static_cast<int>(viewer.Lines().indexOf(QStringLiteral(" OUTPUTS:")));
+  if (outputs >= 0) viewer.ShowLineAtTop(outputs);
+  Wait(1500);
+  if (!SaveScreen(args[2])) return 1;
+  bool saved = false;
+  ShootNextModal(args[3], QSize(1000, 820), saved);
+  viewer.findChild<QAction*>(QStringLiteral("mnuPrintPreview"))->trigger();
+  if (!saved) return 1;
+  saved = false;
+  ShootNextModal(args[4], QSize(), saved);
+  viewer.findChild<QAction*>(QStringLiteral("mnuAbout"))->trigger();
+  return saved ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -148,13 +239,16 @@ int main(int argc, char** argv) {
     }
     QApplication::setFont(font);
   }
+  if (args.size() == 8 && args[1] == QStringLiteral("--desktop")) return Desktop(args);
   const bool onScreen =
       (args.size() == 3 || args.size() == 7) && args[1] == QStringLiteral("--on-screen");
   if (args.size() != 5 && !onScreen) {
     std::fputs(
         "Usage: quorvane-screenshots [--face FAMILY] OUTDIR DATAFILE CONTROLS COVARIATES\n"
         "       quorvane-screenshots [--face FAMILY] --on-screen FILE\n"
-        "                            [VIEWERFILE DATAFILE CONTROLS COVARIATES]\n",
+        "                            [VIEWERFILE DATAFILE CONTROLS COVARIATES]\n"
+        "       quorvane-screenshots [--face FAMILY] --desktop VIEWERFILE PREVIEWFILE ABOUTFILE\n"
+        "                            DATAFILE CONTROLS COVARIATES\n",
         stderr);
     return 2;
   }

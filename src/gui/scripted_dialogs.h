@@ -5,6 +5,7 @@
 
 #include <QPrinter>
 #include <QString>
+#include <QTemporaryDir>
 #include <deque>
 #include <optional>
 #include <vector>
@@ -24,6 +25,7 @@ class ScriptedDialogs : public DialogSeam {
   // --- what the windows asked, in order
   std::vector<Message> messages;
   int beeps = 0;
+  std::vector<QString> abouts;  // the About boxes' texts
   std::vector<OpenFileRequest> openRequests;
   std::vector<SaveFileRequest> saveRequests;
   int printJobs = 0;  // print dialogs shown
@@ -36,6 +38,16 @@ class ScriptedDialogs : public DialogSeam {
   std::deque<std::optional<QString>> openAnswers;
   // Save dialog answers, used in order; when none is left, cancelled.
   std::deque<std::optional<QString>> saveAnswers;
+  // The file type chosen in each save dialog, used in order beside
+  // saveAnswers; when none is left, the name is taken as given.
+  std::deque<QString> saveFilterAnswers;
+  // Answers to the Save, Discard, Cancel question, used in order; when none
+  // is left, Cancel.
+  std::deque<UnsavedChoice> unsavedAnswers;
+  // PDF files each print preview is painted into, used in order; when none
+  // is left, the preview is painted into a PDF file of its own that is not kept.
+  std::deque<QString> previewAnswers;
+  int previews = 0;  // print previews shown
   // PDF files the print dialog chooses, used in order; when none is left, cancelled.
   std::deque<QString> pdfAnswers;
 
@@ -50,7 +62,17 @@ class ScriptedDialogs : public DialogSeam {
                         MessageButton defaultButton) override {
     return Answer(text, defaultButton);
   }
+  UnsavedChoice AskSaveDiscardCancel(QWidget* /*parent*/, const QString& text) override {
+    messages.push_back({MessageKind::Confirmation, text, MessageButton::Yes});
+    if (unsavedAnswers.empty()) return UnsavedChoice::Cancel;
+    const UnsavedChoice answer = unsavedAnswers.front();
+    unsavedAnswers.pop_front();
+    return answer;
+  }
   void Beep() override { ++beeps; }
+  void ShowAbout(QWidget* /*parent*/, const QString& /*title*/, const QString& text) override {
+    abouts.push_back(text);
+  }
   std::optional<QString> ChooseOpenFile(QWidget* /*parent*/,
                                         const OpenFileRequest& request) override {
     openRequests.push_back(request);
@@ -59,7 +81,12 @@ class ScriptedDialogs : public DialogSeam {
   std::optional<QString> ChooseSaveFile(QWidget* /*parent*/,
                                         const SaveFileRequest& request) override {
     saveRequests.push_back(request);
-    return Next(saveAnswers);
+    std::optional<QString> name = Next(saveAnswers);
+    if (!saveFilterAnswers.empty()) {
+      if (name) name = WithChosenSuffix(*name, saveFilterAnswers.front());
+      saveFilterAnswers.pop_front();
+    }
+    return name;
   }
   bool SetUpPrinter(QWidget* /*parent*/, QPrinter& printer) override {
     ++printJobs;
@@ -68,6 +95,23 @@ class ScriptedDialogs : public DialogSeam {
     printer.setOutputFileName(pdfAnswers.front());
     pdfAnswers.pop_front();
     return true;
+  }
+  void ShowPrintPreview(QWidget* /*parent*/, QPrinter& printer,
+                        const std::function<void(QPrinter&)>& paint) override {
+    ++previews;
+    QString file;
+    if (!previewAnswers.empty()) {
+      file = previewAnswers.front();
+      previewAnswers.pop_front();
+    }
+    QTemporaryDir scratch;
+    if (file.isEmpty()) file = scratch.filePath(QStringLiteral("preview.pdf"));
+    // The preview's own printer: the printer's page layout, into a PDF file.
+    QPrinter preview(QPrinter::HighResolution);
+    preview.setPageLayout(printer.pageLayout());
+    preview.setOutputFormat(QPrinter::PdfFormat);
+    preview.setOutputFileName(file);
+    paint(preview);
   }
   void TerminateApplication() override { ++terminations; }
   bool Terminating() const override { return terminations > 0; }

@@ -77,6 +77,31 @@ void KeepOnScreen(QWidget& window) {
   Place(window, client, frame);
 }
 
+QRect RestoredClientGeometry(const QRect& area, const QMargins& frame, const QRect& remembered,
+                             const QSize& minimum) {
+  const QSize room = area.size().shrunkBy(frame);
+  const QSize client = remembered.size().boundedTo(room).expandedTo(minimum);
+  const QSize outer = client.grownBy(frame);
+  const int left = remembered.left() - frame.left();
+  const int top = remembered.top() - frame.top();
+  const int x =
+      std::clamp(left, area.left(), std::max(area.left(), area.right() + 1 - outer.width()));
+  const int y =
+      std::clamp(top, area.top(), std::max(area.top(), area.bottom() + 1 - outer.height()));
+  return QRect(QPoint(x + frame.left(), y + frame.top()), client);
+}
+
+void PlaceRemembered(QWidget& window, const QRect& remembered) {
+  const QScreen* screen = QGuiApplication::screenAt(remembered.center());
+  if (screen == nullptr) screen = ScreenOf(window);
+  if (screen == nullptr) return;
+  const QMargins frame = FrameOf(window);
+  Place(
+      window,
+      RestoredClientGeometry(screen->availableGeometry(), frame, remembered, window.minimumSize()),
+      frame);
+}
+
 QIcon ProgramIcon() {
   QIcon icon;
   for (const int side : {16, 24, 32, 48, 64, 128, 256}) {

@@ -28,6 +28,19 @@ void FitOnScreen(QWidget& window, const QSize& preferred);
 // the available area of its screen (for when the frame has become known).
 void KeepOnScreen(QWidget& window);
 
+// Where a remembered window goes in the available area `area`: its client
+// area of the remembered size (shrunk to what the area holds with the frame,
+// never below minimum) at the remembered place, moved as little as needed to
+// bring the frame into the area (where even the least size does not fit, its
+// top left at the area's).
+QRect RestoredClientGeometry(const QRect& area, const QMargins& frame, const QRect& remembered,
+                             const QSize& minimum);
+
+// Places a window at its remembered client geometry (from an earlier run) as
+// RestoredClientGeometry says, on the screen that holds the remembered
+// place's centre, else the window's own.
+void PlaceRemembered(QWidget& window, const QRect& remembered);
+
 // The program's icon (the design of the installed quorvane.svg, drawn here so
 // that no image plugin is needed).
 QIcon ProgramIcon();

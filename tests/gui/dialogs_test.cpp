@@ -9,6 +9,10 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPainter>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -106,6 +110,122 @@ TEST(DialogsTest, EnterAnswersTheDiscardQuestionNoAndTheExitQuestionYes) {
     EXPECT_EQ(answer, c.enter) << c.discard;
     EXPECT_EQ(shown, c.discard ? kDiscardResultsQuestion : kExitQuestion);
   }
+}
+
+TEST(DialogsTest, OpenDialogOffersAllFilesBesideTheTextFiles) {
+  QTemporaryDir scratch;
+  ASSERT_TRUE(scratch.isValid());
+  // A data file whose name does not end in .txt can be chosen.
+  const QString data = MakeFile(QDir(scratch.path()).filePath("controls.dat"));
+  OpenFileRequest request;
+  request.initialFolder = scratch.path().toStdString();
+  QtDialogs dialogs;
+  QStringList offered;
+  AnswerNextDialog<QFileDialog>([&](QFileDialog& dialog) {
+    offered = dialog.nameFilters();
+    dialog.selectNameFilter(QString::fromLatin1(kAllFilesFilter));
+    dialog.selectFile(data);
+    static_cast<QDialog&>(dialog).accept();
+  });
+  const std::optional<QString> chosen = dialogs.ChooseOpenFile(nullptr, request);
+  EXPECT_EQ(offered, QStringList({"Text files only (*.txt)", "All files (*)"}));
+  ASSERT_TRUE(chosen.has_value());
+  EXPECT_EQ(QFileInfo(*chosen).absoluteFilePath(), data);
+}
+
+TEST(DialogsTest, ANameTypedWithoutExtensionGetsTheChosenTypes) {
+  const struct {
+    const char* typed;
+    const char* filter;
+    const char* saved;
+  } cases[] = {
+      {"report", "PDF document (*.pdf)", "report.pdf"},
+      {"/tmp/a/report", "PNG image (*.png)", "/tmp/a/report.png"},
+      {"report.", "SVG drawing (*.svg)", "report.svg"},
+      {"report", "*.txt", "report.txt"},
+      {"report", "Text files (*.txt *.csv)", "report.txt"},
+      {"report.PDF", "PNG image (*.png)", "report.PDF"},   // an extension typed stays
+      {"report.v2", "PDF document (*.pdf)", "report.v2"},  // so does any other
+      {"report", "All files (*)", "report"},               // a filter without one
+      {"/tmp/a.b/report", "PDF document (*.pdf)", "/tmp/a.b/report.pdf"},  // a dot in a folder
+      {"", "PDF document (*.pdf)", ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(WithChosenSuffix(QString::fromLatin1(c.typed), QString::fromLatin1(c.filter)),
+              QString::fromLatin1(c.saved))
+        << c.typed << " with " << c.filter;
+  }
+}
+
+TEST(DialogsTest, SaveDialogAddsTheExtensionOfTheTypeChosen) {
+  QTemporaryDir scratch;
+  ASSERT_TRUE(scratch.isValid());
+  QtDialogs dialogs;
+  SaveFileRequest request;
+  request.proposedName = QDir(scratch.path()).filePath("plots.png");
+  request.filter = "PNG image (*.png);;PDF document (*.pdf)";
+  for (const bool typedExtension : {false, true}) {
+    AnswerNextDialog<QFileDialog>([&](QFileDialog& dialog) {
+      dialog.selectNameFilter("PDF document (*.pdf)");
+      dialog.selectFile(typedExtension ? "report.png" : "report");
+      static_cast<QDialog&>(dialog).accept();
+    });
+    const std::optional<QString> chosen = dialogs.ChooseSaveFile(nullptr, request);
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(QFileInfo(*chosen).fileName(), typedExtension ? "report.png" : "report.pdf");
+    EXPECT_EQ(QFileInfo(*chosen).absolutePath(), QFileInfo(scratch.path()).absoluteFilePath());
+  }
+}
+
+TEST(DialogsTest, TheUnsavedResultsQuestionHasSaveDiscardAndCancel) {
+  QtDialogs dialogs;
+  const struct {
+    const char* press;  // "enter", "escape", "discard"
+    UnsavedChoice answer;
+  } cases[] = {{"enter", UnsavedChoice::Save},
+               {"escape", UnsavedChoice::Cancel},
+               {"discard", UnsavedChoice::Discard}};
+  for (const auto& c : cases) {
+    QString shown;
+    int buttons = 0;
+    AnswerNextDialog<QMessageBox>([&](QMessageBox& box) {
+      shown = box.text();
+      buttons = static_cast<int>(box.buttons().size());
+      const std::string press = c.press;
+      if (press == "enter") {
+        QTest::keyClick(&box, Qt::Key_Return);
+      } else if (press == "escape") {
+        QTest::keyClick(&box, Qt::Key_Escape);
+      } else {
+        box.button(QMessageBox::Discard)->click();
+      }
+    });
+    EXPECT_EQ(dialogs.AskSaveDiscardCancel(nullptr, kSaveBeforeExitQuestion), c.answer) << c.press;
+    EXPECT_EQ(shown, kSaveBeforeExitQuestion);
+    EXPECT_EQ(buttons, 3);
+  }
+}
+
+TEST(DialogsTest, PrintPreviewShowsThePagesPaintedAndPrintsNothingWhenClosed) {
+  QtDialogs dialogs;
+  QPrinter printer(QPrinter::HighResolution);
+  int paintedPages = 0;
+  int shownPages = -1;
+  AnswerNextDialog<QPrintPreviewDialog>([&](QPrintPreviewDialog& dialog) {
+    auto* view = dialog.findChild<QPrintPreviewWidget*>();
+    if (view != nullptr) shownPages = view->pageCount();
+    dialog.reject();
+  });
+  dialogs.ShowPrintPreview(nullptr, printer, [&](QPrinter& target) {
+    QPainter painter(&target);
+    for (int page = 0; page < 3; ++page) {
+      if (page > 0) target.newPage();
+      painter.drawText(QPointF(10, 10), QStringLiteral("page %1").arg(page + 1));
+    }
+    paintedPages = 3;
+  });
+  EXPECT_EQ(paintedPages, 3);
+  EXPECT_EQ(shownPages, 3);
 }
 
 }  // namespace

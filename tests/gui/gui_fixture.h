@@ -56,6 +56,12 @@ inline int PdfPages(const QString& pdf) {
   return static_cast<int>(PdfText(pdf).count(QLatin1Char('\f')));
 }
 
+// A PDF's text without the page footers ("Page 2 of 3", the date, the program).
+inline QString WithoutPageFooters(QString text) {
+  return text.remove(QRegularExpression(
+      QStringLiteral("[ ]*Page \\d+ of \\d+ +\\d{4}-\\d\\d-\\d\\d +Quorvane [^\\n]*\\n?")));
+}
+
 // Text with all white space removed: how printed text is compared with what
 // was printed, whatever the PDF reader makes of blanks and line breaks.
 inline QString WithoutBlanks(QString text) {

@@ -11,10 +11,16 @@
 #include <QPrinter>
 #include <QScreen>
 
+#include <QProcess>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
+
+#include "TemplateForm/analysis.h"
 #include "TemplateResults/plot_panel.h"
+#include "gui/plots/plot_render.h"
 #include "gui/text_printing.h"
 #include "gui_fixture.h"
-#include "gui/plots/plot_render.h"
 
 namespace quorvane::testing {
 namespace {
@@ -42,6 +48,189 @@ class PlotPanelTest : public GuiTest {
     return viewer_->screen()->availableGeometry().width() >= 792 + 430 + 20;
   }
 };
+
+// An analysis of the README's example run by the core, with the deficit
+// tests or without, with its plot data.
+Analysis ExampleAnalysis(bool deficits) {
+  AnalysisRequest request;
+  request.SetCounts(20, 2);
+  request.drawCount = kTestDraws;
+  request.plots = true;
+  request.deficits.asked = deficits;
+  request.data = RawDataFile{QUORVANE_EXAMPLES_DIR "/controls-and-case.txt"};
+  AnalysisOutcome outcome = RunAnalysis(request);
+  EXPECT_TRUE(outcome.ok());
+  return outcome.result();
+}
+
+// Pixels that are neither white nor grey in the rectangle of the image.
+int Coloured(const QImage& image, const QRect& rect) {
+  int n = 0;
+  for (int y = rect.top(); y <= rect.bottom(); y += 2) {
+    for (int x = rect.left(); x <= rect.right(); x += 2) {
+      const QColor c = image.pixelColor(x, y);
+      n += c.red() != c.green() || c.green() != c.blue() ? 1 : 0;
+    }
+  }
+  return n;
+}
+
+TEST_F(PlotPanelTest, TheDockedPanelOpensWideEnoughToRead) {
+  ASSERT_TRUE(Run());
+  ASSERT_TRUE(RoomBeside());
+  ASSERT_TRUE(viewer_->PlotsShown());
+  EXPECT_GE(Dock()->width(), 400);
+  EXPECT_LE(Dock()->width(), 450);
+  EXPECT_EQ(viewer_->PlotPanelWidth(), Dock()->width());
+  // Two plots fit without scrolling, each at a readable width.
+  const PanelPlotLayout shown = viewer_->Plots().ShownLayout();
+  auto* scroller = Find<QScrollArea>(viewer_.get(), "plotScroller");
+  EXPECT_EQ(shown.columns, 1);
+  EXPECT_EQ(shown.canvasHeight, scroller->viewport()->height());
+  EXPECT_FALSE(scroller->verticalScrollBar()->isVisible());
+}
+
+TEST_F(PlotPanelTest, FloatedThePanelIsAFramedWindowAndTheMenuDocksItAgain) {
+  ASSERT_TRUE(Run());
+  ASSERT_TRUE(viewer_->PlotsShown());
+  QAction* dockAgain = Action("mnuDockPlots");
+  EXPECT_FALSE(dockAgain->isEnabled());
+  Dock()->setFloating(true);
+  ASSERT_TRUE(WaitUntil([&] { return Dock()->isVisible(); }, 2000));
+  EXPECT_EQ(Dock()->windowType(), Qt::Window);
+  EXPECT_TRUE(Dock()->windowFlags().testFlag(Qt::WindowCloseButtonHint));
+  EXPECT_NE(Dock()->titleBarWidget(), nullptr);  // the window manager's title instead
+  EXPECT_TRUE(dockAgain->isEnabled());
+  dockAgain->trigger();
+  EXPECT_FALSE(Dock()->isFloating());
+  EXPECT_EQ(viewer_->dockWidgetArea(Dock()), Qt::RightDockWidgetArea);
+  EXPECT_EQ(Dock()->titleBarWidget(), nullptr);
+  EXPECT_FALSE(dockAgain->isEnabled());
+  EXPECT_TRUE(viewer_->PlotsShown());
+  EXPECT_EQ(viewer_->centralWidget()->size(), QSize(792, 554));
+}
+
+TEST_F(PlotPanelTest, TheListTellsTheRunsApartByNumberFileAndPrior) {
+  ASSERT_TRUE(Run());
+  Find<QRadioButton>(worksheet_.get(), "Prior_Radio_1")->click();  // standard theory
+  ASSERT_TRUE(Compute(GuiDataFile("ten-controls-one-covariate.txt")));
+  auto* choice = Find<QComboBox>(viewer_.get(), "plotChoice");
+  ASSERT_EQ(choice->count(), 2);
+  EXPECT_EQ(choice->itemText(0), "Analysis 1: ten-controls-one-covariate.txt, calibrated prior");
+  EXPECT_EQ(choice->itemText(1),
+            "Analysis 2: ten-controls-one-covariate.txt, standard-theory prior");
+  // The whole path in the tooltip.
+  EXPECT_EQ(choice->itemData(1, Qt::ToolTipRole).toString(),
+            QDir::toNativeSeparators(GuiDataFile("ten-controls-one-covariate.txt")));
+  // Summary statistics typed in: named so.
+  Analysis typed = ExampleAnalysis(false);
+  typed.fromSummary = true;
+  typed.dataFileName.clear();
+  EXPECT_EQ(AnalysisName(3, typed), "Analysis 3: summary statistics entered, calibrated prior");
+}
+
+TEST_F(PlotPanelTest, WithTheDeficitTestsThePanelShowsFourPlotsAtAReadableWidth) {
+  viewer_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(viewer_.get()));
+  PlotPanel& panel = viewer_->Plots();
+  auto* scroller = Find<QScrollArea>(viewer_.get(), "plotScroller");
+  QWidget* canvas = Find<QWidget>(viewer_.get(), "plotCanvas");
+  for (const bool deficits : {false, true, false}) {
+    SCOPED_TRACE(deficits ? "with the deficit tests" : "without");
+    Analysis a = ExampleAnalysis(deficits);
+    ASSERT_TRUE(a.plot.has_value());
+    panel.AddPlots(a, std::move(*a.plot));
+    ASSERT_TRUE(viewer_->PlotsShown());
+    QTest::qWait(20);
+    const std::size_t count = PlotKinds(*panel.Selected()).size();
+    EXPECT_EQ(count, deficits ? 4u : 2u);
+    const PanelPlotLayout shown = panel.ShownLayout();
+    const QSize room = scroller->viewport()->size();
+    if (deficits) {
+      // Four plots in about 430 pixels: one above the other, scrolled.
+      EXPECT_EQ(shown.columns, 1);
+      EXPECT_GT(shown.canvasHeight, room.height());
+      EXPECT_EQ(canvas->height(), shown.canvasHeight);
+      EXPECT_TRUE(scroller->verticalScrollBar()->isVisible());
+    } else {
+      EXPECT_EQ(canvas->height(), room.height());
+      EXPECT_FALSE(scroller->verticalScrollBar()->isVisible());
+    }
+    // Each plot's cell is drawn, none narrower than the readable width.
+    const QImage image = canvas->grab().toImage();
+    const int rows = static_cast<int>((count + shown.columns - 1) / shown.columns);
+    const double scale = std::min(double(canvas->width()) / (shown.columns * kPlotWidth),
+                                  double(canvas->height()) / (rows * kPlotHeight));
+    EXPECT_GE(scale * kPlotWidth, deficits ? kLeastReadablePlotWidth : 200);
+    for (int i = 0; i < static_cast<int>(count); ++i) {
+      const QRect cell(static_cast<int>((i % shown.columns) * kPlotWidth * scale),
+                       static_cast<int>((i / shown.columns) * kPlotHeight * scale),
+                       static_cast<int>(kPlotWidth * scale), static_cast<int>(kPlotHeight * scale));
+      EXPECT_GT(Coloured(image, cell.intersected(image.rect())), 100) << "plot " << i;
+    }
+  }
+}
+
+TEST(PanelPlotLayoutTest, FourPlotsScrollWhereFittingThemWouldMakeThemTooSmall) {
+  const struct {
+    QSize room;
+    int count;
+    PanelPlotLayout layout;
+  } cases[] = {
+      {{430, 554}, 2, {1, 554}},      // the two plots fit one above the other
+      {{900, 300}, 2, {2, 300}},      // side by side
+      {{430, 554}, 4, {1, 1118}},     // four: stacked at 430 wide, scrolled
+      {{800, 554}, 4, {2, 554}},      // two columns of 400 fit: two rows of 260
+      {{1600, 1100}, 4, {2, 1100}},   // room for 2 x 2 at full size
+      {{380, 2000}, 4, {1, 2000}},    // tall enough to fit them stacked
+      {{300, 554}, 4, {1, 4 * 195}},  // narrower than readable: one column
+      {{0, 0}, 4, {1, 0}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(LayOutPanelPlots(c.room, c.count), c.layout)
+        << c.room.width() << " x " << c.room.height() << ", " << c.count << " plots";
+  }
+}
+
+// quorvane-plot draws one plot with --only, the deficit plots too.
+TEST(PlotProgramTest, OnlyDrawsTheOnePlotAskedForAndRefusesAMissingDeficitPlot) {
+  QTemporaryDir scratch;
+  ASSERT_TRUE(scratch.isValid());
+  const Analysis withDeficits = ExampleAnalysis(true);
+  const Analysis without = ExampleAnalysis(false);
+  const struct {
+    const Analysis* a;
+    QStringList only;
+    int exitCode;
+    QSize size;  // of the PNG written (none when the size is empty)
+  } cases[] = {
+      {&withDeficits, {"--only", "deficit-y1"}, 0, {kPlotWidth, kPlotHeight}},
+      {&withDeficits, {"--only", "deficit-y2"}, 0, {kPlotWidth, kPlotHeight}},
+      {&withDeficits, {"--only", "case"}, 0, {kPlotWidth, kPlotHeight}},
+      {&withDeficits, {}, 0, {kPlotWidth, 4 * kPlotHeight}},
+      {&without, {}, 0, {kPlotWidth, 2 * kPlotHeight}},
+      {&without, {"--only", "deficit-y1"}, 1, {}},
+      {&withDeficits, {"--only", "deficit-y3"}, 2, {}},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.only.join(' ').toStdString());
+    const QString file = QDir(scratch.path()).filePath(QStringLiteral("p%1.png").arg(n++));
+    QProcess program;
+    program.start(QStringLiteral(QUORVANE_PLOT_PATH), c.only + QStringList{file});
+    ASSERT_TRUE(program.waitForStarted());
+    program.write(QByteArray::fromStdString(WritePlotData(*c.a->plot)));
+    program.closeWriteChannel();
+    ASSERT_TRUE(program.waitForFinished(60000));
+    EXPECT_EQ(program.exitCode(), c.exitCode) << program.readAllStandardError().toStdString();
+    if (c.size.isEmpty()) {
+      EXPECT_FALSE(QFile::exists(file));
+      continue;
+    }
+    const QImage image(file);
+    EXPECT_EQ(image.size(), c.size);
+  }
+}
 
 TEST_F(PlotPanelTest, ARunShowsItsPlotsBesideTheReportAndTheLatestIsSelected) {
   ASSERT_TRUE(Run());
@@ -232,7 +421,18 @@ TEST_F(PlotPanelTest, PrintAllAddsAPlotPageForEachAnalysisAfterTheUnchangedText)
   const QString printed = PdfText(all);
   ASSERT_EQ(PdfPages(all), textPages + 2);
   const QStringList pages = printed.split(QLatin1Char('\f'));
-  EXPECT_EQ(pages.mid(0, textPages), expected.split(QLatin1Char('\f')).mid(0, textPages));
+  // The same pages but for the footers (the plots' pages count too).
+  QStringList textPagesAlone = expected.split(QLatin1Char('\f')).mid(0, textPages);
+  for (int i = 0; i < textPages; ++i) {
+    EXPECT_EQ(WithoutBlanks(WithoutPageFooters(pages.value(i))),
+              WithoutBlanks(WithoutPageFooters(textPagesAlone.value(i))))
+        << i;
+  }
+  for (int i = 0; i < textPages + 2; ++i) {
+    EXPECT_TRUE(
+        pages.value(i).contains(QStringLiteral("Page %1 of %2").arg(i + 1).arg(textPages + 2)))
+        << i;
+  }
   for (int i = 0; i < 2; ++i) {
     SCOPED_TRACE(i);
     const QString page = pages.value(textPages + i);

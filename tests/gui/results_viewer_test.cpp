@@ -1,6 +1,7 @@
 // The results viewer: layout, Save Output's exact bytes and its dialog,
 // Clear Results, Print All and Print Selection (to PDF files read back with
 // pdftotext), and Exit.
+#include <QDate>
 #include <QFile>
 #include <QKeySequence>
 #include <QMenu>
@@ -198,13 +199,39 @@ TEST_F(ResultsViewerTest, PrintAllToPdfHoldsTheWholeTextInOrderOverSeveralPages)
   EXPECT_EQ(dialogs_.printJobs, 1);
   ASSERT_TRUE(QFile::exists(pdf));
 
-  const QString text = PdfText(pdf);
+  const QString text = WithoutPageFooters(PdfText(pdf));
   EXPECT_TRUE(WithoutBlanks(text).contains(WithoutBlanks(lines.join(QLatin1Char('\n')))));
   EXPECT_TRUE(text.contains(" Two-tailed probability = 0.04000"));
   // The wide line is continued on the next printed line, not cut.
   EXPECT_FALSE(text.contains(wide.trimmed()));
   EXPECT_TRUE(text.contains("wwwEND"));
   EXPECT_GE(PdfPages(pdf), 2);
+  EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+TEST_F(ResultsViewerTest, PrintPreviewShowsThePagesPrintAllPrintsEachWithItsFooter) {
+  QStringList lines = kSample;
+  for (int i = 1; i <= 150; ++i) lines << QStringLiteral(" line %1 of the long report").arg(i);
+  AddLines(lines);
+  const QString preview = ScratchFile("preview.pdf");
+  dialogs_.previewAnswers = {preview};
+  Menu("mnuPrintPreview")->trigger();
+  EXPECT_EQ(dialogs_.previews, 1);
+  EXPECT_EQ(dialogs_.printJobs, 0);  // nothing printed yet
+  ASSERT_TRUE(QFile::exists(preview));
+  const QString all = ScratchFile("all.pdf");
+  dialogs_.pdfAnswers = {all};
+  Menu("mnuPrint")->trigger();
+  const QString shown = PdfText(preview);
+  EXPECT_EQ(shown, PdfText(all));
+  const int pages = PdfPages(preview);
+  ASSERT_GE(pages, 2);
+  const QStringList pageTexts = shown.split(QLatin1Char('\f'));
+  for (int i = 0; i < pages; ++i) {
+    EXPECT_TRUE(WithoutBlanks(pageTexts.value(i))
+                    .contains(WithoutBlanks(PageFooter(i + 1, pages, QDate::currentDate()))))
+        << i;
+  }
   EXPECT_TRUE(dialogs_.messages.empty());
 }
 
@@ -219,7 +246,9 @@ TEST_F(ResultsViewerTest, PrintSelectionPrintsOnlyTheSelectedText) {
   Menu("mnuPrintSelection")->trigger();
   ASSERT_TRUE(QFile::exists(pdf));
   const QString text = PdfText(pdf);
-  EXPECT_EQ(WithoutBlanks(text), WithoutBlanks(kSample.mid(1, 3).join(QLatin1Char('\n'))));
+  EXPECT_EQ(WithoutBlanks(WithoutPageFooters(text)),
+            WithoutBlanks(kSample.mid(1, 3).join(QLatin1Char('\n'))));
+  EXPECT_TRUE(text.contains("Page 1 of 1")) << text.toStdString();
   EXPECT_EQ(PdfPages(pdf), 1);
 }
 
@@ -255,48 +284,45 @@ enum class Held { Nothing, Unsaved, Saved, EditedAfterSaving, EditUndone };
 
 TEST_F(ResultsViewerTest, ClearResultsAndExitAskBeforeDiscardingResultsNotSaved) {
   viewer_->show();
+  using U = UnsavedChoice;
   const struct Case {
     Held held;
     const char* action;  // "clear", "exit", "close" or "worksheet exit"
     std::vector<MessageButton> answers;
-    std::vector<QString> questions;  // asked in this order
+    std::vector<UnsavedChoice> choices;  // to the Save, Discard, Cancel question
+    std::vector<QString> questions;      // asked in this order
     bool cleared;
     bool ended;
   } cases[] = {
-      {Held::Nothing, "clear", {}, {}, true, false},
-      {Held::Unsaved, "clear", {MessageButton::No}, {kDiscardResultsQuestion}, false, false},
-      {Held::Unsaved, "clear", {MessageButton::Yes}, {kDiscardResultsQuestion}, true, false},
-      {Held::Saved, "clear", {}, {}, true, false},
+      {Held::Nothing, "clear", {}, {}, {}, true, false},
+      {Held::Unsaved, "clear", {MessageButton::No}, {}, {kDiscardResultsQuestion}, false, false},
+      {Held::Unsaved, "clear", {MessageButton::Yes}, {}, {kDiscardResultsQuestion}, true, false},
+      {Held::Saved, "clear", {}, {}, {}, true, false},
       {Held::EditedAfterSaving,
        "clear",
        {MessageButton::No},
+       {},
        {kDiscardResultsQuestion},
        false,
        false},
-      {Held::EditUndone, "clear", {}, {}, true, false},
-      {Held::Nothing, "exit", {MessageButton::Yes}, {kExitQuestion}, false, true},
-      {Held::Saved, "exit", {MessageButton::Yes}, {kExitQuestion}, false, true},
-      {Held::Unsaved, "exit", {MessageButton::No}, {kDiscardResultsQuestion}, false, false},
+      {Held::EditUndone, "clear", {}, {}, {}, true, false},
+      {Held::Nothing, "exit", {MessageButton::Yes}, {}, {kExitQuestion}, false, true},
+      {Held::Saved, "exit", {MessageButton::Yes}, {}, {kExitQuestion}, false, true},
+      // Results not saved: one question, never a second one after it.
+      {Held::Unsaved, "exit", {}, {U::Cancel}, {kSaveBeforeExitQuestion}, false, false},
       {Held::Unsaved,
        "exit",
-       {MessageButton::Yes, MessageButton::No},
-       {kDiscardResultsQuestion, kExitQuestion},
-       false,
-       false},
-      {Held::EditedAfterSaving,
-       "exit",
-       {MessageButton::Yes, MessageButton::Yes},
-       {kDiscardResultsQuestion, kExitQuestion},
+       {MessageButton::Yes},
+       {U::Discard},
+       {kSaveBeforeExitQuestion},
        false,
        true},
-      {Held::Unsaved, "close", {MessageButton::No}, {kDiscardResultsQuestion}, false, false},
-      {Held::Unsaved,
-       "worksheet exit",
-       {MessageButton::Yes, MessageButton::Yes},
-       {kDiscardResultsQuestion, kExitQuestion},
-       false,
-       true},
-      {Held::Saved, "worksheet exit", {MessageButton::No}, {kExitQuestion}, false, false},
+      {Held::EditedAfterSaving, "exit", {}, {U::Discard}, {kSaveBeforeExitQuestion}, false, true},
+      {Held::Unsaved, "close", {}, {U::Cancel}, {kSaveBeforeExitQuestion}, false, false},
+      {Held::Unsaved, "close", {}, {U::Discard}, {kSaveBeforeExitQuestion}, false, true},
+      {Held::Unsaved, "worksheet exit", {}, {U::Discard}, {kSaveBeforeExitQuestion}, false, true},
+      {Held::Unsaved, "worksheet exit", {}, {U::Cancel}, {kSaveBeforeExitQuestion}, false, false},
+      {Held::Saved, "worksheet exit", {MessageButton::No}, {}, {kExitQuestion}, false, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.action) + ", held " + std::to_string(static_cast<int>(c.held)));
@@ -321,6 +347,8 @@ TEST_F(ResultsViewerTest, ClearResultsAndExitAskBeforeDiscardingResultsNotSaved)
     dialogs_.messages.clear();
     dialogs_.terminations = 0;
     dialogs_.confirmAnswers.assign(c.answers.begin(), c.answers.end());
+    dialogs_.unsavedAnswers.assign(c.choices.begin(), c.choices.end());
+    dialogs_.saveRequests.clear();
     const std::string action = c.action;
     if (action == "clear") {
       Find<QPushButton>(viewer_.get(), "cmdClearResults")->click();
@@ -339,8 +367,56 @@ TEST_F(ResultsViewerTest, ClearResultsAndExitAskBeforeDiscardingResultsNotSaved)
       EXPECT_EQ(dialogs_.messages[i].defaultButton,
                 c.questions[i] == kDiscardResultsQuestion ? MessageButton::No : MessageButton::Yes);
     }
+    EXPECT_TRUE(dialogs_.saveRequests.empty());
     EXPECT_EQ(viewer_->Lines(), c.cleared ? QStringList() : before);
     EXPECT_EQ(dialogs_.terminations, c.ended ? 1 : 0);
+    viewer_->show();
+  }
+}
+
+TEST_F(ResultsViewerTest, SaveInTheExitQuestionSavesAndEndsOnlyOnceWritten) {
+  viewer_->show();
+  const struct {
+    const char* from;             // "viewer" or "worksheet"
+    std::optional<QString> file;  // the save dialog's answer (nullopt: cancelled)
+    bool ended;
+  } cases[] = {
+      {"viewer", ScratchFile("kept.txt"), true},
+      {"worksheet", ScratchFile("kept-too"), true},  // saved as kept-too.txt
+      {"viewer", std::nullopt, false},
+      {"worksheet", ScratchFile("no-such-folder/kept.txt"), false},  // not written
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.from) + " " + c.file.value_or("cancelled").toStdString());
+    viewer_->memoResults()->clear();
+    AddLines(kSample);
+    dialogs_.messages.clear();
+    dialogs_.saveRequests.clear();
+    dialogs_.terminations = 0;
+    dialogs_.unsavedAnswers = {UnsavedChoice::Save};
+    dialogs_.saveAnswers = {c.file};
+    dialogs_.saveFilterAnswers = {QStringLiteral("*.txt")};
+    if (std::string(c.from) == "viewer") {
+      Find<QPushButton>(viewer_.get(), "cmdExit")->click();
+    } else {
+      Find<QPushButton>(worksheet_.get(), "ExitBtn")->click();
+    }
+    ASSERT_GE(dialogs_.messages.size(), 1u);
+    EXPECT_EQ(dialogs_.messages[0].text, kSaveBeforeExitQuestion);
+    EXPECT_EQ(dialogs_.saveRequests.size(), 1u);
+    EXPECT_EQ(dialogs_.terminations, c.ended ? 1 : 0);
+    if (c.ended) {
+      ASSERT_EQ(dialogs_.messages.size(), 1u);  // no exit question after the save
+      QString saved = *c.file;
+      if (!saved.endsWith(".txt")) saved += ".txt";
+      QFile file(saved);
+      ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << saved.toStdString();
+      EXPECT_EQ(MemoLines(QString::fromUtf8(file.readAll()).remove('\r')), kSample);
+      EXPECT_FALSE(viewer_->HoldsUnsavedResults());
+    } else {
+      EXPECT_TRUE(viewer_->HoldsUnsavedResults());
+      EXPECT_EQ(viewer_->Lines(), kSample);
+    }
     viewer_->show();
   }
 }

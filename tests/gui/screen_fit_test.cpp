@@ -3,7 +3,9 @@
 // of the tests' faces: each window's frame, and every button, field and text
 // area in it, lie on the screen.
 #include <QAbstractButton>
+#include <QAction>
 #include <QGroupBox>
+#include <QLayout>
 #include <QMenuBar>
 #include <QScreen>
 
@@ -78,7 +80,8 @@ TEST_P(ScreenFitTest, BothWindowsAndEveryControlLieOnTheScreen) {
       "btnclearData",  "cmdShowResults", "ExitBtn"};
   ExpectOnScreen(worksheet_.get(), "worksheet", worksheetControls);
   // Where the screen has room the windows open at their preferred size.
-  EXPECT_EQ(worksheet_->size() == QSize(792, 573), Room(worksheet_.get(), QSize(792, 573)));
+  const QSize worksheetSize(792, 573 + worksheet_->layout()->menuBar()->height());
+  EXPECT_EQ(worksheet_->size() == worksheetSize, Room(worksheet_.get(), worksheetSize));
 
   Field(1)->setText(QStringLiteral("10"));
   Field(2)->setText(QStringLiteral("1"));
@@ -109,6 +112,16 @@ TEST_P(ScreenFitTest, BothWindowsAndEveryControlLieOnTheScreen) {
     EXPECT_EQ(plots->window(), viewer_.get());
   } else if (scale == 2.0) {
     EXPECT_NE(plots->window(), viewer_.get());
+  }
+  if (plots->window() != viewer_.get()) {
+    // A window of its own with the window manager's frame (not a frameless
+    // tool window), which the Plots menu docks again.
+    EXPECT_EQ(plots->window()->windowType(), Qt::Window);
+    EXPECT_FALSE(plots->window()->windowFlags().testFlag(Qt::FramelessWindowHint));
+    EXPECT_TRUE(plots->window()->windowFlags().testFlag(Qt::WindowTitleHint));
+    QAction* dock = viewer_->findChild<QAction*>("mnuDockPlots");
+    ASSERT_NE(dock, nullptr);
+    EXPECT_TRUE(dock->isEnabled());
   }
 
   Find<QPushButton>(viewer_.get(), "cmdReturn")->click();

@@ -3,6 +3,8 @@
 // with their boxes and focus, and the last statistics coming back at start.
 #include <QFile>
 #include <QGroupBox>
+#include <QLayout>
+#include <QMenuBar>
 #include <QProcess>
 #include <QRadioButton>
 #include <QScrollArea>
@@ -76,7 +78,7 @@ TEST_F(SummaryWorksheetTest, RawDataIsTheDefaultAndTheChoiceShowsThePanelSizedBy
   EXPECT_EQ(Kind(1)->text(), "Summary statistics");
   EXPECT_TRUE(Kind(0)->isChecked());
   EXPECT_FALSE(Panel()->isVisible());
-  EXPECT_EQ(worksheet_->size(), QSize(792, 573));
+  EXPECT_EQ(worksheet_->size(), QSize(792, 573 + worksheet_->layout()->menuBar()->height()));
 
   Kind(1)->click();
   EXPECT_TRUE(Panel()->isVisible());

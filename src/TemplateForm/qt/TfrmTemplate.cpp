@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
@@ -51,6 +52,7 @@
 #include "TemplateResults/plot_panel.h"
 #include "gui/dialogs.h"
 #include "gui/fonts.h"
+#include "gui/help_menu.h"
 #include "gui/layout_button.h"
 #include "gui/window_placement.h"
 #include "gui/window_thread.h"
@@ -71,7 +73,7 @@ constexpr int kDescriptionScrollLength = 551;  // from this length on, a vertica
 // at least a few lines, the choice groups at most their template width.
 constexpr int kDescriptionStretch = 94;
 constexpr int kInputsStretch = 346;
-constexpr int kDescriptionMinHeight = 40;
+constexpr int kDescriptionMinHeight = 36;  // room for the Help menu bar above it
 constexpr int kChoicesMaxWidth = 393;
 constexpr int kProgressIntervalMs = 100;
 // The engine thread's stack. The engines keep their working arrays on the heap
@@ -189,11 +191,16 @@ TfrmTemplate::~TfrmTemplate() {
   host_.SetBusyCursor(false);
 }
 
+QString TfrmTemplate::DescriptionText() const {
+  return DescripFld_->toPlainText();
+}
+
 void TfrmTemplate::SetResultsViewer(TfrmTemplateResults* viewer) {
   viewer_ = viewer;
   host_.SetResultsViewer(viewer);
   if (viewer != nullptr) {
     viewer->SetWorksheet(this);
+    viewer->SetHelpText([this] { return DescriptionText(); });
     connect(viewer, &TfrmTemplateResults::resultsChanged, this, &TfrmTemplate::UpdateShowResults);
   }
   UpdateShowResults();
@@ -410,7 +417,11 @@ void TfrmTemplate::BuildControls() {
   AddGap(*window, 11, 4);
   window->addWidget(pan1_);
   AddGap(*window, 24, 4);
-  resize(kClientWidth, kClientHeight);
+  // The Help menu, as in the results viewer, above the description.
+  auto* menus = new QMenuBar(this);
+  window->setMenuBar(menus);
+  AddHelpMenu(*this, *menus, dialogs_, [this] { return DescriptionText(); });
+  resize(kClientWidth, kClientHeight + menus->sizeHint().height());
 
   // Tab order: the window's reading order. The notes, the two choices, the
   // fields, then the buttons from left to right.
@@ -466,7 +477,8 @@ void TfrmTemplate::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (event->spontaneous()) return;
   if (!placed_) {
-    FitOnScreen(*this, QSize(kClientWidth, kClientHeight));
+    FitOnScreen(*this,
+                QSize(kClientWidth, kClientHeight + layout()->menuBar()->sizeHint().height()));
     placed_ = true;
     if (SummaryMode()) GrowForSummary();
   }
@@ -785,8 +797,8 @@ void TfrmTemplate::ExitBtnClick() {
 }
 
 bool TfrmTemplate::ConfirmLeaving() {
-  if (viewer_ != nullptr && !viewer_->MayDiscardResults(this)) return false;
-  return ConfirmExit(dialogs_, this);
+  // One question where results are not saved (the viewer asks it).
+  return viewer_ != nullptr ? viewer_->ConfirmExitProgram(this) : ConfirmExit(dialogs_, this);
 }
 
 void TfrmTemplate::cmdShowResultsClick() {
@@ -975,12 +987,7 @@ void TfrmTemplate::EngineRunEnded() {
   if (written) viewer_->ShowLineAtTop(firstNewLine);
   if (written && run->outcome->result().plot) {
     Analysis& a = run->outcome->result();
-    viewer_->Plots().AddPlots(QStringLiteral("Analysis %1: %2")
-                                  .arg(viewer_->Plots().Count() + 1)
-                                  .arg(a.fromSummary && a.dataFileName.empty()
-                                           ? QStringLiteral("summary statistics entered")
-                                           : QString::fromStdString(a.dataFileName)),
-                              std::move(*a.plot));
+    viewer_->Plots().AddPlots(a, std::move(*a.plot));  // named by its run, file and prior
   }
   emit computeEnded(written);
 }

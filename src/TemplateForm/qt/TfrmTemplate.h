@@ -44,6 +44,8 @@ class TfrmTemplate : public QWidget {
   ~TfrmTemplate() override;
 
   void SetResultsViewer(TfrmTemplateResults* viewer);
+  // The description text (the Help window of both windows shows it).
+  QString DescriptionText() const;
 
   // The model as the window holds it now (field texts, choices and notes
   // read from the controls).
@@ -111,8 +113,8 @@ class TfrmTemplate : public QWidget {
   void SetNotesTall(bool tall);
   void PlaceNotes();
   void UpdateShowResults();
-  // Exit's questions: the results viewer's discard question where it holds
-  // results not saved, then "Exit from program?"; true when the program ends.
+  // Exit's question (the results viewer's: Save, Discard, Cancel where it
+  // holds results not saved, else "Exit from program?"); true when the program ends.
   bool ConfirmLeaving();
   // The focus once a Compute command has ended: the field at fault (1-based;
   // 0 for none), else the Compute button, so that no key press after a run

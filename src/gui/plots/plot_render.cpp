@@ -420,8 +420,7 @@ std::vector<PlotKind> PlotKinds(const PlotData& plot) {
   return kinds;
 }
 
-// The plots in `columns` columns, row by row, scaled to fit.
-void PaintInColumns(QPainter& painter, const QRectF& area, const PlotData& plot, int columns) {
+void PaintPlotsInColumns(QPainter& painter, const QRectF& area, const PlotData& plot, int columns) {
   const std::vector<PlotKind> kinds = PlotKinds(plot);
   const int count = static_cast<int>(kinds.size());
   columns = std::clamp(columns, 1, count);
@@ -434,7 +433,7 @@ void PaintInColumns(QPainter& painter, const QRectF& area, const PlotData& plot,
 }
 
 void PaintBothPlots(QPainter& painter, const QRectF& area, const PlotData& plot) {
-  PaintInColumns(painter, area, plot, 1);
+  PaintPlotsInColumns(painter, area, plot, 1);
 }
 
 int PlotColumnsToFit(const QSizeF& area, int count) {
@@ -456,8 +455,8 @@ bool PlotsSideBySide(const QSizeF& area) {
 }
 
 void PaintBothPlotsToFit(QPainter& painter, const QRectF& area, const PlotData& plot) {
-  PaintInColumns(painter, area, plot,
-                 PlotColumnsToFit(area.size(), static_cast<int>(PlotKinds(plot).size())));
+  PaintPlotsInColumns(painter, area, plot,
+                      PlotColumnsToFit(area.size(), static_cast<int>(PlotKinds(plot).size())));
 }
 
 QString PlotFileFilter() {

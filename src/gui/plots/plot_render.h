@@ -40,6 +40,8 @@ void PaintBothPlots(QPainter& painter, const QRectF& area, const PlotData& plot)
 // largest in `area` (the fewer columns when two draw them equally large):
 // for two plots, one above the other or side by side; for four, also 2 x 2.
 void PaintBothPlotsToFit(QPainter& painter, const QRectF& area, const PlotData& plot);
+// All the plots in `columns` columns (filled row by row), scaled to fit.
+void PaintPlotsInColumns(QPainter& painter, const QRectF& area, const PlotData& plot, int columns);
 // The number of columns PaintBothPlotsToFit uses for `count` plots.
 int PlotColumnsToFit(const QSizeF& area, int count);
 // Whether PaintBothPlotsToFit puts two plots side by side in an area of this size.
