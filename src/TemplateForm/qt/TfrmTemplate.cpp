@@ -412,14 +412,16 @@ void TfrmTemplate::BuildControls() {
   AddGap(*window, 24, 4);
   resize(kClientWidth, kClientHeight);
 
-  // Tab order: the window's reading order. The notes, the two choices, the
-  // fields, then the buttons from left to right.
+  // Tab order: the window's reading order. The notes, the choices on the
+  // left, the fields and what lies below them on the right, then the buttons
+  // from left to right.
   QList<QWidget*> order{memoComments_};
   for (QAbstractButton* b : priorButtons_->buttons()) order << b;
   for (QAbstractButton* b : limitButtons_->buttons()) order << b;
-  for (QAbstractButton* b : dataKindButtons_->buttons()) order << b;
   order << cmdHelp_;
+  // The right column from the top: the fields, the kind of data below them.
   for (int k = 1; k <= 8; ++k) order << txtInput_[static_cast<std::size_t>(k)];
+  for (QAbstractButton* b : dataKindButtons_->buttons()) order << b;
   order << cmdCaseSeries_;
   order << summaryPanel_->StatisticsGrid() << summaryPanel_->CorrelationGrid() << cmdLoadSummary_
         << cmdSaveSummary_ << grdData_ << cmdCompute_ << btnclearData_ << cmdShowResults_
@@ -767,7 +769,28 @@ bool TfrmTemplate::eventFilter(QObject* watched, QEvent* event) {
 
 // --- buttons
 
+bool TfrmTemplate::HoldsTypedInput() {
+  ModelFromView();
+  for (int k = 1; k <= 8; ++k) {
+    if (!sheet_.Field(k).text.empty()) return true;
+  }
+  if (!memoComments_->toPlainText().isEmpty()) return true;
+  const SummaryTexts t = summaryPanel_->Texts(0);
+  const auto any = [](const std::vector<std::string>& texts) {
+    return std::any_of(texts.begin(), texts.end(),
+                       [](const std::string& text) { return !TrimBlanks(text).empty(); });
+  };
+  if (any(t.means) || any(t.sds) || any(t.caseScores)) return true;
+  return std::any_of(t.correlations.begin(), t.correlations.end(), any);
+}
+
 void TfrmTemplate::btnclearDataClick() {
+  // Nothing typed is lost to one click or one Alt+D: asked first, No the
+  // default answer.
+  if (HoldsTypedInput() && dialogs_.Confirm(this, QString::fromLatin1(kClearDataQuestion),
+                                            MessageButton::No) != MessageButton::Yes) {
+    return;
+  }
   ModelFromView();
   quorvane::btnclearDataClick(sheet_, host_);
   host_.TakeFocusedField();  // the focus went to field 1; no Compute is waiting for it
@@ -809,6 +832,7 @@ void TfrmTemplate::FocusAfterCompute(int faultField) {
     QLineEdit* field = txtInput_[static_cast<std::size_t>(faultField)];
     if (field->isVisibleTo(this)) {
       field->setFocus(Qt::OtherFocusReason);
+      field->selectAll();  // what is typed next replaces the refused text
       return;
     }
   }
@@ -1001,11 +1025,15 @@ void TfrmTemplate::BuildSummaryControls() {
     grid->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Maximum);
     grid->verticalHeader()->setDefaultSectionSize(22);
     grid->horizontalHeader()->setDefaultSectionSize(72);
-    grid->setTabKeyNavigation(false);  // Tab leaves the grid; arrows move in it
+    grid->horizontalHeader()->setMinimumSectionSize(72);  // wider where the text needs it
+    grid->setTabKeyNavigation(false);                     // Tab leaves the grid; arrows move in it
     connect(grid, &QTableWidget::itemChanged, this, [this] {
       if (!fillingSummary_) summaryFile_.clear();  // edited: no longer the file's statistics
     });
   }
+  connect(summaryPanel_, &SummaryPanel::pasteRefused, this, [this](const QString& message) {
+    host_.ShowMessage(MessageKind::Error, message.toStdString());
+  });
   cmdLoadSummary_ = MakeButton(box, "cmdLoadSummary", QStringLiteral("Load from f&ile..."),
                                QSize(140, 25), false);
   cmdSaveSummary_ =
@@ -1103,6 +1131,7 @@ void TfrmTemplate::LoadSummaryClick() {
   txtInput_[2]->setText(QString::number(statistics.k));
   summaryFile_ = *chosen;
   summaryFileN_ = N;
+  if (SummaryMode() && isVisible()) GrowForSummary();  // the columns are as wide as their values
   summaryPanel_->StatisticsGrid()->setFocus(Qt::OtherFocusReason);
 }
 

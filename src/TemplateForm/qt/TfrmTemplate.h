@@ -35,6 +35,12 @@ class SummaryPanel;
 class TfrmTemplateResults;
 struct EngineRun;
 
+// Asked (default answer No) before Clear Data empties a worksheet that holds
+// anything typed.
+inline constexpr const char* kClearDataQuestion =
+    "Clear Data empties N, the number of covariates, the notes and the summary statistics, and "
+    "deletes the saved inputs. Clear them?";
+
 class TfrmTemplate : public QWidget {
   Q_OBJECT
 
@@ -114,6 +120,8 @@ class TfrmTemplate : public QWidget {
   // Exit's questions: the results viewer's discard question where it holds
   // results not saved, then "Exit from program?"; true when the program ends.
   bool ConfirmLeaving();
+  // Whether any field, the notes or any summary-statistics cell holds text.
+  bool HoldsTypedInput();
   // The focus once a Compute command has ended: the field at fault (1-based;
   // 0 for none), else the Compute button, so that no key press after a run
   // can reach Clear Data.

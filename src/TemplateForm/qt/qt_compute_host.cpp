@@ -68,7 +68,10 @@ void QtComputeHost::ShowResultsViewer(const std::string& caption) {
 void QtComputeHost::FocusField(int k) {
   focusedField_ = k;
   const QString name = QString::fromStdString(FieldObjectName(k));
-  if (auto* field = worksheet_.findChild<QLineEdit*>(name)) field->setFocus(Qt::OtherFocusReason);
+  if (auto* field = worksheet_.findChild<QLineEdit*>(name)) {
+    field->setFocus(Qt::OtherFocusReason);
+    field->selectAll();  // typing replaces the text at fault
+  }
 }
 
 }  // namespace quorvane
