@@ -66,7 +66,6 @@ class SummaryPanel : public QWidget {
   void pasteRefused(const QString& message);
 
  public:
-
   QTableWidget* StatisticsGrid() const { return statistics_; }
   QTableWidget* CorrelationGrid() const { return correlations_; }
 
