@@ -454,6 +454,7 @@ TEST_F(WorksheetKeysTest, TabFollowsTheReadingOrderFromTheNotesToExitAndTheFocus
       Field(2),
       Find<QWidget>(w, "DataKind_Radio_0"),  // below the fields
       Button("cmdCaseSeries"),
+      Find<QWidget>(w, "chkDeficits"),  // its two choices: no stops while it is off
       Button("cmdCompute"),
       Button("btnclearData"),
       Button("ExitBtn")};  // Show Results: no stop while disabled

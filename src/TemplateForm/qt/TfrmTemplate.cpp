@@ -3,6 +3,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -231,6 +232,39 @@ void TfrmTemplate::BuildControls() {
                      {QStringLiteral("Two-sided"), QStringLiteral("One-sided lower"),
                       QStringLiteral("One-sided upper")},
                      limitButtons_);
+  // The deficit test of each task, off by default.
+  deficitBox_ = new QWidget(Panel1_);
+  deficitBox_->setObjectName(QStringLiteral("deficitBox"));
+  chkDeficits_ =
+      new QCheckBox(QStringLiteral("Test each task for a de&ficit as well"), deficitBox_);
+  chkDeficits_->setObjectName(QStringLiteral("chkDeficits"));
+  // The option, then for each task whether higher scores are the poorer
+  // ones (errors, reaction times; lower ones by default), on one line.
+  auto* deficitLayout = new QHBoxLayout(deficitBox_);
+  deficitLayout->setContentsMargins(9, 0, 0, 0);
+  deficitLayout->setSpacing(6);
+  deficitLayout->addWidget(chkDeficits_);
+  deficitLayout->addSpacing(10);
+  auto* poorerLabel = new QLabel(QStringLiteral("Higher scores poorer on:"), deficitBox_);
+  poorerLabel->setObjectName(QStringLiteral("lblPoorer"));
+  deficitLayout->addWidget(poorerLabel);
+  for (int task = 0; task < 2; ++task) {
+    auto* choice =
+        new QCheckBox(task == 0 ? QStringLiteral("Y1") : QStringLiteral("Y2"), deficitBox_);
+    choice->setObjectName(QStringLiteral("chkHigherPoorerY%1").arg(task + 1));
+    choice->setToolTip(QStringLiteral("Checked: higher scores on Task Y%1 are poorer (errors, "
+                                      "reaction times). Not checked: lower scores are poorer.")
+                           .arg(task + 1));
+    deficitLayout->addWidget(choice);
+    higherPoorer_[static_cast<std::size_t>(task)] = choice;
+  }
+  deficitLayout->addStretch(1);
+  const auto showDeficitChoice = [this](bool on) {
+    for (QCheckBox* choice : higherPoorer_) choice->setEnabled(on);
+  };
+  connect(chkDeficits_, &QCheckBox::toggled, this, showDeficitChoice);
+  showDeficitChoice(false);
+
   DataKind_Radio_ = MakeRadioGroup(
       Panel1_, "DataKind_Radio", QStringLiteral("&Kind of data..."),
       {QStringLiteral("Raw data file"), QStringLiteral("Summary statistics")}, dataKindButtons_);
@@ -273,15 +307,25 @@ void TfrmTemplate::BuildControls() {
   // The two groups and the room below them share the column's height in
   // their template proportions (97, 121 and 87 pixels).
   auto* choices = new QVBoxLayout;
-  choices->setSpacing(15);
+  // The gap between them narrows down to 4 pixels in a small window.
+  choices->setSpacing(0);
   choices->addWidget(Prior_Radio_, 97);
+  AddGap(*choices, 15, 4);
   choices->addWidget(RadioGroup1_, 121);
+  AddGap(*choices, 15, 0);
   choices->addStretch(87);
   choices->addWidget(cmdHelp_, 0, Qt::AlignLeft);
   // Margins inside the panel's one-pixel frame.
-  auto* panelLayout = new QHBoxLayout(Panel1_);
-  panelLayout->setContentsMargins(7, 15, 7, 7);
+  // The choices and the fields side by side; the deficit option on one line
+  // across the panel's foot.
+  auto* panelColumns = new QVBoxLayout(Panel1_);
+  panelColumns->setContentsMargins(7, 15, 7, 5);
+  panelColumns->setSpacing(0);
+  auto* panelLayout = new QHBoxLayout;
+  panelLayout->setContentsMargins(0, 0, 0, 0);
   panelLayout->setSpacing(16);
+  panelColumns->addLayout(panelLayout, 1);
+  panelColumns->addWidget(deficitBox_, 0);
   panelLayout->addLayout(choices, 1);
   // The fields, the kind of data below them, and below that the
   // summary-statistics entry when it is chosen.
@@ -424,8 +468,8 @@ void TfrmTemplate::BuildControls() {
   for (QAbstractButton* b : dataKindButtons_->buttons()) order << b;
   order << cmdCaseSeries_;
   order << summaryPanel_->StatisticsGrid() << summaryPanel_->CorrelationGrid() << cmdLoadSummary_
-        << cmdSaveSummary_ << grdData_ << cmdCompute_ << btnclearData_ << cmdShowResults_
-        << cmdReturn_ << ExitBtn_;
+        << cmdSaveSummary_ << chkDeficits_ << higherPoorer_[0] << higherPoorer_[1] << grdData_
+        << cmdCompute_ << btnclearData_ << cmdShowResults_ << cmdReturn_ << ExitBtn_;
   for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 
   // Whatever ends a Compute command, the focus goes where the next key press
@@ -533,6 +577,10 @@ void TfrmTemplate::ViewFromModel() {
   }
   priorButtons_->button(sheet_.priorIndex)->setChecked(true);
   limitButtons_->button(sheet_.limitIndex)->setChecked(true);
+  chkDeficits_->setChecked(sheet_.deficits.asked);
+  for (std::size_t task = 0; task < 2; ++task) {
+    higherPoorer_[task]->setChecked(sheet_.deficits.poorer[task] == PoorerScores::Higher);
+  }
   QStringList notes;
   for (const std::string& line : sheet_.notes) notes.push_back(QString::fromStdString(line));
   const QString notesText = notes.join(QLatin1Char('\n'));
@@ -549,6 +597,11 @@ void TfrmTemplate::ModelFromView() {
   }
   sheet_.priorIndex = priorButtons_->checkedId();
   sheet_.limitIndex = limitButtons_->checkedId();
+  sheet_.deficits.asked = chkDeficits_->isChecked();
+  for (std::size_t task = 0; task < 2; ++task) {
+    sheet_.deficits.poorer[task] =
+        higherPoorer_[task]->isChecked() ? PoorerScores::Higher : PoorerScores::Lower;
+  }
   sheet_.notes.clear();
   for (const QString& line : MemoLines(memoComments_->toPlainText())) {
     sheet_.notes.push_back(line.toStdString());
@@ -876,10 +929,15 @@ bool TfrmTemplate::ComputeRunning() const {
 
 std::optional<AnalysisRequest> TfrmTemplate::BeginRequest() {
   const int draws = drawCount_ > 0 ? drawCount_ : kDrawCount;
-  return SummaryMode()
-             ? BeginSummaryCompute(
-                   Model(), host_, [this](int N, int k) { return SummaryForCompute(N, k); }, draws)
-             : BeginCompute(Model(), host_, draws);
+  std::optional<AnalysisRequest> request =
+      SummaryMode()
+          ? BeginSummaryCompute(
+                Model(), host_, [this](int N, int k) { return SummaryForCompute(N, k); }, draws)
+          : BeginCompute(Model(), host_, draws);
+  // The deficit tests, when asked for: the report's section, the series'
+  // columns.
+  if (request) request->deficits = sheet_.deficits;
+  return request;
 }
 
 void TfrmTemplate::cmdCaseSeriesClick() {

@@ -16,6 +16,7 @@
 #include "TemplateForm/worksheet/worksheet.h"
 
 class QButtonGroup;
+class QCheckBox;
 class QFrame;
 class QGroupBox;
 class QKeyEvent;
@@ -173,6 +174,11 @@ class TfrmTemplate : public QWidget {
   QButtonGroup* priorButtons_ = nullptr;
   QGroupBox* RadioGroup1_ = nullptr;
   QButtonGroup* limitButtons_ = nullptr;
+  // The deficit test of each task: on or off, and per task whether higher
+  // scores are poorer (index 0: Task Y1, 1: Task Y2).
+  QWidget* deficitBox_ = nullptr;
+  QCheckBox* chkDeficits_ = nullptr;
+  std::array<QCheckBox*, 2> higherPoorer_{};
   std::array<QLabel*, 9> Label_{};        // Label1..Label8 (index 0 unused)
   std::array<QLineEdit*, 9> txtInput_{};  // txtInput1..txtinput8 (index 0 unused)
   QLabel* Label_N_ = nullptr;
