@@ -285,6 +285,47 @@ TEST_F(WorksheetWindowTest, NotesGrowTo70WithASecondLineAndShrinkTo25WhenLeft) {
   EXPECT_EQ(worksheet_->Model().notes, std::vector<std::string>{"one line"});
 }
 
+// While a note of several lines is edited the notes are taller, but lie
+// over nothing: N can still be clicked and typed into, at the preferred and
+// at the smallest size of the window.
+TEST_F(WorksheetWindowTest, TallNotesCoverNothingAndAClickOnNTypesIntoN) {
+  QWidget* w = worksheet_.get();
+  for (const QSize size : {QSize(792, 573), w->minimumSize()}) {
+    SCOPED_TRACE(QStringLiteral("%1 x %2").arg(size.width()).arg(size.height()).toStdString());
+    const QSize minimum = w->minimumSize();
+    w->resize(size);
+    QApplication::processEvents();
+    Field(1)->clear();
+    Notes()->clear();
+    Notes()->setFocus();
+    ASSERT_TRUE(WaitUntil([&] { return Notes()->hasFocus(); }));
+    QTest::keyClicks(Notes(), QStringLiteral("first line"));
+    QTest::keyClick(Notes(), Qt::Key_Return);
+    QTest::keyClicks(Notes(), QStringLiteral("second line"));
+    // Taller by what the description can give: all of it at the preferred
+    // size, its few lines at the smallest.
+    EXPECT_EQ(Notes()->height(), size == minimum ? 25 + 40 : 70);
+    QApplication::processEvents();
+    EXPECT_EQ(w->size(), size);  // the window did not grow
+    EXPECT_TRUE(QRect(QPoint(0, 0), size).contains(QRect(QPoint(0, 0), w->minimumSize())));
+    const QRect notes = InWindow(w, Notes());
+    for (const char* name : {"DescripFld", "Panel1", "Panel3", "pan1"}) {
+      EXPECT_FALSE(notes.intersects(InWindow(w, Find<QWidget>(w, name)))) << name;
+    }
+    EXPECT_TRUE(w->rect().contains(notes));
+    // What lies at N's place is N.
+    const QPoint n = InWindow(w, Field(1)).center();
+    EXPECT_EQ(w->childAt(n), Field(1));
+    QTest::mouseClick(w->childAt(n), Qt::LeftButton, Qt::NoModifier, w->childAt(n)->mapFrom(w, n));
+    ASSERT_TRUE(WaitUntil([&] { return Field(1)->hasFocus(); }));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("15"));
+    EXPECT_EQ(Field(1)->text(), "15");
+    EXPECT_EQ(Notes()->toPlainText(), "first line\nsecond line");
+    EXPECT_EQ(Notes()->height(), 25);  // left: short again
+    EXPECT_EQ(w->minimumSize(), minimum);
+  }
+}
+
 TEST_F(WorksheetWindowTest, NotesHoldAtMost250CharactersALineBreakCountingTwo) {
   QPlainTextEdit* notes = Notes();
   notes->setFocus();

@@ -373,9 +373,9 @@ void TfrmTemplate::BuildControls() {
   lblItems_->setAlignment(Qt::AlignCenter);
   lblItems_->setWordWrap(true);
 
-  // The layout keeps a place for the notes (notesPlace_); the notes lie on
-  // it and, while they have the focus and more than one line, grow down over
-  // the panel below without moving anything.
+  // The layout keeps a place for the notes (notesPlace_) and the notes lie
+  // on it; while they have the focus and more than one line the place is
+  // taller, taken from the description.
   notesPlace_ = new QWidget(this);
   notesPlace_->setObjectName(QStringLiteral("notesPlace"));
   notesPlace_->setFixedHeight(kNotesShortHeight);
@@ -435,7 +435,7 @@ void TfrmTemplate::BuildControls() {
   auto* notesRow = new QHBoxLayout;
   notesRow->setSpacing(3);
   notesRow->setContentsMargins(0, 0, 2, 0);
-  notesRow->addWidget(Panel3_);
+  notesRow->addWidget(Panel3_, 0, Qt::AlignTop);
   notesRow->addWidget(notesPlace_);
   auto* inputs = new QGridLayout;
   inputs->setContentsMargins(0, 0, 0, 0);
@@ -631,15 +631,23 @@ int TfrmTemplate::NotesLineCount() const {
 }
 
 void TfrmTemplate::SetNotesTall(bool tall) {
+  if (tall == notesTall_) return;
   notesTall_ = tall;
+  // The notes' place itself grows, the description above giving up the
+  // room: nothing lies under the notes, and the window's smallest size
+  // stays what it was.
+  // In a window at its smallest the description has only its few lines to
+  // give, and the notes grow by that much.
+  const int grow =
+      std::min(kNotesTallHeight - kNotesShortHeight, std::max(0, DescripFld_->height()));
+  notesPlace_->setFixedHeight(tall ? kNotesShortHeight + grow : kNotesShortHeight);
+  DescripFld_->setMinimumHeight(tall ? 0 : kDescriptionMinHeight);
+  if (layout() != nullptr) layout()->activate();
   PlaceNotes();
-  if (tall) memoComments_->raise();
 }
 
 void TfrmTemplate::PlaceNotes() {
-  const QRect place = notesPlace_->geometry();
-  memoComments_->setGeometry(place.x(), place.y(), place.width(),
-                             notesTall_ ? kNotesTallHeight : kNotesShortHeight);
+  memoComments_->setGeometry(notesPlace_->geometry());
 }
 
 void TfrmTemplate::memoCommentsKeyUp(QKeyEvent* event) {

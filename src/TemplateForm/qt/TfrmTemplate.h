@@ -168,7 +168,7 @@ class TfrmTemplate : public QWidget {
   QFrame* Panel3_ = nullptr;
   QLabel* lblComments_ = nullptr;
   QPlainTextEdit* memoComments_ = nullptr;
-  QWidget* notesPlace_ = nullptr;  // the notes' place in the layout; the notes may grow over it
+  QWidget* notesPlace_ = nullptr;  // the notes' place in the layout, taller while they are
   QFrame* Panel1_ = nullptr;
   QGroupBox* Prior_Radio_ = nullptr;
   QButtonGroup* priorButtons_ = nullptr;
