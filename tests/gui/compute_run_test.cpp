@@ -4,10 +4,14 @@
 // Cancel during a run.
 #include <QAction>
 #include <QCheckBox>
+#include <QDropEvent>
 #include <QFile>
+#include <QLabel>
+#include <QMimeData>
 #include <QProcess>
 #include <QProgressDialog>
 #include <QRadioButton>
+#include <QUrl>
 #include <string>
 #include <vector>
 
@@ -122,6 +126,76 @@ TEST_F(ComputeRunTest, TheDeficitOptionComesBackAtTheNextStartAndAnOldSavedFileS
   EXPECT_EQ(worksheet_->Model().deficits, DeficitChoice{});
   EXPECT_TRUE(Field(1)->isVisible());
   EXPECT_EQ(QApplication::focusWidget(), Field(1));
+}
+
+// Drags the URLs onto the window's widget at its centre and drops them there;
+// returns whether the window accepted the drag.
+bool Drop(QWidget* target, const QList<QUrl>& urls) {
+  QMimeData data;
+  data.setUrls(urls);
+  const QPoint at = target->rect().center();
+  QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &enter);
+  if (!enter.isAccepted()) return false;
+  QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &drop);
+  return drop.isAccepted();
+}
+
+// A data file dropped on the worksheet is the one the next Compute opens,
+// without the open dialog; the window names it until then.
+TEST_F(ComputeRunTest, ADroppedDataFileIsOpenedByTheNextComputeWithoutTheDialog) {
+  const QString data = GuiDataFile(kDataFile);
+  auto* label = Find<QLabel>(worksheet_.get(), "lblDroppedFile");
+  EXPECT_FALSE(label->isVisible());
+  // What is no single existing file is not taken.
+  for (const QList<QUrl>& refused :
+       {QList<QUrl>{QUrl::fromLocalFile(data), QUrl::fromLocalFile(ExampleData())},
+        QList<QUrl>{QUrl::fromLocalFile(ScratchFile("missing.txt"))},
+        QList<QUrl>{QUrl::fromLocalFile(QDir(scratch_.path()).absolutePath())},
+        QList<QUrl>{QUrl(QStringLiteral("https://example.invalid/data.txt"))}}) {
+    EXPECT_FALSE(Drop(worksheet_.get(), refused)) << refused.front().toString().toStdString();
+    EXPECT_TRUE(worksheet_->DroppedFile().isEmpty());
+  }
+  EXPECT_FALSE(label->isVisible());
+
+  // Dropped on the window, or on the notes (not as a note).
+  for (QWidget* target : {static_cast<QWidget*>(worksheet_.get()), Notes()->viewport()}) {
+    SCOPED_TRACE(target->objectName().toStdString());
+    ASSERT_TRUE(Drop(target, {QUrl::fromLocalFile(data)}));
+    EXPECT_EQ(worksheet_->DroppedFile(), QFileInfo(data).absoluteFilePath());
+    EXPECT_TRUE(label->isVisible());
+    EXPECT_TRUE(label->text().contains(QFileInfo(data).fileName())) << label->text().toStdString();
+    EXPECT_EQ(Notes()->toPlainText(), "");
+
+    Field(1)->setText(QStringLiteral("10"));
+    Field(2)->setText(QStringLiteral("1"));
+    dialogs_.openRequests.clear();
+    dialogs_.openAnswers.clear();  // a dialog would be cancelled
+    ASSERT_TRUE(ClickCompute());
+    EXPECT_TRUE(dialogs_.openRequests.empty());
+    EXPECT_EQ(viewer_->Lines(), CliReport({"--controls", "10", "--covariates", "1", data}));
+    EXPECT_FALSE(label->isVisible());  // taken
+    EXPECT_TRUE(worksheet_->DroppedFile().isEmpty());
+
+    // The next Compute asks again.
+    dialogs_.confirmAnswers = {MessageButton::Yes};  // discard the unsaved report
+    Find<QPushButton>(viewer_.get(), "cmdClearResults")->click();
+    Find<QPushButton>(viewer_.get(), "cmdReturn")->click();
+    EXPECT_FALSE(Compute(QString()));
+    EXPECT_EQ(dialogs_.openRequests.size(), 1u);
+  }
+
+  // A refused N keeps the dropped file for the Compute after it; Clear Data
+  // forgets it.
+  ASSERT_TRUE(Drop(worksheet_.get(), {QUrl::fromLocalFile(data)}));
+  Field(1)->setText(QStringLiteral("0"));
+  EXPECT_FALSE(ClickCompute());
+  EXPECT_EQ(worksheet_->DroppedFile(), QFileInfo(data).absoluteFilePath());
+  dialogs_.confirmAnswers = {MessageButton::Yes};
+  Find<QPushButton>(worksheet_.get(), "btnclearData")->click();
+  EXPECT_TRUE(worksheet_->DroppedFile().isEmpty());
+  EXPECT_FALSE(label->isVisible());
 }
 
 TEST_F(ComputeRunTest, EachFailedCheckShowsItsBoxPutsTheFocusAndAddsNothing) {

@@ -8,6 +8,9 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -19,6 +22,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
@@ -32,6 +36,7 @@
 #include <QTextLayout>
 #include <QThread>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <atomic>
@@ -151,6 +156,16 @@ constexpr const char* kMatrixHelpText =
     "0.52 1.00\n"
     "0.31 0.44 1.00\n"
     "0.27 0.36 0.61 1.00";
+
+// The one local file a drag carries, if it carries exactly one that exists.
+std::optional<QString> DraggedFile(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls() || data->urls().size() != 1) return std::nullopt;
+  const QUrl url = data->urls().front();
+  if (!url.isLocalFile()) return std::nullopt;
+  const QFileInfo file(url.toLocalFile());
+  if (!file.isFile()) return std::nullopt;
+  return file.absoluteFilePath();
+}
 
 }  // namespace
 
@@ -340,6 +355,12 @@ void TfrmTemplate::BuildControls() {
   connect(cmdCaseSeries_, &QPushButton::clicked, this, &TfrmTemplate::cmdCaseSeriesClick);
   fields->addWidget(cmdCaseSeries_, 9, 0, 1, 3, Qt::AlignLeft | Qt::AlignTop);
   rightColumn->addLayout(fields, 0);
+  // The file dropped on the window, when one is.
+  lblDroppedFile_ = new QLabel(Panel1_);
+  lblDroppedFile_->setObjectName(QStringLiteral("lblDroppedFile"));
+  lblDroppedFile_->setWordWrap(true);
+  lblDroppedFile_->hide();
+  rightColumn->addWidget(lblDroppedFile_, 0);
   rightColumn->addWidget(summaryArea_, 1);
   panelLayout->addLayout(rightColumn, 0);
 
@@ -455,6 +476,8 @@ void TfrmTemplate::BuildControls() {
   window->addWidget(pan1_);
   AddGap(*window, 24, 4);
   resize(kClientWidth, kClientHeight);
+  setAcceptDrops(true);
+  memoComments_->viewport()->installEventFilter(this);  // a dropped file is no note
 
   // Tab order: the window's reading order. The notes, the choices on the
   // left, the fields and what lies below them on the right, then the buttons
@@ -816,6 +839,18 @@ bool TfrmTemplate::eventFilter(QObject* watched, QEvent* event) {
     if (type == QEvent::FocusOut && k == 1) txtInput1Exit();
     return QWidget::eventFilter(watched, event);
   }
+  if (watched == memoComments_->viewport() &&
+      (type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop)) {
+    auto* drag = static_cast<QDropEvent*>(event);
+    if (DraggedFile(drag->mimeData())) {
+      if (type == QEvent::Drop) {
+        dropEvent(drag);
+      } else {
+        drag->acceptProposedAction();
+      }
+      return true;
+    }
+  }
   if (watched == notesPlace_ && (type == QEvent::Resize || type == QEvent::Move)) {
     PlaceNotes();
   } else if (watched == memoComments_) {
@@ -826,6 +861,34 @@ bool TfrmTemplate::eventFilter(QObject* watched, QEvent* event) {
     grdDataExit();
   }
   return QWidget::eventFilter(watched, event);
+}
+
+// --- a dropped data file
+
+void TfrmTemplate::dragEnterEvent(QDragEnterEvent* event) {
+  if (!run_ && DraggedFile(event->mimeData())) event->acceptProposedAction();
+}
+
+void TfrmTemplate::dragMoveEvent(QDragMoveEvent* event) {
+  if (!run_ && DraggedFile(event->mimeData())) event->acceptProposedAction();
+}
+
+void TfrmTemplate::dropEvent(QDropEvent* event) {
+  const std::optional<QString> file = DraggedFile(event->mimeData());
+  if (run_ || !file) return;
+  event->acceptProposedAction();
+  SetDroppedFile(*file);
+}
+
+void TfrmTemplate::SetDroppedFile(const QString& path) {
+  droppedFile_ = path;
+  lblDroppedFile_->setVisible(!path.isEmpty());
+  lblDroppedFile_->setText(
+      path.isEmpty()
+          ? QString()
+          : QStringLiteral("Compute opens the dropped raw data file %1 (no open dialog).")
+                .arg(QFileInfo(path).fileName()));
+  lblDroppedFile_->setToolTip(path);
 }
 
 // --- buttons
@@ -862,6 +925,7 @@ void TfrmTemplate::btnclearDataClick() {
   fillingSummary_ = false;
   summaryFile_.clear();
   DeleteLastSummary();
+  SetDroppedFile(QString());
 }
 
 void TfrmTemplate::ExitBtnClick() {
@@ -937,6 +1001,8 @@ bool TfrmTemplate::ComputeRunning() const {
 
 std::optional<AnalysisRequest> TfrmTemplate::BeginRequest() {
   const int draws = drawCount_ > 0 ? drawCount_ : kDrawCount;
+  // A dropped file is opened instead of asking, once.
+  if (!SummaryMode()) host_.SetNextOpenFile(droppedFile_);
   std::optional<AnalysisRequest> request =
       SummaryMode()
           ? BeginSummaryCompute(
@@ -945,6 +1011,10 @@ std::optional<AnalysisRequest> TfrmTemplate::BeginRequest() {
   // The deficit tests, when asked for: the report's section, the series'
   // columns.
   if (request) request->deficits = sheet_.deficits;
+  if (!droppedFile_.isEmpty() && !SummaryMode() && !host_.HoldsNextOpenFile()) {
+    SetDroppedFile(QString());  // taken
+  }
+  host_.SetNextOpenFile(QString());
   return request;
 }
 

@@ -19,6 +19,9 @@ class QButtonGroup;
 class QCheckBox;
 class QFrame;
 class QGroupBox;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
@@ -57,6 +60,9 @@ class TfrmTemplate : public QWidget {
   const Worksheet& Model();
   QtComputeHost& Host() { return host_; }
 
+  // The dropped data file the next Compute opens; empty when none.
+  const QString& DroppedFile() const { return droppedFile_; }
+
   // Whether an analysis is running (between the file being loaded and the
   // report being written, or the run being cancelled).
   bool ComputeRunning() const;
@@ -92,9 +98,15 @@ class TfrmTemplate : public QWidget {
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
+  // A data file dropped on the window is the file the next Compute opens.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void BuildControls();
+  // The dropped file to open on the next Compute (empty: none), shown.
+  void SetDroppedFile(const QString& path);
   void FormCreate();
   void FormShow();
   void FormActivate();
@@ -196,6 +208,8 @@ class TfrmTemplate : public QWidget {
   QPushButton* cmdShowResults_ = nullptr;
   QPushButton* cmdCaseSeries_ = nullptr;
   SeriesWindow* series_ = nullptr;
+  QLabel* lblDroppedFile_ = nullptr;
+  QString droppedFile_;  // opened by the next Compute instead of asking
   QGroupBox* pnlHelp_ = nullptr;
   QGroupBox* DataKind_Radio_ = nullptr;
   QButtonGroup* dataKindButtons_ = nullptr;

@@ -33,6 +33,7 @@ void QtComputeHost::Beep() {
 }
 
 std::optional<std::string> QtComputeHost::ChooseOpenFile(const OpenFileRequest& request) {
+  if (!nextOpenFile_.isEmpty()) return std::exchange(nextOpenFile_, QString()).toStdString();
   const std::optional<QString> chosen = dialogs_.ChooseOpenFile(DialogParent(), request);
   if (!chosen) return std::nullopt;
   return chosen->toStdString();
