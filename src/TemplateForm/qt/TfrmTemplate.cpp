@@ -218,8 +218,21 @@ void TfrmTemplate::SetResultsViewer(TfrmTemplateResults* viewer) {
 void TfrmTemplate::BuildControls() {
   setObjectName(QStringLiteral("frmTemplate"));
   setFont(WindowFont());
+  // Everything lies on one page, which scrolls as a whole where the window
+  // is smaller than the page (summary statistics on a small screen): the
+  // grids keep their size rather than scroll in a small box of their own.
+  page_ = new QScrollArea(this);
+  page_->setObjectName(QStringLiteral("worksheetPage"));
+  page_->setFrameShape(QFrame::NoFrame);
+  page_->setWidgetResizable(true);
+  page_->setFocusPolicy(Qt::NoFocus);
+  content_ = new QWidget;
+  content_->setObjectName(QStringLiteral("worksheetContent"));
+  auto* whole = new QVBoxLayout(this);
+  whole->setContentsMargins(0, 0, 0, 0);
+  whole->addWidget(page_);
 
-  DescripFld_ = new QPlainTextEdit(this);
+  DescripFld_ = new QPlainTextEdit(content_);
   DescripFld_->setObjectName(QStringLiteral("DescripFld"));
   DescripFld_->setReadOnly(true);
   DescripFld_->setFocusPolicy(Qt::ClickFocus);  // no tab stop
@@ -228,7 +241,7 @@ void TfrmTemplate::BuildControls() {
   DescripFld_->setMinimumHeight(kDescriptionMinHeight);
   connect(DescripFld_, &QPlainTextEdit::textChanged, this, &TfrmTemplate::DescripFldChange);
 
-  Panel3_ = MakePanel(this, "Panel3");
+  Panel3_ = MakePanel(content_, "Panel3");
   Panel3_->setFixedSize(97, kNotesShortHeight);
   lblComments_ = new QLabel(QStringLiteral("User's Notes:"), Panel3_);
   lblComments_->setObjectName(QStringLiteral("lblComments"));
@@ -237,7 +250,7 @@ void TfrmTemplate::BuildControls() {
   lblComments_->setAlignment(Qt::AlignCenter);
   FitFontToWidth(*lblComments_);
 
-  Panel1_ = MakePanel(this, "Panel1");
+  Panel1_ = MakePanel(content_, "Panel1");
   Prior_Radio_ = MakeRadioGroup(Panel1_, "Prior_Radio", QStringLiteral("Form of &prior..."),
                                 {QStringLiteral("Calibrated (Recommended)"),
                                  QStringLiteral("Standard Theory (Jeffreys prior)")},
@@ -366,7 +379,7 @@ void TfrmTemplate::BuildControls() {
 
   // The data grid and its column heads (not used by this program; placed as
   // the worksheet template places them).
-  grdData_ = new QTableWidget(this);
+  grdData_ = new QTableWidget(content_);
   grdData_->setObjectName(QStringLiteral("grdData"));
   grdData_->setGeometry(12, 200, 768, 280);
   grdData_->horizontalHeader()->setDefaultSectionSize(53);
@@ -377,18 +390,18 @@ void TfrmTemplate::BuildControls() {
   grdData_->setTabKeyNavigation(true);
   grdData_->setEditTriggers(QAbstractItemView::AllEditTriggers);
   grdData_->installEventFilter(this);
-  lblGridColumnsTitle_ = new QLabel(this);
+  lblGridColumnsTitle_ = new QLabel(content_);
   lblGridColumnsTitle_->setObjectName(QStringLiteral("lblGridColumnsTitle"));
   lblGridColumnsTitle_->setGeometry(12, 160, 200, 17);
   for (int c = 1; c <= 6; ++c) {
-    auto* head = new QLabel(this);
+    auto* head = new QLabel(content_);
     head->setObjectName(QStringLiteral("lblCol%1").arg(c));
     head->setGeometry(12 + 53 * c, 165, 53, 33);
     head->setAlignment(Qt::AlignCenter);
     head->setWordWrap(true);
     lblCol_[static_cast<std::size_t>(c)] = head;
   }
-  lblItems_ = new QLabel(this);
+  lblItems_ = new QLabel(content_);
   lblItems_->setObjectName(QStringLiteral("lblItems"));
   lblItems_->setGeometry(12, 165, 53, 33);
   lblItems_->setAlignment(Qt::AlignCenter);
@@ -397,12 +410,12 @@ void TfrmTemplate::BuildControls() {
   // The layout keeps a place for the notes (notesPlace_) and the notes lie
   // on it; while they have the focus and more than one line the place is
   // taller, taken from the description.
-  notesPlace_ = new QWidget(this);
+  notesPlace_ = new QWidget(content_);
   notesPlace_->setObjectName(QStringLiteral("notesPlace"));
   notesPlace_->setFixedHeight(kNotesShortHeight);
   notesPlace_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   notesPlace_->installEventFilter(this);
-  memoComments_ = new QPlainTextEdit(this);
+  memoComments_ = new QPlainTextEdit(content_);
   memoComments_->setObjectName(QStringLiteral("memoComments"));
   memoComments_->setFont(MemoFont());
   memoComments_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -411,7 +424,7 @@ void TfrmTemplate::BuildControls() {
   connect(memoComments_, &QPlainTextEdit::textChanged, this, &TfrmTemplate::memoCommentsChange);
 
   const QSize buttonSize(165, 37);
-  pan1_ = MakePanel(this, "pan1");
+  pan1_ = MakePanel(content_, "pan1");
   pan1_->setFixedHeight(49);
   cmdCompute_ = MakeButton(pan1_, "cmdCompute", QStringLiteral("&Compute"), buttonSize);
   btnclearData_ = MakeButton(pan1_, "btnclearData", QStringLiteral("Clear &Data "), buttonSize);
@@ -439,7 +452,7 @@ void TfrmTemplate::BuildControls() {
 
   pnlHelp_ = new QGroupBox(
       QStringLiteral(" Guidance in reading in a correlation matrix from an external file :  "),
-      this);
+      content_);
   pnlHelp_->setObjectName(QStringLiteral("pnlHelp"));
   pnlHelp_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
   auto* memoHelp = new QPlainTextEdit(QString::fromLatin1(kMatrixHelpText), pnlHelp_);
@@ -463,7 +476,7 @@ void TfrmTemplate::BuildControls() {
   inputs->addWidget(Panel1_, 0, 0);
   inputs->addWidget(pnlHelp_, 0, 0);
   // The gaps between them narrow down to 4 pixels in a small window.
-  auto* window = new QVBoxLayout(this);
+  auto* window = new QVBoxLayout(content_);
   window->setContentsMargins(12, 0, 12, 0);
   window->setSpacing(0);
   AddGap(*window, 7, 0);
@@ -475,6 +488,7 @@ void TfrmTemplate::BuildControls() {
   AddGap(*window, 11, 4);
   window->addWidget(pan1_);
   AddGap(*window, 24, 4);
+  page_->setWidget(content_);
   resize(kClientWidth, kClientHeight);
   setAcceptDrops(true);
   memoComments_->viewport()->installEventFilter(this);  // a dropped file is no note
@@ -527,6 +541,13 @@ void TfrmTemplate::FormCreate() {
     grdData_->hide();
   }
   ViewFromModel();
+  // The window's smallest size is the page's with the raw-data inputs; more
+  // (the summary grids) scrolls.
+  // (Sizes cached while the hidden fields still counted are dropped first.)
+  for (QWidget* part : content_->findChildren<QWidget*>()) part->updateGeometry();
+  for (QLayout* part : content_->findChildren<QLayout*>()) part->invalidate();
+  content_->layout()->activate();
+  setMinimumSize(content_->minimumSizeHint());
   RestoreLastSummary();
   ShowDataKind();
 }
@@ -665,7 +686,7 @@ void TfrmTemplate::SetNotesTall(bool tall) {
       std::min(kNotesTallHeight - kNotesShortHeight, std::max(0, DescripFld_->height()));
   notesPlace_->setFixedHeight(tall ? kNotesShortHeight + grow : kNotesShortHeight);
   DescripFld_->setMinimumHeight(tall ? 0 : kDescriptionMinHeight);
-  if (layout() != nullptr) layout()->activate();
+  content_->layout()->activate();
   PlaceNotes();
 }
 
@@ -850,6 +871,16 @@ bool TfrmTemplate::eventFilter(QObject* watched, QEvent* event) {
       }
       return true;
     }
+  }
+  if (watched == summaryArea_->widget() && type == QEvent::LayoutRequest && !summarySettling_) {
+    // The grids changed their size (covariates, values): give them their
+    // room once the box is laid out.
+    summarySettling_ = true;
+    QTimer::singleShot(0, this, [this] {
+      summarySettling_ = false;
+      FitSummaryArea();
+      if (SummaryMode() && isVisible()) GrowForSummary();
+    });
   }
   if (watched == notesPlace_ && (type == QEvent::Resize || type == QEvent::Move)) {
     PlaceNotes();
@@ -1191,7 +1222,15 @@ void TfrmTemplate::BuildSummaryControls() {
   summaryArea_->setFrameShape(QFrame::NoFrame);
   summaryArea_->setWidgetResizable(true);
   summaryArea_->setWidget(box);
+  box->installEventFilter(this);  // its size once the grids are laid out anew
+  summaryArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);  // the page scrolls instead
+  summaryArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   summaryArea_->hide();
+  // Columns that widen for their values widen the grids' room too.
+  for (QTableWidget* grid : {summaryPanel_->StatisticsGrid(), summaryPanel_->CorrelationGrid()}) {
+    connect(grid->horizontalHeader(), &QHeaderView::sectionResized, this,
+            &TfrmTemplate::FitSummaryArea);
+  }
 
   connect(dataKindButtons_, &QButtonGroup::idToggled, this, [this](int, bool checked) {
     if (checked) ShowDataKind();
@@ -1203,6 +1242,7 @@ void TfrmTemplate::ShowDataKind() {
   const bool summary = SummaryMode();
   if (summary) SizeSummaryPanel();
   summaryArea_->setVisible(summary);
+  FitSummaryArea();
   if (summary && isVisible()) GrowForSummary();
 }
 
@@ -1211,26 +1251,26 @@ void TfrmTemplate::SizeSummaryPanel() {
   const int k = txtInput_[2]->text().trimmed().toInt(&number);
   if (!number || k < 1 || k > 5 || k == summaryPanel_->Covariates()) return;
   summaryPanel_->SetCovariates(k);
+  FitSummaryArea();
   if (SummaryMode() && isVisible()) GrowForSummary();
 }
 
+void TfrmTemplate::FitSummaryArea() {
+  // The grids whole: where the window has no room for them, the page scrolls.
+  summaryArea_->setMinimumSize(summaryArea_->isVisibleTo(this) ? summaryArea_->widget()->sizeHint()
+                                                               : QSize(0, 0));
+}
+
 void TfrmTemplate::GrowForSummary() {
-  if (layout() == nullptr) return;
   QSize room(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
   if (const QScreen* place = screen()) {
     room = place->availableGeometry().size() - (frameGeometry().size() - size());
   }
-  // The description shares any extra height: a few rounds until the panel fits.
-  for (int round = 0; round < 4; ++round) {
-    layout()->activate();
-    const QSize wanted = summaryArea_->widget()->sizeHint();
-    const QSize shown = summaryArea_->viewport()->size();
-    const QSize grow(std::max(0, wanted.width() - shown.width()),
-                     std::max(0, wanted.height() - shown.height()));
-    const QSize target = (size() + grow).boundedTo(room).expandedTo(size());
-    if (target == size()) break;
-    resize(target);
-  }
+  FitSummaryArea();
+  content_->layout()->activate();
+  // As large as the page with the grids whole, where the screen has room.
+  const QSize target = content_->minimumSizeHint().expandedTo(size()).boundedTo(room);
+  if (target != size()) resize(target.expandedTo(minimumSize()));
   KeepOnScreen(*this);
 }
 
@@ -1267,6 +1307,7 @@ void TfrmTemplate::LoadSummaryClick() {
   txtInput_[2]->setText(QString::number(statistics.k));
   summaryFile_ = *chosen;
   summaryFileN_ = N;
+  FitSummaryArea();
   if (SummaryMode() && isVisible()) GrowForSummary();  // the columns are as wide as their values
   summaryPanel_->StatisticsGrid()->setFocus(Qt::OtherFocusReason);
 }

@@ -147,6 +147,9 @@ class TfrmTemplate : public QWidget {
   void SizeSummaryPanel();
   // Makes the window tall and wide enough for the panel where the screen has room.
   void GrowForSummary();
+  // Gives the summary grids the room they need (the page scrolls where the
+  // window has less).
+  void FitSummaryArea();
   // The checked statistics for Compute, or the refusal of the cell at fault
   // (marked for the focus).
   Checked<SummaryInput> SummaryForCompute(int N, int k);
@@ -176,6 +179,8 @@ class TfrmTemplate : public QWidget {
   std::unique_ptr<EngineRun> run_;
 
   // Controls, by their names in the layout.
+  QScrollArea* page_ = nullptr;  // the window's one child: the page, scrolled as a whole
+  QWidget* content_ = nullptr;   // the page
   QPlainTextEdit* DescripFld_ = nullptr;
   QFrame* Panel3_ = nullptr;
   QLabel* lblComments_ = nullptr;
@@ -221,6 +226,7 @@ class TfrmTemplate : public QWidget {
   // to, and its N; cleared when a cell is edited.
   QString summaryFile_;
   int summaryFileN_ = 0;
+  bool summarySettling_ = false;     // the grids' room is fitted once their box is laid out
   bool fillingSummary_ = false;      // the panel is filled by the program, not typed into
   QWidget* summaryFault_ = nullptr;  // the grid at fault, for the focus once Compute ends
 };
