@@ -1267,6 +1267,11 @@ void TfrmTemplate::GrowForSummary() {
     room = place->availableGeometry().size() - (frameGeometry().size() - size());
   }
   FitSummaryArea();
+  // The nested layouts take the grids' new room first (each round passes it
+  // one level up).
+  for (int round = 0; round < 4; ++round) {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+  }
   content_->layout()->activate();
   // As large as the page with the grids whole, where the screen has room.
   const QSize target = content_->minimumSizeHint().expandedTo(size()).boundedTo(room);
