@@ -2,13 +2,14 @@
 # Renders the desktop program's windows on Qt's offscreen platform (no
 # display needed), on a 1280 x 900 screen: docs/worksheet.png, the worksheet
 # as it starts, docs/summary-worksheet.png, the worksheet with summary
-# statistics typed in, docs/results-viewer.png, the results viewer after a real
+# statistics typed in and the deficit option on, docs/results-viewer.png, the results viewer after a real
 # analysis of examples/controls-and-case.txt (20 controls, 2 covariates,
 # 1,000,000 draws), and docs/results-viewer-plots.png, the same with its plot
 # panel beside the report, all at 100%; and docs/worksheet-on-screen-200.png and
 # docs/results-viewer-on-screen-200.png, the whole screen at 200% with the
 # worksheet where the program places it, and with the results viewer after
-# the same analysis. The windows' face is Liberation Sans (the tests' face),
+# the same analysis, and docs/summary-worksheet-on-screen-200.png, the
+# worksheet of docs/summary-worksheet.png on that screen. The windows' face is Liberation Sans (the tests' face),
 # or the one named by QUORVANE_SCREENSHOT_FACE, so that the pictures do not
 # depend on the fonts this machine prefers.
 set -euo pipefail
@@ -23,6 +24,8 @@ QT_QPA_PLATFORM=$screen "$build/src/gui/quorvane-screenshots" "${face[@]}" docs 
 QT_QPA_PLATFORM=$screen QT_SCALE_FACTOR=2 "$build/src/gui/quorvane-screenshots" "${face[@]}" \
   --on-screen docs/worksheet-on-screen-200.png docs/results-viewer-on-screen-200.png \
   "${example[@]}"
+QT_QPA_PLATFORM=$screen QT_SCALE_FACTOR=2 "$build/src/gui/quorvane-screenshots" "${face[@]}" \
+  --summary-on-screen docs/summary-worksheet-on-screen-200.png
 # On a real display with a window manager (Xvfb and openbox, 1280 x 900), frames
 # and all: docs/results-viewer-deficit-plots.png, the results viewer with the
 # example's report and its four plots (the deficit tests on), at 100%;

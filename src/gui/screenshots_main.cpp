@@ -9,6 +9,10 @@
 // OUTDIR/results-viewer.png (the report alone) and
 // OUTDIR/results-viewer-plots.png (with the plot panel beside it).
 //
+// Usage: quorvane-screenshots --summary-on-screen FILE
+// Writes FILE: the whole screen with the worksheet holding the summary
+// statistics and the deficit option of summary-worksheet.png.
+//
 // Usage: quorvane-screenshots --on-screen FILE [VIEWERFILE DATAFILE CONTROLS COVARIATES]
 // Writes FILE: the whole screen, in device pixels, with the worksheet where
 // the program places it when it starts (the window manager's frame is not
@@ -28,6 +32,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QEventLoop>
 #include <QFontInfo>
@@ -91,8 +96,10 @@ bool SaveOnScreen(QWidget& window, const QString& path) {
   return true;
 }
 
-// Published norms as a user types them: 20 controls, two covariates.
-bool SaveSummaryWorksheet(quorvane::TfrmTemplate& worksheet, const QString& path) {
+// Published norms as a user types them: 20 controls, two covariates, each
+// task also tested for a deficit (higher scores poorer on Task Y2). The
+// worksheet is left so.
+void EnterSummaryStatistics(quorvane::TfrmTemplate& worksheet) {
   worksheet.findChild<QRadioButton*>(QStringLiteral("DataKind_Radio_1"))->click();
   worksheet.Field(1)->setText(QStringLiteral("20"));
   worksheet.Field(2)->setText(QStringLiteral("2"));
@@ -102,10 +109,22 @@ bool SaveSummaryWorksheet(quorvane::TfrmTemplate& worksheet, const QString& path
   t.caseScores = {"9", "27", "84", "11"};
   t.correlations = {{"0.55"}, {"0.67", "0.71"}, {"0.30", "0.09", "-0.07"}};
   worksheet.Summary()->SetTexts(t);
+  worksheet.findChild<QCheckBox*>(QStringLiteral("chkDeficits"))->setChecked(true);
+  worksheet.findChild<QCheckBox*>(QStringLiteral("chkHigherPoorerY2"))->setChecked(true);
   worksheet.Summary()->StatisticsGrid()->setCurrentCell(2, 0);
   worksheet.Summary()->StatisticsGrid()->setFocus();
+  // The grids get their room once they are laid out: a moment's events.
+  QEventLoop settle;
+  QTimer::singleShot(200, &settle, &QEventLoop::quit);
+  settle.exec();
+}
+
+bool SaveSummaryWorksheet(quorvane::TfrmTemplate& worksheet, const QString& path) {
+  EnterSummaryStatistics(worksheet);
   const bool saved = Save(worksheet, path);
   worksheet.findChild<QRadioButton*>(QStringLiteral("DataKind_Radio_0"))->click();
+  worksheet.findChild<QCheckBox*>(QStringLiteral("chkDeficits"))->setChecked(false);
+  worksheet.findChild<QCheckBox*>(QStringLiteral("chkHigherPoorerY2"))->setChecked(false);
   return saved;
 }
 
@@ -242,13 +261,15 @@ int main(int argc, char** argv) {
   if (args.size() == 8 && args[1] == QStringLiteral("--desktop")) return Desktop(args);
   const bool onScreen =
       (args.size() == 3 || args.size() == 7) && args[1] == QStringLiteral("--on-screen");
-  if (args.size() != 5 && !onScreen) {
+  const bool summaryOnScreen = args.size() == 3 && args[1] == QStringLiteral("--summary-on-screen");
+  if (args.size() != 5 && !onScreen && !summaryOnScreen) {
     std::fputs(
         "Usage: quorvane-screenshots [--face FAMILY] OUTDIR DATAFILE CONTROLS COVARIATES\n"
         "       quorvane-screenshots [--face FAMILY] --on-screen FILE\n"
         "                            [VIEWERFILE DATAFILE CONTROLS COVARIATES]\n"
         "       quorvane-screenshots [--face FAMILY] --desktop VIEWERFILE PREVIEWFILE ABOUTFILE\n"
-        "                            DATAFILE CONTROLS COVARIATES\n",
+        "                            DATAFILE CONTROLS COVARIATES\n"
+        "       quorvane-screenshots [--face FAMILY] --summary-on-screen FILE\n",
         stderr);
     return 2;
   }
@@ -263,6 +284,10 @@ int main(int argc, char** argv) {
   worksheet.SetResultsViewer(&viewer);
   worksheet.show();
   worksheet.activateWindow();
+  if (summaryOnScreen) {
+    EnterSummaryStatistics(worksheet);
+    return SaveOnScreen(worksheet, args[2]) ? 0 : 1;
+  }
   if (onScreen) {
     if (!SaveOnScreen(worksheet, args[2])) return 1;
     if (args.size() == 3) return 0;

@@ -3,10 +3,15 @@
 // run below a rule, Return to Worksheet, Save Output of real reports, and
 // Cancel during a run.
 #include <QAction>
+#include <QCheckBox>
+#include <QDropEvent>
 #include <QFile>
+#include <QLabel>
+#include <QMimeData>
 #include <QProcess>
 #include <QProgressDialog>
 #include <QRadioButton>
+#include <QUrl>
 #include <string>
 #include <vector>
 
@@ -25,6 +30,172 @@ QByteArray ReadFile(const QString& path) {
   QFile file(path);
   EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
   return file.readAll();
+}
+
+QString ExampleData() {
+  return QDir(QStringLiteral(QUORVANE_EXAMPLES_DIR))
+      .absoluteFilePath(QStringLiteral("controls-and-case.txt"));
+}
+
+constexpr const char* kDeficitHeading =
+    " DEFICIT TESTS - each task on its own: the case's score against the scores of controls with "
+    "the";
+
+// The worksheet's deficit option: off by default and then the report is the
+// default one; on, Compute gives the command-line program's report with the
+// deficit section, each task in its chosen direction.
+TEST_F(ComputeRunTest, TheDeficitOptionAddsTheDeficitSectionInTheChosenDirections) {
+  auto* option = Find<QCheckBox>(worksheet_.get(), "chkDeficits");
+  auto* y1 = Find<QCheckBox>(worksheet_.get(), "chkHigherPoorerY1");
+  auto* y2 = Find<QCheckBox>(worksheet_.get(), "chkHigherPoorerY2");
+  ASSERT_TRUE(option && y1 && y2);
+  EXPECT_FALSE(option->isChecked());
+  EXPECT_TRUE(option->isVisible());
+  EXPECT_FALSE(y1->isChecked());  // lower scores are poorer
+  EXPECT_FALSE(y2->isChecked());
+  EXPECT_FALSE(y1->isEnabled());  // until the option is on
+  const QString data = ExampleData();
+  const QStringList counts = {"--controls", "20", "--covariates", "2"};
+
+  Field(1)->setText(QStringLiteral("20"));
+  Field(2)->setText(QStringLiteral("2"));
+  ASSERT_TRUE(Compute(data));
+  EXPECT_EQ(viewer_->Lines(), CliReport(counts + QStringList{data}));
+  EXPECT_FALSE(viewer_->Lines().contains(kDeficitHeading));
+
+  const struct {
+    int y1, y2;  // 0: lower scores are poorer, 1: higher
+    QStringList arguments;
+  } cases[] = {
+      {0, 0, {"--deficits"}},
+      {0, 1, {"--deficits", "--higher-is-poorer", "y2"}},
+      {1, 1, {"--deficits", "--higher-is-poorer", "y1,y2"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments.join(' ').toStdString());
+    dialogs_.confirmAnswers = {MessageButton::Yes};  // discard the unsaved report
+    Find<QPushButton>(viewer_.get(), "cmdClearResults")->click();
+    Find<QPushButton>(viewer_.get(), "cmdReturn")->click();
+    option->setChecked(true);
+    EXPECT_TRUE(y1->isEnabled());
+    y1->setChecked(c.y1 == 1);
+    y2->setChecked(c.y2 == 1);
+    ASSERT_TRUE(Compute(data));
+    const QStringList lines = viewer_->Lines();
+    EXPECT_EQ(lines, CliReport(counts + c.arguments + QStringList{data}));
+    EXPECT_TRUE(lines.contains(kDeficitHeading));
+    EXPECT_TRUE(lines.contains(c.y1 == 0 ? " Task Y1 (lower scores are poorer):"
+                                         : " Task Y1 (higher scores are poorer):"));
+    EXPECT_TRUE(lines.contains(c.y2 == 0 ? " Task Y2 (lower scores are poorer):"
+                                         : " Task Y2 (higher scores are poorer):"));
+  }
+}
+
+// The option is kept with the other inputs: it comes back at the next start,
+// and the saved-inputs file of an earlier version still loads.
+TEST_F(ComputeRunTest, TheDeficitOptionComesBackAtTheNextStartAndAnOldSavedFileStillLoads) {
+  const auto restart = [this] {
+    worksheet_.reset();
+    worksheet_ = std::make_unique<TfrmTemplate>(dialogs_);
+    worksheet_->SetResultsViewer(viewer_.get());
+    worksheet_->SetDrawCount(kTestDraws);
+    worksheet_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(worksheet_.get()));
+  };
+  Find<QCheckBox>(worksheet_.get(), "chkDeficits")->setChecked(true);
+  Find<QCheckBox>(worksheet_.get(), "chkHigherPoorerY2")->setChecked(true);
+  Field(1)->setText(QStringLiteral("10"));
+  Field(2)->setText(QStringLiteral("1"));
+  ASSERT_TRUE(Compute(GuiDataFile(kDataFile)));
+  restart();
+  EXPECT_TRUE(Find<QCheckBox>(worksheet_.get(), "chkDeficits")->isChecked());
+  EXPECT_FALSE(Find<QCheckBox>(worksheet_.get(), "chkHigherPoorerY1")->isChecked());
+  EXPECT_TRUE(Find<QCheckBox>(worksheet_.get(), "chkHigherPoorerY2")->isChecked());
+  EXPECT_EQ(worksheet_->Model().deficits,
+            (DeficitChoice{true, {PoorerScores::Lower, PoorerScores::Higher}}));
+
+  // The file as earlier versions wrote it: the option's default, the
+  // worksheet as ever.
+  QFile old(QString::fromStdString(SavedInputsFile()));
+  ASSERT_TRUE(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  old.write("10 1       ");
+  old.close();
+  restart();
+  EXPECT_FALSE(Find<QCheckBox>(worksheet_.get(), "chkDeficits")->isChecked());
+  EXPECT_FALSE(Find<QCheckBox>(worksheet_.get(), "chkHigherPoorerY2")->isChecked());
+  EXPECT_EQ(worksheet_->Model().deficits, DeficitChoice{});
+  EXPECT_TRUE(Field(1)->isVisible());
+  EXPECT_EQ(QApplication::focusWidget(), Field(1));
+}
+
+// Drags the URLs onto the window's widget at its centre and drops them there;
+// returns whether the window accepted the drag.
+bool Drop(QWidget* target, const QList<QUrl>& urls) {
+  QMimeData data;
+  data.setUrls(urls);
+  const QPoint at = target->rect().center();
+  QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &enter);
+  if (!enter.isAccepted()) return false;
+  QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &drop);
+  return drop.isAccepted();
+}
+
+// A data file dropped on the worksheet is the one the next Compute opens,
+// without the open dialog; the window names it until then.
+TEST_F(ComputeRunTest, ADroppedDataFileIsOpenedByTheNextComputeWithoutTheDialog) {
+  const QString data = GuiDataFile(kDataFile);
+  auto* label = Find<QLabel>(worksheet_.get(), "lblDroppedFile");
+  EXPECT_FALSE(label->isVisible());
+  // What is no single existing file is not taken.
+  for (const QList<QUrl>& refused :
+       {QList<QUrl>{QUrl::fromLocalFile(data), QUrl::fromLocalFile(ExampleData())},
+        QList<QUrl>{QUrl::fromLocalFile(ScratchFile("missing.txt"))},
+        QList<QUrl>{QUrl::fromLocalFile(QDir(scratch_.path()).absolutePath())},
+        QList<QUrl>{QUrl(QStringLiteral("https://example.invalid/data.txt"))}}) {
+    EXPECT_FALSE(Drop(worksheet_.get(), refused)) << refused.front().toString().toStdString();
+    EXPECT_TRUE(worksheet_->DroppedFile().isEmpty());
+  }
+  EXPECT_FALSE(label->isVisible());
+
+  // Dropped on the window, or on the notes (not as a note).
+  for (QWidget* target : {static_cast<QWidget*>(worksheet_.get()), Notes()->viewport()}) {
+    SCOPED_TRACE(target->objectName().toStdString());
+    ASSERT_TRUE(Drop(target, {QUrl::fromLocalFile(data)}));
+    EXPECT_EQ(worksheet_->DroppedFile(), QFileInfo(data).absoluteFilePath());
+    EXPECT_TRUE(label->isVisible());
+    EXPECT_TRUE(label->text().contains(QFileInfo(data).fileName())) << label->text().toStdString();
+    EXPECT_EQ(Notes()->toPlainText(), "");
+
+    Field(1)->setText(QStringLiteral("10"));
+    Field(2)->setText(QStringLiteral("1"));
+    dialogs_.openRequests.clear();
+    dialogs_.openAnswers.clear();  // a dialog would be cancelled
+    ASSERT_TRUE(ClickCompute());
+    EXPECT_TRUE(dialogs_.openRequests.empty());
+    EXPECT_EQ(viewer_->Lines(), CliReport({"--controls", "10", "--covariates", "1", data}));
+    EXPECT_FALSE(label->isVisible());  // taken
+    EXPECT_TRUE(worksheet_->DroppedFile().isEmpty());
+
+    // The next Compute asks again.
+    dialogs_.confirmAnswers = {MessageButton::Yes};  // discard the unsaved report
+    Find<QPushButton>(viewer_.get(), "cmdClearResults")->click();
+    Find<QPushButton>(viewer_.get(), "cmdReturn")->click();
+    EXPECT_FALSE(Compute(QString()));
+    EXPECT_EQ(dialogs_.openRequests.size(), 1u);
+  }
+
+  // A refused N keeps the dropped file for the Compute after it; Clear Data
+  // forgets it.
+  ASSERT_TRUE(Drop(worksheet_.get(), {QUrl::fromLocalFile(data)}));
+  Field(1)->setText(QStringLiteral("0"));
+  EXPECT_FALSE(ClickCompute());
+  EXPECT_EQ(worksheet_->DroppedFile(), QFileInfo(data).absoluteFilePath());
+  dialogs_.confirmAnswers = {MessageButton::Yes};
+  Find<QPushButton>(worksheet_.get(), "btnclearData")->click();
+  EXPECT_TRUE(worksheet_->DroppedFile().isEmpty());
+  EXPECT_FALSE(label->isVisible());
 }
 
 TEST_F(ComputeRunTest, EachFailedCheckShowsItsBoxPutsTheFocusAndAddsNothing) {

@@ -102,7 +102,7 @@ TEST_F(HelpMenuTest, TheWorksheetsMenuBarSitsAboveTheDescription) {
   ASSERT_NE(bar, nullptr);
   EXPECT_TRUE(bar->isVisible());
   QWidget* description = Find<QWidget>(worksheet_.get(), "DescripFld");
-  EXPECT_GE(description->geometry().top(), bar->geometry().bottom());
+  EXPECT_GE(description->mapTo(worksheet_.get(), QPoint(0, 0)).y(), bar->geometry().bottom());
   // The description keeps the height it had without the menu bar.
   EXPECT_GE(worksheet_->height() - bar->height(), 573 - 1);
 }

@@ -1,6 +1,7 @@
 // The worksheet in summary mode: the kind-of-data choice, Compute from typed
 // or loaded statistics (the command-line program's report), the refusals
 // with their boxes and focus, and the last statistics coming back at start.
+#include <QClipboard>
 #include <QFile>
 #include <QGroupBox>
 #include <QLayout>
@@ -140,6 +141,22 @@ TEST_F(SummaryWorksheetTest, TypedStatisticsGiveTheCommandLineProgramsReportWith
   EXPECT_EQ(viewer_->Lines(), CliReport({"--summary", ExampleSummary(), "--notes", "norms"}));
 }
 
+// A paste the correlation grid refuses is an error box; the grid keeps its values.
+TEST_F(SummaryWorksheetTest, ARefusedPasteIsAnErrorBox) {
+  Enter("20", "2", kStatisticsBlock, kCorrelationBlock);
+  const SummaryTexts before = Panel()->Texts(20);
+  QTableWidget* grid = Panel()->CorrelationGrid();
+  grid->setFocus();
+  grid->setCurrentCell(3, 0);
+  QGuiApplication::clipboard()->setText(QStringLiteral("0.1\t0.2\t0.3\t0.4\n"));
+  dialogs_.messages.clear();
+  QTest::keyClick(grid, Qt::Key_V, Qt::ControlModifier);
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].kind, MessageKind::Error);
+  EXPECT_TRUE(dialogs_.messages[0].text.contains("does not fit below the diagonal"));
+  EXPECT_EQ(Panel()->Texts(20).correlations, before.correlations);
+}
+
 TEST_F(SummaryWorksheetTest, EachRefusalShowsItsBoxAndPutsTheFocusOnTheEntryAtFault) {
   // Two covariates; the correlations make no positive definite matrix as
   // rounded (each near 0.9 with Y1, near 0 with each other).
@@ -238,6 +255,7 @@ TEST_F(SummaryWorksheetTest, TheLastStatisticsComeBackAtStartUntilClearData) {
 
   // Clear Data empties the panel and deletes the kept statistics.
   Kind(1)->click();
+  dialogs_.confirmAnswers = {MessageButton::Yes};  // the statistics are typed: asked first
   Find<QPushButton>(worksheet_.get(), "btnclearData")->click();
   EXPECT_FALSE(QFile::exists(SavedSummary()));
   EXPECT_EQ(Panel()->Texts(0).means, std::vector<std::string>(4, ""));

@@ -4,6 +4,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include <QRadioButton>
 #include <QTableWidget>
 
+#include "TemplateForm/qt/summary_panel.h"
 #include "TemplateForm/worksheet/worksheet.h"
 #include "gui/fonts.h"
 #include "gui/numeric_locale.h"
@@ -288,6 +290,47 @@ TEST_F(WorksheetWindowTest, NotesGrowTo70WithASecondLineAndShrinkTo25WhenLeft) {
   EXPECT_EQ(worksheet_->Model().notes, std::vector<std::string>{"one line"});
 }
 
+// While a note of several lines is edited the notes are taller, but lie
+// over nothing: N can still be clicked and typed into, at the preferred and
+// at the smallest size of the window.
+TEST_F(WorksheetWindowTest, TallNotesCoverNothingAndAClickOnNTypesIntoN) {
+  QWidget* w = worksheet_.get();
+  for (const QSize size : {QSize(792, 573), w->minimumSize()}) {
+    SCOPED_TRACE(QStringLiteral("%1 x %2").arg(size.width()).arg(size.height()).toStdString());
+    const QSize minimum = w->minimumSize();
+    w->resize(size);
+    QApplication::processEvents();
+    Field(1)->clear();
+    Notes()->clear();
+    Notes()->setFocus();
+    ASSERT_TRUE(WaitUntil([&] { return Notes()->hasFocus(); }));
+    QTest::keyClicks(Notes(), QStringLiteral("first line"));
+    QTest::keyClick(Notes(), Qt::Key_Return);
+    QTest::keyClicks(Notes(), QStringLiteral("second line"));
+    // Taller by what the description can give: all of it at the preferred
+    // size, its few lines at the smallest.
+    EXPECT_EQ(Notes()->height(), size == minimum ? 25 + 28 : 70);
+    QApplication::processEvents();
+    EXPECT_EQ(w->size(), size);  // the window did not grow
+    EXPECT_TRUE(QRect(QPoint(0, 0), size).contains(QRect(QPoint(0, 0), w->minimumSize())));
+    const QRect notes = InWindow(w, Notes());
+    for (const char* name : {"DescripFld", "Panel1", "Panel3", "pan1"}) {
+      EXPECT_FALSE(notes.intersects(InWindow(w, Find<QWidget>(w, name)))) << name;
+    }
+    EXPECT_TRUE(w->rect().contains(notes));
+    // What lies at N's place is N.
+    const QPoint n = InWindow(w, Field(1)).center();
+    EXPECT_EQ(w->childAt(n), Field(1));
+    QTest::mouseClick(w->childAt(n), Qt::LeftButton, Qt::NoModifier, w->childAt(n)->mapFrom(w, n));
+    ASSERT_TRUE(WaitUntil([&] { return Field(1)->hasFocus(); }));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("15"));
+    EXPECT_EQ(Field(1)->text(), "15");
+    EXPECT_EQ(Notes()->toPlainText(), "first line\nsecond line");
+    EXPECT_EQ(Notes()->height(), 25);  // left: short again
+    EXPECT_EQ(w->minimumSize(), minimum);
+  }
+}
+
 TEST_F(WorksheetWindowTest, NotesHoldAtMost250CharactersALineBreakCountingTwo) {
   QPlainTextEdit* notes = Notes();
   notes->setFocus();
@@ -311,7 +354,10 @@ TEST_F(WorksheetWindowTest, ClearDataEmptiesFieldsAndNotesDeletesTheSavedInputsA
   EXPECT_TRUE(saved.startsWith(ProgramFolder()));
   Find<QPushButton>(worksheet_.get(), "cmdCompute")->setFocus();
 
+  dialogs_.confirmAnswers = {MessageButton::Yes};
   Find<QPushButton>(worksheet_.get(), "btnclearData")->click();
+  ASSERT_EQ(dialogs_.messages.size(), 1u);  // asked first
+  EXPECT_EQ(dialogs_.messages[0].text, kClearDataQuestion);
   EXPECT_EQ(Field(1)->text(), "");
   EXPECT_EQ(Field(2)->text(), "");
   EXPECT_EQ(Notes()->toPlainText(), "");
@@ -319,7 +365,66 @@ TEST_F(WorksheetWindowTest, ClearDataEmptiesFieldsAndNotesDeletesTheSavedInputsA
   EXPECT_TRUE(Find<QRadioButton>(worksheet_.get(), "Prior_Radio_1")->isChecked());
   EXPECT_TRUE(Find<QRadioButton>(worksheet_.get(), "RadioGroup1_2")->isChecked());
   EXPECT_EQ(worksheet_->focusWidget(), Field(1));
-  EXPECT_TRUE(dialogs_.messages.empty());  // no question is asked
+
+  // An empty worksheet has nothing to lose: no question.
+  dialogs_.messages.clear();
+  Find<QPushButton>(worksheet_.get(), "btnclearData")->click();
+  EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+// Whatever is typed, one click (or Alt+D) on Clear Data asks, No being the
+// default; only Yes clears and deletes the saved inputs.
+TEST_F(WorksheetWindowTest, ClearDataAsksWhenAnythingIsTypedAndNoKeepsEverything) {
+  const struct {
+    const char* what;
+    std::function<void()> type;
+    std::function<bool()> kept;
+  } cases[] = {
+      {"N", [this] { Field(1)->setText("12"); }, [this] { return Field(1)->text() == "12"; }},
+      {"k", [this] { Field(2)->setText("2"); }, [this] { return Field(2)->text() == "2"; }},
+      {"notes", [this] { Notes()->setPlainText("patient AB"); },
+       [this] { return Notes()->toPlainText() == "patient AB"; }},
+      {"a mean",
+       [this] {
+         worksheet_->Summary()->StatisticsGrid()->setItem(0, 1, new QTableWidgetItem("26.9"));
+       },
+       [this] { return worksheet_->Summary()->Texts(0).means[1] == "26.9"; }},
+      {"a correlation",
+       [this] {
+         worksheet_->Summary()->CorrelationGrid()->setItem(2, 1, new QTableWidgetItem("0.7"));
+       },
+       [this] { return worksheet_->Summary()->Texts(0).correlations[1][1] == "0.7"; }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    dialogs_.confirmAnswers = {MessageButton::Yes};
+    Find<QPushButton>(worksheet_.get(), "btnclearData")->click();  // a clean start
+    c.type();
+    SaveCurrentData(worksheet_->Model());
+    const QString saved = QString::fromStdString(SavedInputsFile());
+    ASSERT_TRUE(QFile::exists(saved));
+    for (const bool byKey : {false, true}) {
+      dialogs_.messages.clear();
+      dialogs_.confirmAnswers.clear();  // unanswered: the default button
+      if (byKey) {
+        Field(1)->setFocus();
+        QTest::keyClick(Field(1), Qt::Key_D, Qt::AltModifier);
+        ASSERT_TRUE(WaitUntil([&] { return !dialogs_.messages.empty(); }));
+      } else {
+        Find<QPushButton>(worksheet_.get(), "btnclearData")->click();
+      }
+      ASSERT_EQ(dialogs_.messages.size(), 1u);
+      EXPECT_EQ(dialogs_.messages[0].kind, MessageKind::Confirmation);
+      EXPECT_EQ(dialogs_.messages[0].text, kClearDataQuestion);
+      EXPECT_EQ(dialogs_.messages[0].defaultButton, MessageButton::No);
+      EXPECT_TRUE(c.kept());
+      EXPECT_TRUE(QFile::exists(saved));
+    }
+    dialogs_.confirmAnswers = {MessageButton::Yes};
+    Find<QPushButton>(worksheet_.get(), "btnclearData")->click();
+    EXPECT_FALSE(c.kept());
+    EXPECT_FALSE(QFile::exists(saved));
+  }
 }
 
 TEST_F(WorksheetWindowTest, ExitAsksAndOnlyYesEndsTheProgram) {
@@ -391,10 +496,11 @@ TEST_F(WorksheetKeysTest, TabFollowsTheReadingOrderFromTheNotesToExitAndTheFocus
       Notes(),
       Find<QWidget>(w, "Prior_Radio_0"),
       Find<QWidget>(w, "RadioGroup1_0"),
-      Find<QWidget>(w, "DataKind_Radio_0"),
       Field(1),
       Field(2),
+      Find<QWidget>(w, "DataKind_Radio_0"),  // below the fields
       Button("cmdCaseSeries"),
+      Find<QWidget>(w, "chkDeficits"),  // its two choices: no stops while it is off
       Button("cmdCompute"),
       Button("btnclearData"),
       Button("ExitBtn")};  // Show Results: no stop while disabled
@@ -415,8 +521,32 @@ TEST_F(WorksheetKeysTest, TabFollowsTheReadingOrderFromTheNotesToExitAndTheFocus
   // Back-tab from N goes up to the choices.
   Field(1)->setFocus();
   QTest::keyClick(Field(1), Qt::Key_Tab, Qt::ShiftModifier);
-  EXPECT_EQ(QApplication::focusWidget(), Find<QWidget>(w, "DataKind_Radio_0"))
+  EXPECT_EQ(QApplication::focusWidget(), Find<QWidget>(w, "RadioGroup1_0"))
       << QApplication::focusWidget()->objectName().toStdString();
+}
+
+// After a refusal the field at fault has the focus with its text selected:
+// what is typed next replaces it.
+TEST_F(WorksheetKeysTest, TheFieldAtFaultHasItsTextSelectedSoTypingReplacesIt) {
+  const struct {
+    const char* n;
+    const char* k;
+    int field;  // the field at fault
+    const char* typed;
+  } cases[] = {{"0", "1", 1, "7"}, {"3", "1", 1, "12"}, {"10", "9", 2, "1"}, {"10", "0.5", 2, "2"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.n) + ", " + c.k);
+    Field(1)->setText(QString::fromLatin1(c.n));
+    Field(2)->setText(QString::fromLatin1(c.k));
+    dialogs_.messages.clear();
+    dialogs_.openRequests.clear();
+    EXPECT_FALSE(ClickCompute());
+    ASSERT_EQ(dialogs_.messages.size(), 1u);
+    EXPECT_TRUE(dialogs_.openRequests.empty());
+    ASSERT_EQ(QApplication::focusWidget(), Field(c.field));
+    QTest::keyClicks(QApplication::focusWidget(), QString::fromLatin1(c.typed));
+    EXPECT_EQ(Field(c.field)->text(), QString::fromLatin1(c.typed));
+  }
 }
 
 TEST_F(WorksheetKeysTest, EnterInAFieldStartsComputeAndOnAButtonPressesIt) {
@@ -441,8 +571,9 @@ TEST_F(WorksheetKeysTest, EnterInAFieldStartsComputeAndOnAButtonPressesIt) {
   EXPECT_TRUE(dialogs_.messages[0].text.contains("Number of covariates"));
   EXPECT_EQ(QApplication::focusWidget(), Field(2));
 
-  // Enter on a focused button presses it: Clear Data clears, Exit asks.
+  // Enter on a focused button presses it: Clear Data asks and clears, Exit asks.
   Field(1)->setText(QStringLiteral("12"));
+  dialogs_.confirmAnswers = {MessageButton::Yes};
   Button("btnclearData")->setFocus();
   QTest::keyClick(Button("btnclearData"), Qt::Key_Return);
   EXPECT_EQ(Field(1)->text(), "");
@@ -477,6 +608,7 @@ TEST_F(WorksheetKeysTest, EveryButtonHasItsOwnAltLetterAndTheLetterPressesIt) {
   EXPECT_EQ(Field(1)->text(), "12");  // the letter went to the button, not the field
   QTest::keyClick(Field(1), Qt::Key_L, Qt::AltModifier);  // to the credible-limit choice
   EXPECT_EQ(QApplication::focusWidget(), Find<QWidget>(worksheet_.get(), "RadioGroup1_0"));
+  dialogs_.confirmAnswers = {MessageButton::Yes};  // Clear Data asks first
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_D, Qt::AltModifier);
   ASSERT_TRUE(WaitUntil([&] { return Field(1)->text().isEmpty(); }));
   // An Alt letter that is no button's types nothing, and is no refused key.
@@ -485,7 +617,7 @@ TEST_F(WorksheetKeysTest, EveryButtonHasItsOwnAltLetterAndTheLetterPressesIt) {
   QTest::keyClick(Field(1), Qt::Key_5, Qt::AltModifier);
   EXPECT_EQ(Field(1)->text(), "");
   EXPECT_EQ(dialogs_.beeps, 0);
-  EXPECT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages.size(), 2u);  // Exit's question and Clear Data's
 }
 
 TEST_F(WorksheetKeysTest, ControlKeysEditTheNumberFieldsWithoutTheRefusal) {

@@ -3,10 +3,14 @@
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -19,6 +23,7 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
@@ -32,6 +37,7 @@
 #include <QTextLayout>
 #include <QThread>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <atomic>
@@ -73,7 +79,7 @@ constexpr int kDescriptionScrollLength = 551;  // from this length on, a vertica
 // at least a few lines, the choice groups at most their template width.
 constexpr int kDescriptionStretch = 94;
 constexpr int kInputsStretch = 346;
-constexpr int kDescriptionMinHeight = 36;  // room for the Help menu bar above it
+constexpr int kDescriptionMinHeight = 28;  // room for the menu bar above it at the least size
 constexpr int kChoicesMaxWidth = 393;
 constexpr int kProgressIntervalMs = 100;
 // The engine thread's stack. The engines keep their working arrays on the heap
@@ -153,6 +159,16 @@ constexpr const char* kMatrixHelpText =
     "0.31 0.44 1.00\n"
     "0.27 0.36 0.61 1.00";
 
+// The one local file a drag carries, if it carries exactly one that exists.
+std::optional<QString> DraggedFile(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls() || data->urls().size() != 1) return std::nullopt;
+  const QUrl url = data->urls().front();
+  if (!url.isLocalFile()) return std::nullopt;
+  const QFileInfo file(url.toLocalFile());
+  if (!file.isFile()) return std::nullopt;
+  return file.absoluteFilePath();
+}
+
 }  // namespace
 
 // One Compute run past its checks: the analysis on a worker thread, a
@@ -209,8 +225,21 @@ void TfrmTemplate::SetResultsViewer(TfrmTemplateResults* viewer) {
 void TfrmTemplate::BuildControls() {
   setObjectName(QStringLiteral("frmTemplate"));
   setFont(WindowFont());
+  // Everything lies on one page, which scrolls as a whole where the window
+  // is smaller than the page (summary statistics on a small screen): the
+  // grids keep their size rather than scroll in a small box of their own.
+  page_ = new QScrollArea(this);
+  page_->setObjectName(QStringLiteral("worksheetPage"));
+  page_->setFrameShape(QFrame::NoFrame);
+  page_->setWidgetResizable(true);
+  page_->setFocusPolicy(Qt::NoFocus);
+  content_ = new QWidget;
+  content_->setObjectName(QStringLiteral("worksheetContent"));
+  auto* whole = new QVBoxLayout(this);
+  whole->setContentsMargins(0, 0, 0, 0);
+  whole->addWidget(page_);
 
-  DescripFld_ = new QPlainTextEdit(this);
+  DescripFld_ = new QPlainTextEdit(content_);
   DescripFld_->setObjectName(QStringLiteral("DescripFld"));
   DescripFld_->setReadOnly(true);
   DescripFld_->setFocusPolicy(Qt::ClickFocus);  // no tab stop
@@ -219,7 +248,7 @@ void TfrmTemplate::BuildControls() {
   DescripFld_->setMinimumHeight(kDescriptionMinHeight);
   connect(DescripFld_, &QPlainTextEdit::textChanged, this, &TfrmTemplate::DescripFldChange);
 
-  Panel3_ = MakePanel(this, "Panel3");
+  Panel3_ = MakePanel(content_, "Panel3");
   Panel3_->setFixedSize(97, kNotesShortHeight);
   lblComments_ = new QLabel(QStringLiteral("User's Notes:"), Panel3_);
   lblComments_->setObjectName(QStringLiteral("lblComments"));
@@ -228,7 +257,7 @@ void TfrmTemplate::BuildControls() {
   lblComments_->setAlignment(Qt::AlignCenter);
   FitFontToWidth(*lblComments_);
 
-  Panel1_ = MakePanel(this, "Panel1");
+  Panel1_ = MakePanel(content_, "Panel1");
   Prior_Radio_ = MakeRadioGroup(Panel1_, "Prior_Radio", QStringLiteral("Form of &prior..."),
                                 {QStringLiteral("Calibrated (Recommended)"),
                                  QStringLiteral("Standard Theory (Jeffreys prior)")},
@@ -238,6 +267,39 @@ void TfrmTemplate::BuildControls() {
                      {QStringLiteral("Two-sided"), QStringLiteral("One-sided lower"),
                       QStringLiteral("One-sided upper")},
                      limitButtons_);
+  // The deficit test of each task, off by default.
+  deficitBox_ = new QWidget(Panel1_);
+  deficitBox_->setObjectName(QStringLiteral("deficitBox"));
+  chkDeficits_ =
+      new QCheckBox(QStringLiteral("Test each task for a de&ficit as well"), deficitBox_);
+  chkDeficits_->setObjectName(QStringLiteral("chkDeficits"));
+  // The option, then for each task whether higher scores are the poorer
+  // ones (errors, reaction times; lower ones by default), on one line.
+  auto* deficitLayout = new QHBoxLayout(deficitBox_);
+  deficitLayout->setContentsMargins(9, 0, 0, 0);
+  deficitLayout->setSpacing(6);
+  deficitLayout->addWidget(chkDeficits_);
+  deficitLayout->addSpacing(10);
+  auto* poorerLabel = new QLabel(QStringLiteral("Higher scores poorer on:"), deficitBox_);
+  poorerLabel->setObjectName(QStringLiteral("lblPoorer"));
+  deficitLayout->addWidget(poorerLabel);
+  for (int task = 0; task < 2; ++task) {
+    auto* choice =
+        new QCheckBox(task == 0 ? QStringLiteral("Y1") : QStringLiteral("Y2"), deficitBox_);
+    choice->setObjectName(QStringLiteral("chkHigherPoorerY%1").arg(task + 1));
+    choice->setToolTip(QStringLiteral("Checked: higher scores on Task Y%1 are poorer (errors, "
+                                      "reaction times). Not checked: lower scores are poorer.")
+                           .arg(task + 1));
+    deficitLayout->addWidget(choice);
+    higherPoorer_[static_cast<std::size_t>(task)] = choice;
+  }
+  deficitLayout->addStretch(1);
+  const auto showDeficitChoice = [this](bool on) {
+    for (QCheckBox* choice : higherPoorer_) choice->setEnabled(on);
+  };
+  connect(chkDeficits_, &QCheckBox::toggled, this, showDeficitChoice);
+  showDeficitChoice(false);
+
   DataKind_Radio_ = MakeRadioGroup(
       Panel1_, "DataKind_Radio", QStringLiteral("&Kind of data..."),
       {QStringLiteral("Raw data file"), QStringLiteral("Summary statistics")}, dataKindButtons_);
@@ -280,15 +342,25 @@ void TfrmTemplate::BuildControls() {
   // The two groups and the room below them share the column's height in
   // their template proportions (97, 121 and 87 pixels).
   auto* choices = new QVBoxLayout;
-  choices->setSpacing(15);
+  // The gap between them narrows down to 4 pixels in a small window.
+  choices->setSpacing(0);
   choices->addWidget(Prior_Radio_, 97);
+  AddGap(*choices, 15, 4);
   choices->addWidget(RadioGroup1_, 121);
+  AddGap(*choices, 15, 0);
   choices->addStretch(87);
   choices->addWidget(cmdHelp_, 0, Qt::AlignLeft);
   // Margins inside the panel's one-pixel frame.
-  auto* panelLayout = new QHBoxLayout(Panel1_);
-  panelLayout->setContentsMargins(7, 15, 7, 7);
+  // The choices and the fields side by side; the deficit option on one line
+  // across the panel's foot.
+  auto* panelColumns = new QVBoxLayout(Panel1_);
+  panelColumns->setContentsMargins(7, 15, 7, 5);
+  panelColumns->setSpacing(0);
+  auto* panelLayout = new QHBoxLayout;
+  panelLayout->setContentsMargins(0, 0, 0, 0);
   panelLayout->setSpacing(16);
+  panelColumns->addLayout(panelLayout, 1);
+  panelColumns->addWidget(deficitBox_, 0);
   panelLayout->addLayout(choices, 1);
   // The fields, the kind of data below them, and below that the
   // summary-statistics entry when it is chosen.
@@ -303,12 +375,18 @@ void TfrmTemplate::BuildControls() {
   connect(cmdCaseSeries_, &QPushButton::clicked, this, &TfrmTemplate::cmdCaseSeriesClick);
   fields->addWidget(cmdCaseSeries_, 9, 0, 1, 3, Qt::AlignLeft | Qt::AlignTop);
   rightColumn->addLayout(fields, 0);
+  // The file dropped on the window, when one is.
+  lblDroppedFile_ = new QLabel(Panel1_);
+  lblDroppedFile_->setObjectName(QStringLiteral("lblDroppedFile"));
+  lblDroppedFile_->setWordWrap(true);
+  lblDroppedFile_->hide();
+  rightColumn->addWidget(lblDroppedFile_, 0);
   rightColumn->addWidget(summaryArea_, 1);
   panelLayout->addLayout(rightColumn, 0);
 
   // The data grid and its column heads (not used by this program; placed as
   // the worksheet template places them).
-  grdData_ = new QTableWidget(this);
+  grdData_ = new QTableWidget(content_);
   grdData_->setObjectName(QStringLiteral("grdData"));
   grdData_->setGeometry(12, 200, 768, 280);
   grdData_->horizontalHeader()->setDefaultSectionSize(53);
@@ -319,32 +397,32 @@ void TfrmTemplate::BuildControls() {
   grdData_->setTabKeyNavigation(true);
   grdData_->setEditTriggers(QAbstractItemView::AllEditTriggers);
   grdData_->installEventFilter(this);
-  lblGridColumnsTitle_ = new QLabel(this);
+  lblGridColumnsTitle_ = new QLabel(content_);
   lblGridColumnsTitle_->setObjectName(QStringLiteral("lblGridColumnsTitle"));
   lblGridColumnsTitle_->setGeometry(12, 160, 200, 17);
   for (int c = 1; c <= 6; ++c) {
-    auto* head = new QLabel(this);
+    auto* head = new QLabel(content_);
     head->setObjectName(QStringLiteral("lblCol%1").arg(c));
     head->setGeometry(12 + 53 * c, 165, 53, 33);
     head->setAlignment(Qt::AlignCenter);
     head->setWordWrap(true);
     lblCol_[static_cast<std::size_t>(c)] = head;
   }
-  lblItems_ = new QLabel(this);
+  lblItems_ = new QLabel(content_);
   lblItems_->setObjectName(QStringLiteral("lblItems"));
   lblItems_->setGeometry(12, 165, 53, 33);
   lblItems_->setAlignment(Qt::AlignCenter);
   lblItems_->setWordWrap(true);
 
-  // The layout keeps a place for the notes (notesPlace_); the notes lie on
-  // it and, while they have the focus and more than one line, grow down over
-  // the panel below without moving anything.
-  notesPlace_ = new QWidget(this);
+  // The layout keeps a place for the notes (notesPlace_) and the notes lie
+  // on it; while they have the focus and more than one line the place is
+  // taller, taken from the description.
+  notesPlace_ = new QWidget(content_);
   notesPlace_->setObjectName(QStringLiteral("notesPlace"));
   notesPlace_->setFixedHeight(kNotesShortHeight);
   notesPlace_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   notesPlace_->installEventFilter(this);
-  memoComments_ = new QPlainTextEdit(this);
+  memoComments_ = new QPlainTextEdit(content_);
   memoComments_->setObjectName(QStringLiteral("memoComments"));
   memoComments_->setFont(MemoFont());
   memoComments_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -353,7 +431,7 @@ void TfrmTemplate::BuildControls() {
   connect(memoComments_, &QPlainTextEdit::textChanged, this, &TfrmTemplate::memoCommentsChange);
 
   const QSize buttonSize(165, 37);
-  pan1_ = MakePanel(this, "pan1");
+  pan1_ = MakePanel(content_, "pan1");
   pan1_->setFixedHeight(49);
   cmdCompute_ = MakeButton(pan1_, "cmdCompute", QStringLiteral("&Compute"), buttonSize);
   btnclearData_ = MakeButton(pan1_, "btnclearData", QStringLiteral("Clear &Data "), buttonSize);
@@ -381,7 +459,7 @@ void TfrmTemplate::BuildControls() {
 
   pnlHelp_ = new QGroupBox(
       QStringLiteral(" Guidance in reading in a correlation matrix from an external file :  "),
-      this);
+      content_);
   pnlHelp_->setObjectName(QStringLiteral("pnlHelp"));
   pnlHelp_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
   auto* memoHelp = new QPlainTextEdit(QString::fromLatin1(kMatrixHelpText), pnlHelp_);
@@ -398,43 +476,48 @@ void TfrmTemplate::BuildControls() {
   auto* notesRow = new QHBoxLayout;
   notesRow->setSpacing(3);
   notesRow->setContentsMargins(0, 0, 2, 0);
-  notesRow->addWidget(Panel3_);
+  notesRow->addWidget(Panel3_, 0, Qt::AlignTop);
   notesRow->addWidget(notesPlace_);
   auto* inputs = new QGridLayout;
   inputs->setContentsMargins(0, 0, 0, 0);
   inputs->addWidget(Panel1_, 0, 0);
   inputs->addWidget(pnlHelp_, 0, 0);
   // The gaps between them narrow down to 4 pixels in a small window.
-  auto* window = new QVBoxLayout(this);
+  auto* window = new QVBoxLayout(content_);
   window->setContentsMargins(12, 0, 12, 0);
   window->setSpacing(0);
   AddGap(*window, 7, 0);
   window->addWidget(DescripFld_, kDescriptionStretch);
-  AddGap(*window, 9, 4);
+  AddGap(*window, 9, 1);
   window->addLayout(notesRow);
-  AddGap(*window, 8, 4);
+  AddGap(*window, 8, 1);
   window->addLayout(inputs, kInputsStretch);
-  AddGap(*window, 11, 4);
+  AddGap(*window, 11, 1);
   window->addWidget(pan1_);
-  AddGap(*window, 24, 4);
-  // The Help menu, as in the results viewer, above the description.
+  AddGap(*window, 24, 1);
+  page_->setWidget(content_);
+  // The Help menu, as in the results viewer, above the scrolling page.
   auto* menus = new QMenuBar(this);
-  window->setMenuBar(menus);
+  whole->setMenuBar(menus);
   AddHelpMenu(*this, *menus, dialogs_, [this] { return DescriptionText(); });
   resize(kClientWidth, kClientHeight + menus->sizeHint().height());
+  setAcceptDrops(true);
+  memoComments_->viewport()->installEventFilter(this);  // a dropped file is no note
 
-  // Tab order: the window's reading order. The notes, the two choices, the
-  // fields, then the buttons from left to right.
+  // Tab order: the window's reading order. The notes, the choices on the
+  // left, the fields and what lies below them on the right, then the buttons
+  // from left to right.
   QList<QWidget*> order{memoComments_};
   for (QAbstractButton* b : priorButtons_->buttons()) order << b;
   for (QAbstractButton* b : limitButtons_->buttons()) order << b;
-  for (QAbstractButton* b : dataKindButtons_->buttons()) order << b;
   order << cmdHelp_;
+  // The right column from the top: the fields, the kind of data below them.
   for (int k = 1; k <= 8; ++k) order << txtInput_[static_cast<std::size_t>(k)];
+  for (QAbstractButton* b : dataKindButtons_->buttons()) order << b;
   order << cmdCaseSeries_;
   order << summaryPanel_->StatisticsGrid() << summaryPanel_->CorrelationGrid() << cmdLoadSummary_
-        << cmdSaveSummary_ << grdData_ << cmdCompute_ << btnclearData_ << cmdShowResults_
-        << cmdReturn_ << ExitBtn_;
+        << cmdSaveSummary_ << chkDeficits_ << higherPoorer_[0] << higherPoorer_[1] << grdData_
+        << cmdCompute_ << btnclearData_ << cmdShowResults_ << cmdReturn_ << ExitBtn_;
   for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 
   // Whatever ends a Compute command, the focus goes where the next key press
@@ -469,16 +552,27 @@ void TfrmTemplate::FormCreate() {
     grdData_->hide();
   }
   ViewFromModel();
+  // The window's smallest size is the page's with the raw-data inputs; more
+  // (the summary grids) scrolls.
+  // (Sizes cached while the hidden fields still counted are dropped first.)
+  for (QWidget* part : content_->findChildren<QWidget*>()) part->updateGeometry();
+  for (QLayout* part : content_->findChildren<QLayout*>()) part->invalidate();
+  content_->layout()->activate();
+  setMinimumSize(WithMenuBar(content_->minimumSizeHint()));
   RestoreLastSummary();
   ShowDataKind();
+}
+
+QSize TfrmTemplate::WithMenuBar(QSize page) const {
+  const QWidget* bar = layout()->menuBar();
+  return page + QSize(0, bar != nullptr ? bar->sizeHint().height() : 0);
 }
 
 void TfrmTemplate::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (event->spontaneous()) return;
   if (!placed_) {
-    FitOnScreen(*this,
-                QSize(kClientWidth, kClientHeight + layout()->menuBar()->sizeHint().height()));
+    FitOnScreen(*this, WithMenuBar(QSize(kClientWidth, kClientHeight)));
     placed_ = true;
     if (SummaryMode()) GrowForSummary();
   }
@@ -543,6 +637,10 @@ void TfrmTemplate::ViewFromModel() {
   }
   priorButtons_->button(sheet_.priorIndex)->setChecked(true);
   limitButtons_->button(sheet_.limitIndex)->setChecked(true);
+  chkDeficits_->setChecked(sheet_.deficits.asked);
+  for (std::size_t task = 0; task < 2; ++task) {
+    higherPoorer_[task]->setChecked(sheet_.deficits.poorer[task] == PoorerScores::Higher);
+  }
   QStringList notes;
   for (const std::string& line : sheet_.notes) notes.push_back(QString::fromStdString(line));
   const QString notesText = notes.join(QLatin1Char('\n'));
@@ -559,6 +657,11 @@ void TfrmTemplate::ModelFromView() {
   }
   sheet_.priorIndex = priorButtons_->checkedId();
   sheet_.limitIndex = limitButtons_->checkedId();
+  sheet_.deficits.asked = chkDeficits_->isChecked();
+  for (std::size_t task = 0; task < 2; ++task) {
+    sheet_.deficits.poorer[task] =
+        higherPoorer_[task]->isChecked() ? PoorerScores::Higher : PoorerScores::Lower;
+  }
   sheet_.notes.clear();
   for (const QString& line : MemoLines(memoComments_->toPlainText())) {
     sheet_.notes.push_back(line.toStdString());
@@ -588,15 +691,23 @@ int TfrmTemplate::NotesLineCount() const {
 }
 
 void TfrmTemplate::SetNotesTall(bool tall) {
+  if (tall == notesTall_) return;
   notesTall_ = tall;
+  // The notes' place itself grows, the description above giving up the
+  // room: nothing lies under the notes, and the window's smallest size
+  // stays what it was.
+  // In a window at its smallest the description has only its few lines to
+  // give, and the notes grow by that much.
+  const int grow =
+      std::min(kNotesTallHeight - kNotesShortHeight, std::max(0, DescripFld_->height()));
+  notesPlace_->setFixedHeight(tall ? kNotesShortHeight + grow : kNotesShortHeight);
+  DescripFld_->setMinimumHeight(tall ? 0 : kDescriptionMinHeight);
+  content_->layout()->activate();
   PlaceNotes();
-  if (tall) memoComments_->raise();
 }
 
 void TfrmTemplate::PlaceNotes() {
-  const QRect place = notesPlace_->geometry();
-  memoComments_->setGeometry(place.x(), place.y(), place.width(),
-                             notesTall_ ? kNotesTallHeight : kNotesShortHeight);
+  memoComments_->setGeometry(notesPlace_->geometry());
 }
 
 void TfrmTemplate::memoCommentsKeyUp(QKeyEvent* event) {
@@ -765,6 +876,28 @@ bool TfrmTemplate::eventFilter(QObject* watched, QEvent* event) {
     if (type == QEvent::FocusOut && k == 1) txtInput1Exit();
     return QWidget::eventFilter(watched, event);
   }
+  if (watched == memoComments_->viewport() &&
+      (type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop)) {
+    auto* drag = static_cast<QDropEvent*>(event);
+    if (DraggedFile(drag->mimeData())) {
+      if (type == QEvent::Drop) {
+        dropEvent(drag);
+      } else {
+        drag->acceptProposedAction();
+      }
+      return true;
+    }
+  }
+  if (watched == summaryArea_->widget() && type == QEvent::LayoutRequest && !summarySettling_) {
+    // The grids changed their size (covariates, values): give them their
+    // room once the box is laid out.
+    summarySettling_ = true;
+    QTimer::singleShot(0, this, [this] {
+      summarySettling_ = false;
+      FitSummaryArea();
+      if (SummaryMode() && isVisible()) GrowForSummary();
+    });
+  }
   if (watched == notesPlace_ && (type == QEvent::Resize || type == QEvent::Move)) {
     PlaceNotes();
   } else if (watched == memoComments_) {
@@ -777,9 +910,58 @@ bool TfrmTemplate::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
+// --- a dropped data file
+
+void TfrmTemplate::dragEnterEvent(QDragEnterEvent* event) {
+  if (!run_ && DraggedFile(event->mimeData())) event->acceptProposedAction();
+}
+
+void TfrmTemplate::dragMoveEvent(QDragMoveEvent* event) {
+  if (!run_ && DraggedFile(event->mimeData())) event->acceptProposedAction();
+}
+
+void TfrmTemplate::dropEvent(QDropEvent* event) {
+  const std::optional<QString> file = DraggedFile(event->mimeData());
+  if (run_ || !file) return;
+  event->acceptProposedAction();
+  SetDroppedFile(*file);
+}
+
+void TfrmTemplate::SetDroppedFile(const QString& path) {
+  droppedFile_ = path;
+  lblDroppedFile_->setVisible(!path.isEmpty());
+  lblDroppedFile_->setText(
+      path.isEmpty()
+          ? QString()
+          : QStringLiteral("Compute opens the dropped raw data file %1 (no open dialog).")
+                .arg(QFileInfo(path).fileName()));
+  lblDroppedFile_->setToolTip(path);
+}
+
 // --- buttons
 
+bool TfrmTemplate::HoldsTypedInput() {
+  ModelFromView();
+  for (int k = 1; k <= 8; ++k) {
+    if (!sheet_.Field(k).text.empty()) return true;
+  }
+  if (!memoComments_->toPlainText().isEmpty()) return true;
+  const SummaryTexts t = summaryPanel_->Texts(0);
+  const auto any = [](const std::vector<std::string>& texts) {
+    return std::any_of(texts.begin(), texts.end(),
+                       [](const std::string& text) { return !TrimBlanks(text).empty(); });
+  };
+  if (any(t.means) || any(t.sds) || any(t.caseScores)) return true;
+  return std::any_of(t.correlations.begin(), t.correlations.end(), any);
+}
+
 void TfrmTemplate::btnclearDataClick() {
+  // Nothing typed is lost to one click or one Alt+D: asked first, No the
+  // default answer.
+  if (HoldsTypedInput() && dialogs_.Confirm(this, QString::fromLatin1(kClearDataQuestion),
+                                            MessageButton::No) != MessageButton::Yes) {
+    return;
+  }
   ModelFromView();
   quorvane::btnclearDataClick(sheet_, host_);
   host_.TakeFocusedField();  // the focus went to field 1; no Compute is waiting for it
@@ -790,6 +972,7 @@ void TfrmTemplate::btnclearDataClick() {
   fillingSummary_ = false;
   summaryFile_.clear();
   DeleteLastSummary();
+  SetDroppedFile(QString());
 }
 
 void TfrmTemplate::ExitBtnClick() {
@@ -821,6 +1004,7 @@ void TfrmTemplate::FocusAfterCompute(int faultField) {
     QLineEdit* field = txtInput_[static_cast<std::size_t>(faultField)];
     if (field->isVisibleTo(this)) {
       field->setFocus(Qt::OtherFocusReason);
+      field->selectAll();  // what is typed next replaces the refused text
       return;
     }
   }
@@ -864,10 +1048,21 @@ bool TfrmTemplate::ComputeRunning() const {
 
 std::optional<AnalysisRequest> TfrmTemplate::BeginRequest() {
   const int draws = drawCount_ > 0 ? drawCount_ : kDrawCount;
-  return SummaryMode()
-             ? BeginSummaryCompute(
-                   Model(), host_, [this](int N, int k) { return SummaryForCompute(N, k); }, draws)
-             : BeginCompute(Model(), host_, draws);
+  // A dropped file is opened instead of asking, once.
+  if (!SummaryMode()) host_.SetNextOpenFile(droppedFile_);
+  std::optional<AnalysisRequest> request =
+      SummaryMode()
+          ? BeginSummaryCompute(
+                Model(), host_, [this](int N, int k) { return SummaryForCompute(N, k); }, draws)
+          : BeginCompute(Model(), host_, draws);
+  // The deficit tests, when asked for: the report's section, the series'
+  // columns.
+  if (request) request->deficits = sheet_.deficits;
+  if (!droppedFile_.isEmpty() && !SummaryMode() && !host_.HoldsNextOpenFile()) {
+    SetDroppedFile(QString());  // taken
+  }
+  host_.SetNextOpenFile(QString());
+  return request;
 }
 
 void TfrmTemplate::cmdCaseSeriesClick() {
@@ -1008,11 +1203,15 @@ void TfrmTemplate::BuildSummaryControls() {
     grid->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Maximum);
     grid->verticalHeader()->setDefaultSectionSize(22);
     grid->horizontalHeader()->setDefaultSectionSize(72);
-    grid->setTabKeyNavigation(false);  // Tab leaves the grid; arrows move in it
+    grid->horizontalHeader()->setMinimumSectionSize(72);  // wider where the text needs it
+    grid->setTabKeyNavigation(false);                     // Tab leaves the grid; arrows move in it
     connect(grid, &QTableWidget::itemChanged, this, [this] {
       if (!fillingSummary_) summaryFile_.clear();  // edited: no longer the file's statistics
     });
   }
+  connect(summaryPanel_, &SummaryPanel::pasteRefused, this, [this](const QString& message) {
+    host_.ShowMessage(MessageKind::Error, message.toStdString());
+  });
   cmdLoadSummary_ = MakeButton(box, "cmdLoadSummary", QStringLiteral("Load from f&ile..."),
                                QSize(140, 25), false);
   cmdSaveSummary_ =
@@ -1034,7 +1233,15 @@ void TfrmTemplate::BuildSummaryControls() {
   summaryArea_->setFrameShape(QFrame::NoFrame);
   summaryArea_->setWidgetResizable(true);
   summaryArea_->setWidget(box);
+  box->installEventFilter(this);  // its size once the grids are laid out anew
+  summaryArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);  // the page scrolls instead
+  summaryArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   summaryArea_->hide();
+  // Columns that widen for their values widen the grids' room too.
+  for (QTableWidget* grid : {summaryPanel_->StatisticsGrid(), summaryPanel_->CorrelationGrid()}) {
+    connect(grid->horizontalHeader(), &QHeaderView::sectionResized, this,
+            &TfrmTemplate::FitSummaryArea);
+  }
 
   connect(dataKindButtons_, &QButtonGroup::idToggled, this, [this](int, bool checked) {
     if (checked) ShowDataKind();
@@ -1046,6 +1253,7 @@ void TfrmTemplate::ShowDataKind() {
   const bool summary = SummaryMode();
   if (summary) SizeSummaryPanel();
   summaryArea_->setVisible(summary);
+  FitSummaryArea();
   if (summary && isVisible()) GrowForSummary();
 }
 
@@ -1054,26 +1262,31 @@ void TfrmTemplate::SizeSummaryPanel() {
   const int k = txtInput_[2]->text().trimmed().toInt(&number);
   if (!number || k < 1 || k > 5 || k == summaryPanel_->Covariates()) return;
   summaryPanel_->SetCovariates(k);
+  FitSummaryArea();
   if (SummaryMode() && isVisible()) GrowForSummary();
 }
 
+void TfrmTemplate::FitSummaryArea() {
+  // The grids whole: where the window has no room for them, the page scrolls.
+  summaryArea_->setMinimumSize(summaryArea_->isVisibleTo(this) ? summaryArea_->widget()->sizeHint()
+                                                               : QSize(0, 0));
+}
+
 void TfrmTemplate::GrowForSummary() {
-  if (layout() == nullptr) return;
   QSize room(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
   if (const QScreen* place = screen()) {
     room = place->availableGeometry().size() - (frameGeometry().size() - size());
   }
-  // The description shares any extra height: a few rounds until the panel fits.
+  FitSummaryArea();
+  // The nested layouts take the grids' new room first (each round passes it
+  // one level up).
   for (int round = 0; round < 4; ++round) {
-    layout()->activate();
-    const QSize wanted = summaryArea_->widget()->sizeHint();
-    const QSize shown = summaryArea_->viewport()->size();
-    const QSize grow(std::max(0, wanted.width() - shown.width()),
-                     std::max(0, wanted.height() - shown.height()));
-    const QSize target = (size() + grow).boundedTo(room).expandedTo(size());
-    if (target == size()) break;
-    resize(target);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
   }
+  content_->layout()->activate();
+  // As large as the page with the grids whole, where the screen has room.
+  const QSize target = WithMenuBar(content_->minimumSizeHint()).expandedTo(size()).boundedTo(room);
+  if (target != size()) resize(target.expandedTo(minimumSize()));
   KeepOnScreen(*this);
 }
 
@@ -1110,6 +1323,8 @@ void TfrmTemplate::LoadSummaryClick() {
   txtInput_[2]->setText(QString::number(statistics.k));
   summaryFile_ = *chosen;
   summaryFileN_ = N;
+  FitSummaryArea();
+  if (SummaryMode() && isVisible()) GrowForSummary();  // the columns are as wide as their values
   summaryPanel_->StatisticsGrid()->setFocus(Qt::OtherFocusReason);
 }
 

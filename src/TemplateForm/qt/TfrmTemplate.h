@@ -16,8 +16,12 @@
 #include "TemplateForm/worksheet/worksheet.h"
 
 class QButtonGroup;
+class QCheckBox;
 class QFrame;
 class QGroupBox;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
@@ -35,6 +39,12 @@ class SummaryPanel;
 class TfrmTemplateResults;
 struct EngineRun;
 
+// Asked (default answer No) before Clear Data empties a worksheet that holds
+// anything typed.
+inline constexpr const char* kClearDataQuestion =
+    "Clear Data empties N, the number of covariates, the notes and the summary statistics, and "
+    "deletes the saved inputs. Clear them?";
+
 class TfrmTemplate : public QWidget {
   Q_OBJECT
 
@@ -51,6 +61,9 @@ class TfrmTemplate : public QWidget {
   // read from the controls).
   const Worksheet& Model();
   QtComputeHost& Host() { return host_; }
+
+  // The dropped data file the next Compute opens; empty when none.
+  const QString& DroppedFile() const { return droppedFile_; }
 
   // Whether an analysis is running (between the file being loaded and the
   // report being written, or the run being cancelled).
@@ -87,9 +100,15 @@ class TfrmTemplate : public QWidget {
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
+  // A data file dropped on the window is the file the next Compute opens.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void BuildControls();
+  // The dropped file to open on the next Compute (empty: none), shown.
+  void SetDroppedFile(const QString& path);
   void FormCreate();
   void FormShow();
   void FormActivate();
@@ -116,6 +135,8 @@ class TfrmTemplate : public QWidget {
   // Exit's question (the results viewer's: Save, Discard, Cancel where it
   // holds results not saved, else "Exit from program?"); true when the program ends.
   bool ConfirmLeaving();
+  // Whether any field, the notes or any summary-statistics cell holds text.
+  bool HoldsTypedInput();
   // The focus once a Compute command has ended: the field at fault (1-based;
   // 0 for none), else the Compute button, so that no key press after a run
   // can reach Clear Data.
@@ -128,6 +149,11 @@ class TfrmTemplate : public QWidget {
   void SizeSummaryPanel();
   // Makes the window tall and wide enough for the panel where the screen has room.
   void GrowForSummary();
+  // A size of the scrolling page as the window's, with the menu bar above it.
+  QSize WithMenuBar(QSize page) const;
+  // Gives the summary grids the room they need (the page scrolls where the
+  // window has less).
+  void FitSummaryArea();
   // The checked statistics for Compute, or the refusal of the cell at fault
   // (marked for the focus).
   Checked<SummaryInput> SummaryForCompute(int N, int k);
@@ -157,16 +183,23 @@ class TfrmTemplate : public QWidget {
   std::unique_ptr<EngineRun> run_;
 
   // Controls, by their names in the layout.
+  QScrollArea* page_ = nullptr;  // the window's one child: the page, scrolled as a whole
+  QWidget* content_ = nullptr;   // the page
   QPlainTextEdit* DescripFld_ = nullptr;
   QFrame* Panel3_ = nullptr;
   QLabel* lblComments_ = nullptr;
   QPlainTextEdit* memoComments_ = nullptr;
-  QWidget* notesPlace_ = nullptr;  // the notes' place in the layout; the notes may grow over it
+  QWidget* notesPlace_ = nullptr;  // the notes' place in the layout, taller while they are
   QFrame* Panel1_ = nullptr;
   QGroupBox* Prior_Radio_ = nullptr;
   QButtonGroup* priorButtons_ = nullptr;
   QGroupBox* RadioGroup1_ = nullptr;
   QButtonGroup* limitButtons_ = nullptr;
+  // The deficit test of each task: on or off, and per task whether higher
+  // scores are poorer (index 0: Task Y1, 1: Task Y2).
+  QWidget* deficitBox_ = nullptr;
+  QCheckBox* chkDeficits_ = nullptr;
+  std::array<QCheckBox*, 2> higherPoorer_{};
   std::array<QLabel*, 9> Label_{};        // Label1..Label8 (index 0 unused)
   std::array<QLineEdit*, 9> txtInput_{};  // txtInput1..txtinput8 (index 0 unused)
   QLabel* Label_N_ = nullptr;
@@ -184,6 +217,8 @@ class TfrmTemplate : public QWidget {
   QPushButton* cmdShowResults_ = nullptr;
   QPushButton* cmdCaseSeries_ = nullptr;
   SeriesWindow* series_ = nullptr;
+  QLabel* lblDroppedFile_ = nullptr;
+  QString droppedFile_;  // opened by the next Compute instead of asking
   QGroupBox* pnlHelp_ = nullptr;
   QGroupBox* DataKind_Radio_ = nullptr;
   QButtonGroup* dataKindButtons_ = nullptr;
@@ -195,6 +230,7 @@ class TfrmTemplate : public QWidget {
   // to, and its N; cleared when a cell is edited.
   QString summaryFile_;
   int summaryFileN_ = 0;
+  bool summarySettling_ = false;     // the grids' room is fitted once their box is laid out
   bool fillingSummary_ = false;      // the panel is filled by the program, not typed into
   QWidget* summaryFault_ = nullptr;  // the grid at fault, for the focus once Compute ends
 };

@@ -33,6 +33,7 @@ void QtComputeHost::Beep() {
 }
 
 std::optional<std::string> QtComputeHost::ChooseOpenFile(const OpenFileRequest& request) {
+  if (!nextOpenFile_.isEmpty()) return std::exchange(nextOpenFile_, QString()).toStdString();
   const std::optional<QString> chosen = dialogs_.ChooseOpenFile(DialogParent(), request);
   if (!chosen) return std::nullopt;
   return chosen->toStdString();
@@ -68,7 +69,10 @@ void QtComputeHost::ShowResultsViewer(const std::string& caption) {
 void QtComputeHost::FocusField(int k) {
   focusedField_ = k;
   const QString name = QString::fromStdString(FieldObjectName(k));
-  if (auto* field = worksheet_.findChild<QLineEdit*>(name)) field->setFocus(Qt::OtherFocusReason);
+  if (auto* field = worksheet_.findChild<QLineEdit*>(name)) {
+    field->setFocus(Qt::OtherFocusReason);
+    field->selectAll();  // typing replaces the text at fault
+  }
 }
 
 }  // namespace quorvane

@@ -3,6 +3,7 @@
 // results viewer and the focus of the worksheet's fields.
 #pragma once
 
+#include <QString>
 #include <memory>
 #include <utility>
 
@@ -36,6 +37,12 @@ class QtComputeHost : public ComputeHost {
   void ShowResultsViewer(const std::string& caption) override;
   void FocusField(int k) override;
 
+  // The file the next open dialog would choose, given beforehand (a file
+  // dropped on the worksheet): the next ChooseOpenFile returns it without a
+  // dialog and forgets it. An empty text forgets it.
+  void SetNextOpenFile(const QString& path) { nextOpenFile_ = path; }
+  bool HoldsNextOpenFile() const { return !nextOpenFile_.isEmpty(); }
+
   // While the engine runs the pointer shows that the program is working but
   // still answers (the progress dialog's Cancel).
   void SetWorkingCursor();
@@ -52,6 +59,7 @@ class QtComputeHost : public ComputeHost {
   TfrmTemplateResults* viewer_ = nullptr;
   bool busy_ = false;
   int focusedField_ = 0;
+  QString nextOpenFile_;
   std::unique_ptr<LineList> noViewer_;  // where a report goes when there is no viewer
 };
 

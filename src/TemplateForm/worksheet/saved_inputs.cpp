@@ -44,6 +44,32 @@ bool WriteAnew(const std::string& path, const std::string& content) {
   return !path.empty() && !WriteFileSafely(path, content);
 }
 
+constexpr const char* kDeficitsKeyword = "deficits";
+
+// The deficit option's line (without its line end).
+std::string DeficitsLine(const DeficitChoice& d) {
+  return std::string(kDeficitsKeyword) + (d.asked ? " on " : " off ") + PoorerKeyword(d.poorer[0]) +
+         " " + PoorerKeyword(d.poorer[1]);
+}
+
+std::optional<PoorerScores> ParsePoorer(const std::string& word) {
+  if (word == PoorerKeyword(PoorerScores::Lower)) return PoorerScores::Lower;
+  if (word == PoorerKeyword(PoorerScores::Higher)) return PoorerScores::Higher;
+  return std::nullopt;
+}
+
+// The option from its line's items; std::nullopt when they are not one.
+std::optional<DeficitChoice> ParseDeficitsLine(const std::vector<std::string>& items) {
+  if (items.size() != 4 || items[0] != kDeficitsKeyword) return std::nullopt;
+  if (items[1] != "on" && items[1] != "off") return std::nullopt;
+  const auto y1 = ParsePoorer(items[2]), y2 = ParsePoorer(items[3]);
+  if (!y1 || !y2) return std::nullopt;
+  DeficitChoice d;
+  d.asked = items[1] == "on";
+  d.poorer = {*y1, *y2};
+  return d;
+}
+
 }  // namespace
 
 void SetSavedInputsFolders(const std::string& programFolder, const std::string& fallbackFolder) {
@@ -74,6 +100,9 @@ void SaveCurrentData(const Worksheet& sheet) {
   try {
     std::string content;
     for (int k = 1; k <= 8; ++k) content += sheet.Field(k).text + " ";
+    // The option's line only when it is not the default: a file of the
+    // default inputs stays as it always was.
+    if (sheet.deficits != DeficitChoice{}) content += "\n" + DeficitsLine(sheet.deficits) + "\n";
     const Folders folders = CurrentFolders();
     const std::string inProgram = PathIn(folders.program);
     if (WriteAnew(inProgram, content)) {
@@ -97,12 +126,19 @@ void LoadPreviousData(Worksheet& sheet) {
     std::string path = PathIn(folders.program);
     if (!Exists(path)) path = PathIn(folders.fallback);
     WorksheetConfig.savedInputsFound = Exists(path);
-    if (WorksheetConfig.savedInputsFound && WorksheetConfig.restoreCount > 0) {
-      // The field texts, one item each (the file has no line ends).
+    sheet.deficits = DeficitChoice{};
+    if (WorksheetConfig.savedInputsFound) {
+      // The field texts, one item each, then perhaps the deficit option's line.
       TextReader in(path, TextReadOptions{"saved inputs file", 0, {}});
       std::vector<std::string> items;
       TextLine line;
-      while (in.NextLine(line)) items.insert(items.end(), line.items.begin(), line.items.end());
+      while (in.NextLine(line)) {
+        if (!line.items.empty() && line.items[0] == kDeficitsKeyword) {
+          if (const auto deficits = ParseDeficitsLine(line.items)) sheet.deficits = *deficits;
+          continue;
+        }
+        items.insert(items.end(), line.items.begin(), line.items.end());
+      }
       for (int k = 1; k <= WorksheetConfig.restoreCount && k <= 8; ++k) {
         const std::size_t index = static_cast<std::size_t>(k - 1);
         // A field the file does not hold reads as 0, as an empty one did.

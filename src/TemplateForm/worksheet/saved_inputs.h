@@ -4,7 +4,12 @@
 // user's application-data folder.
 //
 // File format: the texts of input fields 1..8, each followed by one blank, no
-// line ends (for N = 12 and 2 covariates: "12 2" and seven blanks).
+// line ends (for N = 12 and 2 covariates: "12 2" and seven blanks). When the
+// deficit option differs from its default, a line end and a second line
+// follow: "deficits", "on" or "off", then "lower" or "higher" for Task Y1 and
+// for Task Y2, separated by blanks ("deficits on lower higher"). A file
+// without that line (every file written before the option existed) restores
+// the option's default.
 #pragma once
 
 #include <optional>
@@ -41,6 +46,8 @@ void SaveCurrentData(const Worksheet& sheet);
 // exists (program folder first, then the fallback folder); reads back the
 // first WorksheetConfig.restoreCount field values (formatted "%1.6g"; none in
 // this program); then shows fields 1..visibleFieldCount and hides the rest.
+// The deficit option comes back from the file's second line (its default
+// when there is none, or it cannot be read).
 // Never throws; a value that cannot be read ends the restore.
 void LoadPreviousData(Worksheet& sheet);
 

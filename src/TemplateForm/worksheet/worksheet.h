@@ -48,6 +48,9 @@ class Worksheet {
   std::array<InputField, 9> fields;
   int priorIndex = 0;  // Prior_Radio item index
   int limitIndex = 0;  // RadioGroup1 item index
+  // The deficit test of each task (off by default) and which scores are
+  // poorer on each.
+  DeficitChoice deficits;
   // The notes (memoComments) as lines; empty when the notes hold no line.
   std::vector<std::string> notes;
   std::string notesCaption = kNotesCaption;  // lblComments

@@ -80,6 +80,70 @@ TEST_F(SavedInputsTest, RewritesTheFileWhole) {
   EXPECT_EQ(content, "150 5     3.5  ");
 }
 
+// The deficit option: a second line only when it is not the default, read
+// back at start; files without it (all the earlier ones) and lines that are
+// not the option's give the default, and the fields read as before.
+TEST_F(SavedInputsTest, TheDeficitOptionIsASecondLineOnlyWhenItIsNotTheDefault) {
+  using P = PoorerScores;
+  const struct {
+    DeficitChoice choice;
+    const char* content;
+  } written[] = {
+      {{false, {P::Lower, P::Lower}}, kTwelveTwo},
+      {{true, {P::Lower, P::Lower}}, "12 2       \ndeficits on lower lower\n"},
+      {{true, {P::Lower, P::Higher}}, "12 2       \ndeficits on lower higher\n"},
+      {{false, {P::Higher, P::Lower}}, "12 2       \ndeficits off higher lower\n"},
+  };
+  for (const auto& w : written) {
+    SCOPED_TRACE(w.content);
+    Worksheet sheet = SheetWith("12", "2");
+    sheet.deficits = w.choice;
+    SaveCurrentData(sheet);
+    std::string content;
+    ASSERT_TRUE(ReadFile(InProgram(), content));
+    EXPECT_EQ(content, w.content);
+    Worksheet back;
+    back.deficits = {true, {P::Higher, P::Higher}};  // whatever was there before
+    FormCreate(back);
+    EXPECT_EQ(back.deficits, w.choice);
+  }
+  const struct {
+    const char* content;
+    DeficitChoice restored;
+  } read[] = {
+      {"12 2       ", {}},  // as every earlier version wrote it
+      {"", {}},
+      {"12 2       \ndeficits on higher higher", {true, {P::Higher, P::Higher}}},
+      {"12 2       \r\ndeficits  on\thigher lower\r\n", {true, {P::Higher, P::Lower}}},
+      {"12 2       \ndeficits on", {}},
+      {"12 2       \ndeficits yes lower lower\n", {}},
+      {"12 2       \ndeficits on lower poorer\n", {}},
+      {"12 2       \ndeficits on lower lower extra\n", {}},
+  };
+  for (const auto& r : read) {
+    SCOPED_TRACE(r.content);
+    program_.Write("Quorvane.txt", r.content);
+    Worksheet sheet;
+    FormCreate(sheet);
+    EXPECT_TRUE(WorksheetConfig.savedInputsFound);
+    EXPECT_EQ(sheet.deficits, r.restored);
+    EXPECT_TRUE(sheet.Field(1).visible);
+    EXPECT_TRUE(sheet.Field(2).visible);
+    EXPECT_FALSE(sheet.Field(3).visible);
+  }
+  // Where the fields are read back, the option's line is no field.
+  WorksheetConfig.restoreCount = 3;
+  program_.Write("Quorvane.txt", "12 2 7      \ndeficits on lower higher\n");
+  Worksheet sheet;
+  sheet.deficits = {};
+  LoadPreviousData(sheet);
+  EXPECT_EQ(sheet.Field(1).text, "12");
+  EXPECT_EQ(sheet.Field(3).text, "7");
+  EXPECT_EQ(sheet.Field(4).text, "");
+  EXPECT_TRUE(sheet.deficits.asked);
+  WorksheetConfig.restoreCount = 0;
+}
+
 TEST_F(SavedInputsTest, UnwritableProgramFolderFallsBackToUserDataFolder) {
   Use(Unwritable(), fallbackFolder_);
   SaveCurrentData(SheetWith("12", "2"));

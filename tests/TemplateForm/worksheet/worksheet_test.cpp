@@ -45,8 +45,16 @@ TEST(DescriptionText, FixedTextAroundANeutralCitation) {
                    "scores on two tasks (Y1 and Y2) is significantly different"),
             std::string::npos);
   EXPECT_NE(d.find("The program provides (a) a signficance test,"), std::string::npos);
-  EXPECT_NE(d.find("A companion program (Teskaro.exe) takes SUMMARY statistics"),
+  // Both kinds of data, and the columns as the reader takes them; no other
+  // program named.
+  EXPECT_NE(d.find("and raw scores on the covariate(s) as input, or SUMMARY statistics for the "
+                   "controls (i.e., means, SDs and correlations) with the case's scores, typed "
+                   "into the worksheet or loaded from a file"),
             std::string::npos);
+  EXPECT_NE(d.find("Separate the columns with blanks or tabs (not commas)."), std::string::npos);
+  for (const char* gone : {"companion program", ".exe) takes", "single space"}) {
+    EXPECT_EQ(d.find(gone), std::string::npos) << gone;
+  }
   EXPECT_NE(d.find("into their respective fields and click on \"Compute\".  You will then be "
                    "prompted"),
             std::string::npos);
