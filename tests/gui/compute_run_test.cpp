@@ -4,13 +4,18 @@
 // Cancel during a run.
 #include <QAction>
 #include <QCheckBox>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDropEvent>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QProcess>
 #include <QProgressDialog>
 #include <QRadioButton>
+#include <QTableWidget>
 #include <QUrl>
 #include <string>
 #include <vector>
@@ -528,6 +533,69 @@ TEST_F(ComputeRunTest, MissingRowsAreCountedAndNoCancelBoxFollows) {
       "data end after line 10."))
       << dialogs_.messages[0].text.toStdString();
   EXPECT_EQ(worksheet_->focusWidget(), Find<QPushButton>(worksheet_.get(), "cmdCompute"));
+}
+
+// Variables > Names...: the names typed there name the tasks in the deficit
+// section (the command-line program's report with --names) and head the
+// summary grids; they come back at the next start; Clear Data forgets them.
+TEST_F(ComputeRunTest, NamesTypedForTheVariablesReachTheReportTheGridsAndTheNextStart) {
+  QAction* names = worksheet_->findChild<QAction*>("actNames");
+  ASSERT_NE(names, nullptr);
+  Field(1)->setText(QStringLiteral("20"));
+  Field(2)->setText(QStringLiteral("2"));
+  const auto type = [this, names](const QStringList& texts, bool accept) {
+    names->trigger();
+    auto* dialog = worksheet_->findChild<QDialog*>("namesDialog");
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_NE(dialog->findChild<QLineEdit*>("txtName4"), nullptr);  // k = 2: four variables
+    EXPECT_EQ(dialog->findChild<QLineEdit*>("txtName5"), nullptr);
+    for (int j = 1; j <= texts.size(); ++j) {
+      dialog->findChild<QLineEdit*>(QStringLiteral("txtName%1").arg(j))->setText(texts[j - 1]);
+    }
+    if (accept) {
+      dialog->accept();
+    } else {
+      dialog->reject();
+    }
+    QApplication::processEvents();
+  };
+  type({"Word fluency", "", "Age"}, true);
+  type({"Not kept"}, false);  // Cancel keeps what was there
+  EXPECT_EQ(worksheet_->Model().names.names, (std::vector<std::string>{"Word fluency", "", "Age"}));
+
+  Find<QCheckBox>(worksheet_.get(), "chkDeficits")->setChecked(true);
+  const QString data = ExampleData();
+  ASSERT_TRUE(Compute(data));
+  const QStringList lines = viewer_->Lines();
+  EXPECT_EQ(lines, CliReport({"--controls", "20", "--covariates", "2", "--deficits", "--names",
+                              "Word fluency,,Age", data}));
+  EXPECT_TRUE(lines.contains(" Word fluency (lower scores are poorer):"));
+  EXPECT_TRUE(lines.contains(" Task Y2 (lower scores are poorer):"));
+
+  // The summary grids are headed by the names.
+  Find<QRadioButton>(worksheet_.get(), "DataKind_Radio_1")->setChecked(true);
+  QApplication::processEvents();
+  auto* grid = worksheet_->findChild<QTableWidget*>("summaryStatisticsGrid");
+  ASSERT_NE(grid, nullptr);
+  EXPECT_EQ(grid->horizontalHeaderItem(0)->text(), "Word fluency");
+  EXPECT_EQ(grid->horizontalHeaderItem(1)->text(), "Task Y2");
+  EXPECT_EQ(grid->horizontalHeaderItem(2)->text(), "Age");
+  Find<QRadioButton>(worksheet_.get(), "DataKind_Radio_0")->setChecked(true);
+
+  // Kept with the inputs: back at the next start.
+  worksheet_.reset();
+  worksheet_ = std::make_unique<TfrmTemplate>(dialogs_);
+  worksheet_->SetResultsViewer(viewer_.get());
+  worksheet_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(worksheet_.get()));
+  EXPECT_EQ(worksheet_->Model().names.names, (std::vector<std::string>{"Word fluency", "", "Age"}));
+  // Clear Data asks (a name is typed) and, answered Yes, forgets them.
+  Field(1)->clear();
+  Field(2)->clear();
+  dialogs_.confirmAnswers = {MessageButton::Yes};
+  Find<QPushButton>(worksheet_.get(), "btnclearData")->click();
+  EXPECT_TRUE(dialogs_.confirmAnswers.empty());  // the question was asked
+  EXPECT_FALSE(worksheet_->Model().names.Any());
 }
 
 }  // namespace

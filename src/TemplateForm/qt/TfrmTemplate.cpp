@@ -1,6 +1,7 @@
 #include "TemplateForm/qt/TfrmTemplate.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -8,10 +9,13 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -37,6 +41,7 @@
 #include <QTextLayout>
 #include <QThread>
 #include <QTimer>
+#include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -374,6 +379,7 @@ void TfrmTemplate::BuildControls() {
                               QSize(140, 25), false);
   connect(cmdCaseSeries_, &QPushButton::clicked, this, &TfrmTemplate::cmdCaseSeriesClick);
   fields->addWidget(cmdCaseSeries_, 9, 0, 1, 3, Qt::AlignLeft | Qt::AlignTop);
+
   rightColumn->addLayout(fields, 0);
   // The file dropped on the window, when one is.
   lblDroppedFile_ = new QLabel(Panel1_);
@@ -499,6 +505,17 @@ void TfrmTemplate::BuildControls() {
   // The Help menu, as in the results viewer, above the scrolling page.
   auto* menus = new QMenuBar(this);
   whole->setMenuBar(menus);
+  // Names for the variables, for the grids, the plots, JSON and CSV and the
+  // deficit section (the report's own lines keep the standard names): a menu
+  // entry, which costs the crowded window no room.
+  QMenu* dataMenu = menus->addMenu(QStringLiteral("&Variables"));
+  dataMenu->setObjectName(QStringLiteral("variablesMenu"));
+  QAction* names = dataMenu->addAction(QStringLiteral("&Names..."));
+  names->setObjectName(QStringLiteral("actNames"));
+  names->setStatusTip(QStringLiteral(
+      "Optional names for Task Y1, Task Y2 and the covariates: the grids, the plots, JSON, CSV "
+      "and the deficit section show them"));
+  connect(names, &QAction::triggered, this, &TfrmTemplate::EditNames);
   AddHelpMenu(*this, *menus, dialogs_, [this] { return DescriptionText(); });
   resize(kClientWidth, kClientHeight + menus->sizeHint().height());
   setAcceptDrops(true);
@@ -638,6 +655,7 @@ void TfrmTemplate::ViewFromModel() {
   priorButtons_->button(sheet_.priorIndex)->setChecked(true);
   limitButtons_->button(sheet_.limitIndex)->setChecked(true);
   chkDeficits_->setChecked(sheet_.deficits.asked);
+  if (summaryPanel_ != nullptr) summaryPanel_->SetNames(sheet_.names);
   for (std::size_t task = 0; task < 2; ++task) {
     higherPoorer_[task]->setChecked(sheet_.deficits.poorer[task] == PoorerScores::Higher);
   }
@@ -946,6 +964,7 @@ bool TfrmTemplate::HoldsTypedInput() {
     if (!sheet_.Field(k).text.empty()) return true;
   }
   if (!memoComments_->toPlainText().isEmpty()) return true;
+  if (sheet_.names.Any()) return true;
   const SummaryTexts t = summaryPanel_->Texts(0);
   const auto any = [](const std::vector<std::string>& texts) {
     return std::any_of(texts.begin(), texts.end(),
@@ -973,6 +992,68 @@ void TfrmTemplate::btnclearDataClick() {
   summaryFile_.clear();
   DeleteLastSummary();
   SetDroppedFile(QString());
+  summaryPanel_->SetNames(sheet_.names);
+}
+
+VariableNames TfrmTemplate::NamesFor(const std::string& covariates) const {
+  VariableNames names = sheet_.names;
+  bool number = false;
+  const int k = QString::fromStdString(covariates).trimmed().toInt(&number);
+  if (number && k >= 1 && k <= 5 && names.names.size() > static_cast<std::size_t>(k + 2)) {
+    names.names.resize(static_cast<std::size_t>(k + 2));
+  }
+  return names;
+}
+
+void TfrmTemplate::EditNames() {
+  // As many variables as the covariates field says (all five covariates
+  // while it holds no count).
+  bool number = false;
+  int k = txtInput_[2]->text().trimmed().toInt(&number);
+  if (!number || k < 1 || k > 5) k = 5;
+  auto* dialog = new QDialog(this);
+  dialog->setObjectName(QStringLiteral("namesDialog"));
+  dialog->setWindowTitle(QStringLiteral("Names of the variables"));
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  auto* form = new QFormLayout(dialog);
+  form->addRow(new QLabel(
+      QStringLiteral("Optional; a name left empty keeps the data file's line of names or the "
+                     "standard name."),
+      dialog));
+  std::vector<QLineEdit*> edits;
+  for (int j = 1; j <= k + 2; ++j) {
+    auto* edit = new QLineEdit(
+        QString::fromStdString(static_cast<std::size_t>(j) <= sheet_.names.names.size()
+                                   ? sheet_.names.names[static_cast<std::size_t>(j - 1)]
+                                   : std::string()),
+        dialog);
+    edit->setObjectName(QStringLiteral("txtName%1").arg(j));
+    edit->setMaxLength(static_cast<int>(kMaxVariableName));
+    edit->setPlaceholderText(QString::fromStdString(StandardVariableName(j)));
+    form->addRow(QString::fromStdString(StandardVariableName(j)) + QStringLiteral(":"), edit);
+    edits.push_back(edit);
+  }
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+  form->addRow(buttons);
+  connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+  connect(dialog, &QDialog::accepted, this, [this, edits] {
+    VariableNames names = sheet_.names;
+    if (names.names.size() < edits.size()) names.names.resize(edits.size());
+    for (std::size_t i = 0; i < edits.size(); ++i) {
+      // A line break or tab cannot be typed into a line edit; a pasted one
+      // would be refused by the analysis, so it becomes a blank here.
+      QString text = edits[i]->text();
+      for (QChar& c : text) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = QLatin1Char(' ');
+      }
+      names.names[i] = text.trimmed().toStdString();
+    }
+    while (!names.names.empty() && names.names.back().empty()) names.names.pop_back();
+    sheet_.names = std::move(names);
+    summaryPanel_->SetNames(sheet_.names);
+  });
+  dialog->open();
 }
 
 void TfrmTemplate::ExitBtnClick() {
@@ -1058,6 +1139,8 @@ std::optional<AnalysisRequest> TfrmTemplate::BeginRequest() {
   // The deficit tests, when asked for: the report's section, the series'
   // columns.
   if (request) request->deficits = sheet_.deficits;
+  // The names, as many as there are variables.
+  if (request) request->names = NamesFor(request->covariates);
   if (!droppedFile_.isEmpty() && !SummaryMode() && !host_.HoldsNextOpenFile()) {
     SetDroppedFile(QString());  // taken
   }

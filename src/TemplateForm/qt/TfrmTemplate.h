@@ -30,6 +30,7 @@ class QPoint;
 class QPushButton;
 class QScrollArea;
 class QTableWidget;
+class QToolButton;
 
 namespace quorvane {
 
@@ -149,6 +150,11 @@ class TfrmTemplate : public QWidget {
   void SizeSummaryPanel();
   // Makes the window tall and wide enough for the panel where the screen has room.
   void GrowForSummary();
+  // The Names... dialog: a name for each variable, kept in the worksheet.
+  void EditNames();
+  // The names for an analysis with the covariates text given (those beyond
+  // its variables dropped).
+  VariableNames NamesFor(const std::string& covariates) const;
   // A size of the scrolling page as the window's, with the menu bar above it.
   QSize WithMenuBar(QSize page) const;
   // Gives the summary grids the room they need (the page scrolls where the

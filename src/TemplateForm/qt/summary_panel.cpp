@@ -24,10 +24,6 @@ constexpr int kMeanRow = 0;
 constexpr int kSdRow = 1;
 constexpr int kCaseRow = 2;
 
-QString Name(int j) {
-  return QString::fromStdString(SummaryVariableName(j));
-}
-
 std::optional<long double> Value(const QString& text) {
   return ParsePlainDecimal(text.trimmed().toStdString());
 }
@@ -76,6 +72,15 @@ SummaryPanel::SummaryPanel(QWidget* parent)
   SetCovariates(1);
 }
 
+void SummaryPanel::SetNames(const VariableNames& names) {
+  names_ = names;
+  QStringList headings;
+  for (int j = 1; j <= k_ + 2; ++j) headings << QString::fromStdString(VariableName(names_, j));
+  statistics_->setHorizontalHeaderLabels(headings);
+  correlations_->setHorizontalHeaderLabels(headings);
+  correlations_->setVerticalHeaderLabels(headings);
+}
+
 void SummaryPanel::SetCovariates(int k) {
   if (k < 1) k = 1;
   if (k > 5) k = 5;
@@ -88,7 +93,7 @@ void SummaryPanel::SetCovariates(int k) {
   correlations_->setRowCount(K);
   correlations_->setColumnCount(K);
   QStringList names;
-  for (int j = 1; j <= K; ++j) names << Name(j);
+  for (int j = 1; j <= K; ++j) names << QString::fromStdString(VariableName(names_, j));
   statistics_->setHorizontalHeaderLabels(names);
   correlations_->setHorizontalHeaderLabels(names);
   correlations_->setVerticalHeaderLabels(names);

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "TemplateForm/summary_file.h"
+#include "TemplateForm/variable_names.h"
 
 class QTableWidget;
 
@@ -31,6 +32,9 @@ class SummaryPanel : public QWidget {
 
   // Resizes both grids for k covariates (1..5), keeping the entries that stay.
   void SetCovariates(int k);
+  // The variables' names on the grids' headings (the standard ones where a
+  // name is not given).
+  void SetNames(const VariableNames& names);
   int Covariates() const { return k_; }
 
   SummaryTexts Texts(int N) const;
@@ -73,6 +77,7 @@ class SummaryPanel : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  VariableNames names_;
   struct CellEdit {
     QTableWidget* grid;
     int row, column;

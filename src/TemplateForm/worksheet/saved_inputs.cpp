@@ -45,6 +45,40 @@ bool WriteAnew(const std::string& path, const std::string& content) {
 }
 
 constexpr const char* kDeficitsKeyword = "deficits";
+constexpr const char* kNamesKeyword = "names";
+
+// A name as one item: "%" for an empty one, a blank as %20 and % as %25.
+std::string NameItem(const std::string& name) {
+  if (name.empty()) return "%";
+  std::string item;
+  for (const char c : name) {
+    if (c == ' ') {
+      item += "%20";
+    } else if (c == '%') {
+      item += "%25";
+    } else {
+      item += c;
+    }
+  }
+  return item;
+}
+
+std::string NameFromItem(const std::string& item) {
+  if (item == "%") return {};
+  std::string name;
+  for (std::size_t i = 0; i < item.size(); ++i) {
+    if (item.compare(i, 3, "%20") == 0) {
+      name += ' ';
+      i += 2;
+    } else if (item.compare(i, 3, "%25") == 0) {
+      name += '%';
+      i += 2;
+    } else {
+      name += item[i];
+    }
+  }
+  return name;
+}
 
 // The deficit option's line (without its line end).
 std::string DeficitsLine(const DeficitChoice& d) {
@@ -103,6 +137,12 @@ void SaveCurrentData(const Worksheet& sheet) {
     // The option's line only when it is not the default: a file of the
     // default inputs stays as it always was.
     if (sheet.deficits != DeficitChoice{}) content += "\n" + DeficitsLine(sheet.deficits) + "\n";
+    if (sheet.names.Any()) {
+      if (content.back() != '\n') content += '\n';
+      content += kNamesKeyword;
+      for (const std::string& name : sheet.names.names) content += " " + NameItem(name);
+      content += '\n';
+    }
     const Folders folders = CurrentFolders();
     const std::string inProgram = PathIn(folders.program);
     if (WriteAnew(inProgram, content)) {
@@ -127,6 +167,7 @@ void LoadPreviousData(Worksheet& sheet) {
     if (!Exists(path)) path = PathIn(folders.fallback);
     WorksheetConfig.savedInputsFound = Exists(path);
     sheet.deficits = DeficitChoice{};
+    sheet.names = VariableNames{};
     if (WorksheetConfig.savedInputsFound) {
       // The field texts, one item each, then perhaps the deficit option's line.
       TextReader in(path, TextReadOptions{"saved inputs file", 0, {}});
@@ -135,6 +176,14 @@ void LoadPreviousData(Worksheet& sheet) {
       while (in.NextLine(line)) {
         if (!line.items.empty() && line.items[0] == kDeficitsKeyword) {
           if (const auto deficits = ParseDeficitsLine(line.items)) sheet.deficits = *deficits;
+          continue;
+        }
+        if (!line.items.empty() && line.items[0] == kNamesKeyword) {
+          VariableNames names;
+          for (std::size_t i = 1; i < line.items.size() && i <= 7; ++i) {
+            names.names.push_back(NameFromItem(line.items[i]));
+          }
+          if (!NamesProblem(names, 7)) sheet.names = std::move(names);
           continue;
         }
         items.insert(items.end(), line.items.begin(), line.items.end());
@@ -157,6 +206,7 @@ void LoadPreviousData(Worksheet& sheet) {
 void btnclearDataClick(Worksheet& sheet, ComputeHost& host) {
   for (int k = 1; k <= 8; ++k) sheet.Field(k).text.clear();
   sheet.notes.clear();
+  sheet.names = VariableNames{};
   const Folders folders = CurrentFolders();
   for (const std::string& path :
        {PathIn(folders.program), PathIn(folders.fallback), g_lastWritten}) {

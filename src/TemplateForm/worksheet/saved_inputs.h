@@ -9,7 +9,9 @@
 // follow: "deficits", "on" or "off", then "lower" or "higher" for Task Y1 and
 // for Task Y2, separated by blanks ("deficits on lower higher"). A file
 // without that line (every file written before the option existed) restores
-// the option's default.
+// the option's default. When names were given to the variables, a line
+// "names" follows with one item per variable (Task Y1, Task Y2, the
+// covariates): "%" for none, a blank written %20 and a % written %25.
 #pragma once
 
 #include <optional>
@@ -46,12 +48,13 @@ void SaveCurrentData(const Worksheet& sheet);
 // exists (program folder first, then the fallback folder); reads back the
 // first WorksheetConfig.restoreCount field values (formatted "%1.6g"; none in
 // this program); then shows fields 1..visibleFieldCount and hides the rest.
-// The deficit option comes back from the file's second line (its default
-// when there is none, or it cannot be read).
+// The deficit option and the names come back from their lines (none, or
+// the default, when a line is missing or cannot be read).
 // Never throws; a value that cannot be read ends the restore.
 void LoadPreviousData(Worksheet& sheet);
 
-// "Clear Data ": empties the texts of all eight fields and the notes, deletes
+// "Clear Data ": empties the texts of all eight fields, the notes and the
+// variables' names, deletes
 // the saved-inputs file (in both folders; a failure to delete is ignored),
 // sets the correlation matrix store to zero and gives field 1 the focus. The
 // prior and credible-limit choices are kept.

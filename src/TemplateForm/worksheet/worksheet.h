@@ -51,6 +51,8 @@ class Worksheet {
   // The deficit test of each task (off by default) and which scores are
   // poorer on each.
   DeficitChoice deficits;
+  // The names given to Task Y1, Task Y2 and the covariates (none by default).
+  VariableNames names;
   // The notes (memoComments) as lines; empty when the notes hold no line.
   std::vector<std::string> notes;
   std::string notesCaption = kNotesCaption;  // lblComments
