@@ -190,9 +190,11 @@ inline long double ZStar(const RunConstants& rc, long double s11, long double s2
 // draw whose pivots reach the library's threshold gets the library's bits; a
 // smaller positive pivot is used as well, where the library's factorisation
 // would have stopped. KP1 is k + 1 (the loops unroll fully).
-template <int KP1>
-bool EvaluateDrawFast(const RunConstants& rc, const M2& sigma, const long double* u,
-                      long double& mu1Out, long double& mu2Out) {
+//
+// Each entry b of the coefficient draw B* goes to sink(i, b) as row i ends
+// (i ascending); the case-free part of a draw ends there.
+template <int KP1, class Sink>
+bool EvaluateRows(const RunConstants& rc, const M2& sigma, const long double* u, Sink&& sink) {
   static_assert(KP1 >= 2 && KP1 <= kMaxCovariates + 1);
   constexpr int kp1 = KP1;
   constexpr int d = 2 * kp1;
@@ -201,7 +203,6 @@ bool EvaluateDrawFast(const RunConstants& rc, const M2& sigma, const long double
 
   // Row by row: each entry is the library's (k ascending in every sum, the
   // same pivots), and Cf u accumulates along the row as its entries appear.
-  long double mu1 = 0, mu2 = 0;
 #pragma GCC unroll 16
   for (int i = 0; i < d; ++i) {
     long double acc = 0;
@@ -225,16 +226,37 @@ bool EvaluateDrawFast(const RunConstants& rc, const M2& sigma, const long double
     if (acc == 0) {
       for (int j = i + 1; j < d; ++j) acc = 0.0L * u[j] + acc;
     }
-    const long double b = rc.bHat[i + 1] + acc;
+    sink(i, rc.bHat[i + 1] + acc);
+  }
+  return true;
+}
+
+// The conditional means at the case's covariates: B*' score, each mean's sum
+// from 0 with i ascending.
+template <int KP1>
+bool EvaluateDrawFast(const RunConstants& rc, const M2& sigma, const long double* u,
+                      long double& mu1Out, long double& mu2Out) {
+  constexpr int kp1 = KP1;
+  long double mu1 = 0, mu2 = 0;
+  const bool evaluated = EvaluateRows<KP1>(rc, sigma, u, [&](int i, long double b) {
     if (i < kp1) {
       mu1 = b * rc.score[i + 1] + mu1;
     } else {
       mu2 = b * rc.score[i - kp1 + 1] + mu2;
     }
-  }
+  });
+  if (!evaluated) return false;
   mu1Out = mu1;
   mu2Out = mu2;
   return true;
+}
+
+// The coefficient draw B* alone (2 (k + 1) entries into b), for draws shared
+// by many cases.
+template <int KP1>
+bool EvaluateCoefficients(const RunConstants& rc, const M2& sigma, const long double* u,
+                          long double* b) {
+  return EvaluateRows<KP1>(rc, sigma, u, [b](int i, long double value) { b[i] = value; });
 }
 
 using EvaluateFn = bool (*)(const RunConstants&, const M2&, const long double*, long double&,
@@ -293,14 +315,16 @@ struct Chunk {
   int evaluated = -1;            // index of the last chunk evaluated in this buffer
 };
 
+// The case-free half of the draws: the Wishart draw of Sigma*, the calibrated
+// prior's accept/reject step and the 2 (k + 1) variates of the coefficient
+// draw, from the run's one uniform stream in draw order. The owner (a run)
+// is told of a stop (StopFor), asked whether it is stopping (Stopping) and,
+// during a long rejection, for progress (AskProgress).
 template <Prior prior>
-class Run {
+class Sampler {
  public:
-  Run(const RunConstants& rc, int drawCount, long double lfac[3][3], int controlCount,
-      int covariateCount, const EngineOptions& options)
-      : rc_(rc),
-        D_(drawCount),
-        options_(options),
+  Sampler(long double lfac[3][3], int controlCount, int covariateCount, int d)
+      : d_(d),
         normal_(0, 1),
         uniform_(0, 1),
         chiA_(prior == Prior::StandardTheory ? controlCount - covariateCount
@@ -315,27 +339,53 @@ class Run {
     }
   }
 
+  // Draws first .. first + count - 1 into the chunk's sigma, rho and u.
+  template <class Owner>
+  void Draw(Owner& owner, Chunk& chunk, int first, int count, UniformSource& uniform);
+  std::int64_t Trials() const { return trials_; }
+
+ private:
+  const int d_;
+  tNormal_distribution normal_;
+  tUniform_distribution uniform_;
+  tChi_square_distribution chiA_, chiB_;
+  M2 lfac_{}, lfacT_{};
+  std::int64_t trials_ = 0;  // drawing thread only
+};
+
+template <Prior prior>
+class Run {
+ public:
+  Run(const RunConstants& rc, int drawCount, long double lfac[3][3], int controlCount,
+      int covariateCount, const EngineOptions& options)
+      : rc_(rc),
+        D_(drawCount),
+        options_(options),
+        normal_(0, 1),
+        sampler_(lfac, controlCount, covariateCount, rc.d) {}
+
   // Fills zlist[0..D-1] and phiSum. Returns false when cancelled or stopped.
   bool Execute(long double* zlist, long double& phiSum);
   // Valid after Execute.
   EngineStop Stop() const { return stopReason_; }
   std::int64_t PortableDraws() const { return portableDraws_; }
-  std::int64_t Trials() const { return trials_; }
+  std::int64_t Trials() const { return sampler_.Trials(); }
+
+  // For the sampler.
+  void StopFor(EngineStop reason);
+  bool Stopping() const { return stop_.load(); }
+  bool AskProgress(std::int64_t done);
 
  private:
   void DrawChunk(int c, UniformSource& uniform);
   void EvaluateChunk(int c);
-  void StopFor(EngineStop reason);
   bool TryClaim(int& c);
-  bool AskProgress(std::int64_t done);
 
   const RunConstants& rc_;
   const int D_;
   const EngineOptions& options_;
   tNormal_distribution normal_;
-  tUniform_distribution uniform_;
-  tChi_square_distribution chiA_, chiB_;
-  M2 lfac_{}, lfacT_{};
+  Sampler<prior> sampler_;
   const EvaluateFn evaluate_ = PickEvaluator(rc_.kp1);
 
   int chunkCount_ = 0;
@@ -348,7 +398,6 @@ class Run {
   std::atomic<bool> stop_{false};
   EngineStop stopReason_ = EngineStop::None;  // guarded by mutex_
   std::int64_t portableDraws_ = 0;            // guarded by mutex_
-  std::int64_t trials_ = 0;                   // drawing thread only
 };
 
 template <Prior prior>
@@ -374,8 +423,14 @@ template <Prior prior>
 void Run<prior>::DrawChunk(int c, UniformSource& uniform) {
   Chunk& chunk = ring_[static_cast<std::size_t>(c % kRingSlots)];
   const int first = c * kChunkDraws;
-  const int count = std::min(kChunkDraws, D_ - first);
-  const int d = rc_.d;
+  sampler_.Draw(*this, chunk, first, std::min(kChunkDraws, D_ - first), uniform);
+}
+
+template <Prior prior>
+template <class Owner>
+void Sampler<prior>::Draw(Owner& owner, Chunk& chunk, int first, int count,
+                          UniformSource& uniform) {
+  const int d = d_;
   for (int t = 0; t < count; ++t) {
     M2 A, At, P, Q, W, sigma;
     long double rho = 0;
@@ -406,7 +461,7 @@ void Run<prior>::DrawChunk(int c, UniformSource& uniform) {
       // (and would make the accept/reject step reject for ever).
       if (!inverted || !std::isfinite(sigma.e[1][1]) || !std::isfinite(sigma.e[2][2]) ||
           !std::isfinite(rho)) {
-        StopFor(EngineStop::NotFinite);
+        owner.StopFor(EngineStop::NotFinite);
         return;
       }
       if constexpr (prior == Prior::StandardTheory) {
@@ -416,10 +471,11 @@ void Run<prior>::DrawChunk(int c, UniformSource& uniform) {
         if (1 - rho * rho >= v * v) break;
         const std::int64_t accepted = static_cast<std::int64_t>(first) + t;
         if (trials_ >= kTrialsBeforeRateCheck && accepted * kMaxMeanTrials < trials_) {
-          StopFor(EngineStop::RarelyAccepted);
+          owner.StopFor(EngineStop::RarelyAccepted);
           return;
         }
-        if (++trials % kTrialsBetweenChecks == 0 && (stop_.load() || !AskProgress(accepted))) {
+        if (++trials % kTrialsBetweenChecks == 0 &&
+            (owner.Stopping() || !owner.AskProgress(accepted))) {
           return;
         }
       }
@@ -624,24 +680,24 @@ struct LessNaNLast {
   }
 };
 
+// Steps 1-8 of a run, for one case: the outputs cleared, the case's covariate
+// vector, the regression from the summary statistics and its stacked
+// coefficients (into rc), the sample conditional statistics at the case's
+// covariate values, and the Wishart scale's factor (into lfac). Returns what
+// the setup met (its factorisations and inversions).
 template <Prior prior>
-bool RunEngine(int covariateCount, int controlCount, int drawCount, bool twoSided,
-               int crediblePercent, const Vector& sds, const Vector& means,
-               const Vector& caseScores, const Matrix& R, Vector& condMeans, Vector& condSDs,
-               long double& partialR, long double& condZ1, long double& condZ2,
-               EngineResults& results, const EngineOptions& options) {
-  const int k = covariateCount;
-  const int n = controlCount;
+EngineDiagnostics SetUpRun(int k, int n, const Vector& sds, const Vector& means,
+                           const Vector& caseScores, const Matrix& R, Vector& condMeans,
+                           Vector& condSDs, long double& partialR, long double& condZ1,
+                           long double& condZ2, EngineResults& results,
+                           const InfoMessageFn& cholMessage, RunConstants& rc,
+                           long double (&lfac)[3][3]) {
   const int m = k + 2;
-  const int D = drawCount;
-  if (D < 1 || k < 1 || k > kMaxCovariates) return false;
-
   const PivotFailureCounts failuresBefore = ThreadPivotFailures();
 
   // 1-4: outputs cleared, the case's covariate vector, the regression from the
   // summary statistics and its stacked coefficients.
   Vec_Fill(kMaxOrder, condMeans, 0);
-  RunConstants rc;
   rc.kp1 = k + 1;
   rc.d = 2 * (k + 1);
   rc.score[1] = 1;
@@ -657,11 +713,8 @@ bool RunEngine(int covariateCount, int controlCount, int drawCount, bool twoSide
   for (int r = 0; r <= k; ++r) {
     for (int c = 0; c <= k; ++c) rc.xtx[r][c] = rc.xtxInv(r + 1, c + 1);
   }
-#if QUORVANE_X87_KERNELS
-  PrepareKernel(rc, options);
-#endif
 
-  // 6: every run draws the same sequence: Run::Execute starts its own uniform
+  // 6: every run draws the same sequence: each run starts its own uniform
   // stream from kEngineSeed1 and kEngineSeed2.
 
   // 7: the sample conditional statistics at the case's covariate values.
@@ -685,16 +738,37 @@ bool RunEngine(int covariateCount, int controlCount, int drawCount, bool twoSide
   Mat_Inverse(S, 2, Sinv);
   Matrix Lfac;
   Mat_Copy(Sinv, 2, Lfac);
-  Chol(2, Lfac, options.cholMessage);
-  long double lfac[3][3] = {};
-  for (int i = 1; i <= 2; ++i) {
-    for (int j = 1; j <= 2; ++j) lfac[i][j] = Lfac(i, j);
+  Chol(2, Lfac, cholMessage);
+  for (int i = 0; i <= 2; ++i) {
+    for (int j = 0; j <= 2; ++j) lfac[i][j] = i >= 1 && j >= 1 ? Lfac(i, j) : 0;
   }
 
   EngineDiagnostics diagnostics;
   diagnostics.failedFactorisations =
       ThreadPivotFailures().factorisations - failuresBefore.factorisations;
   diagnostics.stoppedInversions = ThreadPivotFailures().inversions - failuresBefore.inversions;
+  return diagnostics;
+}
+
+template <Prior prior>
+bool RunEngine(int covariateCount, int controlCount, int drawCount, bool twoSided,
+               int crediblePercent, const Vector& sds, const Vector& means,
+               const Vector& caseScores, const Matrix& R, Vector& condMeans, Vector& condSDs,
+               long double& partialR, long double& condZ1, long double& condZ2,
+               EngineResults& results, const EngineOptions& options) {
+  const int k = covariateCount;
+  const int n = controlCount;
+  const int D = drawCount;
+  if (D < 1 || k < 1 || k > kMaxCovariates) return false;
+
+  RunConstants rc;
+  long double lfac[3][3] = {};
+  EngineDiagnostics diagnostics =
+      SetUpRun<prior>(k, n, sds, means, caseScores, R, condMeans, condSDs, partialR, condZ1, condZ2,
+                      results, options.cholMessage, rc, lfac);
+#if QUORVANE_X87_KERNELS
+  PrepareKernel(rc, options);
+#endif
   auto report = [&options, &diagnostics] {
     if (options.diagnostics != nullptr) *options.diagnostics = diagnostics;
   };
@@ -733,10 +807,11 @@ bool RunEngine(int covariateCount, int controlCount, int drawCount, bool twoSide
 
 }  // namespace
 
-void SummariseDraws(long double phiSum, std::span<long double> zlist, int crediblePercent,
-                    bool twoSided, EngineResults& results) {
-  const int D = static_cast<int>(zlist.size());
-  // 10: the percentage below the case, turned to the case's side.
+namespace {
+
+// Step 10 (the percentage below the case, turned to the case's side) into
+// results; returns whether it was turned.
+bool SummarisePercentage(long double phiSum, int D, EngineResults& results) {
   long double P = phiSum / static_cast<long double>(D) * 100;
   bool flipped = false;
   if (P > 50) {
@@ -746,6 +821,28 @@ void SummariseDraws(long double phiSum, std::span<long double> zlist, int credib
   results.percentMoreExtreme = P;
   results.oneTailedP = P / 100;
   results.twoTailedP = P / 50;
+  return flipped;
+}
+
+// Step 14: the percentage limits from the Z-DCCC limits in results.
+void SummarisePercentLimits(bool flipped, EngineResults& results) {
+  const tNormal_distribution normal(0, 1);
+  if (!flipped) {
+    results.percentLower = normal.Distribution_function(results.effectSizeLower) * 100;
+    results.percentUpper = normal.Distribution_function(results.effectSizeUpper) * 100;
+  } else {
+    results.percentLower = (1 - normal.Distribution_function(results.effectSizeUpper)) * 100;
+    results.percentUpper = (1 - normal.Distribution_function(results.effectSizeLower)) * 100;
+  }
+}
+
+}  // namespace
+
+void SummariseDraws(long double phiSum, std::span<long double> zlist, int crediblePercent,
+                    bool twoSided, EngineResults& results) {
+  const int D = static_cast<int>(zlist.size());
+  // 10: the percentage below the case, turned to the case's side.
+  const bool flipped = SummarisePercentage(phiSum, D, results);
 
   // 11-13: the credible limits are order statistics of the draws.
   int lower = 0, upper = 0;
@@ -761,14 +858,7 @@ void SummariseDraws(long double phiSum, std::span<long double> zlist, int credib
   results.effectSizeUpper = *at(upper);
 
   // 14: the percentage limits.
-  const tNormal_distribution normal(0, 1);
-  if (!flipped) {
-    results.percentLower = normal.Distribution_function(results.effectSizeLower) * 100;
-    results.percentUpper = normal.Distribution_function(results.effectSizeUpper) * 100;
-  } else {
-    results.percentLower = (1 - normal.Distribution_function(results.effectSizeUpper)) * 100;
-    results.percentUpper = (1 - normal.Distribution_function(results.effectSizeLower)) * 100;
-  }
+  SummarisePercentLimits(flipped, results);
 }
 
 namespace detail {
