@@ -280,8 +280,9 @@ int RunBatch(const Options& options, const AnalysisRequest& base) {
                  "covariates\n";
     return kDataFileProblem;
   }
-  out.Write(lines.Finish());
-  if (batch.caseFailure && batch.caseFailure->kind == ErrorKind::Cancelled) {
+  const bool stopped = batch.caseFailure && batch.caseFailure->kind == ErrorKind::Cancelled;
+  out.Write(lines.Finish(!stopped));
+  if (stopped) {
     std::cerr << "Interrupted: " << batch.finished << " of " << batch.cases
               << " cases finished; their results were written\n";
   }
