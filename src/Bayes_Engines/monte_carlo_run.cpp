@@ -31,9 +31,11 @@
 #include "Bayes_Engines/draw_evaluation.h"
 #include "Bayes_Engines/draw_kernels.h"
 #include "Bayes_Engines/engines.h"
+#include "Bayes_Engines/normal_phi.h"
 #include "Bayes_Engines/regression_from_summary.h"
 #include "Bayes_Engines/shared_draws.h"
 #include "distrib/distributions.h"
+#include "distrib/numeric_helpers.h"
 #include "distrib/uniform.h"
 #include "matrix_handling/decompositions.h"
 #include "matrix_handling/matrix_ops.h"
@@ -1006,7 +1008,6 @@ class SharedRun {
       : rc_(rc),
         D_(drawCount),
         options_(options),
-        normal_(0, 1),
         sampler_(lfac, controlCount, covariateCount, rc.d),
         cases_(std::move(cases)) {}
 
@@ -1050,7 +1051,7 @@ class SharedRun {
   const RunConstants& rc_;
   const int D_;
   const SharedRunOptions& options_;
-  tNormal_distribution normal_;
+  const long double logGammaHalf_ = Log_Gamma(0.5L);  // for Phi, as the library's
   Sampler<prior> sampler_;
   std::vector<CaseWork*> cases_;
   const CoefficientsFn coefficients_ = PickCoefficients(rc_.kp1);
@@ -1160,7 +1161,7 @@ void SharedRun<prior>::EvaluateBlock(const Block& block, int c) {
         work.notFinite = true;
         break;
       }
-      const long double phi = normal_.Distribution_function(z);
+      const long double phi = detail::StandardNormalPhi(z, logGammaHalf_);
       sum = sum + phi;
       squares = squares + phi * phi;
       work.low.Offer(z);
