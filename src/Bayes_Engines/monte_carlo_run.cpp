@@ -962,20 +962,13 @@ class LimitKeeper {
   void Reset(std::size_t count, bool lowest) {
     count_ = count;
     lowest_ = lowest;
+    full_ = false;
     heap_.clear();
     heap_.reserve(count);
   }
   void Offer(long double z) {
-    const auto before = [this](long double a, long double b) { return Before(a, b); };
-    if (heap_.size() < count_) {
-      heap_.push_back(z);
-      if (heap_.size() == count_) std::make_heap(heap_.begin(), heap_.end(), before);
-      return;
-    }
-    if (!Before(z, heap_.front())) return;
-    std::pop_heap(heap_.begin(), heap_.end(), before);
-    heap_.back() = z;
-    std::push_heap(heap_.begin(), heap_.end(), before);
+    if (full_ && !Before(z, top_)) return;  // most draws, once the heap is full
+    Keep(z);
   }
   // The count-th lowest (highest) draw; every draw offered, at least count.
   long double Limit() const { return heap_.front(); }
@@ -984,8 +977,24 @@ class LimitKeeper {
   bool Before(long double a, long double b) const {
     return lowest_ ? LessNaNLast{}(a, b) : LessNaNLast{}(b, a);
   }
+  void Keep(long double z) {
+    const auto before = [this](long double a, long double b) { return Before(a, b); };
+    if (!full_) {
+      heap_.push_back(z);
+      if (heap_.size() < count_) return;
+      std::make_heap(heap_.begin(), heap_.end(), before);
+      full_ = true;
+    } else {
+      std::pop_heap(heap_.begin(), heap_.end(), before);
+      heap_.back() = z;
+      std::push_heap(heap_.begin(), heap_.end(), before);
+    }
+    top_ = heap_.front();
+  }
   std::size_t count_ = 0;
   bool lowest_ = true;
+  bool full_ = false;
+  long double top_ = 0;  // heap_.front() once full
   std::vector<long double> heap_;
 };
 
@@ -1040,6 +1049,8 @@ class SharedRun {
 
   bool EvaluateShared(int c);
   void EvaluateBlock(const Block& block, int c);
+  template <int KP1>
+  void EvaluateCases(const Block& block, int c);
   int SlowestBlock() const;  // under mutex_
   bool CanClaim() const;     // under mutex_
   Block* Claim();            // under mutex_
@@ -1138,10 +1149,27 @@ bool SharedRun<prior>::EvaluateShared(int c) {
 // its sums in draw order, z* offered to its limits.
 template <Prior prior>
 void SharedRun<prior>::EvaluateBlock(const Block& block, int c) {
+  switch (rc_.kp1) {
+    case 2:
+      return EvaluateCases<2>(block, c);
+    case 3:
+      return EvaluateCases<3>(block, c);
+    case 4:
+      return EvaluateCases<4>(block, c);
+    case 5:
+      return EvaluateCases<5>(block, c);
+    default:
+      return EvaluateCases<6>(block, c);
+  }
+}
+
+template <Prior prior>
+template <int KP1>
+void SharedRun<prior>::EvaluateCases(const Block& block, int c) {
   const Slot& slot = ring_[static_cast<std::size_t>(c % kRingSlots)];
   const int count = std::min(kChunkDraws, D_ - c * kChunkDraws);
-  const int kp1 = rc_.kp1;
-  const int d = rc_.d;
+  constexpr int kp1 = KP1;
+  constexpr int d = 2 * KP1;
   for (std::size_t w = block.first; w < block.last; ++w) {
     CaseWork& work = *cases_[w];
     if (!work.alive) continue;
@@ -1151,7 +1179,9 @@ void SharedRun<prior>::EvaluateBlock(const Block& block, int c) {
       const auto ts = static_cast<std::size_t>(t);
       const long double* b = &slot.b[ts * static_cast<std::size_t>(d)];
       long double mu1 = 0, mu2 = 0;
+#pragma GCC unroll 6
       for (int i = 0; i < kp1; ++i) mu1 = b[i] * rc.score[i + 1] + mu1;
+#pragma GCC unroll 6
       for (int i = kp1; i < d; ++i) mu2 = b[i] * rc.score[i - kp1 + 1] + mu2;
       const long double z1 = (rc.case1 - mu1) / slot.sqrt11[ts];
       const long double z2 = (rc.case2 - mu2) / slot.sqrt22[ts];

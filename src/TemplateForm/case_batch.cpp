@@ -168,8 +168,8 @@ bool SameEngineStatistics(const EngineInputs& a, const EngineInputs& b, int K) {
 // each time up to kMaxSharedCases, so that a series shows its first rows (and
 // keeps them when stopped) early while a long one pays for few sets of draws;
 // and never more than keep kKeptDrawsBudget bytes of their draws.
-constexpr std::size_t kFirstSharedCases = 4;
-constexpr std::size_t kMaxSharedCases = 32;
+constexpr std::size_t kFirstSharedCases = 8;
+constexpr std::size_t kMaxSharedCases = 64;
 constexpr std::size_t kKeptDrawsBudget = std::size_t{64} << 20;
 
 }  // namespace

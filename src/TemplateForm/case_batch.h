@@ -1,6 +1,6 @@
 // Many cases against one control sample, as one call: the cases file read
 // with the program's text reader, the cases analysed on shared posterior
-// draws (shared_draws.h: 4 cases on one set of draws, then 8, up to 32, which
+// draws (shared_draws.h: 8 cases on one set of draws, then 16, up to 64, which
 // the threads evaluate together), each case's outcome handed on in input
 // order. Each outcome is that of the case's single run, bit for bit: cases
 // whose engines run on other statistics (the centred fallback, decided per
