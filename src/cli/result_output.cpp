@@ -3,6 +3,7 @@
 #include <sstream>
 #include <utility>
 
+#include "TemplateForm/multiplicity.h"
 #include "TemplateForm/report.h"
 #include "TemplateForm/result_formats.h"
 #include "TemplateForm/series_output.h"
@@ -90,9 +91,8 @@ std::vector<std::string> BatchOutput::Add(const CaseRow& row, const AnalysisOutc
   }
   if (!result) return {};
   // The table at the end needs the case's line, ID and p only.
-  Analysis p;
-  p.results.twoTailedP = outcome->result().results.twoTailedP;
-  cases_.push_back({CaseRow{origin, {}, {}, {}}, AnalysisOutcome(std::move(p))});
+  origins_.push_back(origin);
+  p_.push_back(outcome->result().results.twoTailedP);
   CountedLines report(reports_);
   WriteReport(outcome->result(), report);
   reports_ = report.Count();
@@ -100,7 +100,8 @@ std::vector<std::string> BatchOutput::Add(const CaseRow& row, const AnalysisOutc
 }
 
 std::vector<std::string> BatchOutput::Finish(bool complete) {
-  const std::vector<long double> holm = SeriesHolmAdjusted(cases_);
+  const std::vector<long double> holm =
+      format_ == OutputFormat::Text ? HolmAdjusted(p_) : SeriesHolmAdjusted(cases_);
   switch (format_) {
     case OutputFormat::Json: {
       // The array as one dump would indent it: each object's lines two blanks
@@ -125,7 +126,7 @@ std::vector<std::string> BatchOutput::Finish(bool complete) {
     case OutputFormat::Text:
       break;
   }
-  if (cases_.empty()) return {};
+  if (p_.empty()) return {};
   // The rule between two reports, then the table.
   std::vector<std::string> lines = {std::string(102, '_'), ""};
   if (!complete) {
@@ -138,14 +139,13 @@ std::vector<std::string> BatchOutput::Finish(bool complete) {
       " TWO-TAILED PROBABILITIES ADJUSTED FOR THE NUMBER OF CASES (Holm's step-down method, %d "
       "cases with results; each report's unadjusted probability is the result of its case's "
       "test):",
-      static_cast<int>(cases_.size())));
+      static_cast<int>(p_.size())));
   lines.push_back("");
-  for (std::size_t i = 0; i < cases_.size(); ++i) {
-    const CaseOrigin& origin = cases_[i].row.origin;
-    lines.push_back(FormatText(" Case at line %d%s: two-tailed p = %.5Lf, adjusted p = %.5Lf",
-                               origin.line,
-                               origin.id.empty() ? "" : (" (" + origin.id + ")").c_str(),
-                               cases_[i].outcome->result().results.twoTailedP, holm[i]));
+  for (std::size_t i = 0; i < p_.size(); ++i) {
+    const CaseOrigin& origin = origins_[i];
+    lines.push_back(
+        FormatText(" Case at line %d%s: two-tailed p = %.5Lf, adjusted p = %.5Lf", origin.line,
+                   origin.id.empty() ? "" : (" (" + origin.id + ")").c_str(), p_[i], holm[i]));
   }
   return lines;
 }

@@ -52,8 +52,10 @@ class BatchOutput {
   std::string version_;
   int K_;
   DeficitChoice deficits_;
-  int reports_ = 0;                // text: lines of the reports written
-  std::vector<SeriesCase> cases_;  // JSON and CSV: every case; text: its row and p only
+  int reports_ = 0;                  // text: lines of the reports written
+  std::vector<SeriesCase> cases_;    // JSON and CSV: every case
+  std::vector<CaseOrigin> origins_;  // text: each case with a result
+  std::vector<long double> p_;       // text: its two-tailed p
 };
 
 // The line end a format's lines take on standard output: CR LF for CSV
