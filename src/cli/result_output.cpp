@@ -100,8 +100,7 @@ std::vector<std::string> BatchOutput::Add(const CaseRow& row, const AnalysisOutc
 }
 
 std::vector<std::string> BatchOutput::Finish(bool complete) {
-  const std::vector<long double> holm =
-      format_ == OutputFormat::Text ? HolmAdjusted(p_) : SeriesHolmAdjusted(cases_);
+  const std::vector<long double> holm = SeriesHolmAdjusted(cases_);
   switch (format_) {
     case OutputFormat::Json: {
       // The array as one dump would indent it: each object's lines two blanks
@@ -126,26 +125,29 @@ std::vector<std::string> BatchOutput::Finish(bool complete) {
     case OutputFormat::Text:
       break;
   }
-  if (p_.empty()) return {};
-  // The rule between two reports, then the table.
-  std::vector<std::string> lines = {std::string(102, '_'), ""};
+  return {};
+}
+
+std::vector<std::string> BatchOutput::HolmTable(bool complete) const {
+  if (format_ != OutputFormat::Text || p_.empty()) return {};
+  const std::vector<long double> holm = HolmAdjusted(p_);
+  std::vector<std::string> lines;
   if (!complete) {
     lines.push_back(
-        " The series was stopped before its end: no probability is adjusted for the number of "
+        "The series was stopped before its end: no probability is adjusted for the number of "
         "cases.");
     return lines;
   }
   lines.push_back(FormatText(
-      " TWO-TAILED PROBABILITIES ADJUSTED FOR THE NUMBER OF CASES (Holm's step-down method, %d "
+      "Two-tailed probabilities adjusted for the number of cases (Holm's step-down method, %d "
       "cases with results; each report's unadjusted probability is the result of its case's "
       "test):",
       static_cast<int>(p_.size())));
-  lines.push_back("");
   for (std::size_t i = 0; i < p_.size(); ++i) {
     const CaseOrigin& origin = origins_[i];
-    lines.push_back(
-        FormatText(" Case at line %d%s: two-tailed p = %.5Lf, adjusted p = %.5Lf", origin.line,
-                   origin.id.empty() ? "" : (" (" + origin.id + ")").c_str(), p_[i], holm[i]));
+    lines.push_back(FormatText("  line %d%s: two-tailed p = %.5Lf, adjusted p = %.5Lf", origin.line,
+                               origin.id.empty() ? "" : (" (" + origin.id + ")").c_str(), p_[i],
+                               holm[i]));
   }
   return lines;
 }

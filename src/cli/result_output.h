@@ -23,9 +23,9 @@ std::vector<std::string> SingleOutput(OutputFormat format, const Analysis& analy
 
 // The lines for a batch, case by case in input order: the reports one after
 // the other as the results viewer holds several runs, as they come (a case's
-// error goes to the error lines, "Case at line L (ID): message"), and at the
-// end the table of each case's two-tailed p adjusted for the number of cases
-// (Holm's step-down method); a JSON array with one object per case, results
+// error goes to the error lines, "Case at line L (ID): message"; the table of
+// each case's two-tailed p adjusted for the number of cases, Holm's step-down
+// method, is HolmTable's, for standard error); a JSON array with one object per case, results
 // and error entries alike, each result with results.twoTailedPHolm; or a CSV
 // header and one record per case, with "case.line", "case.id",
 // "error.kind" and "error.message" columns and the adjusted p's two columns
@@ -46,6 +46,10 @@ class BatchOutput {
   // it would claim more than the test shows (the CSV keeps its columns,
   // empty).
   std::vector<std::string> Finish(bool complete = true);
+  // Text: the table of the adjusted p, one line per case with a result (its
+  // line, ID, p and adjusted p), or with complete false the line that none is
+  // given. Empty for JSON and CSV, and without results.
+  std::vector<std::string> HolmTable(bool complete = true) const;
 
  private:
   OutputFormat format_;

@@ -170,7 +170,8 @@ def check_batch():
             if name != "inputs.data.file" and row[name] != value:
                 sys.exit(f"case {i}: {name} is {row[name]} in the batch, {value} alone")
     # The Holm-adjusted p right after the unadjusted one, worked out here from
-    # the batch's p values; the text output's table gives the same.
+    # the batch's p values; the text output's table on standard error gives
+    # the same.
     header = next(csv.reader(io.StringIO(out, newline="")))
     at = header.index("results.twoTailedP.text")
     if header[at + 1:at + 3] != ["results.twoTailedPHolm.value", "results.twoTailedPHolm.text"]:
@@ -181,8 +182,10 @@ def check_batch():
         got = float(row["results.twoTailedPHolm.value"])
         if abs(got - want[i]) > 1e-15 * max(want[i], 1e-300):
             sys.exit(f"case {i}: Holm-adjusted p {got}, worked out {want[i]}")
-    text, _ = run(BASE + ["--draws", "2000", "--cases", cases, EXAMPLE])
-    table = [line for line in text.splitlines() if ", adjusted p = " in line]
+    text, err = run(BASE + ["--draws", "2000", "--cases", cases, EXAMPLE])
+    if ", adjusted p = " in text:
+        sys.exit("the table of adjusted p is in the text reports' output")
+    table = [line for line in err.splitlines() if ", adjusted p = " in line]
     if len(table) != 50:
         sys.exit(f"{len(table)} lines in the text output's table of adjusted p for 50 cases")
     for i, line in enumerate(table):
