@@ -13,7 +13,8 @@
 #
 # Needs root. The root goes to a new folder under ${TMPDIR:-/var/tmp} and is
 # removed at the end, also after a failure or an interruption (set
-# QUORVANE_KEEP_FRESH_ROOT=1 to keep it). In the root, /proc and /sys are
+# QUORVANE_KEEP_FRESH_ROOT=1 to keep it). The root is bound onto itself, so
+# that its / is a mount point; in it, /proc and /sys are
 # mounted afresh and /dev keeps debootstrap's own device nodes, with a devpts
 # instance of its own and a tmpfs for /dev/shm: nothing of the machine's /dev
 # is bound into it, and every mount is taken down before the folder is removed
@@ -102,6 +103,10 @@ EOF
 printf '#!/bin/sh\nexit 101\n' > "$root/usr/sbin/policy-rc.d"
 chmod 755 "$root/usr/sbin/policy-rc.d"
 
+# The root is a mount point of its own, as / is on any machine: a test that
+# makes a mount namespace (a small file system for the full-disk tests) sets
+# the propagation of /, which only a mount point has.
+mount --bind "$root" "$root"
 mount -t proc -o nosuid,nodev,noexec proc "$root/proc"
 mount -t sysfs -o ro,nosuid,nodev,noexec sysfs "$root/sys"
 mount -t devpts -o newinstance,ptmxmode=0666,mode=0620,gid=5,nosuid,noexec devpts "$root/dev/pts"

@@ -204,10 +204,12 @@ std::optional<AnalysisError> LoadRawData(const AnalysisRequest& request, Analysi
     a.rawData = std::move(data.table);
     a.warnings.insert(a.warnings.end(), data.warnings.begin(), data.warnings.end());
     a.dataFileName = file->path;
+    a.names = ResolvedNames(request.names, data.names, a.K);
   } else {
     const auto& table = std::get<RawDataTable>(request.data);
     a.rawData = table.rows != nullptr ? table.rows : std::make_shared<const DataMatrix>(0);
     a.dataFileName = table.name;
+    a.names = ResolvedNames(request.names, table.names, a.K);
     if (!table.caseScores.empty()) caseScores = &table.caseScores;
     const DataMatrix& data = *a.rawData;
     const int rows = caseScores != nullptr ? a.N : a.N + 1;
@@ -229,7 +231,8 @@ std::optional<AnalysisError> LoadRawData(const AnalysisRequest& request, Analysi
   return std::nullopt;
 }
 
-std::optional<AnalysisError> TakeSummary(const SummaryInput& input, Analysis& a) {
+std::optional<AnalysisError> TakeSummary(const SummaryInput& input, const VariableNames& typed,
+                                         Analysis& a) {
   const SummaryStatistics& s = input.statistics;
   if (s.N != a.N || s.k != a.k) {
     return Error(ErrorKind::DataFileContent, Reason::SummaryCountsDiffer,
@@ -245,6 +248,7 @@ std::optional<AnalysisError> TakeSummary(const SummaryInput& input, Analysis& a)
   }
   a.fromSummary = true;
   a.dataFileName = input.fileName;
+  a.names = ResolvedNames(typed, {}, a.K);
   a.warnings.insert(a.warnings.end(), input.warnings.begin(), input.warnings.end());
   a.R = s.R;
   a.means = s.means;
@@ -402,10 +406,14 @@ std::optional<AnalysisError> Prepare(const AnalysisRequest& request, Analysis& a
   a.N = counts.value().N;
   a.k = counts.value().k;
   a.K = a.k + 2;
+  if (auto problem = NamesProblem(request.names, a.K)) {
+    return Error(ErrorKind::BadFieldValue, Reason::VariableName, *problem);
+  }
   if (auto warning = StandardPriorWarning(a.prior, a.N, a.k)) a.warnings.push_back(*warning);
 
   const auto* summary = std::get_if<SummaryInput>(&request.data);
-  if (auto error = summary != nullptr ? TakeSummary(*summary, a) : LoadRawData(request, a)) {
+  if (auto error =
+          summary != nullptr ? TakeSummary(*summary, request.names, a) : LoadRawData(request, a)) {
     return *error;
   }
   // Raw data say theirs in the loaded-data notice; summary statistics have none.
@@ -577,7 +585,7 @@ std::variant<LoadedRawData, AnalysisError> LoadRawDataFile(const std::string& pa
   }
   // A batch's file may hold a case after its controls, as any data file does.
   return LoadedRawData{std::make_shared<const DataMatrix>(std::move(table)),
-                       RawDataWarnings(shape, N, K, withCase)};
+                       RawDataWarnings(shape, N, K, withCase), VariableNames{shape.names}};
 }
 
 std::variant<SummaryStatistics, AnalysisError> SummariseData(const AnalysisRequest& request) {

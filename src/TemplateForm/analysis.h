@@ -24,6 +24,7 @@
 #include "Bayes_Engines/engines.h"
 #include "Bayes_Engines/summary_statistics.h"
 #include "TemplateForm/plot_data.h"
+#include "TemplateForm/variable_names.h"
 #include "matrix_handling/matrix_types.h"
 #include "text/refusal.h"
 
@@ -68,6 +69,7 @@ struct RawDataTable {
   std::shared_ptr<const DataMatrix> rows;
   std::string name;                     // what the report names as the data file
   std::vector<long double> caseScores;  // when not empty: the case's K scores, not row N + 1
+  VariableNames names;                  // the names the table's file gave its columns
   RawDataTable() = default;
   RawDataTable(DataMatrix table, std::string fileName)
       : rows(std::make_shared<const DataMatrix>(std::move(table))), name(std::move(fileName)) {}
@@ -108,6 +110,9 @@ struct AnalysisRequest {
   int drawCount = kDrawCount;
   std::vector<std::string> notes;  // the user's notes, one entry per line
   DeficitChoice deficits;
+  // The names typed for the variables; a name left empty is the data file's
+  // (from its line of names) or the standard one.
+  VariableNames names;
   DataSource data;
   bool plots = false;      // bin the draws for the plots (Analysis::plot); the draws are freed
   bool keepDraws = false;  // return every draw's z* (Analysis::draws)
@@ -143,6 +148,9 @@ struct Analysis {
   // a number lost on reading, a prior known to be unreliable at this N. Each
   // warning is also in the loaded-data notice.
   std::vector<std::string> warnings;
+  // The variables' names: typed, from the data file, or (entries empty, or
+  // none) the standard names.
+  VariableNames names;
   // --- the sample statistics
   Matrix R;
   Vector means, sds, caseScores, caseRawZ;
@@ -227,6 +235,7 @@ std::variant<SummaryStatistics, AnalysisError> SummariseData(const AnalysisReque
 struct LoadedRawData {
   std::shared_ptr<const DataMatrix> table;
   std::vector<std::string> warnings;
+  VariableNames names;  // from the file's line of names, when it has one
 };
 std::variant<LoadedRawData, AnalysisError> LoadRawDataFile(const std::string& path, int N, int K,
                                                            bool withCase,

@@ -95,6 +95,7 @@ struct Controls {
   int K = 0;
   std::string name;
   std::vector<std::string> warnings;
+  VariableNames names;  // from the data file's line of names
 };
 
 std::optional<AnalysisError> LoadControls(const AnalysisRequest& base, Controls& controls) {
@@ -119,6 +120,7 @@ std::optional<AnalysisError> LoadControls(const AnalysisRequest& base, Controls&
   controls.rows = std::move(data.table);
   controls.warnings = std::move(data.warnings);
   controls.name = file->path;
+  controls.names = std::move(data.names);
   return std::nullopt;
 }
 
@@ -134,6 +136,7 @@ AnalysisRequest CaseRequest(const AnalysisRequest& base, const Controls& control
   request.drawCount = base.drawCount;
   request.notes = base.notes;
   request.deficits = base.deficits;
+  request.names = base.names;
   request.threads = 1;
   if (controls.summary) {
     SummaryInput input = *controls.summary;
@@ -142,7 +145,9 @@ AnalysisRequest CaseRequest(const AnalysisRequest& base, const Controls& control
     }
     request.data = std::move(input);
   } else {
-    request.data = RawDataTable(controls.rows, controls.name, row.scores);
+    RawDataTable table(controls.rows, controls.name, row.scores);
+    table.names = controls.names;
+    request.data = std::move(table);
   }
   return request;
 }

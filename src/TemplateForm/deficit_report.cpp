@@ -26,10 +26,11 @@ void AddWrapped(const std::string& text, LineSink& memo) {
   }
 }
 
-void AddTask(const DeficitResult& r, int task, CredibleLimitChoice limit, LineSink& memo) {
-  const char* name = task == 1 ? "Task Y1" : "Task Y2";
+void AddTask(const DeficitResult& r, const std::string& name, CredibleLimitChoice limit,
+             LineSink& memo) {
   const bool lowerPoorer = r.poorer == PoorerScores::Lower;
-  memo.Add(FormatText(" %s (%s scores are poorer):", name, lowerPoorer ? "lower" : "higher"));
+  memo.Add(
+      FormatText(" %s (%s scores are poorer):", name.c_str(), lowerPoorer ? "lower" : "higher"));
   if (!r.HasTest()) {
     AddWrapped("No deficit test: " + DeficitProblemMessage(r.problem) + ".", memo);
     return;
@@ -98,7 +99,7 @@ std::string DeficitProblemMessage(DeficitProblem problem) {
 
 void WriteDeficitSection(const DeficitResult& y1, const DeficitResult& y2,
                          long double differenceTwoTailedP, CredibleLimitChoice limit,
-                         LineSink& memo) {
+                         LineSink& memo, const VariableNames& names) {
   memo.Add("");
   memo.Add(
       " DEFICIT TESTS - each task on its own: the case's score against the scores of controls with "
@@ -108,12 +109,12 @@ void WriteDeficitSection(const DeficitResult& y1, const DeficitResult& y2,
       "probabilities");
   memo.Add(" in the task's poorer direction):");
   memo.Add("");
-  AddTask(y1, 1, limit, memo);
+  AddTask(y1, TaskName(names, 1), limit, memo);
   memo.Add("");
-  AddTask(y2, 2, limit, memo);
+  AddTask(y2, TaskName(names, 2), limit, memo);
   memo.Add("");
   const std::optional<DissociationVerdict> verdict =
-      ClassifyDissociation(y1, y2, differenceTwoTailedP);
+      ClassifyDissociation(y1, y2, differenceTwoTailedP, names);
   if (!verdict) {
     AddWrapped("Verdict: none, as the deficit test of a task could not be made.", memo);
   } else {

@@ -10,6 +10,7 @@
 #include "Bayes_Engines/deficit_test.h"
 #include "TemplateForm/analysis.h"
 #include "TemplateForm/dissociation.h"
+#include "TemplateForm/variable_names.h"
 #include "text/line_sink.h"
 
 namespace quorvane {
@@ -24,9 +25,10 @@ inline constexpr std::size_t kDeficitSectionWidth = 104;
 // from ClassifyDissociation(y1, y2, differenceTwoTailedP), its caution or
 // advice where it has one, and its rule. A test that could not be made, or
 // limits that could not be found, are said in words.
+// The tasks are called by their names in names.
 void WriteDeficitSection(const DeficitResult& y1, const DeficitResult& y2,
                          long double differenceTwoTailedP, CredibleLimitChoice limit,
-                         LineSink& memo);
+                         LineSink& memo, const VariableNames& names = {});
 
 // Why a deficit test (or its limits) is missing, as a clause for the report
 // and for machine-readable output. Empty for DeficitProblem::None.

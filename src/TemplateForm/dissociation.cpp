@@ -6,10 +6,6 @@ namespace quorvane {
 
 namespace {
 
-std::string TaskName(int task) {
-  return task == 1 ? "Task Y1" : "Task Y2";
-}
-
 const char* kDeficitRule = "deficit = one-tailed p < .05 in the task's poorer direction";
 
 }  // namespace
@@ -20,7 +16,8 @@ long double ImpairmentScore(const DeficitResult& r) {
 
 std::optional<DissociationVerdict> ClassifyDissociation(const DeficitResult& y1,
                                                         const DeficitResult& y2,
-                                                        long double differenceTwoTailedP) {
+                                                        long double differenceTwoTailedP,
+                                                        const VariableNames& names) {
   if (y1.task != 1 || y2.task != 2 || !y1.HasTest() || !y2.HasTest() ||
       !(differenceTwoTailedP >= 0 && differenceTwoTailedP <= 1)) {
     return std::nullopt;
@@ -47,7 +44,7 @@ std::optional<DissociationVerdict> ClassifyDissociation(const DeficitResult& y1,
       // Ties cannot come with a significant difference from one analysis's
       // numbers; they would name Task Y1.
       v.task = ImpairmentScore(y2) > ImpairmentScore(y1) ? 2 : 1;
-      v.verdict = "Strong dissociation: deficits on both tasks, " + TaskName(v.task) +
+      v.verdict = "Strong dissociation: deficits on both tasks, " + TaskName(names, v.task) +
                   " the more impaired, and a significant difference between the tasks.";
       v.note =
           "Caution: this pattern is often found when both tasks are in fact equally impaired, so "
@@ -58,11 +55,11 @@ std::optional<DissociationVerdict> ClassifyDissociation(const DeficitResult& y1,
     }
   } else if (v.deficitY1 || v.deficitY2) {
     const int impaired = v.deficitY1 ? 1 : 2;
-    const std::string other = TaskName(3 - impaired);
+    const std::string other = TaskName(names, 3 - impaired);
     if (!v.differenceSignificant) {
       v.pattern = DissociationPattern::DeficitWithoutDifference;
       v.task = impaired;
-      v.verdict = "A deficit on " + TaskName(impaired) + " (" + other +
+      v.verdict = "A deficit on " + TaskName(names, impaired) + " (" + other +
                   " within normal limits) without a significant difference between the tasks: "
                   "not a dissociation.";
       v.rule =
@@ -73,8 +70,8 @@ std::optional<DissociationVerdict> ClassifyDissociation(const DeficitResult& y1,
     } else {
       v.pattern = DissociationPattern::ClassicalDissociation;
       v.task = impaired;
-      v.verdict = "Classical dissociation: a deficit on " + TaskName(impaired) + ", " + other +
-                  " within normal limits, and a significant difference between the tasks.";
+      v.verdict = "Classical dissociation: a deficit on " + TaskName(names, impaired) + ", " +
+                  other + " within normal limits, and a significant difference between the tasks.";
       v.rule =
           "Rule: deficit on one task only (one-tailed p < .05) and a significant difference "
           "(two-tailed p < .05).";
@@ -94,12 +91,13 @@ std::optional<DissociationVerdict> ClassifyDissociation(const DeficitResult& y1,
   }
 
   if (v.pattern == DissociationPattern::DirectionsDiffer) {
-    const std::string lowerTask = TaskName(y1.poorer == PoorerScores::Lower ? 1 : 2);
-    const std::string higherTask = TaskName(y1.poorer == PoorerScores::Lower ? 2 : 1);
+    const std::string lowerTask = TaskName(names, y1.poorer == PoorerScores::Lower ? 1 : 2);
+    const std::string higherTask = TaskName(names, y1.poorer == PoorerScores::Lower ? 2 : 1);
     const std::string deficits = v.deficitY1 && v.deficitY2
                                      ? "Deficits on both tasks"
-                                     : "A deficit on " + TaskName(v.deficitY1 ? 1 : 2) + " (" +
-                                           TaskName(v.deficitY1 ? 2 : 1) + " within normal limits)";
+                                     : "A deficit on " + TaskName(names, v.deficitY1 ? 1 : 2) +
+                                           " (" + TaskName(names, v.deficitY1 ? 2 : 1) +
+                                           " within normal limits)";
     v.verdict = "No verdict on a dissociation. " + deficits +
                 " and a significant difference between the tasks, but lower scores are poorer on " +
                 lowerTask + " and higher scores on " + higherTask +

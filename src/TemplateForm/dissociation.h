@@ -34,6 +34,7 @@
 #include <string>
 
 #include "Bayes_Engines/deficit_test.h"
+#include "TemplateForm/variable_names.h"
 
 namespace quorvane {
 
@@ -70,9 +71,11 @@ long double ImpairmentScore(const DeficitResult& r);
 // The verdict from Task Y1's and Task Y2's deficit tests (task 1 and 2, each
 // HasTest()) and the difference test's two-tailed p. std::nullopt when a test
 // is missing or not for its task, or the p is not a number in [0, 1].
+// The tasks are called by their names in names.
 std::optional<DissociationVerdict> ClassifyDissociation(const DeficitResult& y1,
                                                         const DeficitResult& y2,
-                                                        long double differenceTwoTailedP);
+                                                        long double differenceTwoTailedP,
+                                                        const VariableNames& names = {});
 
 // A short name for the pattern, for machine-readable output
 // ("classical-dissociation", ..., "directions-differ").

@@ -262,7 +262,8 @@ CaseAmongControlsPlot BuildCaseAmongControls(const Analysis& a,
   }
 
   c.title = "How extreme the case is: the case among the controls";
-  c.xTitle = "Difference between the conditional z scores (Task Y1 minus Task Y2)";
+  c.xTitle = "Difference between the conditional z scores (" + TaskName(a.names, 1) + " minus " +
+             TaskName(a.names, 2) + ")";
   c.yTitle = "Density in the control population";
   const std::string percent = FormatText("%2.3Lf%%", c.percentMoreExtreme);
   c.tailLabel = percent;
@@ -282,13 +283,9 @@ CaseAmongControlsPlot BuildCaseAmongControls(const Analysis& a,
   return c;
 }
 
-std::string TaskName(int task) {
-  return task == 1 ? "Task Y1" : "Task Y2";
-}
-
 }  // namespace
 
-DeficitPlot BuildDeficitPlot(const DeficitResult& r) {
+DeficitPlot BuildDeficitPlot(const DeficitResult& r, const VariableNames& names) {
   if (!r.HasTest() || (r.task != 1 && r.task != 2)) {
     throw std::invalid_argument("BuildDeficitPlot: the task has no deficit test");
   }
@@ -310,7 +307,7 @@ DeficitPlot BuildDeficitPlot(const DeficitResult& r) {
     p.xMax = p.centre + 1;
   }
 
-  const std::string task = TaskName(p.task);
+  const std::string task = TaskName(names, p.task);
   p.title = task + " on its own: the case against controls with its covariate values";
   p.xTitle = task + " score";
   p.yTitle = "Density in the control population";
@@ -447,7 +444,7 @@ PlotData BuildPlotData(const Analysis& a, std::span<const long double> draws,
     throw std::invalid_argument("BuildPlotData: the deficit tests are not Task Y1's and Y2's");
   }
   PlotData plot = BuildPlotData(a, draws);
-  plot.deficits = {BuildDeficitPlot(y1), BuildDeficitPlot(y2)};
+  plot.deficits = {BuildDeficitPlot(y1, a.names), BuildDeficitPlot(y2, a.names)};
   return plot;
 }
 

@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "Bayes_Engines/deficit_test.h"
+#include "TemplateForm/variable_names.h"
 
 namespace quorvane {
 
@@ -135,8 +136,8 @@ PlotData BuildPlotData(const Analysis& a, std::span<const long double> draws,
                        const DeficitResult& y1, const DeficitResult& y2);
 
 // The deficit plot of one task's test (HasTest(); std::invalid_argument
-// otherwise).
-DeficitPlot BuildDeficitPlot(const DeficitResult& r);
+// otherwise), the task called by its name in names.
+DeficitPlot BuildDeficitPlot(const DeficitResult& r, const VariableNames& names = {});
 
 // Points of the case among the controls' density grid.
 inline constexpr int kCaseDensityPoints = 401;

@@ -4,8 +4,10 @@
 #include <cstdint>
 #include <optional>
 
+#include "TemplateForm/variable_names.h"
 #include "file_io/number_text.h"
 #include "matrix_handling/matrix_ops.h"
+#include "text/format_text.h"
 
 namespace quorvane {
 
@@ -41,6 +43,30 @@ bool HoldsARow(const TextLine& line, int cols) {
     if (!ParsePlainDecimal(line.items[static_cast<std::size_t>(j)])) return false;
   }
   return true;
+}
+
+// Whether the line names the variables: it holds items, none a number.
+bool NamesTheVariables(const TextLine& line) {
+  return !line.items.empty() &&
+         std::none_of(line.items.begin(), line.items.end(), [](const std::string& item) {
+           return item.size() <= kMaxNumberLength && ParsePlainDecimal(item).has_value();
+         });
+}
+
+std::vector<std::string> NamesOnLine(const TextLine& line, int cols) {
+  std::vector<std::string> names;
+  for (int j = 1; j <= cols && j <= static_cast<int>(line.items.size()); ++j) {
+    const std::string& name = line.items[static_cast<std::size_t>(j - 1)];
+    if (name.size() > kMaxVariableName) {
+      throw RawDataError(RawDataError::Problem::Content,
+                         FormatText("Line 1 names the variables, but its name %d is longer than "
+                                    "%d characters: \"%s...\"",
+                                    j, static_cast<int>(kMaxVariableName),
+                                    ShowableItem(name.substr(0, kMaxVariableName)).c_str()));
+    }
+    names.push_back(name);
+  }
+  return names;
 }
 
 }  // namespace
@@ -100,8 +126,14 @@ void ReadRows(TextReader& in, int rows, int cols, DataMatrix& rawData, int capac
   RawDataShape seen;
   TextLine line;
   try {
+    int nameLines = 0;  // 1 when the first line names the variables
     while (in.NextLine(line)) {
-      const int i = line.number;
+      if (line.number == 1 && NamesTheVariables(line)) {
+        seen.names = NamesOnLine(line, cols);
+        nameLines = 1;
+        continue;
+      }
+      const int i = line.number - nameLines;  // the row
       const int found = static_cast<int>(line.items.size());
       if (i > rows) {
         if (HoldsARow(line, cols)) ++seen.completeRows;
@@ -117,17 +149,17 @@ void ReadRows(TextReader& in, int rows, int cols, DataMatrix& rawData, int capac
         const std::string& item = line.items[static_cast<std::size_t>(j - 1)];
         const std::optional<long double> value =
             item.size() <= kMaxNumberLength ? ParsePlainDecimal(item) : std::nullopt;
-        if (!value) InvalidNumber(i, j, ShowableItem(item));
+        if (!value) InvalidNumber(line.number, j, ShowableItem(item));
         rawData(i, j) = *value;
         if (!KeepsItsDigits(item, *value) &&
-            (seen.impreciseLines.empty() || seen.impreciseLines.back() != i) &&
+            (seen.impreciseLines.empty() || seen.impreciseLines.back() != line.number) &&
             seen.impreciseLines.size() < 5) {
-          seen.impreciseLines.push_back(i);
+          seen.impreciseLines.push_back(line.number);
         }
       }
       if (found < cols) {
         if (seen.firstShortLine == 0) {
-          seen.firstShortLine = i;
+          seen.firstShortLine = line.number;
           seen.numbersOnShortLine = found;
         }
       } else {
@@ -144,11 +176,12 @@ void ReadRows(TextReader& in, int rows, int cols, DataMatrix& rawData, int capac
     throw ToRawDataError(e, path);
   }
   // Rows the data never reached are missing too; the first of them is short.
-  if (seen.firstShortLine == 0 && line.number < rows) {
-    seen.firstShortLine = std::max(line.number, 0) + 1;
+  const int lastLine = std::max(line.number, 0);
+  if (seen.firstShortLine == 0 && lastLine - (seen.names.empty() ? 0 : 1) < rows) {
+    seen.firstShortLine = lastLine + 1;
     seen.numbersOnShortLine = 0;
   }
-  seen.lines = std::max(line.number, 0);
+  seen.lines = lastLine;
   if (shape != nullptr) *shape = std::move(seen);
 }
 

@@ -6,7 +6,11 @@
 // or tabs; a line ends at a carriage return, a carriage return + line feed, or
 // a line feed alone; a Ctrl-Z (0x1A) or the end of the file ends the data.
 // Numbers beyond the first cols of a line, and lines beyond the first rows,
-// are not used (they are counted, so that a caller can say so). A row short of
+// are not used (they are counted, so that a caller can say so). The first
+// line may name the variables instead: a line none of whose items is a
+// number holds the names of Task Y1, Task Y2 and the covariates, in the
+// columns' order (names beyond cols are not used), and row 1 is the next
+// line. Messages name the file's lines as they stand. A row short of
 // numbers, or an empty line, leaves its cells missing (MissingValueMarker); a
 // number is never taken from the next line.
 //
@@ -52,8 +56,12 @@ inline constexpr std::size_t kMaxNumberLength = 64;
 
 // What the loader saw of the file besides the cells it filled.
 struct RawDataShape {
-  int lines = 0;  // lines of data read (up to the end of the data or of the counting)
-  // The first of lines 1..rows holding fewer than cols numbers (0: none), and
+  // The names on the first line, when it names the variables (empty when it
+  // does not): at most cols of them.
+  std::vector<std::string> names;
+  int lines = 0;  // the file's lines read (up to the end of the data or of the counting)
+  // The file's line of the first of rows 1..rows holding fewer than cols
+  // numbers (0: none), and
   // how many it holds (0 for an empty line; a line after the end of the data,
   // when lines < rows, holds none).
   int firstShortLine = 0;
@@ -64,12 +72,12 @@ struct RawDataShape {
   // (completeRowsAtLeast).
   int completeRows = 0;
   bool completeRowsAtLeast = false;
-  // Lines among 1..rows with more than cols items, the first such line and
-  // its item count.
+  // Rows among 1..rows with more than cols items, the first such row and its
+  // item count.
   int widerLines = 0;
   int firstWiderLine = 0;
   int itemsOnFirstWiderLine = 0;
-  // Lines among 1..rows with a number that keeps fewer significant digits
+  // The file's lines among rows 1..rows with a number that keeps fewer significant digits
   // than its text gave (see KeepsItsDigits), in order, at most the first 5.
   std::vector<int> impreciseLines;
 };
@@ -82,8 +90,9 @@ inline constexpr int kMaxCountedLines = 10'000'000;
 // data end before row rows it may have fewer, and every row beyond its end
 // counts as missing. capacity: the rows to make room for at once (0: 500).
 // @throws RawDataError (Content) for a number that cannot be converted among
-//   lines 1..rows (line and column 1-based: the row and the position of the
-//   number in its row), for cols outside 1..20, or for text the reader
+//   rows 1..rows (line and column 1-based: the file's line and the position
+//   of the number in its row), for a name longer than kMaxVariableName, for
+//   cols outside 1..20, or for text the reader
 //   refuses; (Unreadable) for a read error; (Cancelled) when the reader's stop
 //   function ended the wait for input.
 void ReadRawData(TextReader& in, int rows, int cols, DataMatrix& rawData, int capacity = 0,

@@ -262,7 +262,7 @@ void WriteReport(const Analysis& analysis, LineSink& memo) {
   memo.Add(FormatText(" One-tailed probability = %2.5Lf ", a.results.oneTailedP));
   AddEstimatesBlock(a, memo);
   if (a.deficits.asked) {
-    WriteDeficitSection(a.deficit[0], a.deficit[1], a.results.twoTailedP, a.limit, memo);
+    WriteDeficitSection(a.deficit[0], a.deficit[1], a.results.twoTailedP, a.limit, memo, a.names);
   }
 }
 

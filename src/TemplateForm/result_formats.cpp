@@ -95,7 +95,7 @@ Json DeficitsJson(const Analysis& a) {
   Json j{
       {"tasks", Json::array({DeficitTaskJson(a.deficit[0], 1), DeficitTaskJson(a.deficit[1], 2)})}};
   const std::optional<DissociationVerdict> verdict =
-      ClassifyDissociation(a.deficit[0], a.deficit[1], a.results.twoTailedP);
+      ClassifyDissociation(a.deficit[0], a.deficit[1], a.results.twoTailedP, a.names);
   if (verdict) {
     j["verdict"] =
         Json{{"pattern", PatternName(verdict->pattern)},
@@ -125,8 +125,8 @@ Json AnalysisJson(const Analysis& a, const std::string& version, const CaseOrigi
                      {"seeds", Json::array({kEngineSeed1, kEngineSeed2})},
                      {"data", data}};
 
-  Json names = Json::array({"Task Y1", "Task Y2"});
-  for (int c = 1; c <= a.k; ++c) names.push_back("Covariate " + std::to_string(c));
+  Json names = Json::array();
+  for (int v = 1; v <= a.K; ++v) names.push_back(VariableName(a.names, v));
   Json correlations = Json::array();
   for (int r = 1; r <= a.K; ++r) {
     Json row = Json::array();

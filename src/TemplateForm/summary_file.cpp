@@ -4,6 +4,7 @@
 #include <sstream>
 #include <string_view>
 
+#include "TemplateForm/variable_names.h"
 #include "file_io/number_text.h"
 #include "file_io/safe_file.h"
 #include "text/format_text.h"
@@ -298,9 +299,7 @@ SummaryTexts SummaryTexts::Empty(int N, int k) {
 }
 
 std::string SummaryVariableName(int j) {
-  if (j == 1) return "Task Y1";
-  if (j == 2) return "Task Y2";
-  return FormatText("Covariate %d", j - 2);
+  return StandardVariableName(j);
 }
 
 std::optional<SummaryProblem> ConvertSummaryTexts(const SummaryTexts& texts,

@@ -77,7 +77,22 @@ struct Options {
   std::string cases;
   bool deficits = false;       // --deficits
   std::string higherIsPoorer;  // --higher-is-poorer: y1, y2 or y1,y2
+  std::string names;           // --names: the variables' names, comma-separated
 };
+
+// --names: one name per variable in the columns' order, comma-separated; an
+// empty one keeps the data file's name (or the standard one).
+quorvane::VariableNames SplitNames(const std::string& text) {
+  quorvane::VariableNames names;
+  if (text.empty()) return names;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t comma = text.find(',', start);
+    names.names.push_back(text.substr(start, comma == std::string::npos ? comma : comma - start));
+    if (comma == std::string::npos) return names;
+    start = comma + 1;
+  }
+}
 
 // --higher-is-poorer's tasks: "y1", "y2" or both, comma-separated (in either
 // order, each once); std::nullopt for anything else.
@@ -361,6 +376,7 @@ int Run(const Options& options) {
   request.drawCount = ParseDrawCount(options.draws).value_or(kDrawCount);
   request.deficits.asked = options.deficits;
   request.deficits.poorer = *ParseHigherIsPoorer(options.higherIsPoorer);
+  request.names = SplitNames(options.names);
   request.stop = [] { return Interrupted(); };
   if (auto failure = SetRequestData(options.summary, request)) {
     if (failure->kind == ErrorKind::Cancelled) {
@@ -448,6 +464,10 @@ int main(int argc, char** argv) {
         return ParseHigherIsPoorer(text) ? std::string()
                                          : "give y1, y2 or y1,y2, not \"" + text + "\"";
       });
+  app.add_option("--names", options.names,
+                 "Names for Task Y1, Task Y2 and the covariates, comma-separated (for the plots, "
+                 "JSON, CSV and the deficit section; an empty one keeps the data file's line of "
+                 "names or the standard name)");
   app.add_option("--cases", options.cases,
                  "Analyse every case of FILE (one per line: an optional ID, then Y1 Y2 and the "
                  "covariates) against the controls: the first N rows of DATAFILE, or the "

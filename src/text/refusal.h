@@ -22,6 +22,7 @@ enum class Reason {
   SampleSizeOutOfRange,
   CovariateCountOutOfRange,
   TooManyCovariates,  // more covariates than N admits under the prior
+  VariableName,       // a name for a variable that cannot be used, or too many names
   // The data.
   DataFileUnreadable,   // cannot be opened or read, or is a folder
   InvalidNumber,        // a number that cannot be converted

@@ -144,7 +144,8 @@ TEST(ReadRawData, InvalidNumbersNameLineColumnAndText) {
   };
   const std::string rest = "\r\n4 5 6\r\n7 8 9\r\n10 11 12.5\r\n";
   const std::vector<Case> cases = {
-      {"Y1 Y2 X" + rest, "Invalid numeric input at line 1, column 1: \"Y1\""},
+      // A first line of names holds no number; one that holds some is a row.
+      {"Y1 2 X" + rest, "Invalid numeric input at line 1, column 1: \"Y1\""},
       {"1 2 3\r\n4 5 6\r\n7 8,5 9\r\n10 11 12\r\n",
        "Invalid numeric input at line 3, column 2: \"8,5\""},
       {"1 2 nan" + rest, "Invalid numeric input at line 1, column 3: \"nan\""},
@@ -368,6 +369,75 @@ TEST(ReadRawDataFile, TheTableHoldsTheColumnsReadAndNeverGrowsByCopying) {
   EXPECT_EQ(data.Cols(), 3);
   EXPECT_EQ(data.Rows(), 1500);
   EXPECT_EQ(data(1500, 1), 1500.0L);
+}
+
+// A first line none of whose items is a number names the variables: the
+// rows below it read as the same file without it, and every message names
+// the file's own lines.
+TEST(ReadRawData, AFirstLineOfNamesNamesTheColumns) {
+  struct Case {
+    std::string nameLine;
+    std::vector<std::string> names;
+  };
+  const std::vector<Case> cases = {
+      {"Fluency Naming Age", {"Fluency", "Naming", "Age"}},
+      {"\tFluency  Naming\tAge extra", {"Fluency", "Naming", "Age"}},  // beyond cols: not used
+      {"Fluency Naming", {"Fluency", "Naming"}},                       // the rest: standard
+      {"1st 2nd -", {"1st", "2nd", "-"}},
+  };
+  for (const Case& c : cases) {
+    DataMatrix data;
+    RawDataShape shape;
+    ASSERT_EQ(Read(c.nameLine + "\n" + Join(kLines, "\r\n"), data, kRows, kCols, &shape),
+              Outcome::Complete)
+        << c.nameLine;
+    ExpectValues(data, c.nameLine);
+    EXPECT_EQ(shape.names, c.names) << c.nameLine;
+    EXPECT_EQ(shape.completeRows, kRows) << c.nameLine;
+    EXPECT_EQ(shape.lines, kRows + 1) << c.nameLine;
+  }
+  // Without the line: no names. An empty first line is a row (missing).
+  DataMatrix data;
+  RawDataShape shape;
+  EXPECT_EQ(Read(Join(kLines, "\n"), data, kRows, kCols, &shape), Outcome::Complete);
+  EXPECT_TRUE(shape.names.empty());
+  EXPECT_EQ(Read("\n" + Join(kLines, "\n"), data, kRows, kCols, &shape), Outcome::Missing);
+  EXPECT_TRUE(shape.names.empty());
+  EXPECT_EQ(shape.firstShortLine, 1);
+
+  // Messages name the file's lines: the bad number of row 2 stands on line 3.
+  try {
+    Read("A B C\n1 2 3\n4 x 6\n7 8 9\n10 11 12\n", data);
+    ADD_FAILURE() << "read";
+  } catch (const RawDataError& e) {
+    EXPECT_STREQ(e.what(), "Invalid numeric input at line 3, column 2: \"x\"");
+  }
+  // A short row 3 is line 4; rows never reached start after the last line.
+  EXPECT_EQ(Read("A B C\n1 2 3\n4 5 6\n7 8\n10 11 12\n", data, kRows, kCols, &shape),
+            Outcome::Missing);
+  EXPECT_EQ(shape.firstShortLine, 4);
+  EXPECT_EQ(Read("A B C\n1 2 3\n4 5 6\n", data, kRows, kCols, &shape), Outcome::Missing);
+  EXPECT_EQ(shape.firstShortLine, 4);
+  EXPECT_EQ(shape.lines, 3);
+  // Only the first line names: a line of words further down is a bad row.
+  try {
+    Read("A B C\n1 2 3\nD E F\n7 8 9\n10 11 12\n", data);
+    ADD_FAILURE() << "read";
+  } catch (const RawDataError& e) {
+    EXPECT_STREQ(e.what(), "Invalid numeric input at line 3, column 1: \"D\"");
+  }
+  // A name longer than 40 characters is refused, saying which.
+  try {
+    Read("A " + std::string(41, 'n') + " C\n" + Join(kLines, "\n"), data);
+    ADD_FAILURE() << "read";
+  } catch (const RawDataError& e) {
+    EXPECT_EQ(e.problem(), RawDataError::Problem::Content);
+    EXPECT_EQ(std::string(e.what()).rfind("Line 1 names the variables, but its name 2 is longer "
+                                          "than 40 characters",
+                                          0),
+              0u)
+        << e.what();
+  }
 }
 
 TEST(CompleteRows, CountsTheLeadingRowsWithEveryCell) {

@@ -8,8 +8,8 @@
 #   MODE          "once" (default); "repeat": a second run must print the
 #                 same report; "output": ARGS holds --output OUTPUT_FILE and
 #                 the file must hold the printed report with CR LF line ends
-#                 "readme": the report must be the one README holds in its
-#                 ```text block
+#                 "readme": the report must be the one README holds in the
+#                 ```text block after the words `cli.readme_sample`
 #                 "equivalent": WRITE_ARGS (--write-summary SUMMARY_FILE and
 #                 the raw data) must write SUMMARY_FILE, and SUMMARY_ARGS
 #                 (--summary SUMMARY_FILE) must print a report whose sample
@@ -81,10 +81,17 @@ elseif(MODE STREQUAL "equivalent")
   endif()
   file(REMOVE "${SUMMARY_FILE}")
 elseif(MODE STREQUAL "readme")
+  # The sample is the first ```text block after the sentence that names
+  # this test.
   file(READ "${README}" readme)
+  string(FIND "${readme}" "`cli.readme_sample`" named)
+  if(named EQUAL -1)
+    message(FATAL_ERROR "${README} does not name cli.readme_sample")
+  endif()
+  string(SUBSTRING "${readme}" ${named} -1 readme)
   string(FIND "${readme}" "```text\n" start)
   if(start EQUAL -1)
-    message(FATAL_ERROR "no ```text block in ${README}")
+    message(FATAL_ERROR "no ```text block after cli.readme_sample in ${README}")
   endif()
   math(EXPR start "${start} + 8")
   string(SUBSTRING "${readme}" ${start} -1 block)

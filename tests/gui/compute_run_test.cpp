@@ -110,6 +110,8 @@ TEST_F(ComputeRunTest, EachFailedCheckShowsItsBoxPutsTheFocusAndAddsNothing) {
        2},
       {0, "10", "1", "", {{K::Information, "Loading of data has been cancelled"}}, 0},
       {0, "10", "1", "case-missing.txt", {{K::Error, missingData + "..."}}, 0},
+      // A heading with a number among its words is a row (a line of names alone
+      // would name the variables).
       {0, "10", "1", "header-line.txt", {{K::Error, "Invalid numeric input..."}}, 0},
       {0,
        "10",

@@ -266,14 +266,23 @@ TEST_F(ComputeTest, ABadNumberNamesItsPlaceAndNoReportIsWritten) {
   ExpectNoReport();
 }
 
-TEST_F(ComputeTest, AHeaderLineIsABadNumber) {
+// A first line of names is taken as the variables' names; a heading that
+// holds a number among its words is a row, and a bad number.
+TEST_F(ComputeTest, AHeaderLineWithANumberIsABadNumber) {
   Type("6", "1");
-  host_.nextFile = WriteData("header.txt", std::string("Y1 Y2 Speed\r\n") + kSixControls);
+  host_.nextFile = WriteData("header.txt", std::string("Y1 Y2 1\r\n") + kSixControls);
   Compute(sheet_, host_, 1000);
   ASSERT_EQ(host_.messages.size(), 1u);
   EXPECT_EQ(host_.messages[0].first, MessageKind::Error);
   EXPECT_THAT(host_.messages[0].second, StartsWith("Invalid numeric input at line 1, column 1"));
   ExpectNoReport();
+
+  host_.messages.clear();
+  host_.nextFile = WriteData("names.txt", std::string("Y1 Y2 Speed\r\n") + kSixControls);
+  Compute(sheet_, host_, 1000);
+  ASSERT_EQ(host_.messages.size(), 1u);
+  EXPECT_EQ(host_.messages[0].first, MessageKind::Information);  // loaded
+  EXPECT_FALSE(host_.results.Lines().empty());
 }
 
 TEST_F(ComputeTest, AFileThatCannotBeOpenedIsNamedInAnErrorBox) {
