@@ -1425,7 +1425,8 @@ std::size_t SharedCaseBytes(int drawCount, int crediblePercent, bool twoSided) {
   CredibleLimitPositions(crediblePercent, drawCount, twoSided, lower, upper);
   lower = std::clamp(lower, 1, std::max(1, drawCount));
   upper = std::clamp(upper, 1, std::max(1, drawCount));
-  return static_cast<std::size_t>(lower + drawCount - upper + 1) * sizeof(long double);
+  const std::int64_t kept = static_cast<std::int64_t>(lower) + drawCount - upper + 1;
+  return static_cast<std::size_t>(kept) * sizeof(long double);
 }
 
 }  // namespace quorvane

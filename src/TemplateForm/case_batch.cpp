@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "Bayes_Engines/shared_draws.h"
 #include "file_io/number_text.h"
@@ -313,10 +314,19 @@ BatchSummary RunBatch(const BatchRequest& request) {
       SharedRunOptions options;
       options.threads = request.workers;
       options.progress = progressOf(static_cast<std::int64_t>(members.size()));
-      if (!Run_Shared_Draws(request.base.prior == PriorChoice::Calibrated, controls.K - 2,
-                            controls.N, request.base.drawCount, twoSided, kCrediblePercent,
-                            in.statistics.sds, in.statistics.means, in.statistics.R, cases,
-                            options)) {
+      bool ran = false;
+      try {
+        ran = Run_Shared_Draws(request.base.prior == PriorChoice::Calibrated, controls.K - 2,
+                               controls.N, request.base.drawCount, twoSided, kCrediblePercent,
+                               in.statistics.sds, in.statistics.means, in.statistics.R, cases,
+                               options);
+      } catch (const std::bad_alloc&) {
+        // Not enough memory for the cases' kept draws: each case alone, as
+        // its single run (which gives its own answer to the shortage).
+        ran = true;
+        for (SharedCase& one : cases) one.exact = false;
+      }
+      if (!ran) {
         cancelled = true;
         break;
       }
