@@ -966,8 +966,10 @@ class LimitKeeper {
     heap_.clear();
     heap_.reserve(count);
   }
-  void Offer(long double z) {
-    if (full_ && !Before(z, top_)) return;  // most draws, once the heap is full
+  // Offers a finite z: what the draws of a run are (a z* that is not finite
+  // stops the case), so that the order is the plain one.
+  void OfferFinite(long double z) {
+    if (full_ && !(lowest_ ? z < top_ : top_ < z)) return;  // most draws, once full
     Keep(z);
   }
   // The count-th lowest (highest) draw; every draw offered, at least count.
@@ -977,7 +979,7 @@ class LimitKeeper {
   bool Before(long double a, long double b) const {
     return lowest_ ? LessNaNLast{}(a, b) : LessNaNLast{}(b, a);
   }
-  void Keep(long double z) {
+  [[gnu::noinline]] void Keep(long double z) {
     const auto before = [this](long double a, long double b) { return Before(a, b); };
     if (!full_) {
       heap_.push_back(z);
@@ -1194,8 +1196,8 @@ void SharedRun<prior>::EvaluateCases(const Block& block, int c) {
       const long double phi = detail::StandardNormalPhi(z, logGammaHalf_);
       sum = sum + phi;
       squares = squares + phi * phi;
-      work.low.Offer(z);
-      work.high.Offer(z);
+      work.low.OfferFinite(z);
+      work.high.OfferFinite(z);
       if (z == 0) (std::signbit(z) ? work.minusZero : work.plusZero) = true;
     }
     work.sum = sum;

@@ -24,7 +24,8 @@ inline constexpr long double kPhiTolerance = 5e-12L;
 inline constexpr std::int64_t kPhiMaxFractionIterations = 1'000'000;
 
 // Phi(z); logGammaHalf is Log_Gamma(0.5L), as the library computes it.
-inline long double StandardNormalPhi(long double z, long double logGammaHalf) {
+[[gnu::always_inline]] inline long double StandardNormalPhi(long double z,
+                                                            long double logGammaHalf) {
   constexpr long double kNaN = std::numeric_limits<long double>::quiet_NaN();
   // Outside the support (and NaN): the base class's rule. With mean 0 and SD
   // 1, (z - mean) / SD is z itself.
