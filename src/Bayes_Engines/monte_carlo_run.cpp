@@ -22,6 +22,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -30,8 +31,11 @@
 #include "Bayes_Engines/draw_evaluation.h"
 #include "Bayes_Engines/draw_kernels.h"
 #include "Bayes_Engines/engines.h"
+#include "Bayes_Engines/normal_phi.h"
 #include "Bayes_Engines/regression_from_summary.h"
+#include "Bayes_Engines/shared_draws.h"
 #include "distrib/distributions.h"
+#include "distrib/numeric_helpers.h"
 #include "distrib/uniform.h"
 #include "matrix_handling/decompositions.h"
 #include "matrix_handling/matrix_ops.h"
@@ -190,9 +194,11 @@ inline long double ZStar(const RunConstants& rc, long double s11, long double s2
 // draw whose pivots reach the library's threshold gets the library's bits; a
 // smaller positive pivot is used as well, where the library's factorisation
 // would have stopped. KP1 is k + 1 (the loops unroll fully).
-template <int KP1>
-bool EvaluateDrawFast(const RunConstants& rc, const M2& sigma, const long double* u,
-                      long double& mu1Out, long double& mu2Out) {
+//
+// Each entry b of the coefficient draw B* goes to sink(i, b) as row i ends
+// (i ascending); the case-free part of a draw ends there.
+template <int KP1, class Sink>
+bool EvaluateRows(const RunConstants& rc, const M2& sigma, const long double* u, Sink&& sink) {
   static_assert(KP1 >= 2 && KP1 <= kMaxCovariates + 1);
   constexpr int kp1 = KP1;
   constexpr int d = 2 * kp1;
@@ -201,7 +207,6 @@ bool EvaluateDrawFast(const RunConstants& rc, const M2& sigma, const long double
 
   // Row by row: each entry is the library's (k ascending in every sum, the
   // same pivots), and Cf u accumulates along the row as its entries appear.
-  long double mu1 = 0, mu2 = 0;
 #pragma GCC unroll 16
   for (int i = 0; i < d; ++i) {
     long double acc = 0;
@@ -225,16 +230,37 @@ bool EvaluateDrawFast(const RunConstants& rc, const M2& sigma, const long double
     if (acc == 0) {
       for (int j = i + 1; j < d; ++j) acc = 0.0L * u[j] + acc;
     }
-    const long double b = rc.bHat[i + 1] + acc;
+    sink(i, rc.bHat[i + 1] + acc);
+  }
+  return true;
+}
+
+// The conditional means at the case's covariates: B*' score, each mean's sum
+// from 0 with i ascending.
+template <int KP1>
+bool EvaluateDrawFast(const RunConstants& rc, const M2& sigma, const long double* u,
+                      long double& mu1Out, long double& mu2Out) {
+  constexpr int kp1 = KP1;
+  long double mu1 = 0, mu2 = 0;
+  const bool evaluated = EvaluateRows<KP1>(rc, sigma, u, [&](int i, long double b) {
     if (i < kp1) {
       mu1 = b * rc.score[i + 1] + mu1;
     } else {
       mu2 = b * rc.score[i - kp1 + 1] + mu2;
     }
-  }
+  });
+  if (!evaluated) return false;
   mu1Out = mu1;
   mu2Out = mu2;
   return true;
+}
+
+// The coefficient draw B* alone (2 (k + 1) entries into b), for draws shared
+// by many cases.
+template <int KP1>
+bool EvaluateCoefficients(const RunConstants& rc, const M2& sigma, const long double* u,
+                          long double* b) {
+  return EvaluateRows<KP1>(rc, sigma, u, [b](int i, long double value) { b[i] = value; });
 }
 
 using EvaluateFn = bool (*)(const RunConstants&, const M2&, const long double*, long double&,
@@ -293,14 +319,16 @@ struct Chunk {
   int evaluated = -1;            // index of the last chunk evaluated in this buffer
 };
 
+// The case-free half of the draws: the Wishart draw of Sigma*, the calibrated
+// prior's accept/reject step and the 2 (k + 1) variates of the coefficient
+// draw, from the run's one uniform stream in draw order. The owner (a run)
+// is told of a stop (StopFor), asked whether it is stopping (Stopping) and,
+// during a long rejection, for progress (AskProgress).
 template <Prior prior>
-class Run {
+class Sampler {
  public:
-  Run(const RunConstants& rc, int drawCount, long double lfac[3][3], int controlCount,
-      int covariateCount, const EngineOptions& options)
-      : rc_(rc),
-        D_(drawCount),
-        options_(options),
+  Sampler(long double lfac[3][3], int controlCount, int covariateCount, int d)
+      : d_(d),
         normal_(0, 1),
         uniform_(0, 1),
         chiA_(prior == Prior::StandardTheory ? controlCount - covariateCount
@@ -315,27 +343,53 @@ class Run {
     }
   }
 
+  // Draws first .. first + count - 1 into the chunk's sigma, rho and u.
+  template <class Owner>
+  void Draw(Owner& owner, Chunk& chunk, int first, int count, UniformSource& uniform);
+  std::int64_t Trials() const { return trials_; }
+
+ private:
+  const int d_;
+  tNormal_distribution normal_;
+  tUniform_distribution uniform_;
+  tChi_square_distribution chiA_, chiB_;
+  M2 lfac_{}, lfacT_{};
+  std::int64_t trials_ = 0;  // drawing thread only
+};
+
+template <Prior prior>
+class Run {
+ public:
+  Run(const RunConstants& rc, int drawCount, long double lfac[3][3], int controlCount,
+      int covariateCount, const EngineOptions& options)
+      : rc_(rc),
+        D_(drawCount),
+        options_(options),
+        normal_(0, 1),
+        sampler_(lfac, controlCount, covariateCount, rc.d) {}
+
   // Fills zlist[0..D-1] and phiSum. Returns false when cancelled or stopped.
   bool Execute(long double* zlist, long double& phiSum);
   // Valid after Execute.
   EngineStop Stop() const { return stopReason_; }
   std::int64_t PortableDraws() const { return portableDraws_; }
-  std::int64_t Trials() const { return trials_; }
+  std::int64_t Trials() const { return sampler_.Trials(); }
+
+  // For the sampler.
+  void StopFor(EngineStop reason);
+  bool Stopping() const { return stop_.load(); }
+  bool AskProgress(std::int64_t done);
 
  private:
   void DrawChunk(int c, UniformSource& uniform);
   void EvaluateChunk(int c);
-  void StopFor(EngineStop reason);
   bool TryClaim(int& c);
-  bool AskProgress(std::int64_t done);
 
   const RunConstants& rc_;
   const int D_;
   const EngineOptions& options_;
   tNormal_distribution normal_;
-  tUniform_distribution uniform_;
-  tChi_square_distribution chiA_, chiB_;
-  M2 lfac_{}, lfacT_{};
+  Sampler<prior> sampler_;
   const EvaluateFn evaluate_ = PickEvaluator(rc_.kp1);
 
   int chunkCount_ = 0;
@@ -348,7 +402,6 @@ class Run {
   std::atomic<bool> stop_{false};
   EngineStop stopReason_ = EngineStop::None;  // guarded by mutex_
   std::int64_t portableDraws_ = 0;            // guarded by mutex_
-  std::int64_t trials_ = 0;                   // drawing thread only
 };
 
 template <Prior prior>
@@ -374,8 +427,14 @@ template <Prior prior>
 void Run<prior>::DrawChunk(int c, UniformSource& uniform) {
   Chunk& chunk = ring_[static_cast<std::size_t>(c % kRingSlots)];
   const int first = c * kChunkDraws;
-  const int count = std::min(kChunkDraws, D_ - first);
-  const int d = rc_.d;
+  sampler_.Draw(*this, chunk, first, std::min(kChunkDraws, D_ - first), uniform);
+}
+
+template <Prior prior>
+template <class Owner>
+void Sampler<prior>::Draw(Owner& owner, Chunk& chunk, int first, int count,
+                          UniformSource& uniform) {
+  const int d = d_;
   for (int t = 0; t < count; ++t) {
     M2 A, At, P, Q, W, sigma;
     long double rho = 0;
@@ -406,7 +465,7 @@ void Run<prior>::DrawChunk(int c, UniformSource& uniform) {
       // (and would make the accept/reject step reject for ever).
       if (!inverted || !std::isfinite(sigma.e[1][1]) || !std::isfinite(sigma.e[2][2]) ||
           !std::isfinite(rho)) {
-        StopFor(EngineStop::NotFinite);
+        owner.StopFor(EngineStop::NotFinite);
         return;
       }
       if constexpr (prior == Prior::StandardTheory) {
@@ -416,10 +475,11 @@ void Run<prior>::DrawChunk(int c, UniformSource& uniform) {
         if (1 - rho * rho >= v * v) break;
         const std::int64_t accepted = static_cast<std::int64_t>(first) + t;
         if (trials_ >= kTrialsBeforeRateCheck && accepted * kMaxMeanTrials < trials_) {
-          StopFor(EngineStop::RarelyAccepted);
+          owner.StopFor(EngineStop::RarelyAccepted);
           return;
         }
-        if (++trials % kTrialsBetweenChecks == 0 && (stop_.load() || !AskProgress(accepted))) {
+        if (++trials % kTrialsBetweenChecks == 0 &&
+            (owner.Stopping() || !owner.AskProgress(accepted))) {
           return;
         }
       }
@@ -624,24 +684,24 @@ struct LessNaNLast {
   }
 };
 
+// Steps 1-8 of a run, for one case: the outputs cleared, the case's covariate
+// vector, the regression from the summary statistics and its stacked
+// coefficients (into rc), the sample conditional statistics at the case's
+// covariate values, and the Wishart scale's factor (into lfac). Returns what
+// the setup met (its factorisations and inversions).
 template <Prior prior>
-bool RunEngine(int covariateCount, int controlCount, int drawCount, bool twoSided,
-               int crediblePercent, const Vector& sds, const Vector& means,
-               const Vector& caseScores, const Matrix& R, Vector& condMeans, Vector& condSDs,
-               long double& partialR, long double& condZ1, long double& condZ2,
-               EngineResults& results, const EngineOptions& options) {
-  const int k = covariateCount;
-  const int n = controlCount;
+EngineDiagnostics SetUpRun(int k, int n, const Vector& sds, const Vector& means,
+                           const Vector& caseScores, const Matrix& R, Vector& condMeans,
+                           Vector& condSDs, long double& partialR, long double& condZ1,
+                           long double& condZ2, EngineResults& results,
+                           const InfoMessageFn& cholMessage, RunConstants& rc,
+                           long double (&lfac)[3][3]) {
   const int m = k + 2;
-  const int D = drawCount;
-  if (D < 1 || k < 1 || k > kMaxCovariates) return false;
-
   const PivotFailureCounts failuresBefore = ThreadPivotFailures();
 
   // 1-4: outputs cleared, the case's covariate vector, the regression from the
   // summary statistics and its stacked coefficients.
   Vec_Fill(kMaxOrder, condMeans, 0);
-  RunConstants rc;
   rc.kp1 = k + 1;
   rc.d = 2 * (k + 1);
   rc.score[1] = 1;
@@ -657,11 +717,8 @@ bool RunEngine(int covariateCount, int controlCount, int drawCount, bool twoSide
   for (int r = 0; r <= k; ++r) {
     for (int c = 0; c <= k; ++c) rc.xtx[r][c] = rc.xtxInv(r + 1, c + 1);
   }
-#if QUORVANE_X87_KERNELS
-  PrepareKernel(rc, options);
-#endif
 
-  // 6: every run draws the same sequence: Run::Execute starts its own uniform
+  // 6: every run draws the same sequence: each run starts its own uniform
   // stream from kEngineSeed1 and kEngineSeed2.
 
   // 7: the sample conditional statistics at the case's covariate values.
@@ -685,16 +742,37 @@ bool RunEngine(int covariateCount, int controlCount, int drawCount, bool twoSide
   Mat_Inverse(S, 2, Sinv);
   Matrix Lfac;
   Mat_Copy(Sinv, 2, Lfac);
-  Chol(2, Lfac, options.cholMessage);
-  long double lfac[3][3] = {};
-  for (int i = 1; i <= 2; ++i) {
-    for (int j = 1; j <= 2; ++j) lfac[i][j] = Lfac(i, j);
+  Chol(2, Lfac, cholMessage);
+  for (int i = 0; i <= 2; ++i) {
+    for (int j = 0; j <= 2; ++j) lfac[i][j] = i >= 1 && j >= 1 ? Lfac(i, j) : 0;
   }
 
   EngineDiagnostics diagnostics;
   diagnostics.failedFactorisations =
       ThreadPivotFailures().factorisations - failuresBefore.factorisations;
   diagnostics.stoppedInversions = ThreadPivotFailures().inversions - failuresBefore.inversions;
+  return diagnostics;
+}
+
+template <Prior prior>
+bool RunEngine(int covariateCount, int controlCount, int drawCount, bool twoSided,
+               int crediblePercent, const Vector& sds, const Vector& means,
+               const Vector& caseScores, const Matrix& R, Vector& condMeans, Vector& condSDs,
+               long double& partialR, long double& condZ1, long double& condZ2,
+               EngineResults& results, const EngineOptions& options) {
+  const int k = covariateCount;
+  const int n = controlCount;
+  const int D = drawCount;
+  if (D < 1 || k < 1 || k > kMaxCovariates) return false;
+
+  RunConstants rc;
+  long double lfac[3][3] = {};
+  EngineDiagnostics diagnostics =
+      SetUpRun<prior>(k, n, sds, means, caseScores, R, condMeans, condSDs, partialR, condZ1, condZ2,
+                      results, options.cholMessage, rc, lfac);
+#if QUORVANE_X87_KERNELS
+  PrepareKernel(rc, options);
+#endif
   auto report = [&options, &diagnostics] {
     if (options.diagnostics != nullptr) *options.diagnostics = diagnostics;
   };
@@ -733,10 +811,11 @@ bool RunEngine(int covariateCount, int controlCount, int drawCount, bool twoSide
 
 }  // namespace
 
-void SummariseDraws(long double phiSum, std::span<long double> zlist, int crediblePercent,
-                    bool twoSided, EngineResults& results) {
-  const int D = static_cast<int>(zlist.size());
-  // 10: the percentage below the case, turned to the case's side.
+namespace {
+
+// Step 10 (the percentage below the case, turned to the case's side) into
+// results; returns whether it was turned.
+bool SummarisePercentage(long double phiSum, int D, EngineResults& results) {
   long double P = phiSum / static_cast<long double>(D) * 100;
   bool flipped = false;
   if (P > 50) {
@@ -746,6 +825,28 @@ void SummariseDraws(long double phiSum, std::span<long double> zlist, int credib
   results.percentMoreExtreme = P;
   results.oneTailedP = P / 100;
   results.twoTailedP = P / 50;
+  return flipped;
+}
+
+// Step 14: the percentage limits from the Z-DCCC limits in results.
+void SummarisePercentLimits(bool flipped, EngineResults& results) {
+  const tNormal_distribution normal(0, 1);
+  if (!flipped) {
+    results.percentLower = normal.Distribution_function(results.effectSizeLower) * 100;
+    results.percentUpper = normal.Distribution_function(results.effectSizeUpper) * 100;
+  } else {
+    results.percentLower = (1 - normal.Distribution_function(results.effectSizeUpper)) * 100;
+    results.percentUpper = (1 - normal.Distribution_function(results.effectSizeLower)) * 100;
+  }
+}
+
+}  // namespace
+
+void SummariseDraws(long double phiSum, std::span<long double> zlist, int crediblePercent,
+                    bool twoSided, EngineResults& results) {
+  const int D = static_cast<int>(zlist.size());
+  // 10: the percentage below the case, turned to the case's side.
+  const bool flipped = SummarisePercentage(phiSum, D, results);
 
   // 11-13: the credible limits are order statistics of the draws.
   int lower = 0, upper = 0;
@@ -761,14 +862,7 @@ void SummariseDraws(long double phiSum, std::span<long double> zlist, int credib
   results.effectSizeUpper = *at(upper);
 
   // 14: the percentage limits.
-  const tNormal_distribution normal(0, 1);
-  if (!flipped) {
-    results.percentLower = normal.Distribution_function(results.effectSizeLower) * 100;
-    results.percentUpper = normal.Distribution_function(results.effectSizeUpper) * 100;
-  } else {
-    results.percentLower = (1 - normal.Distribution_function(results.effectSizeUpper)) * 100;
-    results.percentUpper = (1 - normal.Distribution_function(results.effectSizeLower)) * 100;
-  }
+  SummarisePercentLimits(flipped, results);
 }
 
 namespace detail {
@@ -829,6 +923,512 @@ bool Run_Calibrated_Engine(int covariateCount, int controlCount, int drawCount, 
   return RunEngine<Prior::Calibrated>(covariateCount, controlCount, drawCount, twoSided,
                                       crediblePercent, sds, means, caseScores, R, condMeans,
                                       condSDs, partialR, condZ1, condZ2, results, options);
+}
+
+// ---------------------------------------------------------------------------
+// Many cases on one set of draws (shared_draws.h).
+
+namespace {
+
+using CoefficientsFn = bool (*)(const RunConstants&, const M2&, const long double*, long double*);
+
+CoefficientsFn PickCoefficients(int kp1) {
+  switch (kp1) {
+    case 2:
+      return EvaluateCoefficients<2>;
+    case 3:
+      return EvaluateCoefficients<3>;
+    case 4:
+      return EvaluateCoefficients<4>;
+    case 5:
+      return EvaluateCoefficients<5>;
+    default:
+      return EvaluateCoefficients<6>;
+  }
+}
+
+bool SameBits(long double a, long double b) {
+  return std::memcmp(&a, &b, 10) == 0;  // the 80 bits, not the padding
+}
+
+// The draws of one credible limit that can still be the order statistic at
+// its position: the count lowest (or highest) offered so far, in the order
+// SummariseDraws sorts by (NaN above every number). A heap whose top is the
+// kept draw furthest from the end, so that the top is, once every draw has
+// been offered, the order statistic itself. Draws that compare equal have the
+// same bits, except +0 and -0 (the caller checks those).
+class LimitKeeper {
+ public:
+  void Reset(std::size_t count, bool lowest) {
+    count_ = count;
+    lowest_ = lowest;
+    full_ = false;
+    heap_.clear();
+    heap_.reserve(count);
+  }
+  // Offers a finite z: what the draws of a run are (a z* that is not finite
+  // stops the case), so that the order is the plain one.
+  void OfferFinite(long double z) {
+    if (full_ && !(lowest_ ? z < top_ : top_ < z)) return;  // most draws, once full
+    Keep(z);
+  }
+  // The count-th lowest (highest) draw; every draw offered, at least count.
+  long double Limit() const { return heap_.front(); }
+
+ private:
+  bool Before(long double a, long double b) const {
+    return lowest_ ? LessNaNLast{}(a, b) : LessNaNLast{}(b, a);
+  }
+  [[gnu::noinline]] void Keep(long double z) {
+    const auto before = [this](long double a, long double b) { return Before(a, b); };
+    if (!full_) {
+      heap_.push_back(z);
+      if (heap_.size() < count_) return;
+      std::make_heap(heap_.begin(), heap_.end(), before);
+      full_ = true;
+    } else {
+      std::pop_heap(heap_.begin(), heap_.end(), before);
+      heap_.back() = z;
+      std::push_heap(heap_.begin(), heap_.end(), before);
+    }
+    top_ = heap_.front();
+  }
+  std::size_t count_ = 0;
+  bool lowest_ = true;
+  bool full_ = false;
+  long double top_ = 0;  // heap_.front() once full
+  std::vector<long double> heap_;
+};
+
+// A case's part of a shared run: its constants, and what it keeps of its draws.
+struct CaseWork {
+  SharedCase* out = nullptr;
+  RunConstants rc;
+  long double sum = 0, squares = 0;  // of Phi(z*) and Phi(z*)^2, in draw order
+  LimitKeeper low, high;
+  bool alive = false;                        // still being evaluated
+  bool notFinite = false;                    // one of its own z* was not finite
+  bool plusZero = false, minusZero = false;  // a z* of +0, of -0
+};
+
+template <Prior prior>
+class SharedRun {
+ public:
+  SharedRun(const RunConstants& rc, int drawCount, long double lfac[3][3], int controlCount,
+            int covariateCount, std::vector<CaseWork*> cases, const SharedRunOptions& options)
+      : rc_(rc),
+        D_(drawCount),
+        options_(options),
+        sampler_(lfac, controlCount, covariateCount, rc.d),
+        cases_(std::move(cases)) {}
+
+  // Every case evaluated on every draw, or up to a stop of the draws; false
+  // when cancelled.
+  bool Execute();
+  EngineStop Stop() const { return stopReason_; }  // of the draws, not of a case
+  std::int64_t Trials() const { return sampler_.Trials(); }
+
+  // For the sampler (calling thread).
+  void StopFor(EngineStop reason) {
+    if (stopReason_ == EngineStop::None) stopReason_ = reason;
+  }
+  bool Stopping() const { return cancel_.load() || stopReason_ != EngineStop::None; }
+  bool AskProgress(std::int64_t);
+
+ private:
+  // A drawn chunk and its case-free evaluation.
+  struct Slot {
+    Chunk chunk;
+    std::vector<long double> b;                         // B*, d entries per draw
+    std::vector<long double> sqrt11, sqrt22, sqrtDiff;  // sqrt(Sigma*[1,1]), [2,2], (2 - 2 rho)
+  };
+  // Cases evaluated together, one chunk after another.
+  struct Block {
+    std::size_t first = 0, last = 0;  // cases_[first .. last - 1]
+    int next = 0;                     // the next chunk to evaluate
+    bool busy = false;
+  };
+
+  bool EvaluateShared(int c);
+  void EvaluateBlock(const Block& block, int c);
+  template <int KP1>
+  void EvaluateCases(const Block& block, int c);
+  int SlowestBlock() const;  // under mutex_
+  bool CanClaim() const;     // under mutex_
+  Block* Claim();            // under mutex_
+  // Evaluates blocks on this thread until done() holds (asked under mutex_)
+  // or the run is cancelled; false when cancelled.
+  template <class Done>
+  bool HelpUntil(Done done, bool askProgress);
+
+  const RunConstants& rc_;
+  const int D_;
+  const SharedRunOptions& options_;
+  const long double logGammaHalf_ = Log_Gamma(0.5L);  // for Phi, as the library's
+  Sampler<prior> sampler_;
+  std::vector<CaseWork*> cases_;
+  const CoefficientsFn coefficients_ = PickCoefficients(rc_.kp1);
+
+  int chunkCount_ = 0;
+  std::vector<Slot> ring_;
+  std::vector<Block> blocks_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int produced_ = 0;       // chunks ready for the cases; guarded by mutex_
+  int limit_ = 0;          // chunks the cases evaluate; guarded by mutex_
+  bool producing_ = true;  // guarded by mutex_
+  std::atomic<bool> cancel_{false};
+  EngineStop stopReason_ = EngineStop::None;  // calling thread only
+};
+
+template <Prior prior>
+bool SharedRun<prior>::AskProgress(std::int64_t) {
+  if (cancel_.load()) return false;
+  if (!options_.progress) return true;
+  std::int64_t done = 0;
+  {
+    std::lock_guard lock(mutex_);
+    done = std::min<std::int64_t>(static_cast<std::int64_t>(SlowestBlock()) * kChunkDraws, D_);
+  }
+  if (options_.progress(done, D_)) return true;
+  cancel_.store(true);
+  changed_.notify_all();
+  return false;
+}
+
+template <Prior prior>
+int SharedRun<prior>::SlowestBlock() const {
+  int slowest = limit_;
+  for (const Block& block : blocks_) slowest = std::min(slowest, block.next);
+  return slowest;
+}
+
+template <Prior prior>
+bool SharedRun<prior>::CanClaim() const {
+  for (const Block& block : blocks_) {
+    if (!block.busy && block.next < produced_ && block.next < limit_) return true;
+  }
+  return false;
+}
+
+template <Prior prior>
+typename SharedRun<prior>::Block* SharedRun<prior>::Claim() {
+  Block* best = nullptr;
+  for (Block& block : blocks_) {
+    if (block.busy || block.next >= produced_ || block.next >= limit_) continue;
+    if (best == nullptr || block.next < best->next) best = &block;
+  }
+  if (best != nullptr) best->busy = true;
+  return best;
+}
+
+// B* and the case-free square roots of every draw of chunk c; false (the
+// draws stopped) when a factorisation fails, as in a single run.
+template <Prior prior>
+bool SharedRun<prior>::EvaluateShared(int c) {
+  Slot& slot = ring_[static_cast<std::size_t>(c % kRingSlots)];
+  const int count = std::min(kChunkDraws, D_ - c * kChunkDraws);
+  const std::size_t d = static_cast<std::size_t>(rc_.d);
+  for (int t = 0; t < count; ++t) {
+    const auto ts = static_cast<std::size_t>(t);
+    const M2& sigma = slot.chunk.sigma[ts];
+    const VariateSlot* slots = &slot.chunk.u[ts * d];
+    long double u[kMaxOrder];
+    for (std::size_t i = 0; i < d; ++i) u[i] = FromSlot(slots[i]);
+    if (!coefficients_(rc_, sigma, u, &slot.b[ts * d])) {
+      StopFor(EngineStop::NotFinite);
+      return false;
+    }
+    slot.sqrt11[ts] = std::sqrt(sigma.e[1][1]);
+    slot.sqrt22[ts] = std::sqrt(sigma.e[2][2]);
+    slot.sqrtDiff[ts] = std::sqrt(2.0L - 2.0L * slot.chunk.rho[ts]);
+  }
+  return true;
+}
+
+// Chunk c for the block's cases: each case's conditional means B*' score
+// (each sum from 0, i ascending), its z* (ZStar's operations), Phi(z*) into
+// its sums in draw order, z* offered to its limits.
+template <Prior prior>
+void SharedRun<prior>::EvaluateBlock(const Block& block, int c) {
+  switch (rc_.kp1) {
+    case 2:
+      return EvaluateCases<2>(block, c);
+    case 3:
+      return EvaluateCases<3>(block, c);
+    case 4:
+      return EvaluateCases<4>(block, c);
+    case 5:
+      return EvaluateCases<5>(block, c);
+    default:
+      return EvaluateCases<6>(block, c);
+  }
+}
+
+template <Prior prior>
+template <int KP1>
+void SharedRun<prior>::EvaluateCases(const Block& block, int c) {
+  const Slot& slot = ring_[static_cast<std::size_t>(c % kRingSlots)];
+  const int count = std::min(kChunkDraws, D_ - c * kChunkDraws);
+  constexpr int kp1 = KP1;
+  constexpr int d = 2 * KP1;
+  for (std::size_t w = block.first; w < block.last; ++w) {
+    CaseWork& work = *cases_[w];
+    if (!work.alive) continue;
+    const RunConstants& rc = work.rc;
+    long double sum = work.sum, squares = work.squares;
+    for (int t = 0; t < count; ++t) {
+      const auto ts = static_cast<std::size_t>(t);
+      const long double* b = &slot.b[ts * static_cast<std::size_t>(d)];
+      long double mu1 = 0, mu2 = 0;
+#pragma GCC unroll 6
+      for (int i = 0; i < kp1; ++i) mu1 = b[i] * rc.score[i + 1] + mu1;
+#pragma GCC unroll 6
+      for (int i = kp1; i < d; ++i) mu2 = b[i] * rc.score[i - kp1 + 1] + mu2;
+      const long double z1 = (rc.case1 - mu1) / slot.sqrt11[ts];
+      const long double z2 = (rc.case2 - mu2) / slot.sqrt22[ts];
+      const long double z = (z1 - z2) / slot.sqrtDiff[ts];
+      if (!std::isfinite(z)) {
+        work.alive = false;
+        work.notFinite = true;
+        break;
+      }
+      const long double phi = detail::StandardNormalPhi(z, logGammaHalf_);
+      sum = sum + phi;
+      squares = squares + phi * phi;
+      work.low.OfferFinite(z);
+      work.high.OfferFinite(z);
+      if (z == 0) (std::signbit(z) ? work.minusZero : work.plusZero) = true;
+    }
+    work.sum = sum;
+    work.squares = squares;
+  }
+}
+
+template <Prior prior>
+template <class Done>
+bool SharedRun<prior>::HelpUntil(Done done, bool askProgress) {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    if (cancel_.load()) return false;
+    if (done()) return true;
+    if (Block* block = Claim()) {
+      const int c = block->next;
+      lock.unlock();
+      EvaluateBlock(*block, c);
+      lock.lock();
+      ++block->next;
+      block->busy = false;
+      changed_.notify_all();
+      if (askProgress) {
+        lock.unlock();
+        if (!AskProgress(0)) return false;
+        lock.lock();
+      }
+      continue;
+    }
+    changed_.wait(lock);
+  }
+}
+
+template <Prior prior>
+bool SharedRun<prior>::Execute() {
+  chunkCount_ = (D_ + kChunkDraws - 1) / kChunkDraws;
+  limit_ = chunkCount_;
+  const std::size_t per = static_cast<std::size_t>(std::min(kChunkDraws, D_));
+  const std::size_t d = static_cast<std::size_t>(rc_.d);
+  ring_.resize(static_cast<std::size_t>(std::min(kRingSlots, chunkCount_)));
+  for (Slot& slot : ring_) {
+    slot.chunk.sigma.resize(per);
+    slot.chunk.rho.resize(per);
+    slot.chunk.u.resize(per * d);
+    slot.b.resize(per * d);
+    slot.sqrt11.resize(per);
+    slot.sqrt22.resize(per);
+    slot.sqrtDiff.resize(per);
+  }
+  int threads = options_.threads;
+  if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  // A few blocks per thread, so that a thread that is free finds one to do.
+  const std::size_t n = cases_.size();
+  const std::size_t blockCount =
+      std::max<std::size_t>(1, std::min(n, static_cast<std::size_t>(2 * threads)));
+  for (std::size_t b = 0; b < blockCount; ++b) {
+    blocks_.push_back(Block{b * n / blockCount, (b + 1) * n / blockCount, 0, false});
+  }
+  threads = std::min(threads, static_cast<int>(blockCount) + 1);
+
+  std::vector<std::thread> workers;
+  for (int t = 1; t < threads; ++t) {
+    workers.emplace_back(
+        [this] { HelpUntil([this] { return !producing_ && SlowestBlock() >= limit_; }, false); });
+  }
+
+  // The calling thread owns the run's uniform stream, from the same seeds as
+  // every single run.
+  UniformSource uniform(kEngineSeed1, kEngineSeed2);
+  bool cancelled = false;
+  int drawn = 0;
+  for (int c = 0; c < chunkCount_; ++c) {
+    // The slot's previous chunk must be done by every block.
+    if (c >= kRingSlots &&
+        !HelpUntil([this, c] { return SlowestBlock() > c - kRingSlots; }, true)) {
+      cancelled = true;
+      break;
+    }
+    Slot& slot = ring_[static_cast<std::size_t>(c % kRingSlots)];
+    const int first = c * kChunkDraws;
+    sampler_.Draw(*this, slot.chunk, first, std::min(kChunkDraws, D_ - first), uniform);
+    if (cancel_.load()) {
+      cancelled = true;
+      break;
+    }
+    // A stop of the draws (in drawing or in B*) ends every case before chunk c.
+    if (stopReason_ != EngineStop::None || !EvaluateShared(c)) break;
+    {
+      std::lock_guard lock(mutex_);
+      produced_ = c + 1;
+    }
+    drawn = c + 1;
+    changed_.notify_all();
+    if (!AskProgress(0)) {
+      cancelled = true;
+      break;
+    }
+    // Evaluate here too while the cases lag two chunks behind (always, when alone).
+    const int lag = workers.empty() ? 1 : 2;
+    if (!HelpUntil([this, c, lag] { return c + 1 - SlowestBlock() < lag || !CanClaim(); }, false)) {
+      cancelled = true;
+      break;
+    }
+  }
+  {
+    std::lock_guard lock(mutex_);
+    producing_ = false;
+    if (!cancelled) limit_ = drawn;
+  }
+  changed_.notify_all();
+  if (!cancelled && !HelpUntil([this] { return SlowestBlock() >= limit_; }, true)) cancelled = true;
+  // The last word: every draw done (or up to the stop).
+  if (!cancelled && !AskProgress(0)) cancelled = true;
+  if (cancelled) {
+    cancel_.store(true);
+    changed_.notify_all();
+  }
+  for (std::thread& worker : workers) worker.join();
+  return !cancelled;
+}
+
+template <Prior prior>
+bool RunShared(int k, int n, int D, bool twoSided, int crediblePercent, const Vector& sds,
+               const Vector& means, const Matrix& R, std::span<SharedCase> cases,
+               const SharedRunOptions& options) {
+  if (D < 1 || k < 1 || k > kMaxCovariates) return false;
+  int lower = 0, upper = 0;
+  CredibleLimitPositions(crediblePercent, D, twoSided, lower, upper);
+  lower = std::clamp(lower, 1, D);
+  upper = std::clamp(upper, 1, D);
+
+  std::vector<std::unique_ptr<CaseWork>> works;
+  std::vector<CaseWork*> live;
+  long double lfac[3][3] = {};
+  const CaseWork* model = nullptr;  // the first case whose setup held
+  for (SharedCase& one : cases) {
+    auto work = std::make_unique<CaseWork>();
+    work->out = &one;
+    const Vector* scores = one.caseScores;
+    one = SharedCase();
+    one.caseScores = scores;
+    long double ownLfac[3][3] = {};
+    one.diagnostics = SetUpRun<prior>(k, n, sds, means, *one.caseScores, R, one.condMeans,
+                                      one.condSDs, one.partialR, one.condZ1, one.condZ2,
+                                      one.results, InfoMessageFn(), work->rc, ownLfac);
+    if (!one.diagnostics.Reliable()) {
+      works.push_back(std::move(work));
+      continue;  // as its single run: stopped before the draws
+    }
+    if (model == nullptr) {
+      model = work.get();
+      std::memcpy(lfac, ownLfac, sizeof lfac);
+    } else {
+      // The case-free constants must be the model's, bit for bit.
+      bool same = true;
+      for (int r = 0; r <= k; ++r) {
+        for (int c = 0; c <= k; ++c) {
+          same = same && SameBits(work->rc.xtx[r][c], model->rc.xtx[r][c]);
+        }
+      }
+      for (int i = 1; i <= 2 * (k + 1); ++i) {
+        same = same && SameBits(work->rc.bHat[i], model->rc.bHat[i]);
+      }
+      for (int i = 1; i <= 2; ++i) {
+        for (int j = 1; j <= 2; ++j) same = same && SameBits(ownLfac[i][j], lfac[i][j]);
+      }
+      if (!same) {
+        one.exact = false;
+        works.push_back(std::move(work));
+        continue;
+      }
+    }
+    if (upper < lower) one.exact = false;  // no order statistic at the upper position
+    work->alive = true;
+    work->low.Reset(static_cast<std::size_t>(lower), true);
+    work->high.Reset(static_cast<std::size_t>(D - upper + 1), false);
+    live.push_back(work.get());
+    works.push_back(std::move(work));
+  }
+  if (live.empty()) return true;
+
+  SharedRun<prior> run(model->rc, D, lfac, n, k, live, options);
+  if (!run.Execute()) return false;
+  const std::int64_t trials = run.Trials();
+  for (CaseWork* work : live) {
+    SharedCase& one = *work->out;
+    one.diagnostics.trials = trials;
+    one.diagnostics.portableDraws = D;
+    if (work->notFinite) {
+      one.diagnostics.stop = EngineStop::NotFinite;
+      continue;
+    }
+    if (run.Stop() != EngineStop::None) {
+      one.diagnostics.stop = run.Stop();
+      continue;
+    }
+    // 10-14 as SummariseDraws takes them, the limits from the kept draws.
+    const bool flipped = SummarisePercentage(work->sum, D, one.results);
+    one.results.effectSizeLower = work->low.Limit();
+    one.results.effectSizeUpper = work->high.Limit();
+    SummarisePercentLimits(flipped, one.results);
+    one.phiSums = {work->sum, work->squares};
+    const bool bothZeros = work->plusZero && work->minusZero;
+    if (bothZeros && (one.results.effectSizeLower == 0 || one.results.effectSizeUpper == 0)) {
+      one.exact = false;
+    }
+    one.completed = true;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool Run_Shared_Draws(bool calibrated, int covariateCount, int controlCount, int drawCount,
+                      bool twoSided, int crediblePercent, const Vector& sds, const Vector& means,
+                      const Matrix& R, std::span<SharedCase> cases,
+                      const SharedRunOptions& options) {
+  return calibrated
+             ? RunShared<Prior::Calibrated>(covariateCount, controlCount, drawCount, twoSided,
+                                            crediblePercent, sds, means, R, cases, options)
+             : RunShared<Prior::StandardTheory>(covariateCount, controlCount, drawCount, twoSided,
+                                                crediblePercent, sds, means, R, cases, options);
+}
+
+std::size_t SharedCaseBytes(int drawCount, int crediblePercent, bool twoSided) {
+  int lower = 0, upper = 0;
+  CredibleLimitPositions(crediblePercent, drawCount, twoSided, lower, upper);
+  lower = std::clamp(lower, 1, std::max(1, drawCount));
+  upper = std::clamp(upper, 1, std::max(1, drawCount));
+  const std::int64_t kept = static_cast<std::int64_t>(lower) + drawCount - upper + 1;
+  return static_cast<std::size_t>(kept) * sizeof(long double);
 }
 
 }  // namespace quorvane

@@ -307,10 +307,9 @@ std::optional<AnalysisError> CheckShownValuesFinite(const Analysis& a) {
   return std::nullopt;
 }
 
-// The engine the prior selects on the statistics in a.
-std::optional<AnalysisError> RunEngineFor(const AnalysisRequest& request, Analysis& a) {
-  const SummaryStatistics original = StatisticsOf(a);
-  const EngineInputs in = PrepareEngineInputs(original);
+// The statistics in a in the engine's units (in), or why they cannot enter it.
+std::optional<AnalysisError> PrepareEngine(Analysis& a, EngineInputs& in) {
+  in = PrepareEngineInputs(StatisticsOf(a));
   const SummaryStatistics& s = in.statistics;
   // In units of their SDs the scores must stay within the range of the
   // program's numbers (a mistyped SD of 1e-4940 would take a mean of 100
@@ -327,21 +326,32 @@ std::optional<AnalysisError> RunEngineFor(const AnalysisRequest& request, Analys
     }
   }
   a.centred = in.centred;
+  return std::nullopt;
+}
+
+// The engine the prior selects on the statistics in, its outputs into a.
+bool RunEngineFor(const AnalysisRequest& request, const EngineInputs& in, Analysis& a,
+                  EngineDiagnostics& diagnostics) {
+  const SummaryStatistics& s = in.statistics;
   EngineOptions options;
   options.progress = request.progress;
   options.cholMessage = request.notice;
   options.threads = request.threads;
-  EngineDiagnostics diagnostics;
   options.diagnostics = &diagnostics;
   if (request.keepDraws || request.plots) options.draws = &a.draws;
   options.phiSums = &a.phiSums;
   const bool twoSided = a.limit == CredibleLimitChoice::TwoSided;
   const auto run =
       a.prior == PriorChoice::StandardTheory ? Run_Standard_Theory_Engine : Run_Calibrated_Engine;
-  const bool completed =
-      run(a.k, a.N, a.drawCount, twoSided, kCrediblePercent, s.sds, s.means, s.caseScores, s.R,
-          a.condMeans, a.condSDs, a.partialR, a.condZ1, a.condZ2, a.results, options);
-  RestoreUnits(in, original, a.condMeans, a.condSDs);
+  return run(a.k, a.N, a.drawCount, twoSided, kCrediblePercent, s.sds, s.means, s.caseScores, s.R,
+             a.condMeans, a.condSDs, a.partialR, a.condZ1, a.condZ2, a.results, options);
+}
+
+// What follows an engine run: the engine's outputs back in the data's units,
+// its stop or the cancel as an error, the numbers shown checked.
+std::optional<AnalysisError> TakeEngineOutputs(const EngineInputs& in, bool completed,
+                                               const EngineDiagnostics& diagnostics, Analysis& a) {
+  RestoreUnits(in, StatisticsOf(a), a.condMeans, a.condSDs);
   a.trials = diagnostics.trials;
   if (!diagnostics.Reliable()) {
     const bool rare = diagnostics.stop == EngineStop::RarelyAccepted;
@@ -415,8 +425,10 @@ std::optional<AnalysisError> Prepare(const AnalysisRequest& request, Analysis& a
   return CheckAnalysable(a);
 }
 
-AnalysisOutcome Analyse(const AnalysisRequest& request) {
-  Analysis a;
+// Everything before the engine runs: the inputs, the statistics, the case's
+// z scores checked, the engine's units.
+std::optional<AnalysisError> BeforeEngine(const AnalysisRequest& request, Analysis& a,
+                                          EngineInputs& in) {
   if (auto error = Prepare(request, a)) return *error;
   StandardizeScores(a.caseScores, a.means, a.sds, a.K, 0.0L, 1.0L, a.caseRawZ);
   for (int j = 1; j <= a.K; ++j) {
@@ -430,8 +442,14 @@ AnalysisOutcome Analyse(const AnalysisRequest& request) {
                    1);
     }
   }
+  return PrepareEngine(a, in);
+}
 
-  if (auto error = RunEngineFor(request, a)) return *error;
+// Everything after the engine ran: its outputs taken, the deficit tests, the plots.
+std::optional<AnalysisError> AfterEngine(const AnalysisRequest& request, const EngineInputs& in,
+                                         bool completed, const EngineDiagnostics& diagnostics,
+                                         Analysis& a) {
+  if (auto error = TakeEngineOutputs(in, completed, diagnostics, a)) return *error;
   if (a.deficits.asked) {
     // Closed forms on the statistics as they are (they depend on no unit or
     // origin), with the limits the credible-limit choice asks for.
@@ -449,6 +467,16 @@ AnalysisOutcome Analyse(const AnalysisRequest& request) {
         deficitPlots ? BuildPlotData(a, a.draws, a.deficit[0], a.deficit[1]) : BuildPlotData(a);
     if (!request.keepDraws) std::vector<long double>().swap(a.draws);
   }
+  return std::nullopt;
+}
+
+AnalysisOutcome Analyse(const AnalysisRequest& request) {
+  Analysis a;
+  EngineInputs in;
+  if (auto error = BeforeEngine(request, a, in)) return *error;
+  EngineDiagnostics diagnostics;
+  const bool completed = RunEngineFor(request, in, a, diagnostics);
+  if (auto error = AfterEngine(request, in, completed, diagnostics, a)) return *error;
   return a;
 }
 
@@ -575,6 +603,35 @@ std::variant<SummaryStatistics, AnalysisError> SummariseData(const AnalysisReque
 AnalysisOutcome RunAnalysis(const AnalysisRequest& request) {
   try {
     return Analyse(request);
+  } catch (const std::bad_alloc&) {
+    return OutOfMemory();
+  } catch (const std::exception& e) {
+    return Error(ErrorKind::Internal, Reason::Internal, e.what());
+  }
+}
+
+std::variant<PreparedAnalysis, AnalysisError> PrepareAnalysis(const AnalysisRequest& request) {
+  try {
+    PreparedAnalysis prepared;
+    if (auto error = BeforeEngine(request, prepared.analysis, prepared.engineInputs)) {
+      return *error;
+    }
+    return prepared;
+  } catch (const std::bad_alloc&) {
+    return OutOfMemory();
+  } catch (const std::exception& e) {
+    return Error(ErrorKind::Internal, Reason::Internal, e.what());
+  }
+}
+
+AnalysisOutcome FinishAnalysis(const AnalysisRequest& request, PreparedAnalysis prepared,
+                               bool completed, const EngineDiagnostics& diagnostics) {
+  try {
+    Analysis& a = prepared.analysis;
+    if (auto error = AfterEngine(request, prepared.engineInputs, completed, diagnostics, a)) {
+      return *error;
+    }
+    return std::move(a);
   } catch (const std::bad_alloc&) {
     return OutOfMemory();
   } catch (const std::exception& e) {

@@ -19,6 +19,7 @@
 #include <variant>
 #include <vector>
 
+#include "Bayes_Engines/conditioning.h"
 #include "Bayes_Engines/deficit_test.h"
 #include "Bayes_Engines/engines.h"
 #include "Bayes_Engines/summary_statistics.h"
@@ -206,6 +207,22 @@ class AnalysisOutcome {
 // The whole analysis: the checks of N and k, the data (read, checked,
 // summarised), the engine the prior selects, the results.
 AnalysisOutcome RunAnalysis(const AnalysisRequest& request);
+
+// RunAnalysis in two steps around its engine run, for a batch that runs the
+// engines of many cases on shared draws: PrepareAnalysis does everything
+// before the engine (the analysis with its inputs and statistics, and the
+// statistics in the engine's units); the caller runs the engine on
+// engineInputs.statistics into the analysis's engine outputs (condMeans,
+// condSDs, partialR, condZ1, condZ2, results, phiSums) as RunAnalysis would,
+// and FinishAnalysis does everything after it (completed and diagnostics as
+// the engine gave them). The outcome is RunAnalysis's.
+struct PreparedAnalysis {
+  Analysis analysis;
+  EngineInputs engineInputs;
+};
+std::variant<PreparedAnalysis, AnalysisError> PrepareAnalysis(const AnalysisRequest& request);
+AnalysisOutcome FinishAnalysis(const AnalysisRequest& request, PreparedAnalysis prepared,
+                               bool completed, const EngineDiagnostics& diagnostics);
 
 // Everything RunAnalysis does before an engine runs (the checks of N and k,
 // the data read, checked and summarised), giving the statistics an analysis

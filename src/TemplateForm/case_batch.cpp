@@ -1,13 +1,12 @@
 #include "TemplateForm/case_batch.h"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
+#include <cstring>
 #include <memory>
-#include <mutex>
-#include <thread>
+#include <new>
 
+#include "Bayes_Engines/shared_draws.h"
 #include "file_io/number_text.h"
 #include "text/format_text.h"
 
@@ -154,16 +153,30 @@ AnalysisRequest CaseRequest(const AnalysisRequest& base, const Controls& control
   return request;
 }
 
-// The cases' slots, shared between the workers and the calling thread.
-struct Slots {
-  explicit Slots(std::size_t n) : outcome(n), ended(n, false) {}
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::vector<std::optional<AnalysisOutcome>> outcome;
-  std::vector<bool> ended;
-  std::size_t delivered = 0;  // cases handed on so far (a prefix of the rows)
-  int running = 0;            // workers still working
-};
+// Cases whose engines run on the same statistics (bit for bit) can share the
+// draws: the same controls in the same units, and the same centring.
+bool SameEngineStatistics(const EngineInputs& a, const EngineInputs& b, int K) {
+  const auto same = [](long double x, long double y) { return std::memcmp(&x, &y, 10) == 0; };
+  if (a.centred != b.centred) return false;
+  for (int i = 1; i <= K; ++i) {
+    if (!same(a.statistics.sds[i], b.statistics.sds[i]) ||
+        !same(a.statistics.means[i], b.statistics.means[i])) {
+      return false;
+    }
+    for (int j = 1; j <= K; ++j) {
+      if (!same(a.statistics.R(i, j), b.statistics.R(i, j))) return false;
+    }
+  }
+  return true;
+}
+
+// Cases on one set of draws: the first kFirstSharedCases, then twice as many
+// each time up to kMaxSharedCases, so that a series shows its first rows (and
+// keeps them when stopped) early while a long one pays for few sets of draws;
+// and never more than keep kKeptDrawsBudget bytes of their draws.
+constexpr std::size_t kFirstSharedCases = 8;
+constexpr std::size_t kMaxSharedCases = 64;
+constexpr std::size_t kKeptDrawsBudget = std::size_t{64} << 20;
 
 }  // namespace
 
@@ -199,69 +212,32 @@ BatchSummary RunBatch(const BatchRequest& request) {
   for (std::size_t i = 0; i < n; ++i) {
     if (rows[i].error.empty()) usable.push_back(i);
   }
-  const std::int64_t total = static_cast<std::int64_t>(usable.size()) * request.base.drawCount;
-  auto done = std::make_unique<std::atomic<std::int64_t>[]>(usable.size());
-  for (std::size_t u = 0; u < usable.size(); ++u) done[u].store(0);
+  const std::int64_t D = request.base.drawCount;
+  const std::int64_t total = static_cast<std::int64_t>(usable.size()) * D;
+  const bool twoSided = request.base.limit == CredibleLimitChoice::TwoSided;
+  const std::size_t largest = std::clamp<std::size_t>(
+      kKeptDrawsBudget /
+          std::max<std::size_t>(1, SharedCaseBytes(std::max<int>(1, request.base.drawCount),
+                                                   kCrediblePercent, twoSided)),
+      1, kMaxSharedCases);
+  std::size_t group = std::min(largest, kFirstSharedCases);
 
-  int threads =
-      request.workers > 0 ? request.workers : static_cast<int>(std::thread::hardware_concurrency());
-  threads = std::clamp(threads, 1, std::max(1, static_cast<int>(usable.size())));
-  // A case waits to start while the cases before it have not been handed on
-  // and this many others have ended meanwhile, so the outcomes held stay few.
-  const std::size_t window = static_cast<std::size_t>(4 * threads + 4);
-
-  Slots slots(n);
+  std::vector<std::optional<AnalysisOutcome>> outcome(n);
+  std::vector<bool> ended(n, false);
   for (std::size_t i = 0; i < n; ++i) {
-    if (!rows[i].error.empty()) slots.ended[i] = true;  // a bad row ends at once
+    if (!rows[i].error.empty()) ended[i] = true;  // a bad row ends at once
   }
-  const auto stopped = [&request] { return request.stop && request.stop(); };
-  std::atomic<std::size_t> next{0};
-  auto work = [&] {
-    for (;;) {
-      if (stopped()) break;
-      const std::size_t u = next.fetch_add(1);
-      if (u >= usable.size()) break;
-      const std::size_t i = usable[u];
-      {
-        std::unique_lock lock(slots.mutex);
-        slots.changed.wait(lock, [&] { return i < slots.delivered + window || stopped(); });
-      }
-      if (stopped()) break;
-      AnalysisRequest one = CaseRequest(request.base, controls, rows[i]);
-      one.progress = [&, u](std::int64_t draws, std::int64_t) {
-        done[u].store(draws, std::memory_order_relaxed);
-        return !stopped();
-      };
-      AnalysisOutcome outcome = RunAnalysis(one);
-      if (!outcome.ok() && outcome.error().kind == ErrorKind::Cancelled) break;
-      done[u].store(request.base.drawCount, std::memory_order_relaxed);
-      std::lock_guard lock(slots.mutex);
-      slots.outcome[i] = std::move(outcome);
-      slots.ended[i] = true;
-      slots.changed.notify_all();
-    }
-    std::lock_guard lock(slots.mutex);
-    --slots.running;
-    slots.changed.notify_all();
-  };
-
+  std::size_t delivered = 0;
   // Hands on the cases that have ended, in order, from the first not yet
   // handed on; with all set, also those after a case that did not end.
   const auto deliver = [&](bool all) {
     for (;;) {
-      std::optional<AnalysisOutcome> outcome;
-      std::size_t i = 0;
-      {
-        std::lock_guard lock(slots.mutex);
-        while (all && slots.delivered < n && !slots.ended[slots.delivered]) ++slots.delivered;
-        if (slots.delivered >= n || !slots.ended[slots.delivered]) return;
-        i = slots.delivered++;
-        outcome = std::move(slots.outcome[i]);
-        slots.outcome[i].reset();
-        slots.changed.notify_all();
-      }
+      while (all && delivered < n && !ended[delivered]) ++delivered;
+      if (delivered >= n || !ended[delivered]) return;
+      const std::size_t i = delivered++;
+      std::optional<AnalysisOutcome> shown = std::move(outcome[i]);
+      outcome[i].reset();
       ++summary.finished;
-      const AnalysisOutcome* shown = outcome ? &*outcome : nullptr;
       if (!summary.caseFailure) {
         if (!rows[i].error.empty()) {
           summary.caseFailure =
@@ -270,27 +246,127 @@ BatchSummary RunBatch(const BatchRequest& request) {
           summary.caseFailure = shown->error();
         }
       }
-      if (request.onCase) request.onCase(rows[i], shown);
+      if (request.onCase) request.onCase(rows[i], shown ? &*shown : nullptr);
     }
   };
 
-  std::vector<std::thread> pool;
-  slots.running = threads;
-  for (int t = 0; t < threads; ++t) pool.emplace_back(work);
-  for (;;) {
-    std::int64_t sum = 0;
-    for (std::size_t u = 0; u < usable.size(); ++u) sum += done[u].load(std::memory_order_relaxed);
-    if (request.progress) request.progress(sum, total);
-    deliver(false);
-    std::unique_lock lock(slots.mutex);
-    if (slots.changed.wait_for(lock, std::chrono::milliseconds(100),
-                               [&] { return slots.running == 0; })) {
+  const auto stopped = [&request] { return request.stop && request.stop(); };
+  // Progress over all cases: those ended, and the draws of the cases running.
+  std::int64_t endedDraws = 0;
+  auto lastShown = std::chrono::steady_clock::now() - std::chrono::seconds(1);
+  const auto showProgress = [&](std::int64_t running, bool force) {
+    if (!request.progress) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (!force && now - lastShown < std::chrono::milliseconds(50)) return;
+    lastShown = now;
+    request.progress(std::min(total, endedDraws + running), total);
+  };
+  const auto progressOf = [&](std::int64_t cases) {
+    return [&, cases](std::int64_t done, std::int64_t) {
+      showProgress(done * cases, false);
+      return !stopped();
+    };
+  };
+  showProgress(0, true);
+
+  bool cancelled = false;
+  for (std::size_t start = 0; start < usable.size() && !cancelled;
+       start += group, group = std::min(largest, 2 * group)) {
+    if (stopped()) {
+      cancelled = true;
       break;
     }
+    // The next cases in input order: each prepared as its single run would be.
+    const std::size_t end = std::min(usable.size(), start + group);
+    std::vector<AnalysisRequest> requests;
+    std::vector<std::optional<PreparedAnalysis>> prepared;
+    for (std::size_t u = start; u < end; ++u) {
+      const std::size_t i = usable[u];
+      requests.push_back(CaseRequest(request.base, controls, rows[i]));
+      auto ready = PrepareAnalysis(requests.back());
+      if (auto* error = std::get_if<AnalysisError>(&ready)) {
+        outcome[i] = std::move(*error);
+        ended[i] = true;
+        endedDraws += D;
+        prepared.emplace_back();
+      } else {
+        prepared.emplace_back(std::move(std::get<PreparedAnalysis>(ready)));
+      }
+    }
+    // Those on the same engine statistics share one set of draws.
+    std::vector<bool> taken(prepared.size(), false);
+    for (std::size_t w = 0; w < prepared.size() && !cancelled; ++w) {
+      if (!prepared[w] || taken[w]) continue;
+      std::vector<std::size_t> members;
+      for (std::size_t v = w; v < prepared.size(); ++v) {
+        if (prepared[v] && !taken[v] &&
+            SameEngineStatistics(prepared[w]->engineInputs, prepared[v]->engineInputs,
+                                 controls.K)) {
+          taken[v] = true;
+          members.push_back(v);
+        }
+      }
+      std::vector<SharedCase> cases(members.size());
+      for (std::size_t m = 0; m < members.size(); ++m) {
+        cases[m].caseScores = &prepared[members[m]]->engineInputs.statistics.caseScores;
+      }
+      const EngineInputs& in = prepared[w]->engineInputs;
+      SharedRunOptions options;
+      options.threads = request.workers;
+      options.progress = progressOf(static_cast<std::int64_t>(members.size()));
+      bool ran = false;
+      try {
+        ran = Run_Shared_Draws(request.base.prior == PriorChoice::Calibrated, controls.K - 2,
+                               controls.N, request.base.drawCount, twoSided, kCrediblePercent,
+                               in.statistics.sds, in.statistics.means, in.statistics.R, cases,
+                               options);
+      } catch (const std::bad_alloc&) {
+        // Not enough memory for the cases' kept draws: each case alone, as
+        // its single run (which gives its own answer to the shortage).
+        ran = true;
+        for (SharedCase& one : cases) one.exact = false;
+      }
+      if (!ran) {
+        cancelled = true;
+        break;
+      }
+      for (std::size_t m = 0; m < members.size(); ++m) {
+        const std::size_t v = members[m];
+        const std::size_t i = usable[start + v];
+        const SharedCase& one = cases[m];
+        if (!one.exact) {
+          // This case alone, as its single run.
+          AnalysisRequest alone = requests[v];
+          alone.progress = progressOf(1);
+          AnalysisOutcome single = RunAnalysis(alone);
+          if (!single.ok() && single.error().kind == ErrorKind::Cancelled) {
+            cancelled = true;
+            break;
+          }
+          outcome[i] = std::move(single);
+          continue;
+        }
+        Analysis& a = prepared[v]->analysis;
+        a.condMeans = one.condMeans;
+        a.condSDs = one.condSDs;
+        a.partialR = one.partialR;
+        a.condZ1 = one.condZ1;
+        a.condZ2 = one.condZ2;
+        a.results = one.results;
+        a.phiSums = one.phiSums;
+        outcome[i] =
+            FinishAnalysis(requests[v], std::move(*prepared[v]), one.completed, one.diagnostics);
+      }
+      if (cancelled) break;
+      for (const std::size_t v : members) ended[usable[start + v]] = true;
+      endedDraws += static_cast<std::int64_t>(members.size()) * D;
+      showProgress(0, true);
+      deliver(false);
+    }
+    deliver(false);
   }
-  for (std::thread& thread : pool) thread.join();
-  const bool complete =
-      std::all_of(slots.ended.begin(), slots.ended.end(), [](bool e) { return e; });
+
+  const bool complete = std::all_of(ended.begin(), ended.end(), [](bool e) { return e; });
   deliver(true);
   if (!complete) {
     if (!summary.caseFailure || summary.caseFailure->kind != ErrorKind::Cancelled) {

@@ -1,6 +1,11 @@
 // Many cases against one control sample, as one call: the cases file read
-// with the program's text reader, the cases analysed in parallel, each case's
-// outcome handed on in input order.
+// with the program's text reader, the cases analysed on shared posterior
+// draws (shared_draws.h: 8 cases on one set of draws, then 16, up to 64, which
+// the threads evaluate together), each case's outcome handed on in input
+// order. Each outcome is that of the case's single run, bit for bit: cases
+// whose engines run on other statistics (the centred fallback, decided per
+// case) share draws only with cases like them, and a case the shared draws
+// cannot promise that for runs alone.
 //
 // Cases file: one case per line, Y1, Y2 and the k covariates (k + 2 numbers,
 // written as in a raw data file and separated by blanks or tabs). A line may
@@ -46,11 +51,11 @@ struct BatchRequest {
   // keep the reader waiting.
   AnalysisRequest base;
   std::string casesFile;
-  int workers = 0;  // threads, one case each (0: one per core)
+  int workers = 0;  // threads evaluating the shared draws (0: one per core)
   // Called on the calling thread now and then with the draws done over all
   // cases and their total.
   std::function<void(std::int64_t done, std::int64_t total)> progress;
-  // Asked often, from every thread: once it returns true no case starts, the
+  // Asked often (on the calling thread): once it returns true no case starts, the
   // running ones are cancelled.
   std::function<bool()> stop;
   // Each case that ended (a result, an error, or a bad row: outcome null),

@@ -295,8 +295,12 @@ int RunBatch(const Options& options, const AnalysisRequest& base) {
                  "covariates\n";
     return kDataFileProblem;
   }
-  out.Write(lines.Finish());
-  if (batch.caseFailure && batch.caseFailure->kind == ErrorKind::Cancelled) {
+  const bool stopped = batch.caseFailure && batch.caseFailure->kind == ErrorKind::Cancelled;
+  out.Write(lines.Finish(!stopped));
+  // Standard output stays the reports one after the other, as the results
+  // viewer holds them; the adjusted p values follow on standard error.
+  for (const std::string& line : lines.HolmTable(!stopped)) ShowOnStandardError(line);
+  if (stopped) {
     std::cerr << "Interrupted: " << batch.finished << " of " << batch.cases
               << " cases finished; their results were written\n";
   }

@@ -3,6 +3,7 @@
 #include <sstream>
 #include <utility>
 
+#include "TemplateForm/multiplicity.h"
 #include "TemplateForm/report.h"
 #include "TemplateForm/result_formats.h"
 #include "TemplateForm/series_output.h"
@@ -74,75 +75,81 @@ std::vector<std::string> SingleOutput(OutputFormat format, const Analysis& analy
 BatchOutput::BatchOutput(OutputFormat format, std::string version, int K, DeficitChoice deficits)
     : format_(format), version_(std::move(version)), K_(K), deficits_(deficits) {}
 
-std::vector<std::string> BatchOutput::CsvRecords(const Fields& row) {
-  std::vector<std::string> records = CsvTable(csvColumns_, {row});
-  records.erase(records.begin());  // the header, written once
-  return records;
-}
-
 std::vector<std::string> BatchOutput::Add(const CaseRow& row, const AnalysisOutcome* outcome,
                                           std::vector<std::string>& errorLines) {
   const CaseOrigin& origin = row.origin;
   const bool result = outcome != nullptr && outcome->ok();
-  if (result && format_ == OutputFormat::Text) {
-    CountedLines report(reports_);
-    WriteReport(outcome->result(), report);
-    reports_ = report.Count();
-    return report.lines;
-  }
-  const Json entry = BatchEntryJson(row, outcome, version_);
   if (!result) {
+    const Json entry = BatchEntryJson(row, outcome, version_);
     errorLines.push_back("Case at line " + std::to_string(origin.line) +
                          (origin.id.empty() ? "" : " (" + origin.id + ")") + ": " +
                          entry.at("error").at("message").get<std::string>());
-    if (format_ == OutputFormat::Text) return {};
   }
-  std::vector<std::string> lines;
-  if (format_ == OutputFormat::Json) {
-    // The array as one dump would indent it: each object's lines two blanks
-    // in, a comma after each object but the last.
-    if (!jsonOpen_) {
-      lines.push_back("[");
-      jsonOpen_ = true;
-    } else {
-      lines.push_back(heldJsonLine_ + ",");
-    }
-    std::vector<std::string> own = SplitLines(Dump(entry));
-    for (std::size_t i = 0; i + 1 < own.size(); ++i) lines.push_back("  " + own[i]);
-    heldJsonLine_ = "  " + own.back();
-    return lines;
-  }
-  const Fields fields = CsvRecordFields(entry);
-  if (csvColumns_.empty() && !result) {
-    heldCsv_.push_back(fields);  // the columns are known once a result has come
+  if (format_ != OutputFormat::Text) {
+    cases_.push_back({row, outcome != nullptr ? std::optional(*outcome) : std::nullopt});
     return {};
   }
-  if (csvColumns_.empty()) {
-    // Every result of the batch has the columns of this one.
-    csvColumns_ = BatchCsvColumns(K_, deficits_, version_, fields);
-    lines = CsvTable(csvColumns_, heldCsv_);
-    heldCsv_.clear();
-  }
-  for (std::string& record : CsvRecords(fields)) lines.push_back(std::move(record));
-  return lines;
+  if (!result) return {};
+  // The table at the end needs the case's line, ID and p only.
+  origins_.push_back(origin);
+  p_.push_back(outcome->result().results.twoTailedP);
+  CountedLines report(reports_);
+  WriteReport(outcome->result(), report);
+  reports_ = report.Count();
+  return report.lines;
 }
 
-std::vector<std::string> BatchOutput::Finish() {
+std::vector<std::string> BatchOutput::Finish(bool complete) {
+  const std::vector<long double> holm = SeriesHolmAdjusted(cases_);
   switch (format_) {
-    case OutputFormat::Json:
-      if (!jsonOpen_) return {"[]"};
-      return {heldJsonLine_, "]"};
-    case OutputFormat::Csv:
-      if (csvColumns_.empty()) {
-        // No result at all: the error entries' own columns.
-        const std::vector<std::string> columns = ErrorCsvColumns(heldCsv_);
-        return CsvTable(columns, heldCsv_);
+    case OutputFormat::Json: {
+      // The array as one dump would indent it: each object's lines two blanks
+      // in, a comma after each object but the last.
+      if (cases_.empty()) return {"[]"};
+      std::vector<std::string> lines = {"["};
+      for (std::size_t i = 0; i < cases_.size(); ++i) {
+        const SeriesCase& c = cases_[i];
+        Json entry = BatchEntryJson(c.row, c.Outcome(), version_);
+        if (complete && c.HasResult()) AddHolmAdjusted(entry, holm[i]);
+        const std::vector<std::string> own = SplitLines(Dump(entry));
+        for (std::size_t l = 0; l < own.size(); ++l) {
+          const bool last = l + 1 == own.size() && i + 1 < cases_.size();
+          lines.push_back("  " + own[l] + (last ? "," : ""));
+        }
       }
-      return {};
+      lines.push_back("]");
+      return lines;
+    }
+    case OutputFormat::Csv:
+      return SeriesCsv(cases_, K_, deficits_, version_, complete ? &holm : nullptr, true);
     case OutputFormat::Text:
       break;
   }
   return {};
+}
+
+std::vector<std::string> BatchOutput::HolmTable(bool complete) const {
+  if (format_ != OutputFormat::Text || p_.empty()) return {};
+  const std::vector<long double> holm = HolmAdjusted(p_);
+  std::vector<std::string> lines;
+  if (!complete) {
+    lines.push_back(
+        "The series was stopped before its end: no probability is adjusted for the number of "
+        "cases.");
+    return lines;
+  }
+  lines.push_back(FormatText(
+      "Two-tailed probabilities adjusted for the number of cases (Holm's step-down method, %d "
+      "cases with results; each report's unadjusted probability is the result of its case's "
+      "test):",
+      static_cast<int>(p_.size())));
+  for (std::size_t i = 0; i < p_.size(); ++i) {
+    const CaseOrigin& origin = origins_[i];
+    lines.push_back(FormatText("  line %d%s: two-tailed p = %.5Lf, adjusted p = %.5Lf", origin.line,
+                               origin.id.empty() ? "" : (" (" + origin.id + ")").c_str(), p_[i],
+                               holm[i]));
+  }
+  return lines;
 }
 
 }  // namespace quorvane::cli

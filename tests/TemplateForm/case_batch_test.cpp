@@ -7,10 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "TemplateForm/report.h"
+#include "TemplateForm/series_output.h"
 #include "TemplateForm/temp_dir.h"
 #include "text/format_text.h"
 #include "text/line_sink.h"
@@ -142,6 +145,112 @@ TEST(RunBatch, ProblemsOfEveryCaseStopTheBatchBeforeAnyCase) {
     EXPECT_EQ(summary.failure->kind, c.kind) << c.message;
     EXPECT_THAT(summary.failure->message, HasSubstr(c.message));
     EXPECT_EQ(calls, 0);
+  }
+}
+
+// The example's 20 controls (its case row is not read) and 50 cases on its
+// ranges, with IDs on some lines: each case's CSV record from the batch
+// (every field, at full precision) against that of a single run on a data
+// file of the 20 control rows and that case's line. Case 23 lies 1e8 on the
+// first covariate: the engine's uncentred regression does not hold for it, so
+// it runs on centred scores, on draws of its own; all other cases share.
+std::string ExampleControls() {
+  std::ifstream in(QUORVANE_EXAMPLES_DIR "/controls-and-case.txt");
+  std::string text, line;
+  for (int i = 0; i < 20 && std::getline(in, line); ++i) text += line + "\n";
+  return text;
+}
+
+std::vector<std::string> FiftyCaseLines() {
+  std::vector<std::string> lines;
+  for (int c = 0; c < 50; ++c) {
+    const int y1 = 12 + (c * 7) % 19, y2 = 18 + (c * 11) % 15;
+    const int x1 = 95 + (c * 13) % 30, x2 = 9 + (c * 5) % 9;
+    std::string line = FormatText("%d.%d %d %d %d", y1, c % 10, y2, x1, x2);
+    if (c == 23) line = FormatText("%d %d 100000000 %d", y1, y2, x2);
+    lines.push_back(c % 3 == 0 ? FormatText("P%02d ", c) + line : line);
+  }
+  return lines;
+}
+
+std::vector<std::string> CaseItems(const std::string& line) {
+  std::istringstream in(line);
+  std::vector<std::string> items;
+  for (std::string item; in >> item;) items.push_back(item);
+  return items;
+}
+
+struct CsvSetting {
+  PriorChoice prior;
+  CredibleLimitChoice limit;
+  bool deficits;
+  int draws;
+  std::size_t cases;  // the first this many of the fifty
+};
+
+TEST(RunBatch, EveryCsvFieldOfEachCaseIsThatOfItsSingleRun) {
+  TempDir dir;
+  const std::string controlsText = ExampleControls();
+  const std::string controls = dir.Write("controls.txt", controlsText);
+  const std::vector<std::string> lines = FiftyCaseLines();
+  const std::vector<CsvSetting> settings = {
+      {PriorChoice::Calibrated, CredibleLimitChoice::TwoSided, true, 20000, 50},
+      {PriorChoice::StandardTheory, CredibleLimitChoice::OneSidedLower, false, 20000, 50},
+      {PriorChoice::StandardTheory, CredibleLimitChoice::TwoSided, true, 20000, 50},
+      // The default number of draws, on the first cases and the centred one.
+      {PriorChoice::Calibrated, CredibleLimitChoice::OneSidedUpper, true, kDrawCount, 24},
+  };
+  for (const CsvSetting& setting : settings) {
+    std::vector<std::string> chosen(lines.begin(), lines.begin() + setting.cases);
+    if (setting.cases < 24) chosen.push_back(lines[23]);
+    if (setting.draws == kDrawCount) chosen = {lines[0], lines[1], lines[23]};
+    std::string casesText;
+    for (const std::string& line : chosen) casesText += line + "\n";
+    BatchRequest request;
+    request.base.SetCounts(20, 2);
+    request.base.prior = setting.prior;
+    request.base.limit = setting.limit;
+    request.base.deficits.asked = setting.deficits;
+    request.base.deficits.poorer[1] = PoorerScores::Higher;
+    request.base.drawCount = setting.draws;
+    request.base.data = RawDataFile{controls};
+    request.casesFile = dir.Write("cases.txt", casesText);
+    request.workers = 2;
+    std::vector<SeriesCase> seen;
+    request.onCase = [&seen](const CaseRow& row, const AnalysisOutcome* outcome) {
+      seen.push_back({row, outcome ? std::optional(*outcome) : std::nullopt});
+    };
+    const BatchSummary summary = RunBatch(request);
+    ASSERT_FALSE(summary.failure) << summary.failure->message;
+    EXPECT_FALSE(summary.caseFailure) << summary.caseFailure->message;
+    ASSERT_EQ(seen.size(), chosen.size());
+
+    int centred = 0;
+    for (std::size_t c = 0; c < chosen.size(); ++c) {
+      ASSERT_TRUE(seen[c].HasResult()) << c;
+      centred += seen[c].outcome->result().centred ? 1 : 0;
+      std::vector<std::string> items = CaseItems(chosen[c]);
+      if (items.size() == 5) items.erase(items.begin());  // the ID
+      std::string row = items[0];
+      for (std::size_t i = 1; i < items.size(); ++i) row += " " + items[i];
+      const std::string single = dir.Write("single.txt", controlsText + row + "\n");
+      AnalysisRequest alone = request.base;
+      alone.data = RawDataFile{single};
+      const AnalysisOutcome expected = RunAnalysis(alone);
+      ASSERT_TRUE(expected.ok()) << c;
+      const RecordFields got = CsvRecordFields(BatchEntryJson(seen[c].row, seen[c].Outcome(), "1"));
+      RecordFields want = CsvRecordFields(BatchEntryJson(seen[c].row, &expected, "1"));
+      for (auto& [name, text] : want) {
+        if (name == "inputs.data.file") text = controls;  // the batch names the controls' file
+      }
+      EXPECT_EQ(got, want) << "case " << c << ", line " << chosen[c];
+      if (setting.deficits) {
+        EXPECT_TRUE(std::any_of(got.begin(), got.end(), [](const auto& field) {
+          return field.first == "deficits.tasks.2.oneTailedP.value";
+        }));
+      }
+    }
+    EXPECT_EQ(centred, 1);  // the case 1e8 out, and only it
   }
 }
 

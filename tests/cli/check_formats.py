@@ -169,6 +169,41 @@ def check_batch():
         for name, value in single.items():
             if name != "inputs.data.file" and row[name] != value:
                 sys.exit(f"case {i}: {name} is {row[name]} in the batch, {value} alone")
+    # The Holm-adjusted p right after the unadjusted one, worked out here from
+    # the batch's p values; the text output's table on standard error gives
+    # the same.
+    header = next(csv.reader(io.StringIO(out, newline="")))
+    at = header.index("results.twoTailedP.text")
+    if header[at + 1:at + 3] != ["results.twoTailedPHolm.value", "results.twoTailedPHolm.text"]:
+        sys.exit(f"the adjusted p's columns are not after the p's: {header[at:at + 3]}")
+    p = [float(row["results.twoTailedP.value"]) for row in batch]
+    want = holm(p)
+    for i, row in enumerate(batch):
+        got = float(row["results.twoTailedPHolm.value"])
+        if abs(got - want[i]) > 1e-15 * max(want[i], 1e-300):
+            sys.exit(f"case {i}: Holm-adjusted p {got}, worked out {want[i]}")
+    text, err = run(BASE + ["--draws", "2000", "--cases", cases, EXAMPLE])
+    if ", adjusted p = " in text:
+        sys.exit("the table of adjusted p is in the text reports' output")
+    table = [line for line in err.splitlines() if ", adjusted p = " in line]
+    if len(table) != 50:
+        sys.exit(f"{len(table)} lines in the text output's table of adjusted p for 50 cases")
+    for i, line in enumerate(table):
+        if not line.endswith(f"adjusted p = {batch[i]['results.twoTailedPHolm.text']}"):
+            sys.exit(f"table line {line!r}, CSV {batch[i]['results.twoTailedPHolm.text']}")
+
+
+def holm(p):
+    """Holm's step-down adjustment, each p in its own place: sorted ascending
+    (ties in input order), the i-th smallest times the number not below it,
+    capped at 1 and never below the one before."""
+    order = sorted(range(len(p)), key=lambda i: (p[i], i))
+    adjusted = [0.0] * len(p)
+    running = 0.0
+    for rank, i in enumerate(order):
+        running = max(running, min(1.0, (len(p) - rank) * p[i]))
+        adjusted[i] = running
+    return adjusted
 
 
 def check_bad_row():
@@ -226,6 +261,11 @@ def check_summary_batch():
                     sys.exit(f"{choices} entry {i}: errors {r.get('error')} {s.get('error')}")
                 continue
             body = {key: value for key, value in s.items() if key != "case"}
+            # A batch's result adds the Holm-adjusted p to a single run's fields.
+            if "twoTailedPHolm" not in body["results"]:
+                sys.exit(f"{choices} entry {i}: no results.twoTailedPHolm")
+            body["results"] = {key: value for key, value in body["results"].items()
+                               if key != "twoTailedPHolm"}
             if shape(body) != shape(readme_example()):
                 sys.exit("the summary input's JSON fields differ from the README's example")
             if s["inputs"]["data"] != {"kind": "summary statistics", "file": summary}:
