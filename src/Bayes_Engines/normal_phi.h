@@ -1,10 +1,10 @@
 // The standard normal distribution function as the shared draws evaluate it
 // for every case on every draw: tNormal_distribution(0, 1)'s
-// Distribution_function with its operations written out in one place (the
-// incomplete gamma function of z^2 / 2 with shape 1/2, its series below
-// 1.5 and its continued fraction above), so that the compiler keeps the
-// values in registers instead of passing them through three calls. The
-// operations and their order are the library's, one for one; the bits are
+// Distribution_function with its steps inline (the incomplete gamma function
+// of z^2 / 2 with shape 1/2: its series below 1.5 and its continued fraction
+// above, the library's own inline steps, distrib/incomplete_gamma_steps.h),
+// so that the compiler keeps the values in registers instead of passing them
+// through three calls. The operations and their order are the library's; the bits are
 // the same for every argument (tests/Bayes_Engines/normal_phi_test.cpp checks
 // them against the library over every branch and its edges).
 #pragma once
@@ -13,15 +13,14 @@
 #include <cstdint>
 #include <limits>
 
-#include "distrib/inline_log_exp.h"
+#include "distrib/incomplete_gamma_steps.h"
 
 namespace quorvane::detail {
 
-// The library's constants: the support's ends, the series' and the
-// fraction's relative tolerance, the fraction's iteration cap.
+// The library's constants: the support's ends, the series' relative
+// tolerance.
 inline constexpr long double kPhiBound = 2147483647.0L;
-inline constexpr long double kPhiTolerance = 5e-12L;
-inline constexpr std::int64_t kPhiMaxFractionIterations = 1'000'000;
+inline constexpr long double kPhiTolerance = kIncGammaTolerance;
 
 // Phi(z); logGammaHalf is Log_Gamma(0.5L), as the library computes it.
 [[gnu::always_inline]] inline long double StandardNormalPhi(long double z,
@@ -42,52 +41,9 @@ inline constexpr std::int64_t kPhiMaxFractionIterations = 1'000'000;
   } else if (std::isnan(x)) {
     p = kNaN;
   } else if (x < a + 1) {
-    if (fabsl(x - 0) < kPhiTolerance) {
-      p = 0;
-    } else {
-      long double ap = a;
-      long double sum = 1 / a;
-      long double term = sum;
-      int count = 1;
-      do {
-        ap = ap + 1;
-        term = term * x / ap;
-        sum = sum + term;
-        count = count + 1;
-      } while (!(fabsl(term) < fabsl(sum) * kPhiTolerance || count > 100));
-      p = sum * InlineExpl(a * InlineLogl(x) - x - logGammaHalf);
-    }
+    p = fabsl(x - 0) < kPhiTolerance ? 0 : IncGammaSeriesP(x, a, logGammaHalf);
   } else {
-    long double g = 0;
-    long double g_old = 1;
-    long double a0 = 1;
-    long double a1 = x;
-    long double b0 = 0;
-    long double b1 = 1;
-    long double fac = 1;
-    std::int64_t n = 1;
-    bool capped = false;
-    do {
-      if (n > kPhiMaxFractionIterations) {
-        capped = true;
-        break;
-      }
-      const long double nn = static_cast<long double>(n);
-      const long double t = nn - a;
-      a0 = (a1 + a0 * t) * fac;
-      b0 = (b1 + b0 * t) * fac;
-      const long double u = nn * fac;
-      a1 = x * a0 + u * a1;
-      b1 = x * b0 + u * b1;
-      if (a1 != 0) {
-        g_old = g;
-        fac = 1 / a1;
-        g = b1 * fac;
-      }
-      n = n + 1;
-    } while (!(fabsl((g - g_old) / g) < kPhiTolerance));
-    const long double q = capped ? kNaN : g * InlineExpl(a * InlineLogl(x) - x - logGammaHalf);
-    p = 1 - q;
+    p = 1 - IncGammaFractionQ(x, a, logGammaHalf);
   }
   if (z >= 0) return 0.5L + 0.5L * p;
   return 0.5L - 0.5L * p;
