@@ -539,9 +539,13 @@ void TfrmTemplateResults::WidenForPlots() {
     wanted = std::min(wanted, std::max(width(), shownOn->availableGeometry().width() - frameWidth));
   }
   resize(wanted, height());
-  // Where even so the screen is too narrow, the report keeps two thirds.
+  // Where even so the screen is too narrow, the report gives up some of its
+  // preferred width (it scrolls sideways) so that the plots can be read: the
+  // panel takes up to two fifths of the window.
   const int room = wanted - kClientWidth - (extent - plotDockWidth_);
-  resizeDocks({plotDock_}, {room >= plotDockWidth_ ? plotDockWidth_ : std::max(room, wanted / 3)},
+  resizeDocks({plotDock_},
+              {room >= plotDockWidth_ ? plotDockWidth_
+                                      : std::max(room, std::min(plotDockWidth_, wanted * 2 / 5))},
               Qt::Horizontal);
   // The dock's frame and title are the style's: the report's width as laid
   // out is corrected to the preferred one where the panel can give the room.
