@@ -535,6 +535,24 @@ TEST_F(ComputeRunTest, MissingRowsAreCountedAndNoCancelBoxFollows) {
   EXPECT_EQ(worksheet_->focusWidget(), Find<QPushButton>(worksheet_.get(), "cmdCompute"));
 }
 
+// N one too small for the file: the case is taken from row N + 1, as asked,
+// and the loaded-data notice says which row and how many rows the file holds;
+// the report is the command-line program's for the same inputs.
+TEST_F(ComputeRunTest, TheNoticeSaysWhenTheFileHoldsMoreRowsThanAsked) {
+  Field(1)->setText(QStringLiteral("19"));
+  Field(2)->setText(QStringLiteral("2"));
+  const QString data = ExampleData();
+  ASSERT_TRUE(Compute(data));
+  ASSERT_FALSE(dialogs_.messages.empty());
+  const QString notice = dialogs_.messages[0].text;
+  EXPECT_EQ(dialogs_.messages[0].kind, MessageKind::Information);
+  EXPECT_TRUE(notice.startsWith("Data file consisting of 19 controls plus a case"))
+      << notice.toStdString();
+  EXPECT_TRUE(notice.contains("The case is taken from row 20; the file holds 21 rows."))
+      << notice.toStdString();
+  EXPECT_EQ(viewer_->Lines(), CliReport({"--controls", "19", "--covariates", "2", data}));
+}
+
 // Variables > Names...: the names typed there name the tasks in the deficit
 // section (the command-line program's report with --names) and head the
 // summary grids; they come back at the next start; Clear Data forgets them.
