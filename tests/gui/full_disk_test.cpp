@@ -25,8 +25,12 @@ class SmallDiskGui : public GuiTest {
     disk_ = QString::fromLocal8Bit(disk);
   }
   void TearDown() override {
-    QDir(disk_).removeRecursively();
-    QDir().mkpath(disk_);
+    // Only the small disk's own folder is emptied: run without it (disk_
+    // empty), QDir would name the current folder.
+    if (!disk_.isEmpty() && QDir(disk_).isAbsolute()) {
+      QDir(disk_).removeRecursively();
+      QDir().mkpath(disk_);
+    }
     GuiTest::TearDown();
   }
   QString OnDisk(const char* name) const { return QDir(disk_).filePath(QString::fromLatin1(name)); }
