@@ -11,6 +11,6 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
   -DQUORVANE_BUILD_GUI=OFF -DQUORVANE_BUILD_BENCH=OFF > "$build.configure.log" 2>&1 \
   || { cat "$build.configure.log"; exit 1; }
-cmake --build "$build" -j "$(nproc)" --target quorvane-tests quorvane-cli
+cmake --build "$build" -j "$(nproc)" --target quorvane-tests quorvane-engine-tests quorvane-cli
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir "$build" --output-on-failure -j "$(nproc)" -E "ScaleInvariance.Shifted|cli.interrupted"
