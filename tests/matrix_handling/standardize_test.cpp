@@ -59,7 +59,7 @@ TEST(StandardizeScores, ShiftAndScale) {
 
 TEST(StandardizeScores, InexactQuotientWithinTwoEpsilons) {
   // (7 - 3) / 3 = 4/3 (exact value from Python's fractions.Fraction); the
-  // specified order e * x - e * mean with e = 1/3 rounded may differ from
+  // program's order e * x - e * mean with e = 1/3 rounded may differ from
   // the correctly rounded 4/3 by a rounding or two.
   const Vector x = Make({7});
   const Vector m = Make({3});
