@@ -35,6 +35,7 @@
 #include "Bayes_Engines/regression_from_summary.h"
 #include "Bayes_Engines/shared_draws.h"
 #include "distrib/distributions.h"
+#include "distrib/extended_precision.h"
 #include "distrib/numeric_helpers.h"
 #include "distrib/uniform.h"
 #include "matrix_handling/decompositions.h"
@@ -575,6 +576,7 @@ bool Run<prior>::Execute(long double* zlist, long double& phiSum) {
   std::thread worker;
   if (threads >= 2 && chunkCount_ > 1) {
     worker = std::thread([this] {
+      [[maybe_unused]] const ExtendedPrecision extended;
       for (;;) {
         int c = 0;
         if (TryClaim(c)) {
@@ -1260,8 +1262,10 @@ bool SharedRun<prior>::Execute() {
 
   std::vector<std::thread> workers;
   for (int t = 1; t < threads; ++t) {
-    workers.emplace_back(
-        [this] { HelpUntil([this] { return !producing_ && SlowestBlock() >= limit_; }, false); });
+    workers.emplace_back([this] {
+      [[maybe_unused]] const ExtendedPrecision extended;
+      HelpUntil([this] { return !producing_ && SlowestBlock() >= limit_; }, false);
+    });
   }
 
   // The calling thread owns the run's uniform stream, from the same seeds as

@@ -11,6 +11,7 @@
 #include "TemplateForm/control_statistics.h"
 #include "TemplateForm/raw_data_loader.h"
 #include "TemplateForm/summary_file.h"
+#include "distrib/extended_precision.h"
 #include "input_checks/input_validation.h"
 #include "matrix_handling/decompositions.h"
 #include "matrix_handling/matrix_ops.h"
@@ -601,6 +602,7 @@ std::variant<SummaryStatistics, AnalysisError> SummariseData(const AnalysisReque
 }
 
 AnalysisOutcome RunAnalysis(const AnalysisRequest& request) {
+  [[maybe_unused]] const ExtendedPrecision extended;  // on whatever thread the caller runs it
   try {
     return Analyse(request);
   } catch (const std::bad_alloc&) {

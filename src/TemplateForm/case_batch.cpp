@@ -7,6 +7,7 @@
 #include <new>
 
 #include "Bayes_Engines/shared_draws.h"
+#include "distrib/extended_precision.h"
 #include "file_io/number_text.h"
 #include "text/format_text.h"
 
@@ -190,6 +191,7 @@ std::vector<CaseRow> ReadCaseRows(TextReader& in, int K) {
 }
 
 BatchSummary RunBatch(const BatchRequest& request) {
+  [[maybe_unused]] const ExtendedPrecision extended;  // on whatever thread the caller runs it
   BatchSummary summary;
   Controls controls;
   if (auto error = LoadControls(request.base, controls)) {
