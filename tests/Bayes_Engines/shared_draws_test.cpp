@@ -225,8 +225,7 @@ TEST(SharedDraws, ACaseKeepsTheDrawsOfItsLimitsOnly) {
   // One-sided: 50,000 and 50,000.
   EXPECT_EQ(SharedCaseBytes(1000000, 95, false), 100000 * sizeof(long double));
   // The largest number of draws: 2.5% at each end, counted without overflow.
-  EXPECT_EQ(SharedCaseBytes(2147483647, 95, true),
-            std::size_t{107374182} * sizeof(long double));
+  EXPECT_EQ(SharedCaseBytes(2147483647, 95, true), std::size_t{107374182} * sizeof(long double));
 }
 
 }  // namespace
