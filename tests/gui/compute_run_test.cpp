@@ -99,20 +99,12 @@ TEST_F(ComputeRunTest, TheDeficitOptionAddsTheDeficitSectionInTheChosenDirection
 // The option is kept with the other inputs: it comes back at the next start,
 // and the saved-inputs file of an earlier version still loads.
 TEST_F(ComputeRunTest, TheDeficitOptionComesBackAtTheNextStartAndAnOldSavedFileStillLoads) {
-  const auto restart = [this] {
-    worksheet_.reset();
-    worksheet_ = std::make_unique<TfrmTemplate>(dialogs_);
-    worksheet_->SetResultsViewer(viewer_.get());
-    worksheet_->SetDrawCount(kTestDraws);
-    worksheet_->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(worksheet_.get()));
-  };
   Find<QCheckBox>(worksheet_.get(), "chkDeficits")->setChecked(true);
   Find<QCheckBox>(worksheet_.get(), "chkHigherPoorerY2")->setChecked(true);
   Field(1)->setText(QStringLiteral("10"));
   Field(2)->setText(QStringLiteral("1"));
   ASSERT_TRUE(Compute(GuiDataFile(kDataFile)));
-  restart();
+  Restart();
   EXPECT_TRUE(Find<QCheckBox>(worksheet_.get(), "chkDeficits")->isChecked());
   EXPECT_FALSE(Find<QCheckBox>(worksheet_.get(), "chkHigherPoorerY1")->isChecked());
   EXPECT_TRUE(Find<QCheckBox>(worksheet_.get(), "chkHigherPoorerY2")->isChecked());
@@ -125,7 +117,7 @@ TEST_F(ComputeRunTest, TheDeficitOptionComesBackAtTheNextStartAndAnOldSavedFileS
   ASSERT_TRUE(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
   old.write("10 1       ");
   old.close();
-  restart();
+  Restart();
   EXPECT_FALSE(Find<QCheckBox>(worksheet_.get(), "chkDeficits")->isChecked());
   EXPECT_FALSE(Find<QCheckBox>(worksheet_.get(), "chkHigherPoorerY2")->isChecked());
   EXPECT_EQ(worksheet_->Model().deficits, DeficitChoice{});
@@ -601,11 +593,7 @@ TEST_F(ComputeRunTest, NamesTypedForTheVariablesReachTheReportTheGridsAndTheNext
   Find<QRadioButton>(worksheet_.get(), "DataKind_Radio_0")->setChecked(true);
 
   // Kept with the inputs: back at the next start.
-  worksheet_.reset();
-  worksheet_ = std::make_unique<TfrmTemplate>(dialogs_);
-  worksheet_->SetResultsViewer(viewer_.get());
-  worksheet_->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(worksheet_.get()));
+  Restart();
   EXPECT_EQ(worksheet_->Model().names.names, (std::vector<std::string>{"Word fluency", "", "Age"}));
   // Clear Data asks (a name is typed) and, answered Yes, forgets them.
   Field(1)->clear();

@@ -139,6 +139,16 @@ class GuiTest : public ::testing::Test {
     ASSERT_TRUE(QTest::qWaitForWindowActive(worksheet_.get()));
   }
 
+  // A new worksheet, as at the program's next start (the viewer stays).
+  void Restart() {
+    worksheet_.reset();
+    worksheet_ = std::make_unique<TfrmTemplate>(dialogs_);
+    worksheet_->SetResultsViewer(viewer_.get());
+    worksheet_->SetDrawCount(kTestDraws);
+    worksheet_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(worksheet_.get()));
+  }
+
   void TearDown() override {
     worksheet_.reset();
     viewer_.reset();

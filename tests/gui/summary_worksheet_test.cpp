@@ -59,15 +59,6 @@ class SummaryWorksheetTest : public GuiTest {
     Panel()->PasteInto(Panel()->CorrelationGrid(), QString::fromLatin1(correlations));
   }
   bool ComputeSummary() { return ClickCompute(); }
-  // A new worksheet, as at the program's next start.
-  void Restart() {
-    worksheet_.reset();
-    worksheet_ = std::make_unique<TfrmTemplate>(dialogs_);
-    worksheet_->SetResultsViewer(viewer_.get());
-    worksheet_->SetDrawCount(kTestDraws);
-    worksheet_->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(worksheet_.get()));
-  }
   QString SavedSummary() const { return QString::fromStdString(SavedSummaryFile()); }
 };
 
