@@ -23,6 +23,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -954,52 +955,60 @@ bool SameBits(long double a, long double b) {
 }
 
 // The draws of one credible limit that can still be the order statistic at
-// its position: the count lowest (or highest) offered so far, in the order
-// SummariseDraws sorts by (NaN above every number). A heap whose top is the
-// kept draw furthest from the end, so that the top is, once every draw has
-// been offered, the order statistic itself. Draws that compare equal have the
-// same bits, except +0 and -0 (the caller checks those).
+// its position: at least the count lowest (or highest) offered so far, in the
+// order SummariseDraws sorts by (NaN above every number). Draws beyond the
+// threshold (the count-th kept when last trimmed) are dropped at once; the
+// others are kept, and once half as many again as count are kept a selection
+// trims them back to the count best, so that the threshold tightens as draws
+// come in. Once every draw has been offered, the count-th of those kept is
+// the order statistic itself. Draws that compare equal have the same bits,
+// except +0 and -0 (the caller checks those).
 class LimitKeeper {
  public:
   void Reset(std::size_t count, bool lowest) {
     count_ = count;
+    capacity_ = count + Slack(count);
     lowest_ = lowest;
-    full_ = false;
-    heap_.clear();
-    heap_.reserve(count);
+    trimmed_ = false;
+    kept_.clear();
+    kept_.reserve(capacity_);
   }
   // Offers a finite z: what the draws of a run are (a z* that is not finite
   // stops the case), so that the order is the plain one.
-  void OfferFinite(long double z) {
-    if (full_ && !(lowest_ ? z < top_ : top_ < z)) return;  // most draws, once full
-    Keep(z);
+  [[gnu::always_inline]] void OfferFinite(long double z) {
+    if (trimmed_ && !(lowest_ ? z < threshold_ : threshold_ < z)) return;  // most draws
+    kept_.push_back(z);
+    if (kept_.size() == capacity_) Trim();
   }
   // The count-th lowest (highest) draw; every draw offered, at least count.
-  long double Limit() const { return heap_.front(); }
+  long double Limit() {
+    if (kept_.size() > count_) Trim();
+    return kept_[count_ - 1];
+  }
+  // The bytes a keeper of count draws takes at most.
+  static std::size_t Bytes(std::size_t count) {
+    return (count + Slack(count)) * sizeof(long double);
+  }
 
  private:
-  bool Before(long double a, long double b) const {
-    return lowest_ ? LessNaNLast{}(a, b) : LessNaNLast{}(b, a);
-  }
-  [[gnu::noinline]] void Keep(long double z) {
-    const auto before = [this](long double a, long double b) { return Before(a, b); };
-    if (!full_) {
-      heap_.push_back(z);
-      if (heap_.size() < count_) return;
-      std::make_heap(heap_.begin(), heap_.end(), before);
-      full_ = true;
+  static std::size_t Slack(std::size_t count) { return std::max<std::size_t>(count / 2, 16); }
+  [[gnu::noinline]] void Trim() {
+    // Every draw kept is finite: the plain order is SummariseDraws' one.
+    const auto nth = kept_.begin() + static_cast<std::ptrdiff_t>(count_ - 1);
+    if (lowest_) {
+      std::nth_element(kept_.begin(), nth, kept_.end(), std::less<long double>{});
     } else {
-      std::pop_heap(heap_.begin(), heap_.end(), before);
-      heap_.back() = z;
-      std::push_heap(heap_.begin(), heap_.end(), before);
+      std::nth_element(kept_.begin(), nth, kept_.end(), std::greater<long double>{});
     }
-    top_ = heap_.front();
+    kept_.resize(count_);
+    threshold_ = kept_.back();
+    trimmed_ = true;
   }
-  std::size_t count_ = 0;
+  std::size_t count_ = 0, capacity_ = 0;
   bool lowest_ = true;
-  bool full_ = false;
-  long double top_ = 0;  // heap_.front() once full
-  std::vector<long double> heap_;
+  bool trimmed_ = false;
+  long double threshold_ = 0;  // the count-th kept, once trimmed
+  std::vector<long double> kept_;
 };
 
 // A case's part of a shared run: its constants, and what it keeps of its draws.
@@ -1011,6 +1020,12 @@ struct CaseWork {
   bool alive = false;                        // still being evaluated
   bool notFinite = false;                    // one of its own z* was not finite
   bool plusZero = false, minusZero = false;  // a z* of +0, of -0
+#if QUORVANE_X87_KERNELS
+  // The case's scores (1 and its covariates, then its Y1 and Y2) as Splits,
+  // when each splits exactly: two 8-byte loads each instead of a ten-byte one.
+  bool split = false;
+  Split score[kMaxOrder / 2 + 2] = {};
+#endif
 };
 
 template <Prior prior>
@@ -1043,12 +1058,28 @@ class SharedRun {
     Chunk chunk;
     std::vector<long double> b;                         // B*, d entries per draw
     std::vector<long double> sqrt11, sqrt22, sqrtDiff;  // sqrt(Sigma*[1,1]), [2,2], (2 - 2 rho)
+#if QUORVANE_X87_KERNELS
+    // The same as Splits, d + 3 per draw (B*, then the three roots), when
+    // every one of the chunk's splits exactly: the cases read them back 50
+    // times over, and a ten-byte load costs several times two 8-byte ones.
+    bool split = false;
+    std::vector<Split> splits;
+#endif
+  };
+  // What a block's evaluation works in: a chunk's z* and Phi(z*), and the
+  // batched Phi's own buffers.
+  struct Scratch {
+    explicit Scratch(long double logGammaHalf)
+        : z(kChunkDraws), values(kChunkDraws), phi(logGammaHalf) {}
+    std::vector<long double> z, values;
+    detail::StandardNormalPhiBatch phi;
   };
   // Cases evaluated together, one chunk after another.
   struct Block {
     std::size_t first = 0, last = 0;  // cases_[first .. last - 1]
     int next = 0;                     // the next chunk to evaluate
     bool busy = false;
+    std::unique_ptr<Scratch> scratch;
   };
 
   bool EvaluateShared(int c);
@@ -1145,6 +1176,25 @@ bool SharedRun<prior>::EvaluateShared(int c) {
     slot.sqrt22[ts] = std::sqrt(sigma.e[2][2]);
     slot.sqrtDiff[ts] = std::sqrt(2.0L - 2.0L * slot.chunk.rho[ts]);
   }
+#if QUORVANE_X87_KERNELS
+  bool exact = true;
+  for (int t = 0; t < count; ++t) {
+    const auto ts = static_cast<std::size_t>(t);
+    Split* out = &slot.splits[ts * (d + 3)];
+    const long double* b = &slot.b[ts * d];
+    for (std::size_t i = 0; i < d; ++i) {
+      exact = exact && SplitsExactly(b[i]);
+      SplitInto(b[i], out[i]);
+    }
+    for (const long double root : {slot.sqrt11[ts], slot.sqrt22[ts], slot.sqrtDiff[ts]}) {
+      exact = exact && SplitsExactly(root);
+    }
+    SplitInto(slot.sqrt11[ts], out[d]);
+    SplitInto(slot.sqrt22[ts], out[d + 1]);
+    SplitInto(slot.sqrtDiff[ts], out[d + 2]);
+  }
+  slot.split = exact;
+#endif
   return true;
 }
 
@@ -1174,12 +1224,41 @@ void SharedRun<prior>::EvaluateCases(const Block& block, int c) {
   const int count = std::min(kChunkDraws, D_ - c * kChunkDraws);
   constexpr int kp1 = KP1;
   constexpr int d = 2 * KP1;
+  // The block's own scratch: one thread evaluates a block at a time.
+  Scratch& scratch = *block.scratch;
+  std::span<long double> zs(scratch.z.data(), static_cast<std::size_t>(count));
+  std::span<long double> phis(scratch.values.data(), static_cast<std::size_t>(count));
   for (std::size_t w = block.first; w < block.last; ++w) {
     CaseWork& work = *cases_[w];
     if (!work.alive) continue;
     const RunConstants& rc = work.rc;
-    long double sum = work.sum, squares = work.squares;
-    for (int t = 0; t < count; ++t) {
+    bool finite = true;
+    detail::StandardNormalPhiBatch& batch = scratch.phi;
+    batch.Begin(static_cast<std::size_t>(count));
+    bool fromSplits = false;
+#if QUORVANE_X87_KERNELS
+    fromSplits = slot.split && work.split;
+    if (fromSplits) {
+      // The same operations on the same values, read from their Splits.
+      const Split* score = work.score;
+      for (int t = 0; t < count; ++t) {
+        const auto ts = static_cast<std::size_t>(t);
+        const Split* b = &slot.splits[ts * static_cast<std::size_t>(d + 3)];
+        long double mu1 = 0, mu2 = 0;
+#pragma GCC unroll 6
+        for (int i = 0; i < kp1; ++i) mu1 = Join(b[i]) * Join(score[i]) + mu1;
+#pragma GCC unroll 6
+        for (int i = kp1; i < d; ++i) mu2 = Join(b[i]) * Join(score[i - kp1]) + mu2;
+        const long double z1 = (Join(score[kp1]) - mu1) / Join(b[d]);
+        const long double z2 = (Join(score[kp1 + 1]) - mu2) / Join(b[d + 1]);
+        const long double z = (z1 - z2) / Join(b[d + 2]);
+        zs[ts] = z;
+        batch.Add(z, &phis[ts]);
+        finite = finite && std::isfinite(z);
+      }
+    }
+#endif
+    for (int t = 0; !fromSplits && t < count; ++t) {
       const auto ts = static_cast<std::size_t>(t);
       const long double* b = &slot.b[ts * static_cast<std::size_t>(d)];
       long double mu1 = 0, mu2 = 0;
@@ -1190,20 +1269,36 @@ void SharedRun<prior>::EvaluateCases(const Block& block, int c) {
       const long double z1 = (rc.case1 - mu1) / slot.sqrt11[ts];
       const long double z2 = (rc.case2 - mu2) / slot.sqrt22[ts];
       const long double z = (z1 - z2) / slot.sqrtDiff[ts];
-      if (!std::isfinite(z)) {
-        work.alive = false;
-        work.notFinite = true;
-        break;
-      }
-      const long double phi = detail::StandardNormalPhi(z, logGammaHalf_);
+      zs[ts] = z;
+      batch.Add(z, &phis[ts]);
+      finite = finite && std::isfinite(z);
+    }
+    if (!finite) {
+      // A z* that is not finite stops the case there (its sums and limits
+      // no longer count).
+      work.alive = false;
+      work.notFinite = true;
+      continue;
+    }
+    // Phi(z*) of the chunk's draws, each with its single run's bits, then
+    // added in draw order.
+    batch.End(phis);
+    // (Two loops: the keepers' rare calls would make the sums go through
+    // memory at every draw.)
+    long double sum = work.sum, squares = work.squares;
+    for (int t = 0; t < count; ++t) {
+      const long double phi = phis[static_cast<std::size_t>(t)];
       sum = sum + phi;
       squares = squares + phi * phi;
+    }
+    work.sum = sum;
+    work.squares = squares;
+    for (int t = 0; t < count; ++t) {
+      const long double z = zs[static_cast<std::size_t>(t)];
       work.low.OfferFinite(z);
       work.high.OfferFinite(z);
       if (z == 0) (std::signbit(z) ? work.minusZero : work.plusZero) = true;
     }
-    work.sum = sum;
-    work.squares = squares;
   }
 }
 
@@ -1248,6 +1343,9 @@ bool SharedRun<prior>::Execute() {
     slot.sqrt11.resize(per);
     slot.sqrt22.resize(per);
     slot.sqrtDiff.resize(per);
+#if QUORVANE_X87_KERNELS
+    slot.splits.resize(per * (d + 3));
+#endif
   }
   int threads = options_.threads;
   if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
@@ -1256,7 +1354,8 @@ bool SharedRun<prior>::Execute() {
   const std::size_t blockCount =
       std::max<std::size_t>(1, std::min(n, static_cast<std::size_t>(2 * threads)));
   for (std::size_t b = 0; b < blockCount; ++b) {
-    blocks_.push_back(Block{b * n / blockCount, (b + 1) * n / blockCount, 0, false});
+    blocks_.push_back(Block{b * n / blockCount, (b + 1) * n / blockCount, 0, false,
+                            std::make_unique<Scratch>(logGammaHalf_)});
   }
   threads = std::min(threads, static_cast<int>(blockCount) + 1);
 
@@ -1376,6 +1475,15 @@ bool RunShared(int k, int n, int D, bool twoSided, int crediblePercent, const Ve
     }
     if (upper < lower) one.exact = false;  // no order statistic at the upper position
     work->alive = true;
+#if QUORVANE_X87_KERNELS
+    work->split = SplitsExactly(work->rc.case1) && SplitsExactly(work->rc.case2);
+    for (int i = 0; i <= k; ++i) {
+      work->split = work->split && SplitsExactly(work->rc.score[i + 1]);
+      work->score[i] = SplitOf(work->rc.score[i + 1]);
+    }
+    work->score[k + 1] = SplitOf(work->rc.case1);
+    work->score[k + 2] = SplitOf(work->rc.case2);
+#endif
     work->low.Reset(static_cast<std::size_t>(lower), true);
     work->high.Reset(static_cast<std::size_t>(D - upper + 1), false);
     live.push_back(work.get());
@@ -1431,8 +1539,8 @@ std::size_t SharedCaseBytes(int drawCount, int crediblePercent, bool twoSided) {
   CredibleLimitPositions(crediblePercent, drawCount, twoSided, lower, upper);
   lower = std::clamp(lower, 1, std::max(1, drawCount));
   upper = std::clamp(upper, 1, std::max(1, drawCount));
-  const std::int64_t kept = static_cast<std::int64_t>(lower) + drawCount - upper + 1;
-  return static_cast<std::size_t>(kept) * sizeof(long double);
+  return LimitKeeper::Bytes(static_cast<std::size_t>(lower)) +
+         LimitKeeper::Bytes(static_cast<std::size_t>(drawCount - upper + 1));
 }
 
 }  // namespace quorvane

@@ -171,10 +171,10 @@ bool SameEngineStatistics(const EngineInputs& a, const EngineInputs& b, int K) {
   return true;
 }
 
-// Cases on one set of draws: the first kFirstSharedCases, then twice as many
-// each time up to kMaxSharedCases, so that a series shows its first rows (and
-// keeps them when stopped) early while a long one pays for few sets of draws;
-// and never more than keep kKeptDrawsBudget bytes of their draws.
+// Cases on one set of draws: the first kFirstSharedCases, so that a series
+// shows its first rows (and keeps them when stopped) early, then as many as
+// keep at most kKeptDrawsBudget bytes of their draws (and at most
+// kMaxSharedCases), so that a long series pays for few sets of draws.
 constexpr std::size_t kFirstSharedCases = 8;
 constexpr std::size_t kMaxSharedCases = 64;
 constexpr std::size_t kKeptDrawsBudget = std::size_t{64} << 20;
@@ -273,7 +273,7 @@ BatchSummary RunBatch(const BatchRequest& request) {
 
   bool cancelled = false;
   for (std::size_t start = 0; start < usable.size() && !cancelled;
-       start += group, group = std::min(largest, 2 * group)) {
+       start += group, group = largest) {
     if (stopped()) {
       cancelled = true;
       break;

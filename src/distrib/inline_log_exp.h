@@ -19,7 +19,6 @@
 #pragma once
 
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 namespace quorvane {
@@ -43,11 +42,12 @@ inline long double InlineLogl(long double x) {
 }
 
 inline long double InlineExpl(long double x) {
-  unsigned char bytes[sizeof x];
-  std::memcpy(bytes, &x, sizeof x);
-  const unsigned exponent = (bytes[8] | (bytes[9] << 8)) & 0x7fffu;
-  if (exponent > 0x400d) return expl(x);   // |x| >= 2^15, infinity or NaN
-  if (exponent < 0x3fbc) return 1.0L + x;  // |x| < 2^-67: rounds to 1 + x
+  // The ranges by comparison, in the registers (reading the exponent's bits
+  // would pass x through memory, and the processor cannot hand a ten-byte
+  // store on to the load of its last two bytes).
+  const long double magnitude = fabsl(x);
+  if (!(magnitude < 0x1p15L)) return expl(x);  // |x| >= 2^15, infinity or NaN
+  if (magnitude < 0x1p-67L) return 1.0L + x;   // |x| < 2^-67: rounds to 1 + x
   // log2(e) = c0 + c1 with c0 short enough that c0 xi is exact.
   static constexpr long double kC0 = 0x1.7154p+0L;
   static constexpr long double kC1 = 0x1.d94ae0bf85ddf44p-18L;

@@ -3,13 +3,17 @@
 // points of every magnitude, and at the edges of each branch (x = z^2 / 2 at
 // the series' tolerance, at 1.5 where the continued fraction takes over, at
 // the support's end and beyond it, zeros of both signs, infinities, NaN).
+// So does its batched form, whatever the order of the arguments, the size of
+// a batch and the number of fraction steps it leaves unchecked.
 #include "Bayes_Engines/normal_phi.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <span>
 #include <vector>
 
 #include "distrib/distributions.h"
@@ -23,9 +27,7 @@ bool SameBits(long double a, long double b) {
   return std::memcmp(&a, &b, 10) == 0;
 }
 
-TEST(StandardNormalPhi, GivesTheLibrarysBitsForEveryArgument) {
-  const tNormal_distribution normal(0, 1);
-  const long double logGammaHalf = Log_Gamma(0.5L);
+std::vector<long double> Arguments() {
   std::vector<long double> z;
   // A grid over [-45, 45] in steps of 2^-10, each point also nudged off it.
   for (int i = -45 * 1024; i <= 45 * 1024; ++i) {
@@ -62,11 +64,27 @@ TEST(StandardNormalPhi, GivesTheLibrarysBitsForEveryArgument) {
       above = std::nextafter(above, 1.0L / 0.0L);
     }
   }
+  // The edges of the batch's sixteenths of x (where the step counts change).
+  for (int k = 24; k <= 256; ++k) {
+    const long double x = static_cast<long double>(k) / 16;
+    long double z0 = std::sqrt(2 * x);
+    for (int step = 0; step < 8; ++step) {
+      z.push_back(z0);
+      z.push_back(-z0);
+      z0 = std::nextafter(z0, 0.0L);
+    }
+  }
   z.push_back(-0.0L);
   z.push_back(std::numeric_limits<long double>::infinity());
   z.push_back(-std::numeric_limits<long double>::infinity());
   z.push_back(std::numeric_limits<long double>::quiet_NaN());
+  return z;
+}
 
+TEST(StandardNormalPhi, GivesTheLibrarysBitsForEveryArgument) {
+  const tNormal_distribution normal(0, 1);
+  const long double logGammaHalf = Log_Gamma(0.5L);
+  const std::vector<long double> z = Arguments();
   std::size_t differ = 0;
   for (const long double x : z) {
     const long double want = normal.Distribution_function(x);
@@ -79,6 +97,42 @@ TEST(StandardNormalPhi, GivesTheLibrarysBitsForEveryArgument) {
   }
   EXPECT_EQ(differ, 0u) << "of " << z.size();
   EXPECT_GT(z.size(), 500000u);
+}
+
+// The batch: the arguments shuffled (so that every batch mixes the branches),
+// in batches of the engine's 2,048 and of odd sizes down to one; with the
+// unchecked steps the program takes (each sixteenth's largest count), with
+// every fraction left unchecked for 48 steps (the rule then met among the
+// unchecked ones) and for one (met only in the plain loop that follows).
+TEST(StandardNormalPhi, BatchedGivesTheLibrarysBitsForEveryArgument) {
+  const tNormal_distribution normal(0, 1);
+  const long double logGammaHalf = Log_Gamma(0.5L);
+  std::vector<long double> z = Arguments();
+  std::shuffle(z.begin(), z.end(), std::mt19937_64(7));
+  std::vector<long double> want(z.size());
+  for (std::size_t i = 0; i < z.size(); ++i) want[i] = normal.Distribution_function(z[i]);
+  for (const int steps : {0, 48, 1}) {
+    detail::StandardNormalPhiBatch batch(logGammaHalf, steps);
+    for (const std::size_t size : {std::size_t{2048}, std::size_t{777}, std::size_t{1}}) {
+      // Every argument at 2,048; a part of them at the smaller sizes.
+      const std::size_t count = size == 2048 ? z.size() : std::min<std::size_t>(z.size(), 40000);
+      std::vector<long double> got(count);
+      for (std::size_t first = 0; first < count; first += size) {
+        const std::size_t n = std::min(size, count - first);
+        batch.Evaluate(std::span<const long double>(&z[first], n),
+                       std::span<long double>(&got[first], n));
+      }
+      std::size_t differ = 0;
+      for (std::size_t i = 0; i < count; ++i) {
+        if (!SameBits(got[i], want[i]) && ++differ <= 5) {
+          ADD_FAILURE() << "steps " << steps << ", batches of " << size
+                        << ": z = " << static_cast<double>(z[i]) << std::hexfloat << ": " << got[i]
+                        << " against " << want[i];
+        }
+      }
+      EXPECT_EQ(differ, 0u) << "steps " << steps << ", batches of " << size;
+    }
+  }
 }
 
 }  // namespace
