@@ -958,7 +958,7 @@ bool SameBits(long double a, long double b) {
 // its position: at least the count lowest (or highest) offered so far, in the
 // order SummariseDraws sorts by (NaN above every number). Draws beyond the
 // threshold (the count-th kept when last trimmed) are dropped at once; the
-// others are kept, and once half as many again as count are kept a selection
+// others are kept, and once twice as many as count are kept a selection
 // trims them back to the count best, so that the threshold tightens as draws
 // come in. Once every draw has been offered, the count-th of those kept is
 // the order statistic itself. Draws that compare equal have the same bits,
@@ -991,7 +991,7 @@ class LimitKeeper {
   }
 
  private:
-  static std::size_t Slack(std::size_t count) { return std::max<std::size_t>(count / 2, 16); }
+  static std::size_t Slack(std::size_t count) { return std::max<std::size_t>(count, 16); }
   [[gnu::noinline]] void Trim() {
     // Every draw kept is finite: the plain order is SummariseDraws' one.
     const auto nth = kept_.begin() + static_cast<std::ptrdiff_t>(count_ - 1);

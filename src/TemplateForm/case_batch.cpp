@@ -177,7 +177,7 @@ bool SameEngineStatistics(const EngineInputs& a, const EngineInputs& b, int K) {
 // kMaxSharedCases), so that a long series pays for few sets of draws.
 constexpr std::size_t kFirstSharedCases = 8;
 constexpr std::size_t kMaxSharedCases = 64;
-constexpr std::size_t kKeptDrawsBudget = std::size_t{64} << 20;
+constexpr std::size_t kKeptDrawsBudget = std::size_t{96} << 20;
 
 }  // namespace
 

@@ -221,14 +221,14 @@ TEST(SharedDraws, LimitsOutOfOrderSendTheCasesToRunAlone) {
 
 TEST(SharedDraws, ACaseKeepsTheDrawsOfItsLimitsOnly) {
   // Two-sided 95%: 25,000 lowest and 25,000 highest of 1,000,000 draws, each
-  // with room for half as many again before a trim.
-  EXPECT_EQ(SharedCaseBytes(1000000, 95, true), 2 * 37500 * sizeof(long double));
+  // with room for as many again before a trim.
+  EXPECT_EQ(SharedCaseBytes(1000000, 95, true), 2 * 50000 * sizeof(long double));
   // One-sided: 50,000 and 50,000.
-  EXPECT_EQ(SharedCaseBytes(1000000, 95, false), 2 * 75000 * sizeof(long double));
+  EXPECT_EQ(SharedCaseBytes(1000000, 95, false), 2 * 100000 * sizeof(long double));
   // The largest number of draws: 2.5% at each end (53,687,091), counted
   // without overflow.
   EXPECT_EQ(SharedCaseBytes(2147483647, 95, true),
-            std::size_t{2} * (53687091 + 26843545) * sizeof(long double));
+            std::size_t{2} * 2 * 53687091 * sizeof(long double));
   // A handful of draws: at least 16 of room.
   EXPECT_EQ(SharedCaseBytes(40, 95, true), 2 * (1 + 16) * sizeof(long double));
 }
