@@ -13,8 +13,10 @@
 //
 // A case keeps, of its draws, only what its summary needs: the sums of
 // Phi(z*) and Phi(z*)^2 in draw order, and for each credible limit the draws
-// that can still be the order statistic at its position (a bounded heap of the
-// lowest and one of the highest, CredibleLimitPositions telling how many).
+// that can still be the order statistic at its position (CredibleLimitPositions
+// telling which; a threshold that a selection tightens keeps the others out).
+// Phi(z*) of a chunk's draws is evaluated in one batch
+// (StandardNormalPhiBatch, normal_phi.h), each with the single run's bits.
 #pragma once
 
 #include <cstddef>
