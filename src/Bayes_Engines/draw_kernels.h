@@ -39,10 +39,17 @@ inline long double Join(const Split& s) {
   return static_cast<long double>(s.hi) - s.excess;
 }
 
+// Splits x into out; true when the pair is exactly x, sign of zero included.
+inline bool SplitExactlyInto(long double x, Split& out) {
+  SplitInto(x, out);
+  const long double back = Join(out);
+  return back == x && std::signbit(back) == std::signbit(x);
+}
+
 // True when x splits exactly, sign of zero included.
 inline bool SplitsExactly(long double x) {
-  const long double back = Join(SplitOf(x));
-  return back == x && std::signbit(back) == std::signbit(x);
+  Split s;
+  return SplitExactlyInto(x, s);
 }
 
 // Evaluates one draw from Sigma*'s lower triangle (three 80-bit reals) and its

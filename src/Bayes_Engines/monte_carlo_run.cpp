@@ -1182,16 +1182,10 @@ bool SharedRun<prior>::EvaluateShared(int c) {
     const auto ts = static_cast<std::size_t>(t);
     Split* out = &slot.splits[ts * (d + 3)];
     const long double* b = &slot.b[ts * d];
-    for (std::size_t i = 0; i < d; ++i) {
-      exact = exact && SplitsExactly(b[i]);
-      SplitInto(b[i], out[i]);
-    }
-    for (const long double root : {slot.sqrt11[ts], slot.sqrt22[ts], slot.sqrtDiff[ts]}) {
-      exact = exact && SplitsExactly(root);
-    }
-    SplitInto(slot.sqrt11[ts], out[d]);
-    SplitInto(slot.sqrt22[ts], out[d + 1]);
-    SplitInto(slot.sqrtDiff[ts], out[d + 2]);
+    for (std::size_t i = 0; i < d; ++i) exact = SplitExactlyInto(b[i], out[i]) && exact;
+    exact = SplitExactlyInto(slot.sqrt11[ts], out[d]) && exact;
+    exact = SplitExactlyInto(slot.sqrt22[ts], out[d + 1]) && exact;
+    exact = SplitExactlyInto(slot.sqrtDiff[ts], out[d + 2]) && exact;
   }
   slot.split = exact;
 #endif
@@ -1476,13 +1470,11 @@ bool RunShared(int k, int n, int D, bool twoSided, int crediblePercent, const Ve
     if (upper < lower) one.exact = false;  // no order statistic at the upper position
     work->alive = true;
 #if QUORVANE_X87_KERNELS
-    work->split = SplitsExactly(work->rc.case1) && SplitsExactly(work->rc.case2);
+    work->split = SplitExactlyInto(work->rc.case1, work->score[k + 1]);
+    work->split = SplitExactlyInto(work->rc.case2, work->score[k + 2]) && work->split;
     for (int i = 0; i <= k; ++i) {
-      work->split = work->split && SplitsExactly(work->rc.score[i + 1]);
-      work->score[i] = SplitOf(work->rc.score[i + 1]);
+      work->split = SplitExactlyInto(work->rc.score[i + 1], work->score[i]) && work->split;
     }
-    work->score[k + 1] = SplitOf(work->rc.case1);
-    work->score[k + 2] = SplitOf(work->rc.case2);
 #endif
     work->low.Reset(static_cast<std::size_t>(lower), true);
     work->high.Reset(static_cast<std::size_t>(D - upper + 1), false);
